@@ -1,0 +1,32 @@
+# Runtime.cmake -- lays out build/bin: data/ and sound/ beside the executable.
+#
+# Plain data files are copied when they change. Stage files are encrypted
+# from their sources only when build/bin/data has none yet: an existing stage
+# file holds the player's highscores and unlocks and is never overwritten.
+
+set(RV_DATA_DIR ${RV_BIN_DIR}/data)
+set(RV_SOUND_DIR ${RV_BIN_DIR}/sound)
+file(MAKE_DIRECTORY ${RV_DATA_DIR} ${RV_SOUND_DIR})
+
+file(GLOB RV_PLAIN_DATA CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/data/*)
+set(RV_DATA_OUTPUTS)
+foreach(source ${RV_PLAIN_DATA})
+  get_filename_component(name ${source} NAME)
+  add_custom_command(OUTPUT ${RV_DATA_DIR}/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${source} ${RV_DATA_DIR}/${name}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND RV_DATA_OUTPUTS ${RV_DATA_DIR}/${name})
+endforeach()
+add_custom_target(rv_data ALL DEPENDS ${RV_DATA_OUTPUTS})
+
+# assets/stages/NAME.level.ini -> data/NAME.level
+file(GLOB RV_STAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/stages/*.level.ini)
+set(RV_STAGE_COMMANDS)
+foreach(source ${RV_STAGE_SOURCES})
+  get_filename_component(name ${source} NAME)
+  string(REGEX REPLACE "\\.ini$" "" name ${name})
+  list(APPEND RV_STAGE_COMMANDS COMMAND $<TARGET_FILE:levelpack> install ${source} ${RV_DATA_DIR}/${name})
+endforeach()
+if(RV_STAGE_COMMANDS)
+  add_custom_target(rv_stages ALL ${RV_STAGE_COMMANDS} DEPENDS levelpack VERBATIM)
+endif()

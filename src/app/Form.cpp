@@ -1,0 +1,129 @@
+// Form.cpp -- start-up, the idle-time frame and teardown of the main form.
+#include "app/Form.h"
+
+#include <cmath>
+#include <string>
+
+#include "platform/Platform.h"
+#include "render/GL.h"
+#include "services/IniFile.h"
+#include "services/Sound.h"
+
+TForm1::TForm1(platform::TPlatform& platform) : fPlatform(platform) {}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+int TForm1::FpsFontSize(int clientHeight) {
+  return static_cast<int>(std::nearbyint(static_cast<double>(clientHeight) / 60.0));
+}
+
+void TForm1::FormCreate() {
+  InitGL();
+  ApplyVSyncSetting();
+  InitGame();
+  fCreated = true;
+}
+
+void TForm1::InitGL() {
+  glClearColor(0, 0, 0, 0);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+}
+
+void TForm1::SetVSync(bool enable) {
+  if (!fPlatform.HasSwapControl()) return;
+  const int interval = fPlatform.GetSwapInterval();
+  if (enable && interval != 1) fPlatform.SetSwapInterval(1);
+  if (!enable && interval != 0) fPlatform.SetSwapInterval(0);
+}
+
+void TForm1::ApplyVSyncSetting() {
+  TIniFile settings;
+  settings.LoadFromFile(fPlatform.BasePath() + "settings.ini");
+  if (settings.ReadInteger("main", "vsync", 1) != 0) SetVSync(true);
+}
+
+void TForm1::InitGame() {
+  InitAudio();
+  FormResize();
+  fFrequency = fPlatform.PerformanceFrequency();
+  fLastCounter = fPlatform.PerformanceCounter();
+}
+
+void TForm1::IdleHandler(bool& done) {
+  fCounter = fPlatform.PerformanceCounter();
+  const long double ticks = static_cast<long double>(fCounter - fLastCounter);
+  fElapsed = static_cast<float>(ticks / static_cast<long double>(fFrequency) * 1000.0L);
+  fLastCounter = fPlatform.PerformanceCounter();
+
+  if (fPlatform.IsActive()) DrawFrame();
+
+  fFPSTime += fElapsed;
+  fFrameCount += 1;
+  if (fFPSTime >= 1000.0f) {
+    fFPS = fFrameCount;
+    fFPSTime -= 1000.0f;
+    fFrameCount = 0;
+    fPlatform.SetTitle(std::to_string(fFPS) + " FPS");
+  }
+  done = false;
+}
+
+void TForm1::DrawFrame() {
+  const platform::TScreenSize client = fPlatform.ClientSize();
+  const double aspect = client.Height > 0 ? static_cast<double>(client.Width) / client.Height : 1.0;
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, aspect, 0.001, 10000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, client.Width, client.Height, 0, 0, 10);
+  glMatrixMode(GL_MODELVIEW);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+
+  fPlatform.SwapBuffers();
+}
+
+void TForm1::FormResize() {
+  const platform::TScreenSize client = fPlatform.ClientSize();
+  const double aspect = client.Height > 0 ? static_cast<double>(client.Width) / client.Height : 1.0;
+  glViewport(0, 0, client.Width, client.Height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, aspect, 0.001, 10000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void TForm1::FormDestroy() {
+  if (!fCreated || fDestroyed) return;
+  fDestroyed = true;
+  DoneAudio();
+}
+
+void TForm1::MenuQuit() { fPlatform.Close(); }
+
+int TForm1::Run() {
+  FormCreate();
+  for (;;) {
+    const platform::TEvents events = fPlatform.PumpEvents();
+    if (events.Quit) break;
+    if (events.Resized) FormResize();
+    bool done = false;
+    IdleHandler(done);
+    // Inactive: nothing is drawn, so wait for events instead of spinning.
+    if (!fPlatform.IsActive()) fPlatform.WaitForEvents(10);
+  }
+  FormDestroy();
+  return 0;
+}

@@ -1,0 +1,55 @@
+// Form.h -- the main form: window, GL state, frame clock and FPS figure.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+class TPlatform;
+}
+
+class TForm1 {
+ public:
+  // The form draws through `platform`'s window and GL context; nothing
+  // happens until FormCreate.
+  explicit TForm1(platform::TPlatform& platform);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Start-up: GL state, vsync from settings.ini, then InitGame.
+  void FormCreate();
+  void InitGL();
+  void SetVSync(bool enable);
+  // Reads main/vsync from settings.ini beside the program (default on) and
+  // applies it.
+  void ApplyVSyncSetting();
+  void InitGame();
+  // One frame: time since the last call, draw and advance while active,
+  // count the FPS second. `done` is set to false (call again at once).
+  void IdleHandler(bool& done);
+  void DrawFrame();
+  void FormResize();
+  void FormDestroy();
+  // Ends the main loop; the menu calls it when the player quits.
+  void MenuQuit();
+
+  // Runs the main loop until the window closes. Returns the exit code.
+  int Run();
+
+  // FPS font size for a client height: height / 60, halves to even.
+  static int FpsFontSize(int clientHeight);
+
+  int32_t fFrameCount = 0;
+  int32_t fFPS = 0;
+  float fFPSTime = 0;
+  float fElapsed = 0;
+  uint64_t fFrequency = 1;
+  uint64_t fLastCounter = 0;
+  uint64_t fCounter = 0;
+
+ private:
+  platform::TPlatform& fPlatform;
+  bool fCreated = false;
+  bool fDestroyed = false;
+};

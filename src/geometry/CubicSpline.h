@@ -1,0 +1,19 @@
+// CubicSpline.h -- natural cubic spline through equally spaced values.
+//
+// The curve parameter T runs from 0 (first value) to 1 (last value) whatever
+// the number of values; outside 0..1 the curve continues along its end
+// tangents. All arithmetic is extended precision.
+#pragma once
+
+#include <vector>
+
+using TExtendedArray = std::vector<long double>;
+
+// Builds the coefficient set of `values` into `coefficients`: two values
+// give the linear form [y0, y1 - y0]; three or more give A, B, C, D per
+// segment, each segment written about its end knot. Fewer than two values
+// count as two equal ones (0 when there are none).
+void CalcCubicSpline(TExtendedArray values, TExtendedArray& coefficients);
+
+// The curve's value at T.
+[[nodiscard]] long double EvalCubicSpline(const TExtendedArray& coefficients, long double t);

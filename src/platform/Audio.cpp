@@ -1,0 +1,150 @@
+// Audio.cpp -- SDL2_mixer behind the audio interface.
+#include "platform/Audio.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <map>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+struct TChunkDeleter {
+  void operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+};
+struct TMusicDeleter {
+  void operator()(Mix_Music* music) const { Mix_FreeMusic(music); }
+};
+
+struct TAudioState {
+  bool Open = false;
+  int NextHandle = 1;
+  // Decoded effects, kept for the device's lifetime so that rapid fire does
+  // not decode the same file again and again.
+  std::map<std::string, std::unique_ptr<Mix_Chunk, TChunkDeleter>> Chunks;
+  std::map<int, int> EffectChannels;  // handle -> mixer channel
+  std::unique_ptr<Mix_Music, TMusicDeleter> Music;
+  int MusicHandle = 0;
+};
+
+TAudioState& State() {
+  static TAudioState state;
+  return state;
+}
+
+int MixVolume(int volume) {
+  if (volume < 0) volume = 0;
+  if (volume > 100) volume = 100;
+  return volume * MIX_MAX_VOLUME / 100;
+}
+
+// Channels whose effect has ended are forgotten; their chunk stays cached.
+void ForgetFinishedEffects(TAudioState& state) {
+  for (auto it = state.EffectChannels.begin(); it != state.EffectChannels.end();) {
+    if (!Mix_Playing(it->second)) {
+      it = state.EffectChannels.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+int FreeChannel() {
+  const int channels = Mix_AllocateChannels(-1);
+  for (int channel = 0; channel < channels; ++channel) {
+    if (!Mix_Playing(channel)) return channel;
+  }
+  Mix_AllocateChannels(channels * 2);
+  return channels;
+}
+
+int PlayMusic(TAudioState& state, const std::string& path, bool loop, int volume) {
+  std::unique_ptr<Mix_Music, TMusicDeleter> music(Mix_LoadMUS(path.c_str()));
+  if (!music) return 0;
+  Mix_HaltMusic();
+  state.Music = std::move(music);
+  Mix_VolumeMusic(MixVolume(volume));
+  Mix_PlayMusic(state.Music.get(), loop ? -1 : 1);
+  state.MusicHandle = state.NextHandle++;
+  return state.MusicHandle;
+}
+
+}  // namespace
+
+bool OpenAudioDevice() {
+  TAudioState& state = State();
+  if (state.Open) return true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  Mix_Init(MIX_INIT_MP3 | MIX_INIT_MOD | MIX_INIT_OGG);
+  if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  Mix_AllocateChannels(16);
+  state.Open = true;
+  return true;
+}
+
+void CloseAudioDevice() {
+  TAudioState& state = State();
+  if (!state.Open) return;
+  Mix_HaltChannel(-1);
+  Mix_HaltMusic();
+  state.EffectChannels.clear();
+  state.Chunks.clear();
+  state.Music.reset();
+  state.MusicHandle = 0;
+  Mix_CloseAudio();
+  Mix_Quit();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  state.Open = false;
+}
+
+bool AudioDeviceOpen() { return State().Open; }
+
+int PlayAudioFile(const std::string& path, bool loop, int volume) {
+  TAudioState& state = State();
+  if (!state.Open) return 0;
+  if (loop) return PlayMusic(state, path, true, volume);
+
+  ForgetFinishedEffects(state);
+  auto cached = state.Chunks.find(path);
+  if (cached == state.Chunks.end()) {
+    std::unique_ptr<Mix_Chunk, TChunkDeleter> chunk(Mix_LoadWAV(path.c_str()));
+    // Not a sample stream: a module file plays once on the music stream.
+    if (!chunk) return PlayMusic(state, path, false, volume);
+    cached = state.Chunks.emplace(path, std::move(chunk)).first;
+  }
+  const int channel = FreeChannel();
+  Mix_Volume(channel, MixVolume(volume));
+  if (Mix_PlayChannel(channel, cached->second.get(), 0) < 0) return 0;
+  const int handle = state.NextHandle++;
+  state.EffectChannels[handle] = channel;
+  return handle;
+}
+
+void StopAudio(int handle) {
+  TAudioState& state = State();
+  if (!state.Open || handle == 0) return;
+  if (handle == state.MusicHandle) {
+    Mix_HaltMusic();
+    state.Music.reset();
+    state.MusicHandle = 0;
+    return;
+  }
+  auto it = state.EffectChannels.find(handle);
+  if (it == state.EffectChannels.end()) return;
+  Mix_HaltChannel(it->second);
+  state.EffectChannels.erase(it);
+}
+
+int PlayingAudioCount() {
+  TAudioState& state = State();
+  if (!state.Open) return 0;
+  return Mix_Playing(-1) + (Mix_PlayingMusic() ? 1 : 0);
+}
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+// Audio.h -- the audio device on SDL2_mixer.
+//
+// Effects play on free mixer channels and are released when they end; looped
+// sounds and module files use the single music stream. Handles are our own
+// positive integers; 0 means nothing is playing.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Opens the default device at 44100 Hz. False on failure.
+bool OpenAudioDevice();
+// Stops everything and closes the device (safe when it is not open).
+void CloseAudioDevice();
+bool AudioDeviceOpen();
+
+// Starts `path` at once, looped or once, at volume 0..100. Returns 0 when the
+// file is neither a sample stream nor a module (or the device is closed).
+int PlayAudioFile(const std::string& path, bool loop, int volume);
+// Stops and releases the sound behind `handle`; unknown handles are ignored.
+void StopAudio(int handle);
+// Number of sounds currently playing (effects and music).
+int PlayingAudioCount();
+
+}  // namespace platform

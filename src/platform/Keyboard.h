@@ -1,0 +1,34 @@
+// Keyboard.h -- polled key queries and the per-owner one-shot latch.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace platform {
+
+class TPlatform;
+
+// True while the key with this virtual-key code (or mouse button 1) is down.
+bool IsKeyDown(TPlatform& platform, int vk);
+
+// True while the key that types `ch` on the current layout is down; false
+// when the layout has no such key.
+bool IsCharKeyDown(TPlatform& platform, char ch);
+
+// One flag per key code: set once a press was reported, cleared when the
+// owner sees the key released. The stage keeps 257 of them, the menu 256.
+class TKeyLatch {
+ public:
+  explicit TKeyLatch(std::size_t size) : fLatch(size, false) {}
+
+  // True exactly once per press: on the first call that sees the key down.
+  // Codes outside the latch are never reported.
+  bool KeyPressed(TPlatform& platform, int vk);
+  void Clear();
+  std::size_t Size() const { return fLatch.size(); }
+
+ private:
+  std::vector<bool> fLatch;
+};
+
+}  // namespace platform

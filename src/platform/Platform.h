@@ -1,0 +1,67 @@
+// Platform.h -- the narrow interface between the game and the operating system.
+//
+// Game code never calls SDL itself: it asks a TPlatform for the clock, the
+// keyboard, the mouse, the window and the screen. SdlPlatform is the real
+// implementation; ScriptedPlatform lets tests set keys, mouse and clock and
+// read back what the program did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+struct TScreenSize {
+  int Width = 0;
+  int Height = 0;
+};
+
+// What one pass over the event queue found.
+struct TEvents {
+  bool Quit = false;     // the window was closed or the process asked to end
+  bool Resized = false;  // the client size changed
+};
+
+class TPlatform {
+ public:
+  virtual ~TPlatform() = default;
+
+  // Clock: a monotonic counter and its ticks per second.
+  virtual uint64_t PerformanceCounter() = 0;
+  virtual uint64_t PerformanceFrequency() = 0;
+
+  // Keyboard by virtual-key code (0..255; 1 is the left mouse button).
+  // Codes without a mapping are never down.
+  virtual bool IsVirtualKeyDown(int vk) = 0;
+  // The virtual-key code of the key that types `ch` on the current layout,
+  // or -1 when the layout has no such key.
+  virtual int VirtualKeyForChar(char ch) = 0;
+
+  // Virtual mouse cursor in screen pixels. Mouse motion adds to it;
+  // SetCursorPos puts it back (the game recentres it every frame).
+  virtual void GetCursorPos(int& x, int& y) = 0;
+  virtual void SetCursorPos(int x, int y) = 0;
+
+  // Size of the desktop display mode in pixels.
+  virtual TScreenSize ScreenSize() = 0;
+  // Size of the window's drawable area in pixels.
+  virtual TScreenSize ClientSize() = 0;
+
+  // Window state.
+  virtual TEvents PumpEvents() = 0;
+  virtual bool IsActive() = 0;                 // the window has input focus
+  virtual void WaitForEvents(int timeoutMs) = 0;  // idle while inactive
+  virtual void SetTitle(const std::string& title) = 0;  // Windows-1252 text
+  virtual void SwapBuffers() = 0;
+  virtual void Close() = 0;  // ask the main loop to end
+
+  // Swap control; the extension counts as missing where it cannot be set.
+  virtual bool HasSwapControl() = 0;
+  virtual int GetSwapInterval() = 0;
+  virtual void SetSwapInterval(int interval) = 0;
+
+  // Directory of the executable, with a trailing separator.
+  virtual std::string BasePath() = 0;
+};
+
+}  // namespace platform

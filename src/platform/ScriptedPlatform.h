@@ -1,0 +1,66 @@
+// ScriptedPlatform.h -- a platform driven by the test: keys, mouse, clock and
+// focus are set by hand, and what the program did is recorded.
+#pragma once
+
+#include <array>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+class ScriptedPlatform final : public TPlatform {
+ public:
+  ScriptedPlatform();
+
+  // Test controls.
+  void SetKey(int vk, bool down) { Keys.at(static_cast<size_t>(vk)) = down; }
+  void AdvanceMs(double ms) { Counter += static_cast<uint64_t>(ms * static_cast<double>(Frequency) / 1000.0); }
+  void MoveMouse(int dx, int dy) { CursorX += dx; CursorY += dy; }
+  // Characters the simulated layout cannot type.
+  std::set<char> MissingChars;
+
+  std::array<bool, 256> Keys{};
+  uint64_t Counter = 1'000'000;
+  uint64_t Frequency = 1'000'000;
+  TScreenSize Screen{1024, 768};
+  TScreenSize Client{1024, 768};
+  bool Active = true;
+  bool QuitPending = false;
+  bool SwapControl = true;
+  int SwapInterval = 0;
+  std::string Base = "./";
+
+  // Read back.
+  int CursorX = 512;
+  int CursorY = 384;
+  int CursorResets = 0;
+  int Swaps = 0;
+  int Waits = 0;
+  bool Closed = false;
+  std::string Title = "Form1";
+  std::vector<int> SwapIntervalCalls;
+
+  uint64_t PerformanceCounter() override { return Counter; }
+  uint64_t PerformanceFrequency() override { return Frequency; }
+  bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && Keys[static_cast<size_t>(vk)]; }
+  int VirtualKeyForChar(char ch) override;
+  void GetCursorPos(int& x, int& y) override { x = CursorX; y = CursorY; }
+  void SetCursorPos(int x, int y) override;
+  TScreenSize ScreenSize() override { return Screen; }
+  TScreenSize ClientSize() override { return Client; }
+  TEvents PumpEvents() override;
+  bool IsActive() override { return Active; }
+  void WaitForEvents(int) override { ++Waits; }
+  void SetTitle(const std::string& title) override { Title = title; }
+  void SwapBuffers() override { ++Swaps; }
+  void Close() override { Closed = true; }
+  bool HasSwapControl() override { return SwapControl; }
+  int GetSwapInterval() override { return SwapInterval; }
+  void SetSwapInterval(int interval) override;
+  std::string BasePath() override { return Base; }
+};
+
+}  // namespace platform

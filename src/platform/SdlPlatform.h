@@ -1,0 +1,67 @@
+// SdlPlatform.h -- the real platform: one SDL window with an OpenGL context.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+// Raised when SDL, the window or the GL context cannot be set up.
+class EPlatformError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TWindowOptions {
+  // 0 x 0 covers the desktop (borderless at 0, 0); tests ask for a fixed size.
+  int Width = 0;
+  int Height = 0;
+  // Grab the mouse in relative mode and hide the cursor (the game does; tests
+  // that only draw do not need it).
+  bool CaptureMouse = true;
+};
+
+class SdlPlatform final : public TPlatform {
+ public:
+  // Initialises SDL video, opens the window and makes its GL context current
+  // (double-buffered, 24 depth bits, 8 bits per channel, compatibility
+  // profile). Throws EPlatformError with SDL's message on failure.
+  explicit SdlPlatform(const TWindowOptions& options = {});
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  uint64_t PerformanceCounter() override;
+  uint64_t PerformanceFrequency() override;
+  bool IsVirtualKeyDown(int vk) override;
+  int VirtualKeyForChar(char ch) override;
+  void GetCursorPos(int& x, int& y) override;
+  void SetCursorPos(int x, int y) override;
+  TScreenSize ScreenSize() override;
+  TScreenSize ClientSize() override;
+  TEvents PumpEvents() override;
+  bool IsActive() override;
+  void WaitForEvents(int timeoutMs) override;
+  void SetTitle(const std::string& title) override;
+  void SwapBuffers() override;
+  void Close() override;
+  bool HasSwapControl() override;
+  int GetSwapInterval() override;
+  void SetSwapInterval(int interval) override;
+  std::string BasePath() override;
+
+  // Looks up a GL entry point of the current context (for buffer objects).
+  static void* GetProcAddress(const char* name);
+  static bool ExtensionSupported(const char* name);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> fImpl;
+};
+
+// The executable's directory with a trailing '/', without a window.
+std::string ExecutableDirectory();
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+// FatalError.h -- the program's single way to give up.
+#pragma once
+
+#include <exception>
+#include <string>
+
+// Shows the error dialog (caption "Fehler") and ends the process with exit
+// code 1. Never returns.
+[[noreturn]] void FatalError(const std::string& message);
+
+// Shows a plain message box (caption: the application title) and ends the
+// process with exit code 1. Used where the failure is reported that way.
+[[noreturn]] void FatalMessage(const std::string& message);
+
+// Ends the program with `message` unless a file exists at `path`; the message
+// is context + "Datein nicht gefunden: " + path.
+void CheckFileExists(const std::string& path, const std::string& context);
+
+// Runs one guarded step: any exception it throws ends the program with
+// `message`.
+template <typename Step>
+void Guarded(const std::string& message, Step&& step) {
+  try {
+    step();
+  } catch (const std::exception&) {
+    FatalError(message);
+  }
+}

@@ -1,0 +1,18 @@
+// Paths.cpp -- separator conversion and existence checks.
+#include "services/Paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+std::string NativePath(std::string_view path) {
+  std::string result(path);
+  for (char& c : result) {
+    if (c == '\\') c = '/';
+  }
+  return result;
+}
+
+bool FileExists(std::string_view path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(NativePath(path), error);
+}

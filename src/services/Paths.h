@@ -1,0 +1,13 @@
+// Paths.h -- file names as the data files write them.
+//
+// Paths keep their backslashes wherever they are stored or compared; they
+// become native only when a file is opened.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// "data\lcd.ttf" -> "data/lcd.ttf".
+[[nodiscard]] std::string NativePath(std::string_view path);
+// True when a regular file exists at `path` (either separator).
+[[nodiscard]] bool FileExists(std::string_view path);

@@ -1,0 +1,93 @@
+// Stream.cpp -- file streams on POSIX descriptors.
+#include "services/Stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "services/Paths.h"
+
+namespace {
+
+long PosixWrite(int fd, const void* buffer, unsigned long count) { return ::write(fd, buffer, count); }
+int PosixSync(int fd) { return ::fsync(fd); }
+int PosixRename(const char* from, const char* to) { return std::rename(from, to); }
+
+}  // namespace
+
+const TFileOps& DefaultFileOps() {
+  static const TFileOps ops{PosixWrite, PosixSync, PosixRename};
+  return ops;
+}
+
+std::string FileErrorText(const std::string& what, const std::string& path, int error) {
+  return what + " '" + path + "': " + std::strerror(error);
+}
+
+TFileStream TFileStream::OpenRead(const std::string& path) {
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EStreamError(FileErrorText("Datei kann nicht ge\xF6" "ffnet werden", path, errno));
+  return TFileStream(fd, path);
+}
+
+TFileStream::TFileStream(int fd, std::string path, const TFileOps& ops) : fFd(fd), fPath(std::move(path)), fOps(&ops) {}
+
+TFileStream::TFileStream(TFileStream&& other) noexcept : fFd(other.fFd), fPath(std::move(other.fPath)), fOps(other.fOps) {
+  other.fFd = -1;
+}
+
+TFileStream::~TFileStream() {
+  if (fFd >= 0) ::close(fFd);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  int64_t done = 0;
+  auto* bytes = static_cast<char*>(buffer);
+  while (done < count) {
+    const ssize_t n = ::read(fFd, bytes + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EStreamError(FileErrorText("Lesefehler in", fPath, errno));
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  int64_t done = 0;
+  const auto* bytes = static_cast<const char*>(buffer);
+  while (done < count) {
+    const long n = fOps->Write(fFd, bytes + done, static_cast<unsigned long>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw EStreamError(FileErrorText("Schreibfehler in", fPath, n < 0 ? errno : ENOSPC));
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int whence = origin == TSeekOrigin::Beginning ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  const off_t result = ::lseek(fFd, offset, whence);
+  if (result < 0) throw EStreamError(FileErrorText("Positionierungsfehler in", fPath, errno));
+  return result;
+}
+
+int64_t TFileStream::GetSize() {
+  struct stat info {};
+  if (::fstat(fFd, &info) != 0) throw EStreamError(FileErrorText("Dateigr\xF6\xDF" "e unbekannt", fPath, errno));
+  return info.st_size;
+}
+
+void TFileStream::Sync() {
+  if (fOps->Sync(fFd) != 0) throw EStreamError(FileErrorText("Datei kann nicht gesichert werden", fPath, errno));
+}
+
+void TFileStream::Close() {
+  const int fd = fFd;
+  fFd = -1;
+  if (fd >= 0 && ::close(fd) != 0) throw EStreamError(FileErrorText("Datei kann nicht geschlossen werden", fPath, errno));
+}

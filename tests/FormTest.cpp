@@ -1,0 +1,150 @@
+// FormTest.cpp -- the frame clock, the FPS figure and start-up settings.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstdio>
+#include <regex>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/Form.h"
+#include "platform/ScriptedPlatform.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using platform::ScriptedPlatform;
+
+// A form on the scripted clock, as InitGame leaves it.
+struct TClockedForm {
+  explicit TClockedForm(ScriptedPlatform& p) : Form(p) {
+    Form.fFrequency = p.Frequency;
+    Form.fLastCounter = p.Counter;
+  }
+  TForm1 Form;
+};
+
+// One idle call after `ms` milliseconds.
+void Frame(TForm1& form, ScriptedPlatform& p, double ms) {
+  p.AdvanceMs(ms);
+  bool done = true;
+  form.IdleHandler(done);
+  EXPECT_FALSE(done);
+}
+
+TEST(Form, FpsFigureUpdatesAtExactlyOneSecond) {
+  ScriptedPlatform p;
+  p.Active = false;  // nothing drawn; the count goes on
+  TClockedForm clocked(p);
+  TForm1& form = clocked.Form;
+  for (int i = 0; i < 3; ++i) Frame(form, p, 250);
+  EXPECT_EQ(p.Title, "Form1");
+  Frame(form, p, 250);  // exactly 1000 ms
+  EXPECT_EQ(form.fFPS, 4);
+  EXPECT_EQ(p.Title, "4 FPS");
+  EXPECT_EQ(form.fFrameCount, 0);
+  EXPECT_FLOAT_EQ(form.fFPSTime, 0);
+}
+
+TEST(Form, HitchCarriesTheRemainderIntoTheNextSecond) {
+  ScriptedPlatform p;
+  p.Active = false;
+  TClockedForm clocked(p);
+  TForm1& form = clocked.Form;
+  Frame(form, p, 1500);
+  EXPECT_EQ(form.fFPS, 1);
+  EXPECT_EQ(p.Title, "1 FPS");
+  EXPECT_FLOAT_EQ(form.fFPSTime, 500);
+  EXPECT_EQ(form.fFrameCount, 0);
+  Frame(form, p, 499);
+  EXPECT_EQ(p.Title, "1 FPS");
+  Frame(form, p, 1);
+  EXPECT_EQ(form.fFPS, 2);
+}
+
+TEST(Form, ElapsedTimeCarriesFractionsOfAMillisecond) {
+  ScriptedPlatform p;
+  p.Active = false;
+  TClockedForm clocked(p);
+  TForm1& form = clocked.Form;
+  Frame(form, p, 16.625);
+  EXPECT_FLOAT_EQ(form.fElapsed, 16.625f);
+}
+
+TEST(Form, FpsFontSizeRoundsHalvesToEven) {
+  EXPECT_EQ(TForm1::FpsFontSize(1080), 18);
+  EXPECT_EQ(TForm1::FpsFontSize(1050), 18);  // 17.5
+  EXPECT_EQ(TForm1::FpsFontSize(990), 16);   // 16.5
+  EXPECT_EQ(TForm1::FpsFontSize(768), 13);   // 12.8
+  EXPECT_EQ(TForm1::FpsFontSize(630), 10);   // 10.5
+}
+
+TEST(Form, VSyncSettingDefaultsToOnAndAvoidsNeedlessCalls) {
+  TTempDir dir;
+  ScriptedPlatform p;
+  p.Base = dir.Path().string() + "/";
+  TForm1 form(p);
+
+  form.ApplyVSyncSetting();  // no settings.ini: on
+  EXPECT_EQ(p.SwapIntervalCalls, std::vector<int>{1});
+
+  WriteBytes(dir.File("settings.ini"), "[main]\r\nvsync=nein\r\n");
+  p.SwapInterval = 0;
+  form.ApplyVSyncSetting();  // not a number: on
+  EXPECT_EQ(p.SwapIntervalCalls.back(), 1);
+
+  WriteBytes(dir.File("settings.ini"), "[main]\r\nvsync=0\r\n");
+  p.SwapIntervalCalls.clear();
+  form.ApplyVSyncSetting();  // off: left alone at start-up
+  EXPECT_TRUE(p.SwapIntervalCalls.empty());
+
+  p.SwapInterval = 0;
+  form.SetVSync(false);  // already 0: not called
+  EXPECT_TRUE(p.SwapIntervalCalls.empty());
+  form.SetVSync(true);
+  form.SetVSync(true);  // already 1
+  EXPECT_EQ(p.SwapIntervalCalls, std::vector<int>{1});
+  p.SwapControl = false;
+  form.SetVSync(false);  // no swap control: ignored
+  EXPECT_EQ(p.SwapInterval, 1);
+}
+
+TEST(Form, MenuQuitClosesTheWindow) {
+  ScriptedPlatform p;
+  TForm1 form(p);
+  form.MenuQuit();
+  EXPECT_TRUE(p.Closed);
+}
+
+// The real program under the test's display: it opens its window, shows its
+// FPS figure and ends with exit code 0 on SIGTERM.
+TEST(Game, StartsShowsFpsAndEndsCleanlyOnSigterm) {
+  const std::string bin = RV_BIN_DIR;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::execl((bin + "/riftvaulter").c_str(), "riftvaulter", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "the game ended by itself";
+  // The window's title is its FPS figure once the first second is over.
+  std::string windows;
+  if (FILE* pipe = ::popen("xwininfo -root -tree", "r")) {
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) windows += line;
+    ::pclose(pipe);
+  }
+  EXPECT_TRUE(std::regex_search(windows, std::regex("\"[0-9]+ FPS\""))) << windows;
+  ::kill(child, SIGTERM);
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
