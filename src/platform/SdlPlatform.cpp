@@ -73,7 +73,9 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   }
   fImpl->CursorX = fImpl->Screen.Width / 2;
   fImpl->CursorY = fImpl->Screen.Height / 2;
-  EnableDialogBoxes(std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr);
+  // RIFTVAULTER_NO_DIALOGS keeps unattended runs from waiting on a box.
+  EnableDialogBoxes((std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr) &&
+                    std::getenv("RIFTVAULTER_NO_DIALOGS") == nullptr);
 }
 
 SdlPlatform::~SdlPlatform() {

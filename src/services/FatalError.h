@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+#include "services/DataError.h"
+
 // Shows the error dialog (caption "Fehler") and ends the process with exit
 // code 1. Never returns.
 [[noreturn]] void FatalError(const std::string& message);
@@ -17,11 +19,14 @@
 void CheckFileExists(const std::string& path, const std::string& context);
 
 // Runs one guarded step: any exception it throws ends the program with
-// `message`.
+// `message`. A data error adds its own explanation on the next line, so the
+// player learns which file and key are wrong.
 template <typename Step>
 void Guarded(const std::string& message, Step&& step) {
   try {
     step();
+  } catch (const EDataError& error) {
+    FatalError(message + "\r\n" + error.what());
   } catch (const std::exception&) {
     FatalError(message);
   }

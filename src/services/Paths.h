@@ -11,3 +11,7 @@
 [[nodiscard]] std::string NativePath(std::string_view path);
 // True when a regular file exists at `path` (either separator).
 [[nodiscard]] bool FileExists(std::string_view path);
+
+// `path` as found from the program's folder `dir` (with its trailing
+// separator): relative paths are joined to it, absolute ones stay.
+[[nodiscard]] std::string ProgramPath(const std::string& dir, const std::string& path);

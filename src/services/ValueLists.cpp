@@ -190,6 +190,15 @@ TIndexPair StrToIndexPair(std::string_view text) {
   return p;
 }
 
+std::vector<std::string_view> TerminatedItems(std::string_view text) {
+  std::vector<std::string_view> items;
+  for (std::size_t pos = text.find(';'); pos != std::string_view::npos; pos = text.find(';')) {
+    items.push_back(text.substr(0, pos));
+    text.remove_prefix(pos + 1);
+  }
+  return items;
+}
+
 std::string PadLeft(std::string text, char fill, std::size_t width) {
   if (text.size() < width) text.insert(0, width - text.size(), fill);
   return text;

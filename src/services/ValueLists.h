@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/Types.h"
 
@@ -40,6 +41,10 @@ void StrToIndexPair(std::string_view text, TIndexPair& out);
 [[nodiscard]] TVector3f StrToVector3f(std::string_view text);
 [[nodiscard]] TVector4f StrToVector4f(std::string_view text);
 [[nodiscard]] TIndexPair StrToIndexPair(std::string_view text);
+
+// The items of a list whose items each end with ";": "0,1;0,2;0,3;" holds
+// three, "0,1;0,2" one (text after the last ";" is ignored).
+[[nodiscard]] std::vector<std::string_view> TerminatedItems(std::string_view text);
 
 // Puts `fill` in front of `text` until it is `width` long.
 [[nodiscard]] std::string PadLeft(std::string text, char fill, std::size_t width);

@@ -1,4 +1,67 @@
-// Level.cpp -- construction of the stage object.
+// Level.cpp -- construction and destruction of the stage object.
 #include "stage/Level.h"
 
-TLevel::TLevel() = default;
+#include "objects/Bolt.h"
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/Particle.h"
+#include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
+#include "objects/Ship.h"
+#include "objects/SmallEnemyManager.h"
+#include "platform/Platform.h"
+#include "render/Font.h"
+#include "render/GL.h"
+#include "render/VertexBufferObject.h"
+#include "services/FatalError.h"
+#include "services/Random.h"
+
+TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
+    : fTextContext(textContext), fPlatform(platform) {
+  Randomize();
+  Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    fFont = std::make_unique<TglFont>(fTextContext, 0, viewport[3] / 20, ProgramDir() + "data\\lcd.ttf");
+  });
+  try {
+    fTubeVBO = std::make_unique<TVertexBufferObject>();
+  } catch (const VertexBufferException&) {
+    FatalError("VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.");
+  } catch (const std::exception&) {
+    FatalError("Level, Create: Fehler beim erstellen von 'fTubeVBO'");
+  }
+  const std::string failed = "Level, Create: Fehler beim erstellen von ";
+  Guarded(failed + "'fPlayer.Ship'", [&] { fPlayer.Ship = std::make_unique<TShip>(); });
+  Guarded(failed + "'fPlayer.Particle'", [&] { fPlayer.Particle = std::make_unique<TParticle>(); });
+  Guarded(failed + "'fPlayer.ParticleManager'",
+          [&] { fPlayer.ParticleManager = std::make_unique<TParticleManager>(*this); });
+  Guarded(failed + "'fSmallEnemy.Ship'", [&] { fSmallEnemy.Ship = std::make_unique<TShip>(); });
+  Guarded(failed + "'fSmallEnemy.Manager'", [&] { fSmallEnemy.Manager = std::make_unique<TSmallEnemyManager>(*this); });
+  Guarded(failed + "'fSmallEnemy.Particle'", [&] { fSmallEnemy.Particle = std::make_unique<TParticle>(); });
+  Guarded(failed + "'fMediumEnemy.Ship'", [&] { fMediumEnemy.Ship = std::make_unique<TShip>(); });
+  Guarded(failed + "'fMediumEnemy.Manager'",
+          [&] { fMediumEnemy.Manager = std::make_unique<TMediumEnemyManager>(*this); });
+  Guarded(failed + "'fMediumEnemy.Particle'", [&] { fMediumEnemy.Particle = std::make_unique<TParticle>(); });
+  Guarded(failed + "'fBoss'", [&] { fBoss = std::make_unique<TBoss>(*this); });
+}
+
+TLevel::~TLevel() {
+  // Shots and enemies only refer to the models: free them first.
+  fFont.reset();
+  fTubeVBO.reset();
+  fPowerUp.List.clear();
+  fFinish.HighScore.clear();
+  fPlayer.ParticleManager.reset();
+  fPlayer.Ship.reset();
+  fPlayer.Particle.reset();
+  fSmallEnemy.Manager.reset();
+  fSmallEnemy.Ship.reset();
+  fSmallEnemy.Particle.reset();
+  fMediumEnemy.Position.clear();
+  fMediumEnemy.Manager.reset();
+  fMediumEnemy.Ship.reset();
+  fMediumEnemy.Particle.reset();
+  fBoss.reset();
+  fBolts.clear();
+}

@@ -1,15 +1,203 @@
-// Level.h -- one running stage: the hub every game object of a stage reads.
+// Level.h -- one running stage: the hub every game object of a stage reads
+// and changes (position, roll, life, score, the player's ship and shots).
 #pragma once
 
-#include "geometry/Spline3D.h"
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
-// The stage. fTubeSize (tube radius, world units) and fCircles (rings over
-// the path parameter 0..1) come from TTubeDimensions, which the path reads.
+#include "geometry/Spline3D.h"
+#include "platform/Keyboard.h"
+#include "platform/Platform.h"
+#include "services/Types.h"
+
+class TBolt;
+class TBoss;
+class TglFont;
+class TMediumEnemyManager;
+class TParticle;
+class TParticleManager;
+class TShip;
+class TSmallEnemyManager;
+class TVertexBufferObject;
+struct TPowerUp;
+
+using TTextContextHandle = uint32_t;
+
+struct TTubeRing {
+  TVector4f Color;                // components 0..1
+  std::vector<TVector3f> Points;  // fPointsPerCircle entries
+};
+
+// Text-engine alignments of HUD texts.
+inline constexpr int32_t kAlignLeft = 0x311;
+inline constexpr int32_t kAlignCentre = 0x312;
+inline constexpr int32_t kAlignRight = 0x313;
+
+// One HUD text and its block, in overlay pixels.
+struct THudText {
+  std::string Text;
+  int32_t Alignment;
+  float Left, Top, Width, Height;
+};
+
+struct THighScoreItem {
+  std::string Name;
+  int32_t Score = 0;
+};
+
+// Documented limits of stage values: anything outside is a load error.
+inline constexpr int32_t kMaxControlPoints = 100000;
+inline constexpr int32_t kMaxCircles = 100000;
+inline constexpr int32_t kMinPointsPerCircle = 4;
+inline constexpr int32_t kMaxPointsPerCircle = 360;
+inline constexpr int32_t kMaxEndLength = 100000;
+inline constexpr int64_t kMaxTubeGridPoints = 2000000;  // (Circles + EndLength + 1) x (PointsPerCircle + 1)
+
+// fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
+// TTubeDimensions, which the path reads.
 class TLevel : public TTubeDimensions {
  public:
-  TLevel();
+  // Builds the empty stage: HUD font, path, tube buffer, models, managers
+  // and boss, each step guarded with its fatal message. Needs a current GL
+  // context.
+  TLevel(platform::TPlatform& platform, TTextContextHandle textContext);
+  ~TLevel();
   TLevel(const TLevel&) = delete;
   TLevel& operator=(const TLevel&) = delete;
 
+  // Reads the stage file and starts the stage (fActive), or does nothing
+  // more than the reset for a file without control points. Malformed values
+  // throw EConvertError, impossible ones EDataError; missing files are fatal.
+  void LoadFromFile(const std::string& fileName);
+  // Reloads the highscore list from the stage file and inserts a new
+  // unnamed entry for `score` after every entry at least as good. Returns
+  // its index.
+  int32_t LoadHighscores(int32_t score);
+  // Draws one frame of the stage and its HUD.
+  void Render();
+  // The HUD's texts for a w x h viewport and font size s: score, life and,
+  // beyond the tube, the boss; and the result or highscore table.
+  [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
+  [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
+  // One power-up in the current local frame, scaled (wrap in push/pop).
+  static void DrawPowerUp(const TPowerUp& powerUp);
+
+  // Colour bytes of the tube at path parameter t; beyond the end the opened
+  // tube fades out over its end rings.
+  [[nodiscard]] std::array<uint8_t, 4> RingColor(float t) const;
+  // A point of the tube wall at t and `angle` radians, `k` radii from the
+  // axis, with the same frame and opening as the objects on the wall.
+  [[nodiscard]] TVector3f TubeVertex(float t, float angle, float k) const;
+
+  // The ship's path parameter: fCamera.Dist rings ahead of the camera.
+  [[nodiscard]] float ShipPos() const { return fPos + fCamera.Dist / static_cast<float>(fCircles); }
+  // The executable's folder, with a trailing separator.
+  [[nodiscard]] std::string ProgramDir() const { return fPlatform.BasePath(); }
+  [[nodiscard]] platform::TPlatform& Platform() { return fPlatform; }
+
+  std::vector<std::unique_ptr<TBolt>> fBolts;  // 0: gate ring, 1..P: radial bolts
+  TTextContextHandle fTextContext;
   T3DSpline fSpline;
+  std::unique_ptr<TVertexBufferObject> fTubeVBO;
+  std::unique_ptr<TglFont> fFont;
+  std::vector<TTubeRing> fRings;
+
+  struct {
+    float MinCreateDist = 0, MaxCreateDist = 0;  // rings
+    float MaxRollSpeed = 0, MinRollSpeed = 0;    // degrees per second
+    float MinSpeed = 0, MaxSpeed = 0;            // rings per second
+    float ExplodeSize = 0;
+    float ParticleSpeed = 0;  // rings per second
+    int32_t ShootValue = 0;
+    float ExplodeTime = 0;  // ms
+    std::unique_ptr<TShip> Ship;
+    std::unique_ptr<TSmallEnemyManager> Manager;
+    std::unique_ptr<TParticle> Particle;
+    TVector4f Color, ParticleColor;
+  } fSmallEnemy;
+
+  struct {
+    float ExplodeSize = 0, RollSpeed = 0, ParticleSpeed = 0, ExplodeTime = 0, PlayerDist = 0, ActionDist = 0;
+    int32_t ShootValue = 0, Life = 0;
+    std::unique_ptr<TShip> Ship;
+    std::unique_ptr<TMediumEnemyManager> Manager;
+    std::unique_ptr<TParticle> Particle;
+    TVector4f Color, ParticleColor;
+    std::vector<float> Position;  // path parameters
+  } fMediumEnemy;
+
+  struct {
+    bool ShieldVisible = false;
+    float MinSpeed = 0, MaxSpeed = 0;  // rings per second
+    float Radius = 0;                  // largest |x| or |z| of the unscaled ship
+    float ShieldTime = 0, ShieldBlinkTime = 0, ParticleLifeTime = 0;  // ms
+    int32_t Weapon = 0;  // 0..9
+    std::unique_ptr<TShip> Ship;
+    std::unique_ptr<TParticle> Particle;
+    std::unique_ptr<TParticleManager> ParticleManager;
+    TVector4f ShipColor, ParticleColor;
+  } fPlayer;
+
+  struct {
+    std::vector<std::unique_ptr<TPowerUp>> List;
+    float Scale = 0;
+    float Angle = 0;   // degrees: half width for pick-up
+    float Length = 0;  // path parameter: half length for pick-up
+  } fPowerUp;
+
+  struct {
+    std::vector<THighScoreItem> HighScore;  // best first
+    bool NameEntry = false;
+    bool CursorVisible = false;
+    float Time = 0, CursorTime = 0, CountTime = 0;  // ms
+    int32_t EntryIndex = 0;
+    int32_t Points = 0, LifeBonus = 0, TimeBonus = 0, Total = 0;
+    uint8_t State = 0;  // 0 running, 1 stage passed, 2 game over
+  } fFinish;
+
+  struct {
+    float Dist = 0;       // rings
+    float Height = 0;     // tube radii
+    float EndAngle = 0;   // degrees
+    float EndHeight = 0;  // tube radii
+  } fCamera;
+
+  std::unique_ptr<TBoss> fBoss;
+  bool fActive = false;
+  bool fLifeVisible = false;
+  platform::TKeyLatch fKeyLatch{257};
+  float fPos = 0;
+  float fEndPos = 0;
+  // fTubeSize: TTubeDimensions
+  float fRoll = 0;     // degrees, -180..180
+  float fEndRoll = 0;  // degrees
+  float fSpeed = 0;    // rings per second
+  float fPathLength = 0;
+  float fTime = 0;  // ms
+  float fShootTime = 0;
+  float fShootInterval = 0;
+  float fLifeBlinkTime = 0;
+  int32_t fScore = 0;
+  // fCircles: TTubeDimensions
+  int32_t fPointsPerCircle = 0;
+  int32_t fEndLength = 0;
+  int32_t fLife = 0;
+  std::string fFileName;
+  TVector4f fTubeStartColor;
+  TVector4f fTubeEndColor;
+
+ private:
+  void ResetObjects();
+  void BuildTube();
+  void BuildRings();
+  void BuildBolts();
+  void RenderCamera();
+  void DrawShield() const;
+  void RenderStart();
+  void RenderHud();
+
+  platform::TPlatform& fPlatform;
 };

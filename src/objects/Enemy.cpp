@@ -1,0 +1,68 @@
+// Enemy.cpp -- shared enemy behaviour and the explosion drawing.
+#include "objects/Enemy.h"
+
+#include "objects/Ship.h"
+#include "render/GL.h"
+#include "services/Random.h"
+
+TEnemy::TEnemy(const TShip* model) : fModel(model) { Reset(); }
+
+void TEnemy::Reset() {
+  fExploding = false;
+  fDead = false;
+  fExplodeTimer = 0;
+  fSpeed = 0;
+  fPos = 0;
+  fRoll = 0;
+  fRollSpeed = 0;
+  if (fShootValue < 0) fShootTimer = static_cast<float>(Rnd(-fShootValue));
+}
+
+void TEnemy::Explode() {
+  if (fExploding) return;
+  fExplodeTimer = 0;
+  fExploding = true;
+  fDead = false;
+}
+
+void TEnemy::Move(float elapsed) {
+  if (fDead) return;
+  fPos += fSpeed * elapsed / 1000;
+  fRoll += fRollSpeed * elapsed / 1000;
+  Age(elapsed);
+}
+
+void TEnemy::Age(float elapsed) {
+  if (fRoll > 180) fRoll -= 360;
+  if (fRoll < -180) fRoll += 360;
+  if (fExploding) {
+    fExplodeTimer += elapsed;
+    if (fExplodeTimer > fExplodeTime) fDead = true;
+  }
+  if (fShootValue < 0) fShootTimer += elapsed;
+  if (fPos > 1 || fPos < 0) Explode();
+}
+
+void TEnemy::Render() const {
+  if (fDead || !fModel) return;
+  if (!fExploding) {
+    fModel->Render();
+    return;
+  }
+  const float scale = fModel->fScale;
+  glScalef(scale, scale, scale);
+  glPushMatrix();
+  glBegin(GL_LINES);
+  const float k = fExplodeTimer / fExplodeTime;
+  for (const TIndexPair& line : fModel->fLines) {
+    const TVector3f& a = fModel->fVertices[static_cast<std::size_t>(line.first)];
+    const TVector3f& b = fModel->fVertices[static_cast<std::size_t>(line.second)];
+    const TVector3f half{(b.x - a.x) / 2, (b.y - a.y) / 2, (b.z - a.z) / 2};
+    TVector3f mid{a.x + half.x, a.y + half.y, a.z + half.z};
+    mid = {mid.x + k * mid.x * fExplodeSize, mid.y + k * mid.y * fExplodeSize, mid.z + k * mid.z * fExplodeSize};
+    glVertex3f(mid.x + half.x, mid.y + half.y, mid.z + half.z);
+    glVertex3f(mid.x - half.x, mid.y - half.y, mid.z - half.z);
+  }
+  glEnd();
+  glPopMatrix();
+}

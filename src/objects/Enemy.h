@@ -1,0 +1,39 @@
+// Enemy.h -- what small and medium enemies share: motion, explosion, the
+// shooting timer and the wreck drawing.
+#pragma once
+
+#include <cstdint>
+
+class TShip;
+
+class TEnemy {
+ public:
+  // Stores the model (not owned); explode time 1000 ms; then Reset.
+  explicit TEnemy(const TShip* model);
+  virtual ~TEnemy() = default;
+
+  // Back to alive and still; draws the first shoot timer in timer mode.
+  void Reset();
+  // Starts the explosion unless one is running.
+  void Explode();
+  void Move(float elapsed);
+  // The ship, or its wreck flying apart; nothing when dead.
+  void Render() const;
+
+  float fPos = 0;
+  float fRoll = 0;          // degrees, kept in [-180, 180]
+  float fSpeed = 0;         // path parameter per second
+  float fRollSpeed = 0;     // degrees per second
+  float fExplodeSize = 0;   // multiples of the model's size
+  float fExplodeTimer = 0;  // ms
+  float fExplodeTime = 1000;
+  float fShootTimer = 0;    // ms
+  int32_t fShootValue = 0;  // < 0: every -value ms; >= 0: at random, once per value ms on average
+  bool fExploding = false;
+  bool fDead = false;
+  const TShip* fModel;
+
+ protected:
+  // Steps 2 to 5 of the motion: everything but moving by the own speed.
+  void Age(float elapsed);
+};

@@ -1,0 +1,26 @@
+// MediumEnemyManager.h -- the medium enemies of a stage and their shots.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "objects/MediumEnemy.h"
+#include "objects/ParticleManager.h"
+
+class TLevel;
+
+class TMediumEnemyManager {
+ public:
+  explicit TMediumEnemyManager(TLevel& level);
+
+  // One enemy per path position, in list order, with a random roll.
+  void SetPositions(const std::vector<float>& positions);
+  void Render() const;
+  void Clear();
+
+  std::vector<std::unique_ptr<TMediumEnemy>> fMediumEnemys;
+  TParticleManager fParticleManager;
+
+ private:
+  TLevel& fLevel;
+};

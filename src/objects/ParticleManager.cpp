@@ -1,0 +1,84 @@
+// ParticleManager.cpp -- moving, hitting and drawing shots.
+#include "objects/ParticleManager.h"
+
+#include <algorithm>
+
+#include "objects/Particle.h"
+#include "objects/Ship.h"
+#include "render/GL.h"
+#include "render/TubeTransform.h"
+#include "services/Sound.h"
+#include "stage/Level.h"
+
+TParticleListItem& TParticleListItem::Init(bool spin, float pos, float roll, float speed, float rollSpeed, float accel,
+                                           float rollAccel, float lifeTime) {
+  fSpin = spin;
+  fPos = pos;
+  fRoll = roll;
+  fSpeed = speed;
+  fRollSpeed = rollSpeed;
+  fAccel = accel;
+  fRollAccel = rollAccel;
+  fLifeTime = lifeTime;
+  return *this;
+}
+
+void TParticleListItem::Move(float elapsed) {
+  fPos += fSpeed * elapsed / 1000;
+  fRoll += fRollSpeed * elapsed / 1000;
+  fSpeed += fAccel * elapsed / 1000;
+  fRollSpeed += fRollAccel * elapsed / 1000;
+  if (fPos > 1) {
+    // On the opened floor a shot that rolls over the top is gone.
+    if (fRoll > 180 || fRoll < -180) Kill();
+  } else {
+    if (fRoll > 180) fRoll -= 360;
+    if (fRoll < -180) fRoll += 360;
+  }
+  if (fSpin) fSpinAngle += elapsed / 10;
+  if (fSpinAngle > 360) fSpinAngle -= 360;
+  fAge += elapsed;
+}
+
+TParticleListItem& TParticleManager::Add(const TParticle* model) {
+  fItems.push_back(std::make_unique<TParticleListItem>(model));
+  return *fItems.back();
+}
+
+void TParticleManager::Progress(float elapsed) {
+  for (auto& item : fItems) item->Move(elapsed);
+  fItems.erase(std::remove_if(fItems.begin(), fItems.end(), [](const auto& item) { return item->Dead(); }),
+               fItems.end());
+}
+
+void TParticleManager::CheckPlayerHit() {
+  const float p = fLevel.ShipPos();
+  const float r = fLevel.fRoll;
+  const TShip& s = *fLevel.fPlayer.Ship;
+  for (auto& item : fItems) {
+    if (p + s.fPosMin < item->fPos && item->fPos < p + s.fPosMax && r + s.fRollMin < item->fRoll &&
+        item->fRoll < r + s.fRollMax) {
+      item->Kill();
+      if (!(fLevel.fPlayer.ShieldTime > 0)) {
+        fLevel.fLife -= 1;
+        PlaySoundFile(fLevel.ProgramDir() + "sound\\hit_1.wav", false, 75);
+      }
+    }
+  }
+}
+
+void TParticleManager::Render() const {
+  glLineWidth(2.0f);
+  for (const auto& item : fItems) {
+    if (!item->fModel) continue;
+    glPushMatrix();
+    ApplyTubeTransform(fLevel.fSpline, item->fPos, item->fRoll);
+    glRotatef(item->fSpinAngle, 0, 1, 0);
+    item->fModel->Render();
+    glPopMatrix();
+  }
+}
+
+void TParticleManager::SetSpeed(float speed) {
+  for (auto& item : fItems) item->fSpeed = speed;
+}

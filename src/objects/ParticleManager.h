@@ -1,0 +1,57 @@
+// ParticleManager.h -- shots and the shot lists of their shooters.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+class TLevel;
+class TParticle;
+
+// One shot: a model flying along the path and round the tube.
+class TParticleListItem {
+ public:
+  explicit TParticleListItem(const TParticle* model) : fModel(model) {}
+
+  // Sets the flight values at once; age and spin angle stay.
+  TParticleListItem& Init(bool spin, float pos, float roll, float speed, float rollSpeed, float accel, float rollAccel,
+                          float lifeTime);
+  void Kill() { fAge = fLifeTime + 1; }
+  [[nodiscard]] bool Dead() const { return fAge > fLifeTime; }
+  void Move(float elapsed);
+
+  bool fSpin = false;
+  float fPos = 0;
+  float fRoll = 0;        // degrees
+  float fSpeed = 0;       // path parameter per second
+  float fRollSpeed = 0;   // degrees per second
+  float fAccel = 0;
+  float fRollAccel = 0;
+  float fSpinAngle = 0;   // degrees
+  float fAge = 0;         // ms
+  float fLifeTime = 1000; // ms
+  const TParticle* fModel;  // shared by all shots of a kind
+};
+
+// A shooter's shots, in creation order. The list owns them.
+class TParticleManager {
+ public:
+  explicit TParticleManager(TLevel& level) : fLevel(level) {}
+
+  // Appends a shot of `model` and returns it for Init.
+  TParticleListItem& Add(const TParticle* model);
+  // Moves every shot and frees the dead ones.
+  void Progress(float elapsed);
+  // Enemy shots against the player's ship: a hit kills the shot and, while
+  // the player has no shield, costs one life point with a sound.
+  void CheckPlayerHit();
+  void Render() const;
+  void SetSpeed(float speed);
+  void Clear() { fItems.clear(); }
+
+  [[nodiscard]] std::vector<std::unique_ptr<TParticleListItem>>& Items() { return fItems; }
+  [[nodiscard]] const std::vector<std::unique_ptr<TParticleListItem>>& Items() const { return fItems; }
+
+ private:
+  TLevel& fLevel;
+  std::vector<std::unique_ptr<TParticleListItem>> fItems;
+};

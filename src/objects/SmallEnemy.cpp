@@ -1,0 +1,18 @@
+// SmallEnemy.cpp -- spinning swarm ships.
+#include "objects/SmallEnemy.h"
+
+#include "render/GL.h"
+#include "services/Random.h"
+
+TSmallEnemy::TSmallEnemy(const TShip* model) : TEnemy(model) { fSpinAngle = static_cast<float>(Rnd(360)); }
+
+void TSmallEnemy::Move(float elapsed) {
+  if (!fDead) fSpinAngle += elapsed / 10;
+  TEnemy::Move(elapsed);
+}
+
+void TSmallEnemy::Render() const {
+  if (fDead) return;
+  glRotatef(fSpinAngle, 0, 1, 0);
+  TEnemy::Render();
+}

@@ -1,0 +1,34 @@
+// SmallEnemyManager.h -- the swarm of a stage and its shots.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "objects/ParticleManager.h"
+#include "objects/SmallEnemy.h"
+
+class TLevel;
+
+// Largest swarm a stage may ask for.
+inline constexpr int32_t kMaxSmallEnemies = 10000;
+
+class TSmallEnemyManager {
+ public:
+  explicit TSmallEnemyManager(TLevel& level);
+
+  // Creates `count` enemies with the stage's small-enemy ship and spawns
+  // each, in index order.
+  void SetCount(int32_t count);
+  // (Re)places enemy `index` ahead of the camera with random distance,
+  // roll, roll speed and speed, drawn in that order.
+  void Spawn(std::size_t index);
+  void Render() const;
+  void Clear();
+
+  std::vector<std::unique_ptr<TSmallEnemy>> fSmallEnemy;
+  TParticleManager fParticleManager;
+
+ private:
+  TLevel& fLevel;
+};

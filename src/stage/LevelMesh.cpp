@@ -1,0 +1,112 @@
+// LevelMesh.cpp -- the geometry built at load: tube mesh, ring table and the
+// start-gate lightning.
+#include <algorithm>
+#include <cmath>
+
+#include "objects/Bolt.h"
+#include "render/VertexBufferObject.h"
+#include "services/Random.h"
+#include "stage/Level.h"
+
+namespace {
+
+uint8_t ToByte(double value) { return static_cast<uint8_t>(std::nearbyint(value)); }
+
+}  // namespace
+
+std::array<uint8_t, 4> TLevel::RingColor(float t) const {
+  const double f = t > 1 ? 1.0 : t;
+  auto mix = [&](float start, float end) { return ToByte((1 - f) * start * 255 + f * end * 255); };
+  std::array<uint8_t, 4> c{mix(fTubeStartColor.r, fTubeEndColor.r), mix(fTubeStartColor.g, fTubeEndColor.g),
+                           mix(fTubeStartColor.b, fTubeEndColor.b), 255};
+  if (t > 1) {
+    const double fade = 1 - (t - 1) / (static_cast<double>(fEndLength) / fCircles);
+    c[3] = ToByte(std::clamp(fade, 0.0, 1.0) * 255);
+  }
+  return c;
+}
+
+TVector3f TLevel::TubeVertex(float t, float angle, float k) const {
+  TSplineFrame f;
+  fSpline.GetFrame(1.0f / static_cast<float>(fCircles), t, f);
+  double a = angle;
+  if (t > 1) a = a / std::pow(static_cast<double>(t), 50.0);
+  a -= M_PI / 2;
+  const double e = std::pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+  const float x = static_cast<float>(std::cos(a) * fTubeSize * e * k);
+  const float y = static_cast<float>(std::sin(a) * fTubeSize * e * k + (e - 1) * fTubeSize);
+  const double yPrime = std::cos(f.Pitch) * y;
+  const double w = -std::sin(f.Pitch) * y;
+  const double bigX = std::cos(f.Yaw) * x - std::sin(f.Yaw) * w;
+  const double bigZ = std::sin(f.Yaw) * x + std::cos(f.Yaw) * w;
+  return {static_cast<float>(bigX + f.Position.x), static_cast<float>(yPrime + f.Position.y),
+          static_cast<float>(bigZ + f.Position.z)};
+}
+
+void TLevel::BuildTube() {
+  const int32_t c = fCircles;
+  const int32_t p = fPointsPerCircle;
+  const int32_t last = fCircles + fEndLength;
+  const int32_t h = p / 2;
+  const double step = 2 * M_PI / p;
+  auto add = [&](int32_t ring, int32_t n) {
+    const float t = static_cast<float>(ring) / static_cast<float>(c);
+    const std::array<uint8_t, 4> colour = RingColor(t);
+    const TVector3f v = TubeVertex(t, static_cast<float>(n * step), 1);
+    fTubeVBO->Add(TVertexC4UBV3F{colour[0], colour[1], colour[2], colour[3], v.x, v.y, v.z});
+  };
+  fTubeVBO->SetSize((last + 1) * (p + 1) * 2, GL_C4UB_V3F, GL_STATIC_DRAW);
+  // Both passes snake back and forth, so the mesh is one line strip: every
+  // ring first, then every lengthwise line.
+  for (int32_t i = 0; i <= last; ++i) {
+    for (int32_t j = -h; j <= h; ++j) add(i, i % 2 == 0 ? j : -j);
+  }
+  for (int32_t n = h; n >= -h; --n) {
+    for (int32_t q = last; q >= 0; --q) add(n % 2 == 0 ? q : last - q, n);
+  }
+  fTubeVBO->Finish();
+}
+
+void TLevel::BuildRings() {
+  const int32_t p = fPointsPerCircle;
+  fRings.assign(static_cast<std::size_t>(fCircles), TTubeRing{});
+  for (int32_t i = 0; i < fCircles; ++i) {
+    TTubeRing& ring = fRings[static_cast<std::size_t>(i)];
+    const float t = static_cast<float>(i) / static_cast<float>(fCircles);
+    ring.Points.resize(static_cast<std::size_t>(p));
+    for (int32_t j = 0; j < p; ++j)
+      ring.Points[static_cast<std::size_t>(j)] = TubeVertex(t, static_cast<float>(j * 2 * M_PI / p), 1);
+    const std::array<uint8_t, 4> c = RingColor(t);
+    ring.Color = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f};
+  }
+}
+
+void TLevel::BuildBolts() {
+  const int32_t p = fPointsPerCircle;
+  const float circles = static_cast<float>(fCircles);
+  auto gateSettings = [](TBolt& bolt) {
+    bolt.fMaxSide = bolt.fMaxUp = 10;
+    bolt.fMaxSideStep = bolt.fMaxUpStep = 0.3f;
+    bolt.fJitterSize = 0.4f;
+    bolt.fLineWidth = 2;
+    bolt.fFadeEnds = false;
+  };
+  fBolts.clear();
+  std::vector<TVector3f> ring;
+  for (int32_t i = 0; i <= p; ++i) ring.push_back(TubeVertex(-2 / circles, static_cast<float>(i * 2 * M_PI / p), 1));
+  auto gate = std::make_unique<TBolt>(ring, 50);
+  gateSettings(*gate);
+  gate->fFlickerTime = 100;
+  gate->fFlickerChance = 3;
+  fBolts.push_back(std::move(gate));
+  for (int32_t i = 1; i <= p; ++i) {
+    const float angle = static_cast<float>((i - 1) * 2 * M_PI / p);
+    auto bolt = std::make_unique<TBolt>(std::vector<TVector3f>{TubeVertex(0, angle, 1), TubeVertex(-20 / circles, angle, 5)}, 100);
+    gateSettings(*bolt);
+    bolt->SetStrands(2);
+    bolt->fFlickerTime = static_cast<float>(75 + Rnd(50));
+    bolt->fFlickerChance = 40;
+    bolt->fReshapeTime = 0;
+    fBolts.push_back(std::move(bolt));
+  }
+}

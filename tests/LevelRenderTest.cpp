@@ -1,0 +1,185 @@
+// LevelRenderTest.cpp -- what a stage frame shows: HUD texts and their
+// blocks, and pixels of real frames under the test display.
+#include <gtest/gtest.h>
+
+#include "objects/Boss.h"
+#include "render/Font.h"
+#include "render/GL.h"
+#include "stage/Level.h"
+#include "support/GLWindow.h"
+#include "support/StageFiles.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class LevelRenderTest : public testing::Test {
+ protected:
+  void SetUp() override { Level.LoadFromFile(WriteStage(Dir)); }
+
+  // One frame as the main form draws it.
+  std::vector<uint8_t> Frame() {
+    glClearColor(0, 0, 0, 0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(Window.Width()) / Window.Height(), 0.001, 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+    Level.Render();
+    glPopMatrix();
+    return Window.ReadPixels();
+  }
+
+  // Pixels in a rectangle that are not black.
+  int Lit(const std::vector<uint8_t>& rgba, int x0, int y0, int x1, int y1) const {
+    int lit = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) lit += TGLWindow::Pixel(rgba, Window.Width(), x, y) != 0;
+    return lit;
+  }
+
+  TGLWindow Window{800, 600};
+  TTempDir Dir;
+  TLevel Level{Window.Platform(), CreateTextContext()};
+};
+
+const THudText* Find(const std::vector<THudText>& texts, const std::string& text) {
+  for (const THudText& t : texts) {
+    if (t.Text == text) return &t;
+  }
+  return nullptr;
+}
+
+TEST_F(LevelRenderTest, ScoreLifeAndBossTexts) {
+  Level.fScore = 7;
+  Level.fLife = 5;
+  auto texts = Level.HudTexts(800, 600, 30);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].Text, "0000000007 Points");
+  EXPECT_EQ(texts[0].Alignment, kAlignRight);
+  EXPECT_FLOAT_EQ(texts[0].Width, 800 - 6);
+  EXPECT_EQ(texts[1].Text, "Life: 005");
+  EXPECT_FLOAT_EQ(texts[1].Left, 6);
+
+  Level.fScore = -1;  // shown unsigned
+  Level.fLife = 100;
+  Level.fPos = 1.01f;
+  Level.fBoss->fLife = 400;  // of 800
+  texts = Level.HudTexts(800, 600, 30);
+  EXPECT_EQ(texts[0].Text, "4294967295 Points");
+  EXPECT_EQ(texts[1].Text, "Life: 100");
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[2].Text, "Boss: 050");
+  EXPECT_EQ(texts[2].Alignment, kAlignCentre);
+  EXPECT_FLOAT_EQ(texts[2].Top, 600 - 33);
+}
+
+TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
+  Level.fFinish.State = 1;
+  Level.fFinish.Points = 1000;
+  Level.fFinish.LifeBonus = 3700;
+  Level.fFinish.TimeBonus = 25000;
+  Level.fFinish.Total = 29700;
+  Level.fFinish.Time = 2500;
+  auto texts = Level.ResultTexts(800, 600, 30);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0].Text, "STAGE PASSED");
+  EXPECT_EQ(texts[1].Text, "___________");
+  EXPECT_EQ(texts[2].Text, "Punkte");
+  EXPECT_EQ(texts[3].Text, "0000000500");  // half counted
+  EXPECT_FLOAT_EQ(texts[3].Top, 0.3f * 600);
+
+  Level.fFinish.State = 2;
+  Level.fFinish.Time = 5250;
+  texts = Level.ResultTexts(800, 600, 30);
+  EXPECT_EQ(texts[0].Text, "GAME OVER");
+  ASSERT_NE(Find(texts, "Zeitbonus"), nullptr);
+  EXPECT_NE(Find(texts, std::string(13, '_')), nullptr);  // round(24 * 0.5) + 1
+  EXPECT_EQ(Find(texts, "Gesamtpunkte"), nullptr);
+
+  Level.fFinish.Time = 6000;
+  texts = Level.ResultTexts(800, 600, 30);
+  EXPECT_EQ(texts.back().Text, "0000029700");
+  EXPECT_NE(Find(texts, std::string(25, '_')), nullptr);
+}
+
+TEST_F(LevelRenderTest, HighscoreTableShowsTenWithTheCursorOnTheEntry) {
+  Level.fFinish.State = 1;
+  Level.fFinish.NameEntry = true;
+  for (int i = 0; i < 12; ++i) Level.fFinish.HighScore.push_back({"P" + std::to_string(i), 1000 - i});
+  Level.fFinish.EntryIndex = 3;
+  Level.fFinish.CursorVisible = true;
+  auto texts = Level.ResultTexts(800, 600, 30);
+  ASSERT_EQ(texts.size(), 1u + 2 * 10);
+  EXPECT_EQ(texts[0].Text, "HIGHSCORE");
+  EXPECT_EQ(texts[1 + 2 * 3].Text, "P3_");
+  EXPECT_EQ(texts[1 + 2 * 2].Text, "P2");
+  EXPECT_EQ(texts[2 + 2 * 9].Text, "0000000991");
+  EXPECT_FLOAT_EQ(texts[1 + 2 * 9].Top, (0.3f + 0.45f) * 600);
+  Level.fFinish.CursorVisible = false;
+  EXPECT_EQ(Level.ResultTexts(800, 600, 30)[1 + 2 * 3].Text, "P3");
+}
+
+TEST_F(LevelRenderTest, FinishedTubeIsDrawnInItsColours) {
+  Level.fTime = 9000;
+  Level.fPos = 0.3f;
+  Level.fBolts.clear();
+  const auto frame = Frame();
+  // The tube fills the view: lines in a blend of yellow (start) and blue
+  // (end), seen round the screen's edges away from the HUD.
+  int tube = 0;
+  for (int y = 60; y < 540; y += 2) {
+    for (int x = 0; x < 760; x += 2) {
+      const uint32_t p = TGLWindow::Pixel(frame, 800, x, y);
+      const int r = p >> 16, g = (p >> 8) & 0xFF, b = p & 0xFF;
+      if (r > 60 && std::abs(r - g) < 40 && b > 20) ++tube;
+    }
+  }
+  EXPECT_GT(tube, 500);
+}
+
+TEST_F(LevelRenderTest, HudTextsAndBarsAppearAtTheirPlaces) {
+  Level.fTime = 9000;
+  Level.fPos = 0.5f;
+  Level.fBolts.clear();
+  Level.fScore = 123456;
+  auto frame = Frame();
+  const int s = Level.fFont->Size();  // 600 / 20 = 30
+  ASSERT_EQ(s, 30);
+  // Score at the top right, life bar and text at the top left.
+  EXPECT_GT(Lit(frame, 800 - 8 * s, 0, 800 - s / 5, s), 50);
+  const uint32_t bar = TGLWindow::Pixel(frame, 800, s / 5 + 2, s / 2);
+  EXPECT_GT(bar >> 16, 150u);  // the bar starts red
+  // The progress track at the right edge, translucent white.
+  const uint32_t track = TGLWindow::Pixel(frame, 800, 800 - 15, 300);
+  EXPECT_GT(track & 0xFF, 150u);
+
+  // In the end zone: no track, a boss bar and text at the bottom.
+  Level.fPos = 1.01f;
+  Level.fBoss->fLife = Level.fBoss->fMaxLife;
+  frame = Frame();
+  EXPECT_GT(Lit(frame, 200, 600 - s, 600, 600), 1000);  // full bar, w/2 wide
+  const uint32_t end = TGLWindow::Pixel(frame, 800, 595, 600 - s / 2);
+  EXPECT_GT((end >> 8) & 0xFF, 150u);  // green at full life
+
+  // The result screen darkens everything and writes its table.
+  Level.fFinish.State = 1;
+  Level.fFinish.Time = 7000;
+  Level.fFinish.Points = 1000;
+  frame = Frame();
+  EXPECT_GT(Lit(frame, 200, static_cast<int>(0.3 * 600), 400, static_cast<int>(0.3 * 600) + s), 20);
+}
+
+TEST_F(LevelRenderTest, OpeningRingGrowsFromAPoint) {
+  Level.fTime = 0;
+  auto frame = Frame();
+  const int atStart = Lit(frame, 0, 40, 760, 560);
+  Level.fTime = 3000;
+  frame = Frame();
+  EXPECT_GT(Lit(frame, 0, 40, 760, 560), atStart + 100);
+}
+
+}  // namespace

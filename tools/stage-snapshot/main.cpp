@@ -1,0 +1,189 @@
+// stage-snapshot -- draws a stage at a chosen moment into a PNG, for review.
+//
+//   stage-snapshot STAGEFILE OUT.png WIDTHxHEIGHT MOMENT
+//
+// MOMENT: intro (stage time 2 s), flight (the ship a third into the tube),
+// boss (the ship at rest in the end zone), result (stage passed, the table
+// fully counted) or highscore (name entry open). Run it from the game's
+// folder (build/bin): it loads the stage with the game's own loader.
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "objects/Bolt.h"
+#include "objects/Boss.h"
+#include "objects/ParticleManager.h"
+#include "objects/SmallEnemyManager.h"
+#include "platform/Dialog.h"
+#include "platform/SdlPlatform.h"
+#include "render/Font.h"
+#include "render/GL.h"
+#include "services/FatalError.h"
+#include "services/Random.h"
+#include "stage/Level.h"
+
+namespace {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "stage-snapshot: %s\n", platform::Cp1252ToUtf8(message).c_str());
+  return 1;
+}
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbBottomUp) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = height - 1; y >= 0; --y)
+    png_write_row(png, rgbBottomUp.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+// Lets the lightning crackle for a while, as the frames before would have.
+void AgeBolts(TLevel& level, float ms) {
+  for (float t = 0; t < ms; t += 16) {
+    for (const auto& bolt : level.fBolts) {
+      if (bolt) bolt->Progress(16);
+    }
+  }
+}
+
+// The state a frame of the chosen moment would find.
+bool SetMoment(TLevel& level, const std::string& moment) {
+  const float c = static_cast<float>(level.fCircles);
+  const float e = static_cast<float>(level.fEndLength);
+  auto endZone = [&] {
+    level.fTime = 90000;
+    level.fBolts.clear();
+    level.fPos = 1 + 30 / c - level.fCamera.Dist / c;
+    level.fEndPos = (e - 30) / c + 1;
+    level.fSpeed = 0;
+    level.fBoss->fActive = true;
+    level.fBoss->fRoll = 35;
+  };
+  if (moment == "intro") {
+    level.fTime = 2000;
+    AgeBolts(level, 2000);
+    return true;
+  }
+  if (moment == "flight") {
+    level.fTime = 30000;
+    level.fBolts.clear();
+    level.fPos = 1.0f / 3 - level.fCamera.Dist / c;
+    level.fRoll = 20;
+    level.fLife = 64;
+    level.fScore = 4711;
+    for (std::size_t i = 0; i < level.fSmallEnemy.Manager->fSmallEnemy.size(); ++i) level.fSmallEnemy.Manager->Spawn(i);
+    // A volley on its way.
+    for (int k = 1; k <= 4; ++k)
+      level.fPlayer.ParticleManager->Add(level.fPlayer.Particle.get())
+          .Init(true, level.ShipPos() + k * 3 / c, level.fRoll, 0, 0, 0, 0, 2000);
+    return true;
+  }
+  if (moment == "boss") {
+    endZone();
+    level.fScore = 18250;
+    level.fLife = 41;
+    level.fBoss->fLife = level.fBoss->fMaxLife * 2 / 3;
+    // Each fire point has just fired.
+    for (const TFirePoint& point : level.fBoss->fFirePoints) {
+      for (int k = 0; k < 3; ++k)
+        level.fBoss->fParticleManager.Add(point.fModel)
+            .Init(true, point.fPos - k * 4 / c, level.fBoss->fRoll + point.fAngle + k * 5, 0, 0, 0, 0, 5000);
+    }
+    return true;
+  }
+  if (moment == "result" || moment == "highscore") {
+    endZone();
+    level.fScore = 23870;
+    level.fLife = 58;
+    level.fBoss->fLife = 0;
+    level.fFinish.State = 1;
+    level.fFinish.Points = level.fScore;
+    level.fFinish.LifeBonus = level.fLife * 100;
+    level.fFinish.TimeBonus = static_cast<int32_t>(std::nearbyint(level.fPathLength * 1000000.0 / 95000.0));
+    level.fFinish.Total = level.fFinish.Points + level.fFinish.LifeBonus + level.fFinish.TimeBonus;
+    level.fFinish.Time = 7000;
+    if (moment == "highscore") {
+      level.fFinish.NameEntry = true;
+      level.fFinish.EntryIndex = level.LoadHighscores(level.fFinish.Total);
+      level.fFinish.HighScore[static_cast<std::size_t>(level.fFinish.EntryIndex)].Name = "PILOT";
+      level.fFinish.CursorVisible = true;
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::fprintf(stderr, "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE intro|flight|boss|result|highscore\n");
+    return 2;
+  }
+  const std::string stageFile = argv[1];
+  const std::string out = argv[2];
+  const std::string moment = argv[4];
+  int width = 0, height = 0;
+  if (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 64 || height < 64 || width > 8192 || height > 8192)
+    return Fail(std::string("Ung\xFCltige Gr\xF6\xDF" "e '") + argv[3] + "' (erwartet z. B. 1280x720)");
+  if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "result" && moment != "highscore")
+    return Fail("Unbekannter Zeitpunkt '" + moment + "' (intro, flight, boss, result oder highscore)");
+
+  try {
+    platform::TWindowOptions options;
+    options.Width = width;
+    options.Height = height;
+    options.CaptureMouse = false;
+    platform::SdlPlatform platform(options);
+    platform::EnableDialogBoxes(false);  // a tool reports on stderr only
+    glViewport(0, 0, width, height);
+    glClearColor(0, 0, 0, 0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+
+    const TTextContextHandle context = CreateTextContext();
+    TLevel level(platform, context);
+    Guarded("stage-snapshot: Fehler beim Laden von " + stageFile, [&] { level.LoadFromFile(stageFile); });
+    if (!level.fActive) return Fail(stageFile + " hat keine Kontrollpunkte: kein Level");
+    SetRandomSeed(20261207);
+    SetMoment(level, moment);
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(width) / height, 0.001, 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+    level.Render();
+    glPopMatrix();
+    glFinish();
+
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    if (!WritePng(out, width, height, pixels)) return Fail("Kann " + out + " nicht schreiben");
+  } catch (const std::exception& error) {
+    return Fail(error.what());
+  }
+  return 0;
+}
