@@ -82,8 +82,7 @@ void TtsPostShadow::Apply(TtsImage& image, TtsChar& glyph) const {
 }
 
 void TtsPostShadow::Blur(TtsImage& image) const {
-  const int k = fKernelSize;
-  if (k == 0) return;
+  if (fKernelSize == 0) return;
   const int width = image.Width();
   const int height = image.Height();
   std::vector<float> alpha(static_cast<std::size_t>(width) * height);
@@ -91,23 +90,27 @@ void TtsPostShadow::Blur(TtsImage& image) const {
     for (int x = 0; x < width; ++x) alpha[static_cast<std::size_t>(y) * width + x] = image.Pixel(x, y)[3];
 
   std::vector<float> pass(alpha.size());
-  // Horizontal into pass, vertical back into alpha; outside counts as 0.
+  Convolve(alpha, pass, width, height, 1, 0);
+  Convolve(pass, alpha, width, height, 0, 1);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      float sum = 0;
-      for (int i = -k; i <= k; ++i) {
-        const int sx = x + i;
-        if (sx >= 0 && sx < width) sum += alpha[static_cast<std::size_t>(y) * width + sx] * fKernel[i + k];
-      }
-      pass[static_cast<std::size_t>(y) * width + x] = sum;
-    }
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      float sum = 0;
-      for (int i = -k; i <= k; ++i) {
-        const int sy = y + i;
-        if (sy >= 0 && sy < height) sum += pass[static_cast<std::size_t>(sy) * width + x] * fKernel[i + k];
-      }
+      const float sum = alpha[static_cast<std::size_t>(y) * width + x];
       image.Pixel(x, y)[3] = static_cast<uint8_t>(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
+    }
+}
+
+void TtsPostShadow::Convolve(const std::vector<float>& in, std::vector<float>& out, int width, int height, int dx,
+                             int dy) const {
+  const int k = fKernelSize;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      float sum = 0;
+      for (int i = -k; i <= k; ++i) {
+        const int sx = x + i * dx;
+        const int sy = y + i * dy;
+        if (sx >= 0 && sx < width && sy >= 0 && sy < height)
+          sum += in[static_cast<std::size_t>(sy) * width + sx] * fKernel[static_cast<std::size_t>(i + k)];
+      }
+      out[static_cast<std::size_t>(y) * width + x] = sum;
     }
 }

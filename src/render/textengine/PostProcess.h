@@ -27,6 +27,8 @@ class TtsPostShadow final : public TtsPostProcessStep {
 
  private:
   void Blur(TtsImage& image) const;
+  // One pass of the kernel along (dx, dy); pixels outside count as 0.
+  void Convolve(const std::vector<float>& in, std::vector<float>& out, int width, int height, int dx, int dy) const;
 
   int fKernelSize = 0;
   std::vector<float> fKernel;  // 2 * fKernelSize + 1 weights summing to 1
