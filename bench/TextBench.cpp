@@ -52,7 +52,6 @@ void BM_PrintHudWarm(benchmark::State& state) {
   font.Print(kHud, ts::kAlignLeft, 10, 10, 1260, 1000);
   glFinish();
   for (auto _ : state) {
-    glClear(GL_COLOR_BUFFER_BIT);
     font.Print(kHud, ts::kAlignLeft, 10, 10, 1260, 1000);
     glFinish();
   }
