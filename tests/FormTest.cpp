@@ -12,6 +12,8 @@
 
 #include "app/Form.h"
 #include "platform/ScriptedPlatform.h"
+#include "platform/SdlPlatform.h"
+#include "render/GL.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -117,6 +119,38 @@ TEST(Form, MenuQuitClosesTheWindow) {
   TForm1 form(p);
   form.MenuQuit();
   EXPECT_TRUE(p.Closed);
+}
+
+// A frame on a real screen-sized window: the FPS figure at the bottom-right
+// corner, nothing anywhere else.
+TEST(Form, DrawFrameShowsTheFpsFigureAtTheBottomRight) {
+  platform::TWindowOptions options;
+  options.CaptureMouse = false;
+  platform::SdlPlatform p(options);
+  TForm1 form(p);
+  form.FormCreate();
+  form.fFPS = 60;
+  form.DrawFrame();
+
+  const platform::TScreenSize screen = p.ClientSize();
+  std::vector<uint8_t> rgba(static_cast<std::size_t>(screen.Width) * screen.Height * 4);
+  // Mesa's software swap copies the frame out, so the back buffer still holds it.
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, screen.Width, screen.Height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  int left = screen.Width, right = -1, top = screen.Height;
+  for (int row = 0; row < screen.Height; ++row)  // row 0 is the bottom
+    for (int x = 0; x < screen.Width; ++x)
+      if (rgba[(static_cast<std::size_t>(row) * screen.Width + x) * 4] > 128) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, screen.Height - 1 - row);
+      }
+  const int size = TForm1::FpsFontSize(screen.Height);
+  ASSERT_GE(right, 0) << "nothing drawn";
+  EXPECT_GE(right, screen.Width - 4);
+  EXPECT_GE(top, screen.Height - size);
+  EXPECT_GT(left, screen.Width - 6 * size);  // "60 FPS" and nothing else
 }
 
 // The real program under the test's display: it opens its window, shows its

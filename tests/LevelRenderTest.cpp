@@ -2,6 +2,7 @@
 // blocks, and pixels of real frames under the test display.
 #include <gtest/gtest.h>
 
+#include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "render/Font.h"
 #include "render/GL.h"

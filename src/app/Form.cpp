@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "render/Font.h"
 #include "render/GL.h"
+#include "services/FatalError.h"
 #include "services/IniFile.h"
 #include "services/Sound.h"
 
@@ -46,6 +48,11 @@ void TForm1::ApplyVSyncSetting() {
 void TForm1::InitGame() {
   InitAudio();
   FormResize();
+  Guarded("Fehler beim Erzeugen von 'FPSFont'", [this] {
+    fTextContext = CreateTextContext();
+    FPSFont = std::make_unique<TglFont>(fTextContext, 0, FpsFontSize(fPlatform.ClientSize().Height),
+                                        fPlatform.BasePath() + "data\\lucon.ttf");
+  });
   fFrequency = fPlatform.PerformanceFrequency();
   fLastCounter = fPlatform.PerformanceCounter();
 }
@@ -86,6 +93,11 @@ void TForm1::DrawFrame() {
   glOrtho(0, client.Width, client.Height, 0, 0, 10);
   glMatrixMode(GL_MODELVIEW);
   glDisable(GL_DEPTH_TEST);
+  if (FPSFont) {
+    const int size = FPSFont->Size();
+    FPSFont->Print(std::to_string(fFPS) + " FPS", ts::kAlignRight, 0, static_cast<float>(client.Height - size),
+                   static_cast<float>(fPlatform.ScreenSize().Width), static_cast<float>(size));
+  }
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();
@@ -109,6 +121,10 @@ void TForm1::FormDestroy() {
   if (!fCreated || fDestroyed) return;
   fDestroyed = true;
   DoneAudio();
+  FPSFont.reset();
+  // The fonts of the context are gone; its textures go while GL is current.
+  if (fTextContext != 0) ts::ContextDestroy(fTextContext);
+  fTextContext = 0;
 }
 
 void TForm1::MenuQuit() { fPlatform.Close(); }

@@ -3,6 +3,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+#include "render/textengine/TextEngine.h"
+
+class TglFont;
 
 namespace platform {
 class TPlatform;
@@ -44,6 +49,8 @@ class TForm1 {
   int32_t fFPS = 0;
   float fFPSTime = 0;
   float fElapsed = 0;
+  ts::TtsContextID fTextContext = 0;
+  std::unique_ptr<TglFont> FPSFont;
   uint64_t fFrequency = 1;
   uint64_t fLastCounter = 0;
   uint64_t fCounter = 0;

@@ -30,3 +30,32 @@ uint32_t TGLWindow::Pixel(const std::vector<uint8_t>& rgba, int width, int x, in
   const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 4;
   return (uint32_t{rgba[i]} << 16) | (uint32_t{rgba[i + 1]} << 8) | rgba[i + 2];
 }
+
+TGLWindow::TBox TGLWindow::Ink(const std::vector<uint8_t>& rgba, int x0, int y0, int x1, int y1, int threshold) const {
+  TBox box;
+  bool found = false;
+  for (int y = std::max(0, y0); y < std::min(fHeight, y1); ++y)
+    for (int x = std::max(0, x0); x < std::min(fWidth, x1); ++x) {
+      const uint8_t* p = &rgba[(static_cast<std::size_t>(y) * fWidth + x) * 4];
+      if (p[0] <= threshold && p[1] <= threshold && p[2] <= threshold) continue;
+      if (!found) box = {x, y, x, y};
+      found = true;
+      box.Left = std::min(box.Left, x);
+      box.Right = std::max(box.Right, x);
+      box.Top = std::min(box.Top, y);
+      box.Bottom = std::max(box.Bottom, y);
+    }
+  return box;
+}
+
+void TGLWindow::BeginOverlay() const {
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, fWidth, fHeight, 0, 0, 10);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+}

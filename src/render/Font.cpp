@@ -1,0 +1,73 @@
+// Font.cpp -- font objects on the text engine, and the fatal checks after
+// font operations.
+#include "render/Font.h"
+
+#include <cmath>
+
+#include "render/GL.h"
+#include "services/FatalError.h"
+#include "services/Paths.h"
+
+namespace {
+
+int RoundToInt(float value) { return static_cast<int>(std::nearbyint(value)); }
+
+}  // namespace
+
+ts::TtsContextID CreateTextContext() {
+  if (!ts::Init(ts::kInitCore)) FatalMessage("Initialing text engine failed.");
+  if (!ts::Init(ts::kInitOpenGL)) FatalMessage("Initialing OpenGL failed.");
+  if (!ts::Init(ts::kInitGDI)) FatalMessage("Initialing GDI failed.");
+  ts::TtsContextID context = 0;
+  ts::ContextCreate(context);
+  return context;
+}
+
+TglFont::TglFont(ts::TtsContextID context, int32_t style, int32_t size, const std::string& fileName)
+    : fContext(context), fStyle(style), fSize(size), fFileName(fileName) {
+  ts::ContextBind(fContext);
+  ts::SetParameteri(ts::kRenderer, ts::kRendererOpenGL);
+  CheckTextErrors();
+  ts::SetParameteri(ts::kFontCreator, ts::kCreatorGDIFile);
+  CheckTextErrors();
+  ts::FontCreateCreator(NativePath(fFileName), fSize, fStyle, 0, 0, fFont);
+  CheckTextErrors();
+  // White at zero alpha: invisible, but every glyph image gains a transparent
+  // border, so filtering never reaches into a neighbour's cells.
+  ts::PostAddShadow(1.0f, 0, 0, 1, 1, 1, 0);
+}
+
+TglFont::~TglFont() { ts::FontDestroy(fFont); }
+
+void TglFont::SetColor(float r, float g, float b, float a) { fColor = {r, g, b, a}; }
+
+void TglFont::Print(const std::string& text, ts::TtsEnum align, float left, float top, float width, float height) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.1f);
+  glPushMatrix();
+  const GLfloat color[4] = {fColor.r, fColor.g, fColor.b, fColor.a};
+  glColor4fv(color);
+
+  ts::SetParameteri(ts::kAlign, align);
+  ts::TextBeginBlock(RoundToInt(left), RoundToInt(top), RoundToInt(width), RoundToInt(height), ts::kBlockWordWrap);
+  ts::FontBind(fFont);
+  ts::TextOut(text);
+  ts::TextEndBlock();
+
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glPopMatrix();
+  glDisable(GL_BLEND);
+  glDisable(GL_ALPHA_TEST);
+}
+
+void TglFont::CheckTextErrors() {
+  const uint32_t error = ts::GetError();
+  if (error != ts::kNoError) FatalMessage(std::string("Text engine error: ") + ts::GetErrorString(error));
+  const GLenum glError = glGetError();
+  if (glError != GL_NO_ERROR) {
+    const auto* text = reinterpret_cast<const char*>(gluErrorString(glError));
+    FatalMessage(std::string("OpenGL error: ") + (text ? text : std::to_string(glError)));
+  }
+}
