@@ -133,6 +133,14 @@ TEST_F(LevelTest, ListsOnlyCountTerminatedItems) {
   EXPECT_EQ(Level.fPowerUp.List[0]->Kind, kPowerUpShield);  // any other letter
 }
 
+TEST_F(LevelTest, LongListsKeepEveryItem) {
+  std::string positions;
+  for (int i = 1; i <= 40; ++i) positions += "0," + std::to_string(100 + i) + ";";
+  Level.LoadFromFile(WriteStage(Dir, {{"MediumEnemy/Position", positions}}));
+  ASSERT_EQ(Level.fMediumEnemy.Manager->fMediumEnemys.size(), 40u);
+  EXPECT_FLOAT_EQ(Level.fMediumEnemy.Manager->fMediumEnemys[39]->fPos, 0.140f);
+}
+
 TEST_F(LevelTest, AStageWithoutControlPointsIsNotStarted) {
   Level.LoadFromFile(WriteStage(Dir, {{"SplinePoints/count", ""}}));
   EXPECT_FALSE(Level.fActive);

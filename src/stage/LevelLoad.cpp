@@ -167,8 +167,8 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fBoss->fModel->fScale = ini.ReadFloat("Boss", "Scale", 0.075f);
   fBoss->LoadFromFile(path("Boss", "FileName", "data\\Level01.boss"));
 
-  for (std::string_view item : TerminatedItems(ini.ReadString("MediumEnemy", "Position", "0,1;0,2;0,3;")))
-    fMediumEnemy.Position.push_back(StrToFloat(item));
+  const std::string mediumPositions = ini.ReadString("MediumEnemy", "Position", "0,1;0,2;0,3;");
+  for (std::string_view item : TerminatedItems(mediumPositions)) fMediumEnemy.Position.push_back(StrToFloat(item));
   fMediumEnemy.Manager->SetPositions(fMediumEnemy.Position);
 
   const std::string types = ini.ReadString("Level", "PowerUpType", "");

@@ -55,13 +55,22 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
   return std::fclose(file) == 0;
 }
 
-// Lets the lightning crackle for a while, as the frames before would have.
+// Lets the lightning crackle for a while, as the frames before would have,
+// then on to a frame where the gate ring and some radial bolts flash (they
+// flicker: most frames show only a few of them).
 void AgeBolts(TLevel& level, float ms) {
-  for (float t = 0; t < ms; t += 16) {
+  auto frame = [&] {
     for (const auto& bolt : level.fBolts) {
       if (bolt) bolt->Progress(16);
     }
-  }
+  };
+  for (float t = 0; t < ms; t += 16) frame();
+  auto flashing = [&] {
+    int visible = 0;
+    for (std::size_t i = 1; i < level.fBolts.size(); ++i) visible += level.fBolts[i]->fVisible;
+    return level.fBolts[0]->fVisible && visible >= 2;
+  };
+  for (int i = 0; i < 2000 && !level.fBolts.empty() && !flashing(); ++i) frame();
 }
 
 // The state a frame of the chosen moment would find.
@@ -89,7 +98,12 @@ bool SetMoment(TLevel& level, const std::string& moment) {
     level.fRoll = 20;
     level.fLife = 64;
     level.fScore = 4711;
-    for (std::size_t i = 0; i < level.fSmallEnemy.Manager->fSmallEnemy.size(); ++i) level.fSmallEnemy.Manager->Spawn(i);
+    // The swarm as it meets the ship: the nearest few close ahead.
+    auto& swarm = level.fSmallEnemy.Manager->fSmallEnemy;
+    for (std::size_t i = 0; i < swarm.size(); ++i) {
+      level.fSmallEnemy.Manager->Spawn(i);
+      if (i < 4) swarm[i]->fPos = level.ShipPos() + static_cast<float>(10 + 7 * i) / c;
+    }
     // A volley on its way.
     for (int k = 1; k <= 4; ++k)
       level.fPlayer.ParticleManager->Add(level.fPlayer.Particle.get())
@@ -161,7 +175,11 @@ int main(int argc, char** argv) {
 
     const TTextContextHandle context = CreateTextContext();
     TLevel level(platform, context);
-    Guarded("stage-snapshot: Fehler beim Laden von " + stageFile, [&] { level.LoadFromFile(stageFile); });
+    try {
+      level.LoadFromFile(stageFile);
+    } catch (const std::exception& error) {
+      return Fail("Fehler beim Laden von " + stageFile + ": " + error.what());
+    }
     if (!level.fActive) return Fail(stageFile + " hat keine Kontrollpunkte: kein Level");
     SetRandomSeed(20261207);
     SetMoment(level, moment);
