@@ -30,3 +30,15 @@ endforeach()
 if(RV_STAGE_COMMANDS)
   add_custom_target(rv_stages ALL ${RV_STAGE_COMMANDS} DEPENDS levelpack VERBATIM)
 endif()
+
+# The generator writes every file of sound/ in one run; it runs again only
+# when the generator itself has changed.
+set(RV_SOUND_FILES laser.wav hit_0.wav hit_1.wav hit_2.wav boss_explode.mp3
+  menu_change.wav menu_enter.wav music1.wav music2.mp3 music3.mp3)
+list(TRANSFORM RV_SOUND_FILES PREPEND ${RV_SOUND_DIR}/ OUTPUT_VARIABLE RV_SOUND_OUTPUTS)
+add_custom_command(OUTPUT ${RV_SOUND_OUTPUTS}
+  COMMAND $<TARGET_FILE:soundgen> ${RV_SOUND_DIR}
+  DEPENDS soundgen
+  COMMENT "Synthesising sounds and music"
+  VERBATIM)
+add_custom_target(rv_sounds ALL DEPENDS ${RV_SOUND_OUTPUTS})
