@@ -44,3 +44,15 @@ add_custom_command(OUTPUT ${RV_DATA_DIR}/lcd.ttf ${RV_DATA_DIR}/lucon.ttf
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${RV_FONT_LUCON} ${RV_DATA_DIR}/lucon.ttf
   DEPENDS ${RV_FONT_LCD} ${RV_FONT_LUCON} VERBATIM)
 add_custom_target(rv_fonts ALL DEPENDS ${RV_DATA_DIR}/lcd.ttf ${RV_DATA_DIR}/lucon.ttf)
+
+# The generator writes every file of sound/ in one run; it runs again only
+# when the generator itself has changed.
+set(RV_SOUND_FILES laser.wav hit_0.wav hit_1.wav hit_2.wav boss_explode.mp3
+  menu_change.wav menu_enter.wav music1.wav music2.mp3 music3.mp3)
+list(TRANSFORM RV_SOUND_FILES PREPEND ${RV_SOUND_DIR}/ OUTPUT_VARIABLE RV_SOUND_OUTPUTS)
+add_custom_command(OUTPUT ${RV_SOUND_OUTPUTS}
+  COMMAND $<TARGET_FILE:soundgen> ${RV_SOUND_DIR}
+  DEPENDS soundgen
+  COMMENT "Synthesising sounds and music"
+  VERBATIM)
+add_custom_target(rv_sounds ALL DEPENDS ${RV_SOUND_OUTPUTS})

@@ -147,4 +147,20 @@ int PlayingAudioCount() {
   return Mix_Playing(-1) + (Mix_PlayingMusic() ? 1 : 0);
 }
 
+double AudioFileSeconds(const std::string& path, bool loop) {
+  if (!State().Open) return -1;
+  if (loop) {
+    std::unique_ptr<Mix_Music, TMusicDeleter> music(Mix_LoadMUS(path.c_str()));
+    if (!music) return -1;
+    return Mix_MusicDuration(music.get());
+  }
+  std::unique_ptr<Mix_Chunk, TChunkDeleter> chunk(Mix_LoadWAV(path.c_str()));
+  int frequency = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  if (!chunk || !Mix_QuerySpec(&frequency, &format, &channels)) return -1;
+  const double bytesPerSecond = static_cast<double>(frequency) * channels * (SDL_AUDIO_BITSIZE(format) / 8);
+  return chunk->alen / bytesPerSecond;
+}
+
 }  // namespace platform

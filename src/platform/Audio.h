@@ -23,4 +23,10 @@ void StopAudio(int handle);
 // Number of sounds currently playing (effects and music).
 int PlayingAudioCount();
 
+// Seconds of sound in `path`, decoded the way PlayAudioFile opens it: a
+// one-shot effect as a sample in memory, a looped track as a music stream.
+// Negative when the file cannot be decoded so (or the device is closed; a
+// stream of unknown length also gives a negative value).
+double AudioFileSeconds(const std::string& path, bool loop);
+
 }  // namespace platform

@@ -1,0 +1,452 @@
+// ContentTest.cpp -- every shipped stage, model, boss, text and sound file in
+// the runtime folder, read through the game's own parsers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "geometry/Spline3D.h"
+#include "platform/Audio.h"
+#include "services/IniFile.h"
+#include "services/RC4Stream.h"
+#include "services/ValueLists.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBin = RV_BIN_DIR;
+const std::string kData = kBin + "/data/";
+
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+std::vector<std::string> StageNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(kData)) {
+    if (entry.path().extension() == ".level") names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TIniFile LoadStage(const std::string& name) {
+  TIniFile ini;
+  LoadIni(ini, kData + name, kLevelKey);
+  return ini;
+}
+
+// Items of a stage or boss list: each ended by ";", text after the last ignored.
+std::vector<std::string> Items(std::string_view text) {
+  std::vector<std::string> items;
+  for (std::size_t end; (end = text.find(';')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+    items.emplace_back(text.substr(0, end));
+  }
+  return items;
+}
+
+struct TModel {
+  int Points = 0;
+  float Width = 0;  // largest |x|
+  float MinY = 0;
+};
+
+// The model sections of a .ship, .part or .boss file, checked point by point.
+TModel ReadModel(const std::string& path) {
+  SCOPED_TRACE(path);
+  TModel model;
+  if (!fs::is_regular_file(path)) {
+    ADD_FAILURE() << "missing";
+    return model;
+  }
+  TIniFile ini;
+  ini.LoadFromFile(path);
+  model.Points = ini.ReadInteger("Vertex", "VertexCount", 0);
+  EXPECT_GT(model.Points, 0);
+  for (int i = 0; i < model.Points; ++i) {
+    try {
+      const TVector3f p = StrToVector3f(ini.ReadString("Vertex", "Vertex" + std::to_string(i), "0;0;0;"));
+      model.Width = std::max(model.Width, std::abs(p.x));
+      model.MinY = std::min(model.MinY, p.y);
+    } catch (const EConvertError&) {
+      ADD_FAILURE() << "Vertex" << i;
+    }
+  }
+  const int lines = ini.ReadInteger("Lines", "LineCount", 0);
+  EXPECT_GT(lines, 0);
+  for (int i = 0; i < lines; ++i) {
+    try {
+      const TIndexPair pair = StrToIndexPair(ini.ReadString("Lines", "Line" + std::to_string(i), "0;0;"));
+      EXPECT_TRUE(pair.first >= 0 && pair.first < model.Points && pair.second >= 0 && pair.second < model.Points &&
+                  pair.first != pair.second)
+          << "Line" << i;
+    } catch (const EConvertError&) {
+      ADD_FAILURE() << "Line" << i;
+    }
+  }
+  return model;
+}
+
+float Distance(const TVector3f& a, const TVector3f& b) {
+  return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+
+TEST(Content, StagePathsAreCurvedTubesThatNeverTouchThemselves) {
+  const auto names = StageNames();
+  ASSERT_GE(names.size(), 5u);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const TIniFile ini = LoadStage(name);
+    const int count = ini.ReadInteger("SplinePoints", "count", 0);
+    ASSERT_GE(count, 10);
+    T3DPoints points;
+    std::vector<TVector3f> controls;
+    for (int i = 0; i < count; ++i) {
+      const TVector3f p = StrToVector3f(ini.ReadString("SplinePoints", "p" + std::to_string(i), "0;0;0"));
+      controls.push_back(p);
+      points.x.push_back(p.x);
+      points.y.push_back(p.y);
+      points.z.push_back(p.z);
+    }
+    // The path runs by point index, so even spacing means even speed.
+    std::vector<float> gaps;
+    for (int i = 1; i < count; ++i) gaps.push_back(Distance(controls[i - 1], controls[i]));
+    EXPECT_LT(*std::max_element(gaps.begin(), gaps.end()), 1.5f * *std::min_element(gaps.begin(), gaps.end()));
+
+    TTubeDimensions tube{ini.ReadFloat("Level", "TubeSize", 4), ini.ReadInteger("Level", "Circles", 1200)};
+    T3DSpline spline;
+    spline.SetPoints(tube, points);
+    const int rings = tube.fCircles;
+    const int endRings = ini.ReadInteger("Level", "EndLength", 50);
+    // Run-in, tube and opened end zone, every other ring, with arc lengths.
+    std::vector<TVector3f> path;
+    std::vector<float> arc;
+    for (int i = -20; i <= rings + endRings; i += 2) {
+      path.push_back(spline.GetPoint(static_cast<float>(i) / rings));
+      arc.push_back(path.size() > 1 ? arc.back() + Distance(path[path.size() - 2], path.back()) : 0);
+    }
+    // No fold: the bend over ten rings stays far wider than the tube.
+    float sharpest = 1e9f;
+    for (std::size_t i = 5; i + 5 < path.size(); ++i) {
+      const float chord = Distance(path[i - 5], path[i + 5]);
+      const float sag = Distance(path[i], TVector3f{(path[i - 5].x + path[i + 5].x) / 2, (path[i - 5].y + path[i + 5].y) / 2,
+                                                    (path[i - 5].z + path[i + 5].z) / 2});
+      if (sag > 1e-3f) sharpest = std::min(sharpest, chord * chord / (8 * sag));
+    }
+    EXPECT_GT(sharpest, 4 * tube.fTubeSize);
+    EXPECT_LT(sharpest, 1e6f) << "a straight tube";
+    // Parts of the tube far apart along it keep well clear of each other.
+    float clearance = 1e9f;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      for (std::size_t j = i + 1; j < path.size(); ++j) {
+        if (arc[j] - arc[i] > 30 * tube.fTubeSize) clearance = std::min(clearance, Distance(path[i], path[j]));
+      }
+    }
+    EXPECT_GT(clearance, 4 * tube.fTubeSize);
+  }
+}
+
+TEST(Content, StageSettingsAndListsParse) {
+  static const char* const kColours[][2] = {
+      {"Level", "TubeStartColor"}, {"Level", "TubeEndColor"},       {"Player", "ShipColor"},
+      {"Player", "ParticleColor"}, {"SmallEnemy", "Color"},         {"SmallEnemy", "ParticleColor"},
+      {"MediumEnemy", "Color"},    {"MediumEnemy", "ParticleColor"}, {"Boss", "Color"},
+      {"Boss", "ParticleColor"}};
+  std::set<std::string> kinds;
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    const TIniFile ini = LoadStage(name);
+    EXPECT_FALSE(ini.ReadString("Level", "Title", "").empty());
+    const std::string desc = ini.ReadString("Level", "Desc", "");
+    EXPECT_FALSE(desc.empty());
+    // The stage list shows the description as written: no line-break markers.
+    EXPECT_EQ(desc.find("[r]"), std::string::npos);
+    const int perRing = ini.ReadInteger("Level", "PointsPerCircle", 0);
+    EXPECT_TRUE(perRing >= 8 && perRing % 2 == 0) << perRing;
+    EXPECT_GE(ini.ReadInteger("Level", "Circles", 0), 600);
+    for (const auto& key : kColours) EXPECT_NO_THROW((void)StrToVector4f(ini.ReadString(key[0], key[1], ""))) << key[1];
+    EXPECT_LT(ini.ReadFloat("Player", "MinSpeed", 0), ini.ReadFloat("Player", "MaxSpeed", 0));
+    EXPECT_LT(ini.ReadFloat("SmallEnemy", "MinCreateDist", 0), ini.ReadFloat("SmallEnemy", "MaxCreateDist", 0));
+
+    const auto positions = Items(ini.ReadString("MediumEnemy", "Position", ""));
+    EXPECT_FALSE(positions.empty());
+    for (const std::string& item : positions) {
+      const float t = StrToFloat(item);
+      EXPECT_TRUE(t > 0 && t < 1) << item;
+    }
+    const auto pos = Items(ini.ReadString("Level", "PowerUpPos", ""));
+    const auto roll = Items(ini.ReadString("Level", "PowerUpRoll", ""));
+    const auto type = Items(ini.ReadString("Level", "PowerUpType", ""));
+    const auto value = Items(ini.ReadString("Level", "PowerUpValue", ""));
+    ASSERT_FALSE(pos.empty());
+    ASSERT_EQ(roll.size(), pos.size());
+    ASSERT_EQ(type.size(), pos.size());
+    ASSERT_EQ(value.size(), pos.size());
+    for (std::size_t i = 0; i < pos.size(); ++i) {
+      const float t = StrToFloat(pos[i]);
+      EXPECT_TRUE(t > 0 && t < 1) << pos[i];
+      EXPECT_LE(std::abs(StrToFloat(roll[i])), 180.0f);
+      EXPECT_TRUE(type[i] == "S" || type[i] == "L" || type[i] == "W") << type[i];
+      EXPECT_GT(StrToInt(value[i]), 0);
+      kinds.insert(type[i]);
+    }
+  }
+  EXPECT_EQ(kinds.size(), 3u) << "every kind of power-up somewhere in the campaign";
+}
+
+TEST(Content, StagesUnlockOneAfterAnotherFromTheFirst) {
+  const auto names = StageNames();
+  std::map<std::string, std::string> next;
+  std::set<std::string> named;
+  for (const std::string& name : names) {
+    const std::string n = LoadStage(name).ReadString("Level", "NextLevel", "");
+    next[name] = n;
+    if (n.empty()) continue;
+    EXPECT_EQ(n.find_first_of("/\\"), std::string::npos) << name << " -> " << n;
+    EXPECT_NE(n, "..");
+    EXPECT_TRUE(fs::is_regular_file(kData + n)) << name << " -> " << n;
+    named.insert(n);
+  }
+  std::vector<std::string> heads;
+  for (const std::string& name : names) {
+    if (!named.count(name)) heads.push_back(name);
+  }
+  ASSERT_EQ(heads, std::vector<std::string>{"Level01.level"});
+  std::vector<std::string> chain;
+  for (std::string at = heads[0]; !at.empty() && chain.size() <= names.size(); at = next[at]) chain.push_back(at);
+  ASSERT_EQ(chain.size(), names.size()) << "the chain reaches every stage once";
+
+  // Playing only ever unlocks the next stage, so the unlocked ones are a
+  // prefix of the chain; the sources ship with the first one alone unlocked.
+  bool open = true;
+  for (const std::string& name : chain) {
+    const bool active = LoadStage(name).ReadBool("Level", "Active", false);
+    EXPECT_TRUE(!active || open) << name;
+    open = active;
+    TIniFile source;
+    source.LoadFromFile(std::string(RV_SOURCE_DIR) + "/assets/stages/" + name + ".ini");
+    EXPECT_EQ(source.ReadBool("Level", "Active", false), name == chain.front()) << name;
+  }
+}
+
+TEST(Content, ModelsFitInsideTheTubeAtTheirStageScale) {
+  struct TUse {
+    const char* Section;
+    const char* Key;
+    const char* ScaleKey;
+    const char* File;
+    float Scale;
+    bool Ship;  // sits on the wall: must not sink through it
+  };
+  static const TUse kUses[] = {
+      {"Player", "Ship", "ShipScale", "data\\Player.ship", 0.015f, true},
+      {"Player", "Particle", "ParticleScale", "data\\Player.part", 0.003f, false},
+      {"SmallEnemy", "Ship", "ShipScale", "data\\SmallEnemy.ship", 0.015f, true},
+      {"SmallEnemy", "Particle", "ParticleScale", "data\\SmallEnemy.part", 0.003f, false},
+      {"MediumEnemy", "Ship", "ShipScale", "data\\MediumEnemy.ship", 0.03f, true},
+      {"MediumEnemy", "Particle", "ParticleScale", "data\\MediumEnemy.part", 0.003f, false},
+      {"Boss", "FileName", "Scale", "data\\Level01.boss", 0.075f, false},
+  };
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    const TIniFile ini = LoadStage(name);
+    const float tube = ini.ReadFloat("Level", "TubeSize", 4);
+    for (const TUse& use : kUses) {
+      const std::string file = ini.ReadString(use.Section, use.Key, use.File);
+      EXPECT_EQ(file.find(':'), std::string::npos) << "relative to the program folder";
+      const TModel model = ReadModel(kBin + "/" + Native(file));
+      const float scale = ini.ReadFloat(use.Section, use.ScaleKey, use.Scale);
+      EXPECT_LT(model.Width * scale, tube) << file;
+      if (use.Ship) {
+        EXPECT_GE(model.MinY * scale, -0.1f * tube) << file << " pokes through the wall";
+      }
+    }
+  }
+}
+
+TEST(Content, BossFilesScriptSeveralFirePointsOnALoopingTimeline) {
+  for (const std::string& name : StageNames()) {
+    const TIniFile stage = LoadStage(name);
+    const std::string file = kBin + "/" + Native(stage.ReadString("Boss", "FileName", "data\\Level01.boss"));
+    SCOPED_TRACE(file);
+    const float reach = 2 * stage.ReadFloat("Level", "TubeSize", 4) / stage.ReadFloat("Boss", "Scale", 0.075f);
+    ReadModel(file);
+    TIniFile boss;
+    boss.LoadFromFile(file);
+    const int maxTime = boss.ReadInteger("FirePoints", "MaxTime", 0);
+    const int points = boss.ReadInteger("FirePoints", "count", 0);
+    EXPECT_GT(maxTime, 0);
+    EXPECT_GE(points, 4);
+    for (int i = 0; i < points; ++i) {
+      const std::string index = std::to_string(i);
+      const auto values = Items(boss.ReadString("FirePoints", "Point" + index, ""));
+      ASSERT_EQ(values.size(), 8u) << "Point" << i;
+      EXPECT_LT(std::abs(StrToInt(values[0])), reach) << "Point" << i << " lies off the floor";
+      (void)StrToInt(values[1]);
+      for (int v = 2; v < 6; ++v) (void)StrToFloat(values[static_cast<std::size_t>(v)]);
+      EXPECT_GT(StrToInt(values[6]), 0);
+      EXPECT_GE(StrToFloat(values[7]), 0.0f);
+      ReadModel(kBin + "/" + Native(boss.ReadString("FirePoints", "Particle" + index, "")));
+      const auto times = Items(boss.ReadString("FirePoints", "Point" + index + "TimeList", ""));
+      EXPECT_FALSE(times.empty());
+      int last = -1;
+      for (const std::string& time : times) {
+        const int t = StrToInt(time);
+        EXPECT_TRUE(t > last && t < maxTime) << "Point" << i << "TimeList at " << t;
+        last = t;
+      }
+    }
+    const int loops = boss.ReadInteger("Loops", "count", 0);
+    for (int i = 0; i < loops; ++i) {
+      const auto values = Items(boss.ReadString("Loops", "Loop" + std::to_string(i), ""));
+      ASSERT_EQ(values.size(), 3u);
+      EXPECT_TRUE(StrToInt(values[0]) < StrToInt(values[1]) && StrToInt(values[1]) < maxTime) << "Loop" << i;
+      EXPECT_GT(StrToInt(values[2]), 0);
+    }
+  }
+}
+
+TEST(Content, MenuTextHoldsTheTreeTheMenuBindsTo) {
+  TIniFile ini;
+  ini.LoadFromFile(kData + "ger.txt");
+  const std::string back = "zur\xFC" "ck";
+  auto count = [&](const std::string& id) { return ini.ReadInteger("menu_" + id, "count", 0); };
+  auto name = [&](const std::string& id) { return ini.ReadString("menu_" + id, "name", ""); };
+  EXPECT_EQ(count("0"), 5);
+  EXPECT_TRUE(ini.ValueExists("menu_0_0", "count") && count("0_0") == 0) << "stage page, filled by the program";
+  EXPECT_TRUE(ini.ValueExists("menu_0_1", "count") && count("0_1") == 0) << "highscore page, filled by the program";
+  EXPECT_GE(count("0_2"), 6);
+  EXPECT_GE(count("0_3"), 2);
+  EXPECT_EQ(count("0_3_0"), 0) << "vsync switch";
+  EXPECT_GE(count("0_3_1"), 3);
+  for (const char* id : {"0_2_2", "0_2_3", "0_2_4", "0_3_1_0", "0_3_1_1", "0_3_1_2", "0_4"}) {
+    EXPECT_EQ(count(id), 0) << id;
+  }
+  // Every page is reachable, every item has its texts, every sub-page can be
+  // left by its last item and none by its first (that would bounce back).
+  std::set<std::string> reached;
+  std::vector<std::string> open = {"0"};
+  while (!open.empty()) {
+    const std::string id = open.back();
+    open.pop_back();
+    reached.insert("menu_" + id);
+    EXPECT_FALSE(name(id).empty()) << id;
+    EXPECT_FALSE(ini.ReadString("menu_" + id, "desc", "").empty()) << id;
+    const int n = count(id);
+    for (int i = 0; i < n; ++i) open.push_back(id + "_" + std::to_string(i));
+    if (n > 0 && id != "0") {
+      EXPECT_EQ(name(id + "_" + std::to_string(n - 1)), back) << id;
+      EXPECT_NE(name(id + "_0"), back) << id;
+    }
+  }
+  for (const auto& section : ini.Sections()) EXPECT_TRUE(reached.count(section.Name)) << section.Name;
+}
+
+TEST(Content, TextFilesAreWindows1252WithCrLf) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(kData)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".txt" || ext == ".ship" || ext == ".part" || ext == ".boss") files.push_back(entry.path().string());
+  }
+  for (const auto& entry : fs::directory_iterator(std::string(RV_SOURCE_DIR) + "/assets/stages")) {
+    files.push_back(entry.path().string());
+  }
+  ASSERT_GE(files.size(), 15u);
+  for (const std::string& file : files) {
+    const std::string bytes = ReadBytes(file);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const auto c = static_cast<unsigned char>(bytes[i]);
+      if (c == '\n') {
+        ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << file << " has a bare LF at byte " << i;
+      }
+      // UTF-8 for a German letter starts with 0xC3; such a pair never occurs in Windows-1252 text.
+      if ((c == 0xC2 || c == 0xC3) && i + 1 < bytes.size()) {
+        const auto d = static_cast<unsigned char>(bytes[i + 1]);
+        ASSERT_FALSE(d >= 0x80 && d <= 0xBF) << file << " holds UTF-8 at byte " << i;
+      }
+    }
+  }
+}
+
+struct TWav {
+  int Format = 0;
+  int Channels = 0;
+  int Rate = 0;
+  int Bits = 0;
+  std::vector<int16_t> Samples;
+};
+
+TWav ReadWav(const std::string& path) {
+  const std::string bytes = ReadBytes(path);
+  auto u32 = [&](std::size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+                                 static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint8_t>(bytes[at + 3]) << 24);
+  };
+  TWav wav;
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return wav;
+  for (std::size_t at = 12; at + 8 <= bytes.size(); at += 8 + u32(at + 4) + (u32(at + 4) & 1)) {
+    const uint32_t size = std::min<uint32_t>(u32(at + 4), static_cast<uint32_t>(bytes.size() - at - 8));
+    if (bytes.compare(at, 4, "fmt ") == 0 && size >= 16) {
+      wav.Format = static_cast<int>(u32(at + 8) & 0xFFFF);
+      wav.Channels = static_cast<int>(u32(at + 8) >> 16);
+      wav.Rate = static_cast<int>(u32(at + 12));
+      wav.Bits = static_cast<int>(u32(at + 22) & 0xFFFF);
+    } else if (bytes.compare(at, 4, "data") == 0) {
+      for (uint32_t i = 0; i + 1 < size; i += 2) wav.Samples.push_back(static_cast<int16_t>(u32(at + 8 + i) & 0xFFFF));
+    }
+  }
+  return wav;
+}
+
+TEST(Content, SoundsDecodeAndMusicLoopsForAMinute) {
+  static const char* const kEffects[] = {"laser.wav",      "hit_0.wav",      "hit_1.wav",         "hit_2.wav",
+                                         "menu_change.wav", "menu_enter.wav", "boss_explode.mp3"};
+  static const char* const kMusic[] = {"music1.wav", "music2.mp3", "music3.mp3"};
+  // Decoding only: nothing needs to reach a sound card.
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(platform::OpenAudioDevice());
+  for (const char* effect : kEffects) {
+    const double seconds = platform::AudioFileSeconds(kBin + "/sound/" + effect, false);
+    EXPECT_TRUE(seconds > 0.03 && seconds < 4) << effect << ": " << seconds << " s";
+  }
+  for (const char* music : kMusic) {
+    EXPECT_GE(platform::AudioFileSeconds(kBin + "/sound/" + music, true), 60.0) << music;
+  }
+  platform::CloseAudioDevice();
+
+  for (const auto& entry : fs::directory_iterator(kBin + "/sound")) {
+    if (entry.path().extension() != ".wav") continue;
+    SCOPED_TRACE(entry.path().string());
+    const TWav wav = ReadWav(entry.path().string());
+    EXPECT_EQ(wav.Format, 1);
+    EXPECT_EQ(wav.Bits, 16);
+    EXPECT_EQ(wav.Rate, 44100);
+    ASSERT_FALSE(wav.Samples.empty());
+    int peak = 0;
+    for (int16_t s : wav.Samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_LT(peak, 32000) << "clips";
+    EXPECT_GT(peak, 8000) << "too quiet";
+  }
+  // The looped track's last frame runs on into its first: no click at the seam.
+  const TWav music = ReadWav(kBin + "/sound/music1.wav");
+  ASSERT_EQ(music.Channels, 2);
+  ASSERT_GE(music.Samples.size(), 4u);
+  const std::size_t n = music.Samples.size();
+  for (std::size_t c = 0; c < 2; ++c) {
+    const int jump = std::abs(music.Samples[c] - music.Samples[n - 2 + c]);
+    const int step = std::abs(music.Samples[n - 2 + c] - music.Samples[n - 4 + c]);
+    EXPECT_LT(jump, step + 1500) << "channel " << c;
+  }
+}
+
+}  // namespace
