@@ -13,10 +13,17 @@
 #include <vector>
 
 #include "geometry/Spline3D.h"
+#include "objects/Bolt.h"
+#include "objects/Boss.h"
+#include "objects/Particle.h"
+#include "objects/Ship.h"
+#include "render/Font.h"
+#include "stage/Level.h"
 #include "platform/Audio.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
 #include "services/ValueLists.h"
+#include "support/GLWindow.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -25,11 +32,6 @@ namespace fs = std::filesystem;
 
 const std::string kBin = RV_BIN_DIR;
 const std::string kData = kBin + "/data/";
-
-std::string Native(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
 
 std::vector<std::string> StageNames() {
   std::vector<std::string> names;
@@ -46,55 +48,10 @@ TIniFile LoadStage(const std::string& name) {
   return ini;
 }
 
-// Items of a stage or boss list: each ended by ";", text after the last ignored.
+// Items of a stage or boss list, by the game's own list rule.
 std::vector<std::string> Items(std::string_view text) {
-  std::vector<std::string> items;
-  for (std::size_t end; (end = text.find(';')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-    items.emplace_back(text.substr(0, end));
-  }
-  return items;
-}
-
-struct TModel {
-  int Points = 0;
-  float Width = 0;  // largest |x|
-  float MinY = 0;
-};
-
-// The model sections of a .ship, .part or .boss file, checked point by point.
-TModel ReadModel(const std::string& path) {
-  SCOPED_TRACE(path);
-  TModel model;
-  if (!fs::is_regular_file(path)) {
-    ADD_FAILURE() << "missing";
-    return model;
-  }
-  TIniFile ini;
-  ini.LoadFromFile(path);
-  model.Points = ini.ReadInteger("Vertex", "VertexCount", 0);
-  EXPECT_GT(model.Points, 0);
-  for (int i = 0; i < model.Points; ++i) {
-    try {
-      const TVector3f p = StrToVector3f(ini.ReadString("Vertex", "Vertex" + std::to_string(i), "0;0;0;"));
-      model.Width = std::max(model.Width, std::abs(p.x));
-      model.MinY = std::min(model.MinY, p.y);
-    } catch (const EConvertError&) {
-      ADD_FAILURE() << "Vertex" << i;
-    }
-  }
-  const int lines = ini.ReadInteger("Lines", "LineCount", 0);
-  EXPECT_GT(lines, 0);
-  for (int i = 0; i < lines; ++i) {
-    try {
-      const TIndexPair pair = StrToIndexPair(ini.ReadString("Lines", "Line" + std::to_string(i), "0;0;"));
-      EXPECT_TRUE(pair.first >= 0 && pair.first < model.Points && pair.second >= 0 && pair.second < model.Points &&
-                  pair.first != pair.second)
-          << "Line" << i;
-    } catch (const EConvertError&) {
-      ADD_FAILURE() << "Line" << i;
-    }
-  }
-  return model;
+  const std::vector<std::string_view> items = TerminatedItems(text);
+  return {items.begin(), items.end()};
 }
 
 float Distance(const TVector3f& a, const TVector3f& b) {
@@ -239,79 +196,51 @@ TEST(Content, StagesUnlockOneAfterAnotherFromTheFirst) {
   }
 }
 
-TEST(Content, ModelsFitInsideTheTubeAtTheirStageScale) {
-  struct TUse {
-    const char* Section;
-    const char* Key;
-    const char* ScaleKey;
-    const char* File;
-    float Scale;
-    bool Ship;  // sits on the wall: must not sink through it
-  };
-  static const TUse kUses[] = {
-      {"Player", "Ship", "ShipScale", "data\\Player.ship", 0.015f, true},
-      {"Player", "Particle", "ParticleScale", "data\\Player.part", 0.003f, false},
-      {"SmallEnemy", "Ship", "ShipScale", "data\\SmallEnemy.ship", 0.015f, true},
-      {"SmallEnemy", "Particle", "ParticleScale", "data\\SmallEnemy.part", 0.003f, false},
-      {"MediumEnemy", "Ship", "ShipScale", "data\\MediumEnemy.ship", 0.03f, true},
-      {"MediumEnemy", "Particle", "ParticleScale", "data\\MediumEnemy.part", 0.003f, false},
-      {"Boss", "FileName", "Scale", "data\\Level01.boss", 0.075f, false},
-  };
+// Every stage through the game's own loader: models (every line names a
+// point, every model narrower than the tube), the boss file and its shot
+// models, lists and values.
+TEST(Content, EveryStageLoadsWithTheGamesLoader) {
+  TGLWindow window(640, 400);
+  TLevel level(window.Platform(), CreateTextContext());
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
-    const TIniFile ini = LoadStage(name);
-    const float tube = ini.ReadFloat("Level", "TubeSize", 4);
-    for (const TUse& use : kUses) {
-      const std::string file = ini.ReadString(use.Section, use.Key, use.File);
-      EXPECT_EQ(file.find(':'), std::string::npos) << "relative to the program folder";
-      const TModel model = ReadModel(kBin + "/" + Native(file));
-      const float scale = ini.ReadFloat(use.Section, use.ScaleKey, use.Scale);
-      EXPECT_LT(model.Width * scale, tube) << file;
-      if (use.Ship) {
-        EXPECT_GE(model.MinY * scale, -0.1f * tube) << file << " pokes through the wall";
-      }
+    try {
+      level.LoadFromFile(kData + name);
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << error.what();
+      continue;
     }
-  }
-}
+    ASSERT_TRUE(level.fActive);
+    // Ships sit on the wall: none pokes through it.
+    for (const TShip* ship : {level.fPlayer.Ship.get(), level.fSmallEnemy.Ship.get(), level.fMediumEnemy.Ship.get()}) {
+      EXPECT_FALSE(ship->fLines.empty()) << ship->FileName();
+      for (const TVector3f& v : ship->fVertices)
+        EXPECT_GE(v.y * ship->fScale, -0.1f * level.fTubeSize) << ship->FileName() << " pokes through the wall";
+    }
+    for (const TParticle* shot : {level.fPlayer.Particle.get(), level.fSmallEnemy.Particle.get(),
+                                  level.fMediumEnemy.Particle.get()})
+      EXPECT_FALSE(shot->fLines.empty()) << shot->FileName();
 
-TEST(Content, BossFilesScriptSeveralFirePointsOnALoopingTimeline) {
-  for (const std::string& name : StageNames()) {
-    const TIniFile stage = LoadStage(name);
-    const std::string file = kBin + "/" + Native(stage.ReadString("Boss", "FileName", "data\\Level01.boss"));
-    SCOPED_TRACE(file);
-    const float reach = 2 * stage.ReadFloat("Level", "TubeSize", 4) / stage.ReadFloat("Boss", "Scale", 0.075f);
-    ReadModel(file);
-    TIniFile boss;
-    boss.LoadFromFile(file);
-    const int maxTime = boss.ReadInteger("FirePoints", "MaxTime", 0);
-    const int points = boss.ReadInteger("FirePoints", "count", 0);
-    EXPECT_GT(maxTime, 0);
-    EXPECT_GE(points, 4);
-    for (int i = 0; i < points; ++i) {
-      const std::string index = std::to_string(i);
-      const auto values = Items(boss.ReadString("FirePoints", "Point" + index, ""));
-      ASSERT_EQ(values.size(), 8u) << "Point" << i;
-      EXPECT_LT(std::abs(StrToInt(values[0])), reach) << "Point" << i << " lies off the floor";
-      (void)StrToInt(values[1]);
-      for (int v = 2; v < 6; ++v) (void)StrToFloat(values[static_cast<std::size_t>(v)]);
-      EXPECT_GT(StrToInt(values[6]), 0);
-      EXPECT_GE(StrToFloat(values[7]), 0.0f);
-      ReadModel(kBin + "/" + Native(boss.ReadString("FirePoints", "Particle" + index, "")));
-      const auto times = Items(boss.ReadString("FirePoints", "Point" + index + "TimeList", ""));
-      EXPECT_FALSE(times.empty());
-      int last = -1;
-      for (const std::string& time : times) {
-        const int t = StrToInt(time);
-        EXPECT_TRUE(t > last && t < maxTime) << "Point" << i << "TimeList at " << t;
+    // The boss: several fire points on a looping timeline.
+    const TBoss& boss = *level.fBoss;
+    EXPECT_FALSE(boss.fModel->fLines.empty());
+    EXPECT_GT(boss.fMaxTime, 0);
+    EXPECT_GE(boss.fFirePoints.size(), 4u);
+    for (std::size_t i = 0; i < boss.fFirePoints.size(); ++i) {
+      const TFirePoint& point = boss.fFirePoints[i];
+      EXPECT_GT(point.fLifeTime, 0) << "Point" << i;
+      EXPECT_FALSE(point.fModel->fLines.empty()) << "Point" << i;
+      EXPECT_FALSE(point.fTimes.empty()) << "Point" << i;
+      int32_t last = -1;
+      for (int32_t t : point.fTimes) {
+        EXPECT_TRUE(t > last && t < boss.fMaxTime) << "Point" << i << "TimeList at " << t;
         last = t;
       }
     }
-    const int loops = boss.ReadInteger("Loops", "count", 0);
-    for (int i = 0; i < loops; ++i) {
-      const auto values = Items(boss.ReadString("Loops", "Loop" + std::to_string(i), ""));
-      ASSERT_EQ(values.size(), 3u);
-      EXPECT_TRUE(StrToInt(values[0]) < StrToInt(values[1]) && StrToInt(values[1]) < maxTime) << "Loop" << i;
-      EXPECT_GT(StrToInt(values[2]), 0);
+    for (std::size_t i = 0; i < boss.fLoops.size(); ++i) {
+      const TBossLoop& loop = boss.fLoops[i];
+      EXPECT_TRUE(loop.fJumpTo < loop.fAt && loop.fAt < boss.fMaxTime) << "Loop" << i;
+      EXPECT_GT(loop.fRepeats, 0) << "Loop" << i;
     }
   }
 }
