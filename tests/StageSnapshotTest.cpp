@@ -1,0 +1,63 @@
+// StageSnapshotTest.cpp -- the review tool draws shipped stages and refuses
+// bad requests with a message.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/TempDir.h"
+
+namespace {
+
+struct TRun {
+  int Status;
+  std::string Output;
+};
+
+TRun Snapshot(const std::string& args) {
+  const std::string command = "cd " RV_BIN_DIR " && ./stage-snapshot " + args + " 2>&1";
+  TRun run{-1, {}};
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  return run;
+}
+
+TEST(StageSnapshot, DrawsAShippedStageIntoAPng) {
+  TTempDir dir;
+  for (const char* moment : {"intro", "boss"}) {
+    const std::string png = dir.File(std::string(moment) + ".png");
+    const TRun run = Snapshot("data/Level01.level " + png + " 320x200 " + moment);
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    const std::string bytes = ReadBytes(png);
+    ASSERT_GT(bytes.size(), 1000u) << moment;
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+  }
+}
+
+TEST(StageSnapshot, BadRequestsFailWithAMessage) {
+  TTempDir dir;
+  const std::string png = dir.File("x.png");
+  struct Case {
+    std::string args;
+    const char* says;
+  } cases[] = {
+      {"data/Level01.level " + png + " 320x200 lunch", "Unbekannter Zeitpunkt"},
+      {"data/Level01.level " + png + " big intro", "Ung\xC3\xBCltige Gr\xC3\xB6\xC3\x9F" "e"},
+      {"data/Nope.level " + png + " 320x200 intro", "Datein nicht gefunden"},
+      {"data/Level01.level", "Aufruf"},
+  };
+  for (const Case& c : cases) {
+    const TRun run = Snapshot(c.args);
+    EXPECT_NE(run.Status, 0) << c.args;
+    EXPECT_NE(run.Output.find(c.says), std::string::npos) << c.args << ": " << run.Output;
+  }
+}
+
+}  // namespace
