@@ -7,27 +7,12 @@
 
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
+#include "support/Run.h"
 #include "support/TempDir.h"
 
 namespace {
 
-struct TRun {
-  int Status;
-  std::string Output;
-};
-
-TRun Levelpack(const std::string& args) {
-  const std::string command = std::string(RV_BIN_DIR) + "/levelpack " + args + " 2>&1";
-  TRun run{-1, {}};
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.Output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return run;
-}
+TRun Levelpack(const std::string& args) { return RunCommand(std::string(RV_BIN_DIR) + "/levelpack " + args); }
 
 TEST(Levelpack, EncryptDecryptCheckRoundTrip) {
   TTempDir dir;

@@ -1,8 +1,11 @@
 // Enemy.cpp -- shared enemy behaviour and the explosion drawing.
 #include "objects/Enemy.h"
 
+#include <algorithm>
+
 #include "objects/Ship.h"
 #include "render/GL.h"
+#include "render/TubeTransform.h"
 #include "services/Random.h"
 
 TEnemy::TEnemy(const TShip* model) : fModel(model) { Reset(); }
@@ -41,6 +44,15 @@ void TEnemy::Age(float elapsed) {
   }
   if (fShootValue < 0) fShootTimer += elapsed;
   if (fPos > 1 || fPos < 0) Explode();
+}
+
+void TEnemy::RenderOnTube(const T3DSpline& spline, const TVector4f& color) const {
+  glPushMatrix();
+  glColor4f(color.r, color.g, color.b, std::max(1 - fExplodeTimer / fExplodeTime, 0.0f));
+  ApplyTubeTransform(spline, fPos, fRoll);
+  glLineWidth(1.0f);
+  Render();
+  glPopMatrix();
 }
 
 void TEnemy::Render() const {

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "services/Types.h"
+
+class T3DSpline;
 class TShip;
 
 class TEnemy {
@@ -18,7 +21,10 @@ class TEnemy {
   void Explode();
   void Move(float elapsed);
   // The ship, or its wreck flying apart; nothing when dead.
-  void Render() const;
+  virtual void Render() const;
+  // Draws the enemy at its place on the tube wall in `color`, fading out
+  // while it explodes.
+  void RenderOnTube(const T3DSpline& spline, const TVector4f& color) const;
 
   float fPos = 0;
   float fRoll = 0;          // degrees, kept in [-180, 180]

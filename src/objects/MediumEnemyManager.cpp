@@ -1,10 +1,8 @@
 // MediumEnemyManager.cpp -- placing and drawing the medium enemies.
 #include "objects/MediumEnemyManager.h"
 
-#include <algorithm>
 
 #include "render/GL.h"
-#include "render/TubeTransform.h"
 #include "services/Random.h"
 #include "stage/Level.h"
 
@@ -29,15 +27,7 @@ void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
 
 void TMediumEnemyManager::Render() const {
   const auto& settings = fLevel.fMediumEnemy;
-  for (const auto& enemy : fMediumEnemys) {
-    glPushMatrix();
-    const float alpha = std::max(1 - enemy->fExplodeTimer / enemy->fExplodeTime, 0.0f);
-    glColor4f(settings.Color.r, settings.Color.g, settings.Color.b, alpha);
-    ApplyTubeTransform(fLevel.fSpline, enemy->fPos, enemy->fRoll);
-    glLineWidth(1.0f);
-    enemy->Render();
-    glPopMatrix();
-  }
+  for (const auto& enemy : fMediumEnemys) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
   glColor4f(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
   fParticleManager.Render();
 }

@@ -8,7 +8,7 @@ class TSmallEnemy : public TEnemy {
   // The base enemy with a random spin angle in [0, 360).
   explicit TSmallEnemy(const TShip* model);
   void Move(float elapsed);
-  void Render() const;
+  void Render() const override;
 
   float fSpinAngle = 0;  // degrees, 100 per second
 };

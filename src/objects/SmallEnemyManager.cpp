@@ -1,11 +1,9 @@
 // SmallEnemyManager.cpp -- creating, placing and drawing the swarm.
 #include "objects/SmallEnemyManager.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "render/GL.h"
-#include "render/TubeTransform.h"
 #include "services/Random.h"
 #include "stage/Level.h"
 
@@ -49,15 +47,7 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
 void TSmallEnemyManager::Render() const {
   const auto& settings = fLevel.fSmallEnemy;
   glLineWidth(1.0f);
-  for (const auto& enemy : fSmallEnemy) {
-    glPushMatrix();
-    const float alpha = std::max(1 - enemy->fExplodeTimer / enemy->fExplodeTime, 0.0f);
-    glColor4f(settings.Color.r, settings.Color.g, settings.Color.b, alpha);
-    ApplyTubeTransform(fLevel.fSpline, enemy->fPos, enemy->fRoll);
-    glLineWidth(1.0f);
-    enemy->Render();
-    glPopMatrix();
-  }
+  for (const auto& enemy : fSmallEnemy) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
   glColor4f(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
   fParticleManager.Render();
 }
