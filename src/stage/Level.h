@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "geometry/Spline3D.h"
+#include "objects/Bolt.h"
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
 #include "services/Types.h"
 
-class TBolt;
 class TBoss;
 class TglFont;
 class TMediumEnemyManager;
