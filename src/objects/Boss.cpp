@@ -22,14 +22,6 @@ std::string_view Item(const std::vector<std::string_view>& items, std::size_t i)
   return i < items.size() ? items[i] : std::string_view{};
 }
 
-int32_t ReadCount(const TIniFile& ini, const std::string& fileName, const char* section, const char* key) {
-  const int32_t count = ini.ReadInteger(section, key, 0);
-  if (count < 0 || count > kMaxBossCount)
-    throw EDataError("Boss " + fileName + ", [" + section + "] " + key + ": " + std::to_string(count) +
-                     " liegt nicht zwischen 0 und " + std::to_string(kMaxBossCount));
-  return count;
-}
-
 }  // namespace
 
 TBoss::TBoss(TLevel& level) : fModel(std::make_unique<TShip>()), fParticleManager(level), fLevel(level) {}
@@ -50,7 +42,7 @@ void TBoss::LoadFromFile(const std::string& fileName) {
   fMaxTime = static_cast<float>(ini.ReadInteger("FirePoints", "MaxTime", 0));
   fActive = false;
 
-  const int32_t count = ReadCount(ini, fileName, "FirePoints", "count");
+  const int32_t count = ReadCount(ini, "Boss " + fileName, "FirePoints", "count", kMaxBossCount);
   std::vector<std::pair<int32_t, int32_t>> places;  // x and z on the model
   for (int32_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
@@ -87,7 +79,7 @@ void TBoss::LoadFromFile(const std::string& fileName) {
     fFirePoints[i].fAngle = static_cast<float>(-std::trunc(2 * std::asin(sine) * 180 / M_PI));
   }
 
-  const int32_t loops = ReadCount(ini, fileName, "Loops", "count");
+  const int32_t loops = ReadCount(ini, "Boss " + fileName, "Loops", "count", kMaxBossCount);
   fLoops.assign(static_cast<std::size_t>(loops), TBossLoop{});
   for (int32_t i = 0; i < loops; ++i) {
     const std::string text = ini.ReadString("Loops", "Loop" + std::to_string(i), "0;0;0");

@@ -10,18 +10,6 @@
 #include "services/IniFile.h"
 #include "services/ValueLists.h"
 
-namespace {
-
-int32_t ReadCount(const TIniFile& ini, const std::string& fileName, const char* section, const char* key) {
-  const int32_t count = ini.ReadInteger(section, key, 0);
-  if (count < 0 || count > kMaxModelCount)
-    throw EDataError("Modell " + fileName + ", Schl\xFCssel '" + key + "': " + std::to_string(count) +
-                     " liegt nicht zwischen 0 und " + std::to_string(kMaxModelCount));
-  return count;
-}
-
-}  // namespace
-
 TParticle::TParticle() : fBuffer(std::make_unique<TVertexBufferObject>()) {}
 
 TParticle::~TParticle() = default;
@@ -32,12 +20,12 @@ void TParticle::LoadFromFile(const std::string& fileName) {
   TIniFile ini;
   ini.LoadFromFile(fileName);
 
-  const int32_t vertexCount = ReadCount(ini, fileName, "Vertex", "VertexCount");
+  const int32_t vertexCount = ReadCount(ini, "Modell " + fileName, "Vertex", "VertexCount", kMaxModelCount);
   fVertices.assign(static_cast<std::size_t>(vertexCount), TVector3f{});
   for (int32_t i = 0; i < vertexCount; ++i)
     StrToVector3f(ini.ReadString("Vertex", "Vertex" + std::to_string(i), "0;0;0;"), fVertices[static_cast<std::size_t>(i)]);
 
-  const int32_t lineCount = ReadCount(ini, fileName, "Lines", "LineCount");
+  const int32_t lineCount = ReadCount(ini, "Modell " + fileName, "Lines", "LineCount", kMaxModelCount);
   fLines.assign(static_cast<std::size_t>(lineCount), TIndexPair{});
   for (int32_t i = 0; i < lineCount; ++i) {
     const std::string key = "Line" + std::to_string(i);

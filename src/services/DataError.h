@@ -1,7 +1,11 @@
 // DataError.h -- a data file holds something the game cannot use.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
+#include <string>
+
+class TIniFile;
 
 // Raised by loaders for values that would crash, hang or exhaust memory
 // (an index outside its list, a model wider than the tube, an absurd count).
@@ -11,3 +15,12 @@ class EDataError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Throws EDataError "<where> = <value>: erlaubt sind <low> bis <high>"
+// unless low <= value <= high (NaN never is).
+void RequireRange(const std::string& where, double value, double low, double high);
+
+// A count key of a data file (0 when absent), required to lie in 0..max.
+// `file` names the file in the message.
+[[nodiscard]] int32_t ReadCount(const TIniFile& ini, const std::string& file, const char* section, const char* key,
+                                int32_t max);

@@ -29,13 +29,6 @@ std::string Where(const std::string& fileName, const char* section, const std::s
   return "Level " + fileName + ", [" + section + "] " + key;
 }
 
-void CheckRange(const std::string& fileName, const char* section, const char* key, double value, double low,
-                double high) {
-  if (!(value >= low && value <= high))
-    throw EDataError(Where(fileName, section, key) + " = " + FloatToStr(value) + ": erlaubt sind " +
-                     FloatToStr(low) + " bis " + FloatToStr(high));
-}
-
 }  // namespace
 
 void TLevel::ResetObjects() {
@@ -105,19 +98,19 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fBoss->fMaxLife = fBoss->fLife;
 
   // Values that size buffers, divide or bound random draws.
-  CheckRange(fileName, "Level", "TubeSize", fTubeSize, 0.001, 1e6);
-  CheckRange(fileName, "Level", "Circles", fCircles, 1, kMaxCircles);
-  CheckRange(fileName, "Level", "PointsPerCircle", fPointsPerCircle, kMinPointsPerCircle, kMaxPointsPerCircle);
-  CheckRange(fileName, "Level", "EndLength", fEndLength, 0, kMaxEndLength);
+  RequireRange(Where(fileName, "Level", "TubeSize"), fTubeSize, 0.001, 1e6);
+  RequireRange(Where(fileName, "Level", "Circles"), fCircles, 1, kMaxCircles);
+  RequireRange(Where(fileName, "Level", "PointsPerCircle"), fPointsPerCircle, kMinPointsPerCircle, kMaxPointsPerCircle);
+  RequireRange(Where(fileName, "Level", "EndLength"), fEndLength, 0, kMaxEndLength);
   if (int64_t{fCircles + fEndLength + 1} * (fPointsPerCircle + 1) > kMaxTubeGridPoints)
     throw EDataError("Level " + fileName + ": Circles, EndLength und PointsPerCircle ergeben mehr als " +
                      std::to_string(kMaxTubeGridPoints) + " Punkte der R\xF6hre");
-  CheckRange(fileName, "SmallEnemy", "MinCreateDist", fSmallEnemy.MinCreateDist, 0, kMaxDistance);
-  CheckRange(fileName, "SmallEnemy", "MaxCreateDist", fSmallEnemy.MaxCreateDist, 0, kMaxDistance);
-  CheckRange(fileName, "SmallEnemy", "MinRollSpeed", fSmallEnemy.MinRollSpeed, -kMaxDistance, kMaxDistance);
-  CheckRange(fileName, "SmallEnemy", "MaxRollSpeed", fSmallEnemy.MaxRollSpeed, -kMaxDistance, kMaxDistance);
-  CheckRange(fileName, "SmallEnemy", "MinSpeed", fSmallEnemy.MinSpeed, -kMaxDistance, kMaxDistance);
-  CheckRange(fileName, "SmallEnemy", "MaxSpeed", fSmallEnemy.MaxSpeed, -kMaxDistance, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MinCreateDist"), fSmallEnemy.MinCreateDist, 0, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MaxCreateDist"), fSmallEnemy.MaxCreateDist, 0, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MinRollSpeed"), fSmallEnemy.MinRollSpeed, -kMaxDistance, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MaxRollSpeed"), fSmallEnemy.MaxRollSpeed, -kMaxDistance, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MinSpeed"), fSmallEnemy.MinSpeed, -kMaxDistance, kMaxDistance);
+  RequireRange(Where(fileName, "SmallEnemy", "MaxSpeed"), fSmallEnemy.MaxSpeed, -kMaxDistance, kMaxDistance);
 
   fPathLength = 0;
   for (int32_t i = 1; i <= fCircles; ++i) {
@@ -140,7 +133,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   StrToVector4f(ini.ReadString("Boss", "ParticleColor", "  1;  0;  0;  1"), fBoss->fParticleColor);
 
   const int32_t smallCount = ini.ReadInteger("SmallEnemy", "Count", 25);
-  CheckRange(fileName, "SmallEnemy", "Count", smallCount, 0, kMaxSmallEnemies);
+  RequireRange(Where(fileName, "SmallEnemy", "Count"), smallCount, 0, kMaxSmallEnemies);
   fSmallEnemy.Manager->SetCount(smallCount);
 
   // Model paths as written in the stage file are taken relative to the
