@@ -14,11 +14,8 @@ namespace {
 
 struct TStageScene {
   TStageScene() {
-    platform::TWindowOptions options;
-    options.Width = 1280;
-    options.Height = 720;
-    options.CaptureMouse = false;
-    Platform = std::make_unique<platform::SdlPlatform>(options);
+    Platform = std::make_unique<platform::SdlPlatform>(
+        platform::TWindowOptions{.Width = 1280, .Height = 720, .CaptureMouse = false});
     glViewport(0, 0, 1280, 720);
     Level = std::make_unique<TLevel>(*Platform, CreateTextContext());
   }

@@ -21,11 +21,8 @@ const char* const kHud =
 // One window, GL context and text context for the whole run.
 struct TTextScene {
   TTextScene() {
-    platform::TWindowOptions options;
-    options.Width = 1280;
-    options.Height = 1024;
-    options.CaptureMouse = false;
-    Platform = std::make_unique<platform::SdlPlatform>(options);
+    Platform = std::make_unique<platform::SdlPlatform>(
+        platform::TWindowOptions{.Width = 1280, .Height = 1024, .CaptureMouse = false});
     Context = CreateTextContext();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

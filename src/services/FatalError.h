@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "services/DataError.h"
 
@@ -21,13 +22,15 @@ void CheckFileExists(const std::string& path, const std::string& context);
 // Runs one guarded step: any exception it throws ends the program with
 // `message`. A data error adds its own explanation on the next line, so the
 // player learns which file and key are wrong.
+// The message is only turned into a string on failure: guards on the
+// per-frame path cost nothing.
 template <typename Step>
-void Guarded(const std::string& message, Step&& step) {
+void Guarded(std::string_view message, Step&& step) {
   try {
     step();
   } catch (const EDataError& error) {
-    FatalError(message + "\r\n" + error.what());
+    FatalError(std::string(message) + "\r\n" + error.what());
   } catch (const std::exception&) {
-    FatalError(message);
+    FatalError(std::string(message));
   }
 }

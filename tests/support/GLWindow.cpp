@@ -6,11 +6,8 @@
 #include "render/GL.h"
 
 TGLWindow::TGLWindow(int width, int height) : fWidth(width), fHeight(height) {
-  platform::TWindowOptions options;
-  options.Width = width;
-  options.Height = height;
-  options.CaptureMouse = false;
-  fPlatform = std::make_unique<platform::SdlPlatform>(options);
+  fPlatform = std::make_unique<platform::SdlPlatform>(
+      platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
   glViewport(0, 0, width, height);
 }
 

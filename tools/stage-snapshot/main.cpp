@@ -162,11 +162,7 @@ int main(int argc, char** argv) {
     return Fail("Unbekannter Zeitpunkt '" + moment + "' (intro, flight, boss, result oder highscore)");
 
   try {
-    platform::TWindowOptions options;
-    options.Width = width;
-    options.Height = height;
-    options.CaptureMouse = false;
-    platform::SdlPlatform platform(options);
+    platform::SdlPlatform platform(platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
     platform::EnableDialogBoxes(false);  // a tool reports on stderr only
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);
