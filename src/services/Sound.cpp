@@ -11,7 +11,16 @@ void InitAudio() {
 
 void DoneAudio() { platform::CloseAudioDevice(); }
 
+namespace {
+
+uint64_t gPlayedSounds = 0;
+
+}  // namespace
+
+uint64_t PlayedSoundCount() { return gPlayedSounds; }
+
 int PlaySoundFile(const std::string& path, bool loop, int volume) {
+  ++gPlayedSounds;
   if (!FileExists(path)) FatalError("Datei nicht gefunden: \r\n" + path);
   const int handle = platform::PlayAudioFile(NativePath(path), loop, volume);
   if (handle == 0) FatalError("Fehler beim Abspielen der Datei: " + path);
