@@ -85,6 +85,11 @@ class TLevel : public TTubeDimensions {
   // One frame of play or of the finish screen, `elapsed` ms after the last.
   // Needs a loaded stage (fActive).
   void Progress(float elapsed);
+  // A failing object update of a frame (0 the player's shots, 1 the small
+  // and 2 the medium enemies, 3 the boss): a message box the first time in
+  // this stage, so that a failure repeating every frame cannot bury the game
+  // under boxes; stderr every time. Play goes on.
+  void ReportProgressFailure(std::size_t which);
   // Draws one frame of the stage and its HUD.
   void Render();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
@@ -212,9 +217,7 @@ class TLevel : public TTubeDimensions {
   void ProgressObjects(float elapsed);
   void ProgressPowerUps(float elapsed);
   void ProgressFinish(float elapsed);
-  // A failing object update: a message box the first time in this stage,
-  // stderr every time.
-  void ReportProgressFailure(std::size_t which);
+
   void BuildTube();
   void BuildRings();
   void BuildBolts();
