@@ -130,6 +130,19 @@ TEST(IniFile, ParsesLikeTheGameWritesAndReadsTypedValues) {
             "[level]\r\nDup=2\r\n\r\n[Highscore]\r\nname0=Anna\r\n\r\n");
 }
 
+TEST(IniFile, ALineWithoutEqualsIsKeptAsWrittenAndIsNoKey) {
+  TIniFile ini;
+  ini.SetText("[Level]\r\n  Title \r\nTitle=Echt\r\nnur Text ohne Zeichen\r\n");
+  EXPECT_EQ(ini.ReadString("Level", "Title", "?"), "Echt");
+  EXPECT_FALSE(ini.ValueExists("Level", "nur Text ohne Zeichen"));
+  EXPECT_EQ(ini.ReadString("Level", "nur Text ohne Zeichen", "?"), "?");
+  // Writing and deleting keys leave the plain lines alone.
+  ini.WriteString("Level", "Title", "Neu");
+  ini.DeleteKey("Level", "Title");
+  ini.WriteString("Level", "nur Text ohne Zeichen", "1");
+  EXPECT_EQ(ini.GetText(), "[Level]\r\nTitle\r\nnur Text ohne Zeichen\r\nnur Text ohne Zeichen=1\r\n\r\n");
+}
+
 TEST(EncryptedIni, SixteenByteFileStartsWithTheFirstKeystreamByte) {
   TTempDir dir;
   TIniFile ini;

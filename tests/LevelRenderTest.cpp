@@ -76,6 +76,16 @@ TEST_F(LevelRenderTest, ScoreLifeAndBossTexts) {
   EXPECT_EQ(texts[2].Text, "Boss: 050");
   EXPECT_EQ(texts[2].Alignment, kAlignCentre);
   EXPECT_FLOAT_EQ(texts[2].Top, 600 - 33);
+
+  // Two hits in the last frame take life and the boss below 0: the sign
+  // stays, padded like any other text.
+  Level.fLife = -1;
+  Level.fBoss->fLife = -8;  // of 800: -1 %
+  texts = Level.HudTexts(800, 600, 30);
+  EXPECT_EQ(texts[1].Text, "Life: 0-1");
+  EXPECT_EQ(texts[2].Text, "Boss: 0-1");
+  Level.fLife = -100;
+  EXPECT_EQ(Level.HudTexts(800, 600, 30)[1].Text, "Life: -100");
 }
 
 TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {

@@ -49,7 +49,7 @@ void TIniFile::SetText(std::string_view text) {
     if (!current) continue;
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      current->Lines.push_back({std::string(line), {}});
+      current->Lines.push_back({std::string(line), {}, true});
     } else {
       current->Lines.push_back({std::string(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
     }
@@ -62,8 +62,10 @@ std::string TIniFile::GetText() const {
     text += "[" + section.Name + "]\r\n";
     for (const TLine& line : section.Lines) {
       text += line.Key;
-      text += "=";
-      text += line.Value;
+      if (!line.Plain) {
+        text += "=";
+        text += line.Value;
+      }
       text += "\r\n";
     }
     text += "\r\n";
@@ -96,7 +98,7 @@ const TIniFile::TLine* TIniFile::Find(std::string_view section, std::string_view
   for (const TSection& s : fSections) {
     if (!SameName(s.Name, section)) continue;
     for (const TLine& line : s.Lines) {
-      if (SameName(line.Key, key)) return &line;
+      if (!line.Plain && SameName(line.Key, key)) return &line;
     }
   }
   return nullptr;
@@ -142,7 +144,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   TSection& s = SectionFor(section);
   for (TLine& line : s.Lines) {
-    if (SameName(line.Key, key)) {
+    if (!line.Plain && SameName(line.Key, key)) {
       line.Value = value;
       return;
     }
@@ -172,7 +174,7 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   for (TSection& s : fSections) {
     if (!SameName(s.Name, section)) continue;
     s.Lines.erase(std::remove_if(s.Lines.begin(), s.Lines.end(),
-                                 [&](const TLine& line) { return SameName(line.Key, key); }),
+                                 [&](const TLine& line) { return !line.Plain && SameName(line.Key, key); }),
                   s.Lines.end());
   }
 }

@@ -15,6 +15,9 @@ class TIniFile {
   struct TLine {
     std::string Key;
     std::string Value;
+    // A line without "=": kept in Key as written, never found as a key and
+    // written back unchanged.
+    bool Plain = false;
   };
   struct TSection {
     std::string Name;
@@ -23,7 +26,8 @@ class TIniFile {
 
   // Replaces the content with the INI text: lines trimmed, empty and ";"
   // lines skipped, "[name]" starts a section, blanks round the first "="
-  // removed, lines before the first section dropped.
+  // removed, a line without "=" kept as it is, lines before the first
+  // section dropped.
   void SetText(std::string_view text);
   // Each section's header, its lines and an empty line, all ended by CR LF.
   [[nodiscard]] std::string GetText() const;

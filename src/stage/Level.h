@@ -44,6 +44,9 @@ struct THudText {
   float Left, Top, Width, Height;
 };
 
+// The most entries read from a stage's highscore list (a save keeps ten).
+inline constexpr int32_t kMaxHighscores = 1000;
+
 struct THighScoreItem {
   std::string Name;
   int32_t Score = 0;

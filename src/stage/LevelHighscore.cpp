@@ -12,7 +12,8 @@ int32_t TLevel::LoadHighscores(int32_t score) {
   fFinish.HighScore.clear();
   TIniFile ini;
   LoadIni(ini, fFileName, kLevelKey);
-  const int32_t count = ini.ReadInteger("Highscore", "count", 0);
+  // A hand-edited count cannot make the game read without end.
+  const int32_t count = std::min(ini.ReadInteger("Highscore", "count", 0), kMaxHighscores);
   for (int32_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
     fFinish.HighScore.push_back(

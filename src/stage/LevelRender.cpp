@@ -30,6 +30,10 @@ std::string Pad(int64_t value, std::size_t width) {
   return PadLeft(std::to_string(static_cast<uint32_t>(value)), '0', width);
 }
 
+// Other counts keep their sign: the zeros go in front of the decimal text,
+// so a life of -5 reads "0-5".
+std::string PadSigned(int64_t value, std::size_t width) { return PadLeft(std::to_string(value), '0', width); }
+
 int64_t RoundToInt(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
 // A bar from red on the left to (0, g, 0) on the right.
@@ -218,10 +222,10 @@ void TLevel::RenderStart() {
 std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
   std::vector<THudText> texts;
   texts.push_back({Pad(fScore, 10) + " Points", kAlignRight, 0, 0, w - s / 5, s});
-  texts.push_back({"Life: " + Pad(fLife, 3), kAlignLeft, s / 5, 0, w, s});
+  texts.push_back({"Life: " + PadSigned(fLife, 3), kAlignLeft, s / 5, 0, w, s});
   if (fPos > 1) {
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
-    texts.push_back({"Boss: " + Pad(RoundToInt(b * 100), 3), kAlignCentre, 0, h - 1.1f * s, w, s});
+    texts.push_back({"Boss: " + PadSigned(RoundToInt(b * 100), 3), kAlignCentre, 0, h - 1.1f * s, w, s});
   }
   return texts;
 }
