@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -174,21 +176,51 @@ TEST(EncryptedIni, SaveLoadRoundTripAndRepeatedLoadsAgree) {
   EXPECT_FALSE(garbage.ValueExists("Highscore", "count"));
 }
 
-TEST(EncryptedIni, ReadOnlyStageFilesLoad) {
+// What the loader asks of the system when it opens a stage file.
+int gOpenFlags = -1;
+std::string gVanishing;
+int WatchedOpen(const char* path, int flags) {
+  gOpenFlags = flags;
+  if (!gVanishing.empty()) ::unlink(gVanishing.c_str());  // gone between the check and the open
+  return ::open(path, flags);
+}
+
+TEST(EncryptedIni, StageFilesAreOpenedForReadingOnly) {
+  // Root may write any file whatever its mode bits, so the proof is the
+  // open itself: read-only, whoever runs the game.
   TTempDir dir;
   const std::string path = dir.File("locked.level");
   TIniFile ini;
   ini.WriteString("Level", "Title", "Gesperrt");
   SaveIni(&ini, path, kLevelKey);
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  TFileOps watched = DefaultFileOps();
+  watched.Open = WatchedOpen;
+  gVanishing.clear();
   TIniFile back;
-  LoadIni(back, path, kLevelKey);
+  LoadIni(back, path, kLevelKey, watched);
+  EXPECT_EQ(gOpenFlags & O_ACCMODE, O_RDONLY);
+  EXPECT_EQ(gOpenFlags & (O_CREAT | O_TRUNC | O_APPEND), 0);
   EXPECT_EQ(back.ReadString("Level", "Title", ""), "Gesperrt");
 }
 
 TEST(EncryptedIni, AFileGoneAfterTheCheckIsAStreamError) {
   TTempDir dir;
-  EXPECT_THROW((void)TFileStream::OpenRead(dir.File("vanished.level")), EStreamError);
+  const std::string path = dir.File("vanished.level");
+  TIniFile ini;
+  ini.WriteString("Level", "Title", "Weg");
+  SaveIni(&ini, path, kLevelKey);
+  TFileOps watched = DefaultFileOps();
+  watched.Open = WatchedOpen;
+  gVanishing = path;
+  TIniFile back;
+  try {
+    LoadIni(back, path, kLevelKey, watched);
+    ADD_FAILURE() << "no error";
+  } catch (const EStreamError& error) {
+    EXPECT_NE(std::string(error.what()).find("vanished.level"), std::string::npos) << error.what();
+  }
+  gVanishing.clear();
 }
 
 TEST(EncryptedIniDeathTest, MissingFileIsFatalWithItsMessage) {

@@ -85,9 +85,14 @@ int64_t TRC4StreamWriter::Write(const void* buffer, int64_t count) {
   return written;
 }
 
-void LoadIni(TIniFile& ini, const std::string& path, std::string_view key) {
+void LoadIni(TIniFile& ini, const std::string& path, std::string_view key, const TFileOps& ops) {
   if (!FileExists(path)) FatalError("RC4, LoadIni: Datein nicht gefunden: " + path);
-  TRC4StreamReader reader(std::make_unique<TFileStream>(TFileStream::OpenRead(path)), key);
+  TFileStream file = TFileStream::OpenRead(path, ops);
+  LoadIniFromStream(ini, file, key);
+}
+
+void LoadIniFromStream(TIniFile& ini, TStream& file, std::string_view key) {
+  TRC4StreamReader reader(file, key);
   const int64_t remaining = reader.GetSize() - reader.Position();
   std::string text(static_cast<std::size_t>(std::max<int64_t>(remaining, 0)), '\0');
   const int64_t got = reader.Read(text.data(), static_cast<int64_t>(text.size()));

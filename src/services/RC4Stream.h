@@ -79,7 +79,9 @@ class TRC4StreamWriter final : public TBaseRC4Stream {
 // Replaces `ini`'s content with the deciphered file. A missing file is fatal
 // ("RC4, LoadIni: Datein nicht gefunden: " + path); a file that cannot be read
 // throws EStreamError. The file is opened for reading only.
-void LoadIni(TIniFile& ini, const std::string& path, std::string_view key);
+void LoadIni(TIniFile& ini, const std::string& path, std::string_view key, const TFileOps& ops = DefaultFileOps());
+// The same from an open stream (its remaining bytes).
+void LoadIniFromStream(TIniFile& ini, TStream& file, std::string_view key);
 
 // Writes `ini` enciphered, atomically: the old file stays byte for byte as it
 // was unless the new one is completely on the disk. Throws EStreamError.

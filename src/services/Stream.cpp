@@ -28,10 +28,12 @@ std::string FileErrorText(const std::string& what, const std::string& path, int 
   return what + " '" + path + "': " + std::strerror(error);
 }
 
-TFileStream TFileStream::OpenRead(const std::string& path) {
-  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+TFileStream TFileStream::OpenRead(const std::string& path, const TFileOps& ops) {
+  const std::string native = NativePath(path);
+  const int flags = O_RDONLY | O_CLOEXEC;
+  const int fd = ops.Open ? ops.Open(native.c_str(), flags) : ::open(native.c_str(), flags);
   if (fd < 0) throw EStreamError(FileErrorText("Datei kann nicht ge\xF6" "ffnet werden", path, errno));
-  return TFileStream(fd, path);
+  return TFileStream(fd, path, ops);
 }
 
 TFileStream::TFileStream(int fd, std::string path, const TFileOps& ops) : fFd(fd), fPath(std::move(path)), fOps(&ops) {}

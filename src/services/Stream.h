@@ -25,19 +25,21 @@ class TStream {
   int64_t Position() { return Seek(0, TSeekOrigin::Current); }
 };
 
-// The system calls a file stream writes through; tests swap them to inject
-// failures.
+// The system calls a file stream opens and writes through; tests swap them
+// to inject failures or to watch what is asked for. A missing Open means the
+// system's.
 struct TFileOps {
   long (*Write)(int fd, const void* buffer, unsigned long count);
   int (*Sync)(int fd);
   int (*Rename)(const char* from, const char* to);
+  int (*Open)(const char* path, int flags) = nullptr;
 };
 const TFileOps& DefaultFileOps();
 
 class TFileStream final : public TStream {
  public:
   // Opens an existing file for reading only. Throws EStreamError.
-  static TFileStream OpenRead(const std::string& path);
+  static TFileStream OpenRead(const std::string& path, const TFileOps& ops = DefaultFileOps());
   // Takes over an open descriptor.
   TFileStream(int fd, std::string path, const TFileOps& ops = DefaultFileOps());
   TFileStream(TFileStream&& other) noexcept;
