@@ -5,17 +5,33 @@
 #include "services/FatalError.h"
 #include "services/Paths.h"
 
-void InitAudio() {
-  if (!platform::OpenAudioDevice()) FatalError("Fehler beim Initialisieren des Audioger\xE4tes.");
+namespace {
+
+// Off only when the player switched sound off; the device itself is opened
+// (or its failure reported) by InitAudio.
+bool gSoundEnabled = true;
+
+}  // namespace
+
+void InitAudio(bool enabled) {
+  gSoundEnabled = enabled;
+  if (!enabled) return;
+  if (!platform::OpenAudioDevice())
+    FatalError(
+        "Fehler beim Initialisieren des Audioger\xE4tes.\r\n"
+        "Ohne Ton spielen: sound=0 in settings.ini eintragen.");
 }
 
 void DoneAudio() { platform::CloseAudioDevice(); }
 
 int PlaySoundFile(const std::string& path, bool loop, int volume) {
+  if (!gSoundEnabled) return 0;
   if (!FileExists(path)) FatalError("Datei nicht gefunden: \r\n" + path);
   const int handle = platform::PlayAudioFile(NativePath(path), loop, volume);
   if (handle == 0) FatalError("Fehler beim Abspielen der Datei: " + path);
   return handle;
 }
 
-void StopSound(int handle) { platform::StopAudio(handle); }
+void StopSound(int handle) {
+  if (gSoundEnabled) platform::StopAudio(handle);
+}

@@ -76,6 +76,9 @@ class TLevel : public TTubeDimensions {
   // unnamed entry for `score` after every entry at least as good. Returns
   // its index.
   int32_t LoadHighscores(int32_t score);
+  // Advances the running stage by `elapsed` milliseconds; clears fActive
+  // when the stage ends.
+  void Progress(float elapsed);
   // Draws one frame of the stage and its HUD.
   void Render();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
