@@ -10,6 +10,7 @@
 #include "render/GL.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
+#include "services/Settings.h"
 #include "services/Sound.h"
 
 TForm1::TForm1(platform::TPlatform& platform) : fPlatform(platform) {}
@@ -41,14 +42,12 @@ void TForm1::SetVSync(bool enable) {
 }
 
 void TForm1::ApplyVSyncSetting() {
-  TIniFile settings;
-  settings.LoadFromFile(fPlatform.BasePath() + "settings.ini");
+  const TIniFile settings = ReadSettings(fPlatform.BasePath() + "settings.ini");
   if (settings.ReadInteger("main", "vsync", 1) != 0) SetVSync(true);
 }
 
 bool TForm1::SoundSetting() {
-  TIniFile settings;
-  settings.LoadFromFile(fPlatform.BasePath() + "settings.ini");
+  const TIniFile settings = ReadSettings(fPlatform.BasePath() + "settings.ini");
   return settings.ReadInteger("main", "sound", 1) != 0;
 }
 

@@ -2,11 +2,9 @@
 #include "menu/MainMenu.h"
 
 #include <cmath>
-#include <cstdio>
 #include <exception>
 
 #include "objects/Ship.h"
-#include "platform/Dialog.h"
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "render/Font.h"
@@ -16,6 +14,7 @@
 #include "services/IniFile.h"
 #include "services/Paths.h"
 #include "services/Random.h"
+#include "services/Settings.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 
@@ -30,8 +29,7 @@ int32_t RoundToInt(double value) { return static_cast<int32_t>(std::nearbyint(va
 
 TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height)
     : fTextContext(textContext), fHeight(height), fWidth(width), fPlatform(platform) {
-  TIniFile settings;
-  settings.LoadFromFile(ProgramDir() + "settings.ini");
+  const TIniFile settings = ReadSettings(ProgramDir() + "settings.ini");
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
   fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -240,15 +238,5 @@ bool TMainMenu::VSyncOn() {
 }
 
 void TMainMenu::WriteSetting(const std::string& key, const std::string& value) {
-  const std::string fileName = ProgramDir() + "settings.ini";
-  try {
-    TIniFile settings;
-    settings.LoadFromFile(fileName);
-    settings.WriteString("main", key, value);
-    settings.SaveToFile(fileName);
-  } catch (const std::exception& error) {
-    const std::string text = "Einstellung " + key + "=" + value + " konnte nicht in " + fileName +
-                             " gespeichert werden (sie gilt nur bis zum Programmende): " + error.what();
-    std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str());
-  }
+  ::WriteSetting(ProgramDir() + "settings.ini", key, value);
 }
