@@ -4,13 +4,16 @@
 #include <cmath>
 #include <string_view>
 
+#include "objects/Enemy.h"
 #include "objects/Particle.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
+#include "services/Arith.h"
 #include "services/DataError.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
 #include "services/Paths.h"
+#include "services/Sound.h"
 #include "services/ValueLists.h"
 #include "stage/Level.h"
 
@@ -106,6 +109,77 @@ const TParticle* TBoss::GetParticle(const std::string& fileName, float scale) {
     fParticles.push_back(std::move(entry));
   });
   return result;
+}
+
+void TBoss::Progress(float elapsed) {
+  if (!fActive) return;
+  fClock += elapsed;
+  Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fFirePoints'", [&] { Fire(); });
+  Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fLoops'", [&] { RunLoops(); });
+  Guarded("Boss, Progress: Fehler beim Zur\xFC" "cksetzen der Zeit", [&] { Wrap(); });
+  fRoll += fRollSpeed * elapsed / 1000;
+  if (fRoll > 90 || fRoll < -90) fRollSpeed = -fRollSpeed;
+  Guarded("Boss, Progress: Fehler bei Kollisionspr\xFC" "fung", [&] { TakeHits(); });
+  Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
+    fParticleManager.CheckPlayerHit();
+    fParticleManager.Progress(elapsed);
+  });
+}
+
+void TBoss::Fire() {
+  const float circles = static_cast<float>(fLevel.fCircles);
+  for (TFirePoint& point : fFirePoints) {
+    if (point.fNextIndex < 0 || static_cast<std::size_t>(point.fNextIndex) >= point.fTimes.size()) continue;
+    if (!(static_cast<float>(point.fTimes[static_cast<std::size_t>(point.fNextIndex)]) < fClock)) continue;
+    fParticleManager.Add(point.fModel)
+        .Init(true, point.fPos, fRoll + point.fAngle, point.fSpeed / circles, point.fRollSpeed, point.fAccel / circles,
+              point.fRollAccel, point.fLifeTime);
+    ++point.fNextIndex;
+  }
+}
+
+void TBoss::RunLoops() {
+  for (TBossLoop& loop : fLoops) {
+    if (!(loop.fRemaining > 0 && static_cast<float>(loop.fAt) < fClock)) continue;
+    fClock = static_cast<float>(loop.fJumpTo) - 1;
+    loop.fRemaining -= 1;
+    // Each point's next shot becomes its first moment after the new clock.
+    for (TFirePoint& point : fFirePoints) {
+      const auto count = static_cast<int64_t>(point.fTimes.size());
+      int64_t index = int64_t{point.fNextIndex} - 1;
+      while (index >= 0 && index < count && static_cast<float>(point.fTimes[static_cast<std::size_t>(index)]) > fClock)
+        --index;
+      point.fNextIndex = static_cast<int32_t>(index + 1);
+    }
+  }
+}
+
+void TBoss::Wrap() {
+  if (!(fClock > fMaxTime)) return;
+  fClock -= fMaxTime;
+  for (TFirePoint& point : fFirePoints) point.fNextIndex = 0;
+  for (TBossLoop& loop : fLoops) loop.fRemaining = loop.fRepeats;
+}
+
+void TBoss::TakeHits() {
+  for (auto& shot : fLevel.fPlayer.ParticleManager->Items()) {
+    if (shot->fAge >= shot->fLifeTime) continue;
+    if (!InsideBox(*fModel, fPos, fRoll, shot->fPos, shot->fRoll)) continue;
+    fLife -= 1;
+    shot->Kill();
+    fLevel.fScore = SaturatingAdd(fLevel.fScore, 10);
+    if (fLife <= 0) {
+      PlaySoundFile(fLevel.fSounds.BossExplode, false, 100);
+      auto& finish = fLevel.fFinish;
+      finish.State = 1;
+      finish.Points = fLevel.fScore;
+      finish.LifeBonus = SaturatingAdd(0, int64_t{fLevel.fLife} * 100);
+      // A stage passed at time 0 would divide by zero: the bonus saturates.
+      finish.TimeBonus = fLevel.fTime > 0 ? RoundToInt32(fLevel.fPathLength * 1000000.0 / fLevel.fTime)
+                                          : RoundToInt32(fLevel.fPathLength > 0 ? HUGE_VAL : 0.0);
+      finish.Total = SaturatingAdd(SaturatingAdd(finish.Points, finish.TimeBonus), finish.LifeBonus);
+    }
+  }
 }
 
 void TBoss::Render() const {

@@ -55,6 +55,10 @@ class TBoss {
   // The cached shot model of this file at this scale (a scale that rounds
   // to 0 at four decimals means 0.003), loading it on first use.
   const TParticle* GetParticle(const std::string& fileName, float scale);
+  // One frame of the fight while fActive: fire points along the timeline,
+  // its loops and wrap, the roll swing, the player's shots (the last hit
+  // ends the stage with its breakdown), then the own shots.
+  void Progress(float elapsed);
   void Render() const;
   void Clear();
 
@@ -75,5 +79,10 @@ class TBoss {
   std::vector<TBossParticle> fParticles;
 
  private:
+  void Fire();
+  void RunLoops();
+  void Wrap();
+  void TakeHits();
+
   TLevel& fLevel;
 };

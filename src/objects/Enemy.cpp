@@ -6,9 +6,37 @@
 #include "objects/Ship.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
+#include "services/Arith.h"
 #include "services/Random.h"
+#include "stage/Level.h"
+
+int32_t KillValue(float speed, float minSpeed, float maxSpeed) {
+  if (!(maxSpeed > minSpeed)) return 100;
+  const int32_t pct = RoundToInt32((static_cast<double>(speed) - minSpeed) / (static_cast<double>(maxSpeed) - minSpeed) * 100);
+  return pct < 1 ? 1 : pct;
+}
+
+int32_t KillValue(const TLevel& level) {
+  return KillValue(level.fSpeed, level.fPlayer.MinSpeed, level.fPlayer.MaxSpeed);
+}
+
+bool InsideBox(const TShip& model, float atPos, float atRoll, float pos, float roll) {
+  return atPos + model.fPosMin < pos && pos < atPos + model.fPosMax && atRoll + model.fRollMin < roll &&
+         roll < atRoll + model.fRollMax;
+}
 
 TEnemy::TEnemy(const TShip* model) : fModel(model) { Reset(); }
+
+bool TEnemy::ShootNow(float elapsed) {
+  if (fShootValue < 0) {
+    const float period = -static_cast<float>(fShootValue);
+    if (!(fShootTimer > period)) return false;
+    fShootTimer -= period;
+    return true;
+  }
+  const double d = elapsed == 0 ? 1.0 : static_cast<double>(elapsed);
+  return Rnd(RoundToInt32(fShootValue / d)) == 0;
+}
 
 void TEnemy::Reset() {
   fExploding = false;

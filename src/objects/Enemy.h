@@ -7,7 +7,19 @@
 #include "services/Types.h"
 
 class T3DSpline;
+class TLevel;
 class TShip;
+
+// Points a kill is worth at the player's speed `speed` between the limits
+// (rings per second): 1 at the slowest, 100 at the fastest. Slower than the
+// lower limit still earns 1; equal or inverted limits count as full speed.
+[[nodiscard]] int32_t KillValue(float speed, float minSpeed, float maxSpeed);
+// The same for the stage's current speed and its player's limits.
+[[nodiscard]] int32_t KillValue(const TLevel& level);
+
+// True when the point (pos, roll) lies strictly inside the box of `model`
+// placed at (atPos, atRoll). Angles are compared as stored, no wrap-around.
+[[nodiscard]] bool InsideBox(const TShip& model, float atPos, float atRoll, float pos, float roll);
 
 class TEnemy {
  public:
@@ -25,6 +37,9 @@ class TEnemy {
   // Draws the enemy at its place on the tube wall in `color`, fading out
   // while it explodes.
   void RenderOnTube(const T3DSpline& spline, const TVector4f& color) const;
+  // The shoot rule for one frame: true when the enemy fires now. Timer mode
+  // (shoot value below 0) pays off one period; random mode draws once.
+  [[nodiscard]] bool ShootNow(float elapsed);
 
   float fPos = 0;
   float fRoll = 0;          // degrees, kept in [-180, 180]

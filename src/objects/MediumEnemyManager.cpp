@@ -1,9 +1,12 @@
 // MediumEnemyManager.cpp -- placing and drawing the medium enemies.
 #include "objects/MediumEnemyManager.h"
 
-
+#include "objects/Ship.h"
 #include "render/GL.h"
+#include "services/Arith.h"
+#include "services/FatalError.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 #include "stage/Level.h"
 
 TMediumEnemyManager::TMediumEnemyManager(TLevel& level) : fParticleManager(level), fLevel(level) {}
@@ -22,6 +25,64 @@ void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
     enemy->fLife = settings.Life;
     enemy->fShootValue = settings.ShootValue;
     fMediumEnemys.push_back(std::move(enemy));
+  }
+}
+
+void TMediumEnemyManager::Progress(float elapsed) {
+  TLevel& level = fLevel;
+  const auto& settings = level.fMediumEnemy;
+  const float circles = static_cast<float>(level.fCircles);
+  const float c = level.fPos;
+  const float r = level.fRoll;
+  for (std::size_t i = 0; i < fMediumEnemys.size(); ++i) {
+    TMediumEnemy& enemy = *fMediumEnemys[i];
+    if (!(c + (level.fCamera.Dist + settings.ActionDist) / circles > enemy.fPos)) continue;
+    const TShip& model = *enemy.fModel;
+    GuardedItem("MediumEnemyManager, Progress: Fehler beim Schie\xDF" "en (", i, ")", [&] {
+      if (!enemy.ShootNow(elapsed)) return;
+      const float speed = enemy.fSpeed - settings.ParticleSpeed / circles;
+      fParticleManager.Add(settings.Particle.get())
+          .Init(false, enemy.fPos, enemy.fRoll + model.fRollMin, speed, 0, 0, 0, 5000);
+      fParticleManager.Add(settings.Particle.get())
+          .Init(false, enemy.fPos, enemy.fRoll + model.fRollMax, speed, 0, 0, 0, 5000);
+    });
+
+    // Turn the shorter way toward the player; hold within 10 degrees.
+    const float delta = enemy.fRoll - r;
+    const float turn = enemy.fRollSpeed * elapsed / 1000;
+    if (delta >= 10) {
+      enemy.fRoll += delta < 180 ? -turn : turn;
+    } else if (delta <= -10) {
+      enemy.fRoll += delta > -180 ? turn : -turn;
+    }
+
+    const float ahead = c + (level.fCamera.Dist + settings.PlayerDist) / circles;
+    if (enemy.fPos <= ahead) enemy.fPos = ahead;
+    enemy.Move(elapsed);
+
+    GuardedItem("MediumEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer.ParticleManager' und "
+                "'fMediumEnemys(",
+                i, ")'", [&] {
+                  for (auto& shot : level.fPlayer.ParticleManager->Items()) {
+                    if (enemy.fExploding) break;
+                    if (shot->fAge >= shot->fLifeTime) continue;
+                    if (!InsideBox(model, enemy.fPos, enemy.fRoll, shot->fPos, shot->fRoll)) continue;
+                    enemy.fLife -= 1;
+                    shot->Kill();
+                    if (enemy.fLife <= 0) {
+                      PlaySoundFile(level.fSounds.Hit2, false, 75);
+                      enemy.Explode();
+                      level.fScore = SaturatingAdd(level.fScore, RoundToInt32(KillValue(level) * 10.0));
+                    }
+                  }
+                });
+  }
+  Guarded("MediumEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
+    fParticleManager.CheckPlayerHit();
+    fParticleManager.Progress(elapsed);
+  });
+  for (std::size_t i = fMediumEnemys.size(); i-- > 0;) {
+    if (fMediumEnemys[i]->fDead) fMediumEnemys.erase(fMediumEnemys.begin() + static_cast<std::ptrdiff_t>(i));
   }
 }
 

@@ -15,6 +15,10 @@ class TMediumEnemyManager {
 
   // One enemy per path position, in list order, with a random roll.
   void SetPositions(const std::vector<float>& positions);
+  // One frame: each enemy within reach of the player shoots, turns toward
+  // the player, keeps its distance ahead, ages and takes the player's shots;
+  // then the own shots, and the dead are removed for good.
+  void Progress(float elapsed);
   void Render() const;
   void Clear();
 

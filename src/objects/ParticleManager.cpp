@@ -7,6 +7,7 @@
 #include "objects/Ship.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
+#include "services/FatalError.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 
@@ -41,7 +42,9 @@ void TParticleListItem::Move(float elapsed) {
 }
 
 TParticleListItem& TParticleManager::Add(const TParticle* model) {
-  fItems.push_back(std::make_unique<TParticleListItem>(model));
+  Guarded("ParticleManager, Add: Fehler beim hinzuf\xFCgen",
+          [&] { fItems.push_back(std::make_unique<TParticleListItem>(model)); });
+  ++fAdded;
   return *fItems.back();
 }
 
@@ -56,12 +59,13 @@ void TParticleManager::CheckPlayerHit() {
   const float r = fLevel.fRoll;
   const TShip& s = *fLevel.fPlayer.Ship;
   for (auto& item : fItems) {
+    if (item->Dead()) continue;
     if (p + s.fPosMin < item->fPos && item->fPos < p + s.fPosMax && r + s.fRollMin < item->fRoll &&
         item->fRoll < r + s.fRollMax) {
       item->Kill();
       if (!(fLevel.fPlayer.ShieldTime > 0)) {
         fLevel.fLife -= 1;
-        PlaySoundFile(fLevel.ProgramDir() + "sound\\hit_1.wav", false, 75);
+        PlaySoundFile(fLevel.fSounds.Hit1, false, 75);
       }
     }
   }

@@ -1,6 +1,7 @@
 // ParticleManager.h -- shots and the shot lists of their shooters.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -37,7 +38,8 @@ class TParticleManager {
  public:
   explicit TParticleManager(TLevel& level) : fLevel(level) {}
 
-  // Appends a shot of `model` and returns it for Init.
+  // Appends a shot of `model` and returns it for Init. Running out of
+  // memory here is fatal ("ParticleManager, Add: ...").
   TParticleListItem& Add(const TParticle* model);
   // Moves every shot and frees the dead ones.
   void Progress(float elapsed);
@@ -47,6 +49,8 @@ class TParticleManager {
   void Render() const;
   void SetSpeed(float speed);
   void Clear() { fItems.clear(); }
+  // Shots appended since the list was made (a frame fired when it grew).
+  [[nodiscard]] uint64_t Added() const { return fAdded; }
 
   [[nodiscard]] std::vector<std::unique_ptr<TParticleListItem>>& Items() { return fItems; }
   [[nodiscard]] const std::vector<std::unique_ptr<TParticleListItem>>& Items() const { return fItems; }
@@ -54,4 +58,5 @@ class TParticleManager {
  private:
   TLevel& fLevel;
   std::vector<std::unique_ptr<TParticleListItem>> fItems;
+  uint64_t fAdded = 0;
 };

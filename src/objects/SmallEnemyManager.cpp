@@ -3,8 +3,12 @@
 
 #include <cmath>
 
+#include "objects/Ship.h"
 #include "render/GL.h"
+#include "services/Arith.h"
+#include "services/FatalError.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 #include "stage/Level.h"
 
 namespace {
@@ -42,6 +46,59 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
       circles;
   enemy.fExplodeTime = settings.ExplodeTime;
   enemy.fExplodeSize = settings.ExplodeSize;
+}
+
+void TSmallEnemyManager::Progress(float elapsed) {
+  TLevel& level = fLevel;
+  const float circles = static_cast<float>(level.fCircles);
+  const float c = level.fPos;
+  const float p = level.ShipPos();
+  const float r = level.fRoll;
+  const TShip& ship = *level.fPlayer.Ship;
+  for (std::size_t i = 0; i < fSmallEnemy.size(); ++i) {
+    TSmallEnemy& enemy = *fSmallEnemy[i];
+    GuardedItem("SmallEnemyManager, Progress: Fehler beim Abarbeiten von 'fSmallEnemy(", i, ")'", [&] {
+      enemy.Move(elapsed);
+      if (enemy.fPos < c) enemy.Explode();
+      if (enemy.fDead && c + level.fSmallEnemy.MaxCreateDist / circles < 1) Spawn(i);
+    });
+    const TShip& model = *enemy.fModel;
+    GuardedItem("SmallEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer.ParticleManager' und 'fSmallEnemy(",
+              i, ")'", [&] {
+                for (auto& shot : level.fPlayer.ParticleManager->Items()) {
+                  if (enemy.fExploding) break;
+                  if (shot->fAge >= shot->fLifeTime) continue;
+                  if (!InsideBox(model, enemy.fPos, enemy.fRoll, shot->fPos, shot->fRoll)) continue;
+                  shot->Kill();
+                  enemy.Explode();
+                  PlaySoundFile(level.fSounds.Hit0, false, 75);
+                  level.fScore = SaturatingAdd(level.fScore, KillValue(level));
+                }
+              });
+    GuardedItem("SmallEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer' und 'fSmallEnemy(", i, ")'", [&] {
+      if (enemy.fExploding) return;
+      if (p + ship.fPosMax > enemy.fPos + model.fPosMin && p + ship.fPosMin < enemy.fPos + model.fPosMax &&
+          r + ship.fRollMax > enemy.fRoll + model.fRollMin && r + ship.fRollMin < enemy.fRoll + model.fRollMax) {
+        enemy.Explode();
+        PlaySoundFile(level.fSounds.Hit0, false, 75);
+        if (!(level.fPlayer.ShieldTime > 0)) {
+          level.fLife -= 1;
+          PlaySoundFile(level.fSounds.Hit1, false, 75);
+        }
+      }
+    });
+    GuardedItem("SmallEnemyManager, Progress: Fehler beim Schie\xDF" "en (", i, ")", [&] {
+      // A wreck that has burnt out is not there any more: it does not fire.
+      if (enemy.fDead) return;
+      if (!enemy.ShootNow(elapsed)) return;
+      fParticleManager.Add(level.fSmallEnemy.Particle.get())
+          .Init(false, enemy.fPos, enemy.fRoll, enemy.fSpeed - level.fSmallEnemy.ParticleSpeed / circles, 0, 0, 0, 5000);
+    });
+  }
+  Guarded("SmallEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
+    fParticleManager.CheckPlayerHit();
+    fParticleManager.Progress(elapsed);
+  });
 }
 
 void TSmallEnemyManager::Render() const {

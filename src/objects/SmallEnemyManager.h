@@ -23,6 +23,11 @@ class TSmallEnemyManager {
   // (Re)places enemy `index` ahead of the camera with random distance,
   // roll, roll speed and speed, drawn in that order.
   void Spawn(std::size_t index);
+  // One frame for every enemy by index: move (and respawn the dead while
+  // there is room ahead), the player's shots, ramming, shooting; then the
+  // own shots against the player and their motion. Each step is guarded
+  // with its fatal message.
+  void Progress(float elapsed);
   void Render() const;
   void Clear();
 

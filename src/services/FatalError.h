@@ -1,6 +1,7 @@
 // FatalError.h -- the program's single way to give up.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -32,5 +33,16 @@ void Guarded(std::string_view message, Step&& step) {
     FatalError(std::string(message) + "\r\n" + error.what());
   } catch (const std::exception&) {
     FatalError(std::string(message));
+  }
+}
+
+// Guarded for a step on one item of many: the message is `text`, the item's
+// index in decimal, then `closing`.
+template <typename Step>
+void GuardedItem(const char* text, std::size_t index, const char* closing, Step&& step) {
+  try {
+    step();
+  } catch (const std::exception&) {
+    FatalError(text + std::to_string(index) + closing);
   }
 }

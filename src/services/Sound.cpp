@@ -10,6 +10,7 @@ namespace {
 // Off only when the player switched sound off; the device itself is opened
 // (or its failure reported) by InitAudio.
 bool gSoundEnabled = true;
+uint64_t gPlayedSounds = 0;
 
 }  // namespace
 
@@ -24,8 +25,11 @@ void InitAudio(bool enabled) {
 
 void DoneAudio() { platform::CloseAudioDevice(); }
 
+uint64_t PlayedSoundCount() { return gPlayedSounds; }
+
 int PlaySoundFile(const std::string& path, bool loop, int volume) {
   if (!gSoundEnabled) return 0;
+  ++gPlayedSounds;
   if (!FileExists(path)) FatalError("Datei nicht gefunden: \r\n" + path);
   const int handle = platform::PlayAudioFile(NativePath(path), loop, volume);
   if (handle == 0) FatalError("Fehler beim Abspielen der Datei: " + path);

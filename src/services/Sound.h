@@ -1,6 +1,7 @@
 // Sound.h -- sound effects and music, fire and forget.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Opens the default audio device; fatal when it cannot be opened. With
@@ -17,3 +18,5 @@ void DoneAudio();
 int PlaySoundFile(const std::string& path, bool loop, int volume);
 // Stops and releases a playing sound (music); unknown handles are ignored.
 void StopSound(int handle);
+// Sounds started since the program began (for tests and diagnostics).
+[[nodiscard]] uint64_t PlayedSoundCount();

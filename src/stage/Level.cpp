@@ -19,6 +19,14 @@
 TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
     : fTextContext(textContext), fPlatform(platform) {
   Randomize();
+  const std::string sound = ProgramDir() + "sound\\";
+  fSounds.Laser = sound + "laser.wav";
+  fSounds.Hit0 = sound + "hit_0.wav";
+  fSounds.Hit1 = sound + "hit_1.wav";
+  fSounds.Hit2 = sound + "hit_2.wav";
+  fSounds.BossExplode = sound + "boss_explode.mp3";
+  fSounds.MenuChange = sound + "menu_change.wav";
+  fSounds.MenuEnter = sound + "menu_enter.wav";
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);

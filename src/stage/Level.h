@@ -76,9 +76,20 @@ class TLevel : public TTubeDimensions {
   // unnamed entry for `score` after every entry at least as good. Returns
   // its index.
   int32_t LoadHighscores(int32_t score);
-  // Advances the running stage by `elapsed` milliseconds; clears fActive
-  // when the stage ends.
+  // Writes the first ten entries of the list back into the stage file and
+  // unlocks the stage named in NextLevel, which must be a plain file name
+  // beside this one (anything else is refused with a message on stderr;
+  // the list is saved all the same). A failed save throws; a missing stage
+  // file is fatal.
+  void SaveHighscores();
+  // One frame of play or of the finish screen, `elapsed` ms after the last.
+  // Needs a loaded stage (fActive).
   void Progress(float elapsed);
+  // A failing object update of a frame (0 the player's shots, 1 the small
+  // and 2 the medium enemies, 3 the boss): a message box the first time in
+  // this stage, so that a failure repeating every frame cannot bury the game
+  // under boxes; stderr every time. Play goes on.
+  void ReportProgressFailure(std::size_t which);
   // Draws one frame of the stage and its HUD.
   void Render();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
@@ -168,6 +179,12 @@ class TLevel : public TTubeDimensions {
     float EndHeight = 0;  // tube radii
   } fCamera;
 
+  // Full paths of the stage's sounds, made once so that frames build no
+  // strings.
+  struct {
+    std::string Laser, Hit0, Hit1, Hit2, BossExplode, MenuChange, MenuEnter;
+  } fSounds;
+
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fLifeVisible = false;
@@ -194,6 +211,13 @@ class TLevel : public TTubeDimensions {
 
  private:
   void ResetObjects();
+  void ProgressControls(float elapsed, float rollDelta);
+  void ProgressEndZone(float elapsed);
+  void FireVolley();
+  void ProgressObjects(float elapsed);
+  void ProgressPowerUps(float elapsed);
+  void ProgressFinish(float elapsed);
+
   void BuildTube();
   void BuildRings();
   void BuildBolts();
@@ -203,4 +227,5 @@ class TLevel : public TTubeDimensions {
   void RenderHud();
 
   platform::TPlatform& fPlatform;
+  std::array<bool, 4> fProgressReported{};  // per object update, this stage
 };

@@ -1,4 +1,9 @@
 // LevelHighscore.cpp -- the stage's highscore list.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "platform/Dialog.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
 #include "stage/Level.h"
@@ -20,4 +25,46 @@ int32_t TLevel::LoadHighscores(int32_t score) {
   }
   fFinish.HighScore.insert(fFinish.HighScore.begin() + static_cast<std::ptrdiff_t>(rank), THighScoreItem{"", score});
   return static_cast<int32_t>(rank);
+}
+
+namespace {
+
+// NextLevel must name a file beside the stage: no folders, no way up or out.
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
+}
+
+// The folder of a stage file as written, with its separator ("" for none).
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void TLevel::SaveHighscores() {
+  TIniFile ini;
+  LoadIni(ini, fFileName, kLevelKey);
+  const std::size_t count = std::min<std::size_t>(fFinish.HighScore.size(), 10);
+  ini.WriteInteger("Highscore", "count", static_cast<int64_t>(count));
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string index = std::to_string(i);
+    ini.WriteString("Highscore", "name" + index, fFinish.HighScore[i].Name);
+    ini.WriteInteger("Highscore", "score" + index, fFinish.HighScore[i].Score);
+  }
+  SaveIni(&ini, fFileName, kLevelKey);
+
+  const std::string next = ini.ReadString("Level", "NextLevel", "");
+  if (next.empty()) return;
+  if (!IsPlainFileName(next)) {
+    std::fprintf(stderr, "%s\n",
+                 platform::Cp1252ToUtf8("Level, SaveHighscores: NextLevel '" + next + "' in " + fFileName +
+                                        " ist kein Dateiname neben dem Level; nichts freigeschaltet")
+                     .c_str());
+    return;
+  }
+  const std::string nextFile = FolderOf(fFileName) + next;
+  LoadIni(ini, nextFile, kLevelKey);
+  ini.WriteBool("Level", "Active", true);
+  SaveIni(&ini, nextFile, kLevelKey);
 }

@@ -215,6 +215,13 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fShootTime = fShootInterval - 1;
   fFinish.State = 0;
   fKeyLatch.Clear();
+  fProgressReported.fill(false);
+  fPlayer.ShieldBlinkTime = 0;
+  fFinish.CountTime = 0;
+  fFinish.CursorTime = 0;
+  fFinish.CursorVisible = false;
+  fFinish.EntryIndex = 0;
+  fFinish.Points = fFinish.LifeBonus = fFinish.TimeBonus = fFinish.Total = 0;
 
   BuildTube();
   BuildRings();

@@ -1,0 +1,342 @@
+// LevelProgress.cpp -- one frame of a running stage: input, flight, volleys,
+// the objects, power-ups, warnings, game over and the finish screen.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "objects/Bolt.h"
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
+#include "objects/Ship.h"
+#include "objects/SmallEnemyManager.h"
+#include "platform/Dialog.h"
+#include "platform/Keyboard.h"
+#include "platform/Platform.h"
+#include "services/Arith.h"
+#include "services/Sound.h"
+#include "stage/Level.h"
+
+namespace {
+
+// Virtual-key codes the stage reads.
+constexpr int kVkBack = 8;
+constexpr int kVkReturn = 13;
+constexpr int kVkEscape = 27;
+constexpr int kVkSpace = 32;
+constexpr int kVkLeft = 37;
+constexpr int kVkUp = 38;
+constexpr int kVkRight = 39;
+constexpr int kVkDown = 40;
+constexpr int kVkLeftButton = 1;
+
+// One shot of a volley: its roll offset is `side` (+1: the ship's right
+// edge fRollMax, -1: its left edge fRollMin, 0: the middle) times num/den,
+// and it rolls at `rollSpeed` degrees per second.
+struct TVolleyShot {
+  int side;
+  float num, den;
+  float rollSpeed;
+};
+
+struct TVolley {
+  int count;
+  TVolleyShot shots[9];
+};
+
+// The volley of each weapon level, in firing order.
+constexpr TVolley kVolleys[10] = {
+    {1, {{0, 1, 1, 0}}},
+    {2, {{-1, 1, 1, 0}, {1, 1, 1, 0}}},
+    {3, {{0, 1, 1, 0}, {1, 1, 1, 0}, {-1, 1, 1, 0}}},
+    {3, {{0, 1, 1, 0}, {1, 1, 1, 30}, {-1, 1, 1, -30}}},
+    {4, {{1, 1, 2, 0}, {-1, 1, 2, 0}, {1, 1, 1, 30}, {-1, 1, 1, -30}}},
+    {5, {{0, 1, 1, 0}, {1, 2, 3, 0}, {-1, 2, 3, 0}, {1, 1, 1, 30}, {-1, 1, 1, -30}}},
+    {5, {{0, 1, 1, 0}, {1, 2, 3, 30}, {-1, 2, 3, -30}, {1, 1, 1, 60}, {-1, 1, 1, -60}}},
+    {6, {{1, 1, 3, 0}, {-1, 1, 3, 0}, {1, 2, 3, 30}, {-1, 2, 3, -30}, {1, 1, 1, 60}, {-1, 1, 1, -60}}},
+    {7, {{0, 1, 1, 0}, {1, 1, 3, 0}, {-1, 1, 3, 0}, {1, 2, 3, 30}, {-1, 2, 3, -30}, {1, 1, 1, 60}, {-1, 1, 1, -60}}},
+    {9,
+     {{0, 1, 1, 0},
+      {1, 1, 3, 0},
+      {-1, 1, 3, 0},
+      {1, 1, 3, 30},
+      {-1, 1, 3, -30},
+      {1, 2, 3, 30},
+      {-1, 2, 3, -30},
+      {1, 1, 1, 60},
+      {-1, 1, 1, -60}}},
+};
+
+constexpr const char* kProgressFailures[4] = {
+    "Level, Progress: Fehler beim Abarbeiten von 'fPlayer.ParticleManager'",
+    "Level, Progress: Fehler beim Abarbeiten von 'fSmallEnemy.Manager'",
+    "Level, Progress: Fehler beim Abarbeiten von 'fMediumEnemy.Manager'",
+    "Level, Progress: Fehler beim Abarbeiten von 'fBoss'",
+};
+
+}  // namespace
+
+void TLevel::Progress(float elapsed) {
+  const float dt = elapsed;
+  if (platform::IsKeyDown(fPlatform, kVkEscape)) fActive = false;
+  const platform::TScreenSize screen = fPlatform.ScreenSize();
+
+  if (fFinish.State != 0) {
+    ProgressFinish(dt);
+  } else {
+    fTime += dt;
+    int cursorX = 0, cursorY = 0;
+    fPlatform.GetCursorPos(cursorX, cursorY);
+    float delta = 0;
+    if (platform::IsKeyDown(fPlatform, kVkLeft)) delta += dt / 10;
+    if (platform::IsKeyDown(fPlatform, kVkRight)) delta -= dt / 10;
+    delta += static_cast<float>(screen.Width / 2 - cursorX) * 0.8f;
+
+    if (ShipPos() > 0) ProgressControls(dt, delta);
+
+    if (fLife < 20) {
+      fLifeBlinkTime += dt;
+      if (fLifeBlinkTime > 200) {
+        fLifeVisible = !fLifeVisible;
+        fLifeBlinkTime -= 200;
+      }
+    } else {
+      fLifeVisible = true;
+    }
+
+    if (fTime > 4000) fPos += fSpeed * dt / 1000 / static_cast<float>(fCircles);
+
+    if (fPos > 0 && !fBolts.empty() && fBolts[0]) {
+      for (auto& bolt : fBolts) bolt.reset();
+    }
+    for (auto& bolt : fBolts) {
+      if (bolt) bolt->Progress(dt);
+    }
+
+    if (fLife <= 0) {
+      fFinish.State = 2;
+      fFinish.Points = fScore;
+      fFinish.LifeBonus = 0;
+      fFinish.TimeBonus = 0;
+      fFinish.Total = fFinish.Points + fFinish.TimeBonus + fFinish.LifeBonus;
+    }
+  }
+
+  fPlatform.SetCursorPos(screen.Width / 2, screen.Height / 2);
+}
+
+void TLevel::ProgressControls(float dt, float rollDelta) {
+  const float circles = static_cast<float>(fCircles);
+
+  // On the opened floor the ship cannot pass over the top.
+  if (fPos > 1) {
+    const float roll = fRoll + rollDelta;
+    if (roll > -180 && roll < 180) fRoll = roll;
+  } else {
+    fRoll += rollDelta;
+  }
+  if (fRoll > 180) fRoll -= 360;
+  if (fRoll < -180) fRoll += 360;
+
+  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLeftButton)) {
+    fShootTime += dt;
+  } else {
+    fShootTime = fShootInterval - 1;
+  }
+  if (fShootTime > fShootInterval) {
+    PlaySoundFile(fSounds.Laser, false, 50);
+    FireVolley();
+    fShootTime -= fShootInterval;
+  }
+
+  if (ShipPos() < 1) {
+    if (platform::IsKeyDown(fPlatform, kVkUp)) {
+      fSpeed = std::min(fSpeed + 100 * dt / 1000, fPlayer.MaxSpeed);
+      fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
+    }
+    if (platform::IsKeyDown(fPlatform, kVkDown)) {
+      fSpeed = std::max(fSpeed - 100 * dt / 1000, fPlayer.MinSpeed);
+      fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
+    }
+  } else {
+    ProgressEndZone(dt);
+  }
+
+  if (fPlayer.ShieldTime > 0) {
+    fPlayer.ShieldTime -= dt;
+    if (fPlayer.ShieldTime < 2000) fPlayer.ShieldBlinkTime += dt;
+    if (fPlayer.ShieldBlinkTime > 100) {
+      fPlayer.ShieldVisible = !fPlayer.ShieldVisible;
+      fPlayer.ShieldBlinkTime -= 100;
+    }
+  } else {
+    fPlayer.ShieldVisible = false;
+  }
+
+  ProgressObjects(dt);
+  ProgressPowerUps(dt);
+}
+
+void TLevel::FireVolley() {
+  if (fPlayer.Weapon < 0 || fPlayer.Weapon > 9) return;
+  const TShip& ship = *fPlayer.Ship;
+  const float speed = (fSpeed + 15) / static_cast<float>(fCircles);
+  const TVolley& volley = kVolleys[fPlayer.Weapon];
+  for (int i = 0; i < volley.count; ++i) {
+    const TVolleyShot& shot = volley.shots[i];
+    float offset = 0;
+    if (shot.side > 0) offset = ship.fRollMax * shot.num / shot.den;
+    if (shot.side < 0) offset = ship.fRollMin * shot.num / shot.den;
+    fPlayer.ParticleManager->Add(fPlayer.Particle.get())
+        .Init(true, ShipPos(), fRoll + offset, speed, shot.rollSpeed, 0, 0, fPlayer.ParticleLifeTime);
+  }
+}
+
+void TLevel::ProgressEndZone(float dt) {
+  const float c = static_cast<float>(fCircles);
+  const float e = static_cast<float>(fEndLength);
+  const float dist = fCamera.Dist / c;
+
+  if (fSpeed > 0) {
+    if (fSpeed > fPlayer.MinSpeed) fSpeed -= 10 * dt / 1000;
+    if (ShipPos() > 29 / c + 1) fSpeed -= 10 * dt / 1000;
+    if (fSpeed < 0.1f) {
+      fSpeed = 0;
+      fBoss->fActive = true;
+    }
+  }
+  if (fEndPos == 0) {
+    fEndPos = fPos;
+    fEndRoll = fRoll;
+  }
+  if (fEndPos < (e - 30) / c + 1) fEndPos += fPlayer.MinSpeed * dt / 1000 / c;
+  if (fEndRoll != 0) {
+    fEndRoll *= 0.97f;
+    if (std::fabs(fEndRoll) < 0.1f) fEndRoll = 0;
+  }
+
+  int cursorX = 0, cursorY = 0;
+  fPlatform.GetCursorPos(cursorX, cursorY);
+  const platform::TScreenSize screen = fPlatform.ScreenSize();
+  float p = fPos + (static_cast<float>(screen.Height / 2 - cursorY) * 5 * 0.8f / c) * dt / 1000;
+  if (29 / c + 1 <= p + dist && p + dist <= (e - 2) / c + 1) fPos = p;
+  if (platform::IsKeyDown(fPlatform, kVkUp)) {
+    p = fPos + (10 / c) * dt / 1000;
+    if (p + dist <= (e - 5) / c + 1) fPos = p;
+  }
+  if (platform::IsKeyDown(fPlatform, kVkDown)) {
+    p = fPos - (10 / c) * dt / 1000;
+    if (p + dist >= 5 / c + 1) fPos = p;
+  }
+}
+
+void TLevel::ProgressObjects(float dt) {
+  auto run = [&](std::size_t which, auto&& step) {
+    try {
+      step();
+    } catch (const std::exception&) {
+      ReportProgressFailure(which);
+    }
+  };
+  run(0, [&] { fPlayer.ParticleManager->Progress(dt); });
+  run(1, [&] { fSmallEnemy.Manager->Progress(dt); });
+  run(2, [&] { fMediumEnemy.Manager->Progress(dt); });
+  run(3, [&] { fBoss->Progress(dt); });
+}
+
+void TLevel::ReportProgressFailure(std::size_t which) {
+  const std::string text = kProgressFailures[which];
+  if (!fProgressReported[which]) {
+    fProgressReported[which] = true;
+    platform::ShowMessage(platform::TDialogKind::Information, platform::kApplicationTitle, text);
+    return;
+  }
+  std::fprintf(stderr, "%s: %s\n", platform::kApplicationTitle, platform::Cp1252ToUtf8(text).c_str());
+}
+
+void TLevel::ProgressPowerUps(float dt) {
+  const TShip& ship = *fPlayer.Ship;
+  const float shipPos = ShipPos();
+  auto& list = fPowerUp.List;
+  for (std::size_t i = list.size(); i-- > 0;) {
+    TPowerUp& powerUp = *list[i];
+    powerUp.Spin(dt);
+    const bool picked = shipPos + ship.fPosMax > powerUp.Pos - fPowerUp.Length &&
+                        shipPos + ship.fPosMin < powerUp.Pos + fPowerUp.Length &&
+                        fRoll + ship.fRollMax > powerUp.Roll - fPowerUp.Angle &&
+                        fRoll + ship.fRollMin < powerUp.Roll + fPowerUp.Angle;
+    if (picked) {
+      switch (powerUp.Kind) {
+        case kPowerUpLife:
+          fLife = std::min(SaturatingAdd(fLife, powerUp.Value), 100);
+          break;
+        case kPowerUpWeapon:
+          fPlayer.Weapon = std::min(SaturatingAdd(fPlayer.Weapon, powerUp.Value), 9);
+          break;
+        default:
+          fPlayer.ShieldTime = static_cast<float>(powerUp.Value);
+          fPlayer.ShieldVisible = true;
+          break;
+      }
+    }
+    if (picked || powerUp.Pos < fPos) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+void TLevel::ProgressFinish(float dt) {
+  float& t = fFinish.Time;
+  t += dt;
+
+  if ((t > 2000 && t < 5000) || (t > 5500 && t < 6000)) {
+    fFinish.CountTime += dt;
+    if (fFinish.CountTime > 50) {
+      int32_t counted = 0;
+      if (t > 2000 && t < 3000) counted = fFinish.Points;
+      if (t > 3000 && t < 4000) counted = fFinish.LifeBonus;
+      if (t > 4000 && t < 5000) counted = fFinish.TimeBonus;
+      if (t > 5500) counted = fFinish.Total;
+      if (counted != 0) PlaySoundFile(fSounds.MenuChange, false, 100);
+      fFinish.CountTime -= 50;
+    }
+  }
+
+  const bool entryInList =
+      fFinish.EntryIndex >= 0 && static_cast<std::size_t>(fFinish.EntryIndex) < fFinish.HighScore.size();
+  if (fFinish.NameEntry) {
+    fFinish.CursorTime += dt;
+    if (fFinish.CursorTime > 250) {
+      fFinish.CursorTime -= 250;
+      fFinish.CursorVisible = !fFinish.CursorVisible;
+    }
+    std::string* name = entryInList ? &fFinish.HighScore[static_cast<std::size_t>(fFinish.EntryIndex)].Name : nullptr;
+    auto type = [&](int vk, char ch) {
+      if (!fKeyLatch.KeyPressed(fPlatform, vk)) return;
+      if (name) *name += ch;
+      PlaySoundFile(fSounds.MenuChange, false, 100);
+    };
+    for (int vk = 'A'; vk <= 'Z'; ++vk) type(vk, static_cast<char>(vk));
+    for (int vk = '0'; vk <= '9'; ++vk) type(vk, static_cast<char>(vk));
+    type(kVkSpace, ' ');
+    if (fKeyLatch.KeyPressed(fPlatform, kVkBack)) {
+      if (name && !name->empty()) name->pop_back();
+      PlaySoundFile(fSounds.MenuChange, false, 100);
+    }
+  }
+
+  if (fKeyLatch.KeyPressed(fPlatform, kVkReturn)) {
+    PlaySoundFile(fSounds.MenuEnter, false, 100);
+    if (t >= 6500 && !fFinish.NameEntry) {
+      fFinish.NameEntry = true;
+      fFinish.EntryIndex = LoadHighscores(fFinish.Total);
+    } else if (t >= 6500 && fFinish.NameEntry) {
+      const bool named = entryInList && !fFinish.HighScore[static_cast<std::size_t>(fFinish.EntryIndex)].Name.empty();
+      if (named || fFinish.EntryIndex >= 10) {
+        SaveHighscores();
+        fActive = false;
+      }
+    }
+    if (t < 6500) t = 6500;
+  }
+}

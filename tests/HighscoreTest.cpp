@@ -1,0 +1,243 @@
+// HighscoreTest.cpp -- the finish screen's count-up and name entry, and the
+// highscore list saved into the stage file with the next stage unlocked.
+// Needs a display (real GL) and runs sounds on the dummy audio driver.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "platform/Dialog.h"
+#include "services/IniFile.h"
+#include "services/RC4Stream.h"
+#include "services/Sound.h"
+#include "support/StagePlay.h"
+
+namespace {
+
+constexpr int kEnter = 13, kBack = 8, kEscape = 27;
+
+std::string StageText(const std::string& path) {
+  TIniFile ini;
+  LoadIni(ini, path, kLevelKey);
+  return ini.GetText();
+}
+
+// The lines of an INI text outside one section.
+std::vector<std::string> LinesOutside(const std::string& text, const std::string& section) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] == '[') inside = line.rfind("[" + section + "]", 0) == 0;
+    if (!inside) lines.push_back(line);
+  }
+  return lines;
+}
+
+void WriteNextStage(const std::string& path) {
+  TIniFile ini;
+  ini.WriteString("Level", "Title", "N\xE4" "chste");
+  ini.WriteBool("Level", "Active", false);
+  SaveIni(&ini, path, kLevelKey);
+}
+
+class Finish : public testing::Test {
+ protected:
+  TStagePlay Play;
+  TLevel& Level() { return *Play.Level; }
+  std::string Next() { return Play.Dir.File("next.level"); }
+
+  // The stage passed with this breakdown, the finish screen at time 0.
+  void Passed(int32_t points, int32_t life, int32_t time, int32_t total) {
+    Level().fFinish.State = 1;
+    Level().fFinish.Points = points;
+    Level().fFinish.LifeBonus = life;
+    Level().fFinish.TimeBonus = time;
+    Level().fFinish.Total = total;
+  }
+  void Type(const std::string& keys) {
+    for (char key : keys) Play.Press(static_cast<unsigned char>(key));
+  }
+};
+
+TEST_F(Finish, CountUpTicksOnlyForNumbersThatAreNotZero) {
+  Play.Load(TStagePlay::Empty());
+  Passed(100, 0, 5, 105);
+  auto soundsUntil = [&](float t) {
+    const uint64_t before = PlayedSoundCount();
+    while (Level().fFinish.Time + 10 <= t) Play.Frame(10);
+    return PlayedSoundCount() - before;
+  };
+  EXPECT_EQ(soundsUntil(2000), 0u);
+  const uint64_t points = soundsUntil(3000);
+  EXPECT_GE(points, 18u);
+  EXPECT_LE(points, 20u);
+  EXPECT_EQ(soundsUntil(4000), 0u);  // a life bonus of 0 counts silently
+  EXPECT_GE(soundsUntil(5000), 18u);
+  EXPECT_EQ(soundsUntil(5500), 0u);
+  EXPECT_GE(soundsUntil(6000), 8u);
+  EXPECT_EQ(soundsUntil(7000), 0u);
+  EXPECT_FALSE(Level().fFinish.NameEntry);
+  EXPECT_TRUE(Level().fActive);
+}
+
+TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
+  WriteNextStage(Next());
+  Play.Load(TStagePlay::Empty({{"Level/NextLevel", "next.level"}}));
+  const std::string before = StageText(Play.StageFile);
+  Passed(4200, 3700, 25000, 32900);
+  while (Level().fFinish.Time < 3000) Play.Frame(10);
+
+  // Enter during the count-up jumps to its end.
+  Play.Press(kEnter);
+  EXPECT_GE(Level().fFinish.Time, 6500);
+  EXPECT_LT(Level().fFinish.Time, 6550);
+  EXPECT_FALSE(Level().fFinish.NameEntry);
+  // The second opens the entry for the new score, first in an empty list.
+  Play.Press(kEnter);
+  ASSERT_TRUE(Level().fFinish.NameEntry);
+  ASSERT_EQ(Level().fFinish.EntryIndex, 0);
+  ASSERT_EQ(Level().fFinish.HighScore.size(), 1u);
+  EXPECT_EQ(Level().fFinish.HighScore[0].Score, 32900);
+  // An empty name is not taken.
+  const uint64_t sounds = PlayedSoundCount();
+  Play.Press(kEnter);
+  EXPECT_TRUE(Level().fActive);
+  EXPECT_EQ(PlayedSoundCount(), sounds + 1);
+  // Letters, digits and the space; Backspace takes the last one back.
+  Type("AB");
+  Play.Press(kBack);
+  Type("C 7");
+  EXPECT_EQ(Level().fFinish.HighScore[0].Name, "AC 7");
+  // Held keys type once.
+  Play.Hold('Q', true);
+  Play.Frames(10, 16);
+  Play.Hold('Q', false);
+  Play.Frame(16);
+  EXPECT_EQ(Level().fFinish.HighScore[0].Name, "AC 7Q");
+  Play.Press(kEnter);
+  EXPECT_FALSE(Level().fActive);
+
+  TIniFile saved;
+  LoadIni(saved, Play.StageFile, kLevelKey);
+  EXPECT_EQ(saved.ReadInteger("Highscore", "count", -1), 1);
+  EXPECT_EQ(saved.ReadString("Highscore", "name0", ""), "AC 7Q");
+  EXPECT_EQ(saved.ReadInteger("Highscore", "score0", -1), 32900);
+  EXPECT_EQ(LinesOutside(StageText(Play.StageFile), "Highscore"), LinesOutside(before, "Highscore"));
+  TIniFile next;
+  LoadIni(next, Next(), kLevelKey);
+  EXPECT_TRUE(next.ReadBool("Level", "Active", false));
+  EXPECT_EQ(next.ReadString("Level", "Title", ""), "N\xE4" "chste");
+}
+
+TEST_F(Finish, RanksAndTheTenthPlace) {
+  WriteNextStage(Next());
+  std::map<std::string, std::string> values = {{"Level/NextLevel", "next.level"}, {"Highscore/count", "10"}};
+  for (int i = 0; i < 10; ++i) {
+    values["Highscore/name" + std::to_string(i)] = "P" + std::to_string(i);
+    values["Highscore/score" + std::to_string(i)] = std::to_string(1000 - 100 * i);
+  }
+  Play.Load(TStagePlay::Empty(values));
+  // Equal scores go after the ones already there.
+  EXPECT_EQ(Level().LoadHighscores(800), 3);
+  EXPECT_EQ(Level().LoadHighscores(2000), 0);
+  EXPECT_EQ(Level().LoadHighscores(100), 10);
+  EXPECT_EQ(Level().LoadHighscores(50), 10);
+
+  // Outside the ten: Enter confirms at once, the ten stay as they were and
+  // the next stage is unlocked all the same.
+  const std::string before = StageText(Play.StageFile);
+  Passed(50, 0, 0, 50);
+  Play.Press(kEnter);
+  Play.Press(kEnter);
+  ASSERT_TRUE(Level().fFinish.NameEntry);
+  ASSERT_EQ(Level().fFinish.EntryIndex, 10);
+  Play.Press(kEnter);
+  EXPECT_FALSE(Level().fActive);
+  EXPECT_EQ(StageText(Play.StageFile), before);
+  TIniFile next;
+  LoadIni(next, Next(), kLevelKey);
+  EXPECT_TRUE(next.ReadBool("Level", "Active", false));
+
+  // Inside the ten: the last one drops off.
+  Play.Level->LoadFromFile(Play.StageFile);
+  Passed(850, 0, 0, 850);
+  Play.Press(kEnter);
+  Play.Press(kEnter);
+  ASSERT_EQ(Level().fFinish.EntryIndex, 2);
+  Type("NEU");
+  Play.Press(kEnter);
+  TIniFile saved;
+  LoadIni(saved, Play.StageFile, kLevelKey);
+  EXPECT_EQ(saved.ReadInteger("Highscore", "count", -1), 10);
+  EXPECT_EQ(saved.ReadString("Highscore", "name2", ""), "NEU");
+  EXPECT_EQ(saved.ReadString("Highscore", "name3", ""), "P2");
+  EXPECT_EQ(saved.ReadString("Highscore", "name9", ""), "P8");
+  EXPECT_EQ(saved.ReadInteger("Highscore", "score9", -1), 200);
+}
+
+TEST_F(Finish, EscDuringTheEntrySavesNothing) {
+  WriteNextStage(Next());
+  Play.Load(TStagePlay::Empty({{"Level/NextLevel", "next.level"}}));
+  const std::string stage = ReadBytes(Play.StageFile);
+  const std::string next = ReadBytes(Next());
+  Passed(0, 0, 0, 0);  // game over with nothing scored
+  Play.Press(kEnter);
+  Play.Press(kEnter);
+  Type("X");
+  Play.Press(kEscape);
+  EXPECT_FALSE(Level().fActive);
+  EXPECT_EQ(ReadBytes(Play.StageFile), stage);
+  EXPECT_EQ(ReadBytes(Next()), next);
+}
+
+TEST_F(Finish, NextLevelOutsideTheStageFolderIsRefusedButTheListIsSaved) {
+  namespace fs = std::filesystem;
+  fs::create_directories(Play.Dir.Path() / "stages" / "sub");
+  const std::string outside = Play.Dir.File("outside.level");
+  const std::string nested = (Play.Dir.Path() / "stages" / "sub" / "next.level").string();
+  WriteNextStage(outside);
+  WriteNextStage(nested);
+  const std::string outsideBytes = ReadBytes(outside);
+  const std::string nestedBytes = ReadBytes(nested);
+  const std::vector<std::string> refused = {"../outside.level", "sub/next.level", "sub\\next.level", outside, ".."};
+  for (const std::string& next : refused) {
+    Play.Load(TStagePlay::Empty({{"Level/NextLevel", next}}));
+    const std::string stage = (Play.Dir.Path() / "stages" / "test.level").string();
+    fs::rename(Play.StageFile, stage);
+    Level().LoadFromFile(stage);
+    Level().fFinish.EntryIndex = Level().LoadHighscores(77);
+    Level().fFinish.HighScore[0].Name = "ICH";
+    testing::internal::CaptureStderr();
+    Level().SaveHighscores();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("NextLevel"), std::string::npos) << next;
+    TIniFile saved;
+    LoadIni(saved, stage, kLevelKey);
+    EXPECT_EQ(saved.ReadString("Highscore", "name0", ""), "ICH") << next;
+    EXPECT_EQ(ReadBytes(outside), outsideBytes) << next;
+    EXPECT_EQ(ReadBytes(nested), nestedBytes) << next;
+  }
+}
+
+TEST_F(Finish, MissingNextStageIsFatalAfterTheListIsSaved) {
+  Play.Load(TStagePlay::Empty({{"Level/NextLevel", "missing.level"}}));
+  Level().fFinish.EntryIndex = Level().LoadHighscores(77);
+  Level().fFinish.HighScore[0].Name = "ICH";
+  // The dying program shows what its stage file holds by then.
+  const std::string stage = Play.StageFile;
+  EXPECT_EXIT(
+      {
+        platform::SetDialogSink([stage](platform::TDialogKind, const std::string&, const std::string&) {
+          TIniFile saved;
+          LoadIni(saved, stage, kLevelKey);
+          std::fprintf(stderr, "gespeichert: %s\n", saved.ReadString("Highscore", "name0", "").c_str());
+        });
+        Level().SaveHighscores();
+      },
+      testing::ExitedWithCode(1), "Datein nicht gefunden: .*missing.level(.|\n)*gespeichert: ICH");
+}
+
+}  // namespace

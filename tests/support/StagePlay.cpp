@@ -1,0 +1,57 @@
+// StagePlay.cpp -- driving a test stage.
+#include "support/StagePlay.h"
+
+#include <cstdlib>
+
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/SmallEnemyManager.h"
+#include "render/Font.h"
+#include "services/Random.h"
+#include "services/Sound.h"
+#include "support/StageFiles.h"
+
+TStagePlay::TStagePlay() {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+  InitAudio();
+  Input.Base = RV_BIN_DIR "/";
+  Level = std::make_unique<TLevel>(Input, CreateTextContext());
+  SetRandomSeed(20261207);
+}
+
+TStagePlay::~TStagePlay() {
+  Level.reset();
+  DoneAudio();
+}
+
+void TStagePlay::Load(const std::map<std::string, std::string>& values) {
+  StageFile = WriteStage(Dir, values);
+  Level->LoadFromFile(StageFile);
+}
+
+std::map<std::string, std::string> TStagePlay::Empty(std::map<std::string, std::string> values) {
+  // A list item counts only with its ';': "-" is a list without items.
+  values.try_emplace("SmallEnemy/Count", "0");
+  values.try_emplace("MediumEnemy/Position", "-");
+  values.try_emplace("Level/PowerUpPos", "-");
+  return values;
+}
+
+void TStagePlay::FlyTo(float pos) {
+  Level->fTime = 5000;
+  Level->fPos = pos;
+  Level->fBolts.clear();
+}
+
+void TStagePlay::Press(int vk, float ms) {
+  Input.SetKey(vk, true);
+  Frame(ms);
+  Input.SetKey(vk, false);
+  Frame(ms);
+}
+
+uint64_t TStagePlay::ShotsFired() const {
+  return Level->fPlayer.ParticleManager->Added() + Level->fSmallEnemy.Manager->fParticleManager.Added() +
+         Level->fMediumEnemy.Manager->fParticleManager.Added() + Level->fBoss->fParticleManager.Added();
+}
