@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "services/IniFile.h"
+#include "render/Font.h"
 #include "services/RC4Stream.h"
+#include "services/Sound.h"
 #include "support/StageFiles.h"
 
 namespace fs = std::filesystem;
@@ -39,4 +41,38 @@ void TMenuRuntime::WriteStage(const std::string& name, const std::string& title,
 void TMenuRuntime::WritePlayableStage(const std::string& name, const std::string& title, bool active) const {
   const std::string stage = ::WriteStage(Dir, {{"Level/Title", title}, {"Level/Active", active ? "1" : "0"}});
   fs::rename(stage, Data(name));
+}
+
+TMenuTest::TMenuTest(int width, int height) : Window(width, height) {
+  Keys.Base = Runtime.Base();
+  Keys.SwapInterval = 1;
+  InitAudio();
+}
+
+TMenuTest::~TMenuTest() {
+  Menu.reset();
+  DoneAudio();
+}
+
+TMainMenu& TMenuTest::Create() {
+  Menu = std::make_unique<TMainMenu>(Keys, CreateTextContext(), Window.Width(), Window.Height());
+  Menu->OnQuit = [this] { ++Quits; };
+  return *Menu;
+}
+
+void TMenuTest::Tap(int vk) {
+  Keys.SetKey(vk, true);
+  Frame();
+  Keys.SetKey(vk, false);
+}
+
+void TMenuTest::Press(int vk, float settle) {
+  Tap(vk);
+  Frame(settle);
+}
+
+std::string TMenuTest::Setting(const std::string& key) const {
+  TIniFile ini;
+  ini.LoadFromFile(Runtime.Base() + "settings.ini");
+  return ini.ReadString("main", key, "-");
 }

@@ -3,10 +3,16 @@
 // test chooses.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "menu/MainMenu.h"
+#include "platform/ScriptedPlatform.h"
+#include "support/GLWindow.h"
 #include "support/TempDir.h"
 
 class TMenuRuntime {
@@ -29,4 +35,27 @@ class TMenuRuntime {
   void WritePlayableStage(const std::string& name, const std::string& title, bool active) const;
 
   TTempDir Dir;
+};
+
+// A menu in a GL window, driven by keys of the scripted platform, with the
+// audio device open on the driver the test run chooses.
+class TMenuTest : public testing::Test {
+ protected:
+  explicit TMenuTest(int width = 640, int height = 480);
+  ~TMenuTest() override;
+
+  TMainMenu& Create();
+  void Frame(float ms = 16) { Menu->Progress(ms); }
+  // Down for one frame, then up (the next frame sees the release).
+  void Tap(int vk);
+  // One press: down for a frame, released, then time for the row move.
+  void Press(int vk, float settle = 150);
+  // Key `key` of section "main" of the folder's settings.ini, "-" when absent.
+  std::string Setting(const std::string& key) const;
+
+  TGLWindow Window;
+  TMenuRuntime Runtime;
+  platform::ScriptedPlatform Keys;
+  std::unique_ptr<TMainMenu> Menu;
+  int Quits = 0;
 };
