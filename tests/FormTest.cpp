@@ -166,6 +166,11 @@ TEST(Form, DrawFrameShowsTheMenuAndTheFpsFigureAtTheBottomRight) {
   const int big = static_cast<int>(std::nearbyint(screen.Height / 15.0));
   EXPECT_GE(ink(screen.Width / 2, screen.Height - 5 * big, screen.Width, screen.Height - big)[1], 0)
       << "no menu items";
+
+  // Quitting from the menu ends the main loop.
+  ASSERT_TRUE(form.MainMenu->OnQuit);
+  form.MainMenu->OnQuit();
+  EXPECT_TRUE(p.PumpEvents().Quit);
 }
 
 TEST(Form, SoundSettingSwitchesTheAudioDeviceOff) {

@@ -199,10 +199,20 @@ TEST_F(MainMenuTest, WithoutStagesTheStagePageCannotBeEntered) {
 TEST_F(MainMenuTest, SettingsChangeOnlyTheirOwnKey) {
   struct TCase {
     bool SwapControl;
+    std::string Before;
     std::vector<int> SwapCalls;
+    std::string AfterVSyncOff, After;
   };
-  for (const TCase& c : {TCase{true, {0, 1}}, TCase{false, {}}}) {
-    WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\nsound=1\r\nvsync=1\r\n[andere]\r\nx=y\r\n");
+  const std::string other = "; eigene Notiz\r\n[Andere]\r\nx = y\r\n";
+  const std::vector<TCase> cases = {
+      {true, "[Main]\r\nsound=1\r\nVSync = 1\r\n" + other, {0, 1},
+       "[Main]\r\nsound=1\r\nvsync=0\r\n" + other,
+       "[Main]\r\nmusic=sound\\music3.mp3\r\nsound=1\r\nvsync=1\r\n" + other},
+      {false, other, {}, other + "[main]\r\nvsync=0\r\n",
+       other + "[main]\r\nmusic=sound\\music3.mp3\r\nvsync=1\r\n"},
+  };
+  for (const TCase& c : cases) {
+    WriteBytes(Runtime.Base() + "settings.ini", c.Before);
     Keys.SwapControl = c.SwapControl;
     Keys.SwapInterval = 1;
     Keys.SwapIntervalCalls.clear();
@@ -212,7 +222,7 @@ TEST_F(MainMenuTest, SettingsChangeOnlyTheirOwnKey) {
     Press(kVkReturn);
     ASSERT_EQ(menu.fItemId, "0_3_0");
     Press(kVkReturn);
-    EXPECT_EQ(Setting("vsync"), "0");
+    EXPECT_EQ(ReadBytes(Runtime.Base() + "settings.ini"), c.AfterVSyncOff);
     EXPECT_FALSE(menu.VSyncOn());
     Press(kVkReturn);
     EXPECT_EQ(Setting("vsync"), "1");
@@ -225,11 +235,7 @@ TEST_F(MainMenuTest, SettingsChangeOnlyTheirOwnKey) {
     Press(kVkDown);
     Press(kVkDown);
     Press(kVkReturn);
-    EXPECT_EQ(Setting("music"), "sound\\music3.mp3");
-    EXPECT_EQ(Setting("sound"), "1");
-    TIniFile ini;
-    ini.LoadFromFile(Runtime.Base() + "settings.ini");
-    EXPECT_EQ(ini.ReadString("andere", "x", ""), "y");
+    EXPECT_EQ(ReadBytes(Runtime.Base() + "settings.ini"), c.After);
   }
 }
 

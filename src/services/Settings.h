@@ -11,7 +11,7 @@
 // default.
 [[nodiscard]] TIniFile ReadSettings(const std::string& fileName);
 
-// Sets `key` of section "main" and leaves every other line as it was. The
-// file is replaced atomically. A failure is reported on stderr (the caller
+// Sets `key` of section "main" and leaves every other byte of the file as it
+// was (comments, other sections, line ends). The file is replaced atomically. A failure is reported on stderr (the caller
 // keeps the value for this run) and gives false.
 bool WriteSetting(const std::string& fileName, const std::string& key, const std::string& value);
