@@ -51,11 +51,15 @@ TMenuTest::TMenuTest(int width, int height) : Window(width, height) {
 
 TMenuTest::~TMenuTest() {
   Menu.reset();
+  if (TextContext != 0) ts::ContextDestroy(TextContext);
   DoneAudio();
 }
 
 TMainMenu& TMenuTest::Create() {
-  Menu = std::make_unique<TMainMenu>(Keys, CreateTextContext(), Window.Width(), Window.Height());
+  // One menu at a time on one text context, as in the game.
+  Menu.reset();
+  if (TextContext == 0) TextContext = CreateTextContext();
+  Menu = std::make_unique<TMainMenu>(Keys, TextContext, Window.Width(), Window.Height());
   Menu->OnQuit = [this] { ++Quits; };
   return *Menu;
 }

@@ -56,6 +56,7 @@ class TMenuTest : public testing::Test {
   TGLWindow Window;
   TMenuRuntime Runtime;
   platform::ScriptedPlatform Keys;
+  ts::TtsContextID TextContext = 0;
   std::unique_ptr<TMainMenu> Menu;
   int Quits = 0;
 };
