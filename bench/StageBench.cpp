@@ -3,11 +3,17 @@
 // runtime folder laid out by the build.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <memory>
 
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/SmallEnemyManager.h"
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
 #include "render/GL.h"
+#include "services/Sound.h"
 #include "stage/Level.h"
 
 namespace {
@@ -57,5 +63,44 @@ void BM_RenderFlightFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RenderFlightFrame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The busiest frame of play: 1,000 player shots in flight, the whole swarm
+// and every medium enemy within reach, the boss active and firing. Nothing
+// is drawn; the shots keep to the near part of the tube so that every one
+// of them is tested against every enemy and the boss each frame.
+void BM_ProgressBusiestFrame(benchmark::State& state) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+  InitAudio();  // a kill plays its sound
+  TStageScene& scene = Scene();
+  TLevel& level = *scene.Level;
+  level.LoadFromFile(platform::ExecutableDirectory() + "data/Level05.level");
+  const float c = static_cast<float>(level.fCircles);
+  level.fTime = 60000;
+  level.fPos = 0.4f;
+  level.fSpeed = 0;
+  level.fBolts.clear();
+  level.fPlayer.ShieldTime = 1e12f;
+  level.fLife = 100;
+  for (auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    enemy->fSpeed = 0;
+    enemy->fPos = level.fPos + (30 + 100 * static_cast<float>(std::rand()) / RAND_MAX) / c;
+  }
+  for (auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) enemy->fPos = level.ShipPos() + 20 / c;
+  level.fBoss->fActive = true;
+  for (int i = 0; i < 1000; ++i)
+    level.fPlayer.ParticleManager->Add(level.fPlayer.Particle.get())
+        .Init(true, level.ShipPos() + static_cast<float>(i % 20) / c, static_cast<float>(i % 360 - 180), 0, 0, 0, 0,
+              1e12f);
+  for (auto _ : state) level.Progress(16);
+  state.counters["player_shots"] = static_cast<double>(level.fPlayer.ParticleManager->Items().size());
+  state.counters["boss_shots"] = static_cast<double>(level.fBoss->fParticleManager.Items().size());
+  state.counters["small_enemies"] = static_cast<double>(level.fSmallEnemy.Manager->fSmallEnemy.size());
+  state.counters["medium_enemies"] = static_cast<double>(level.fMediumEnemy.Manager->fMediumEnemys.size());
+}
+BENCHMARK(BM_ProgressBusiestFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

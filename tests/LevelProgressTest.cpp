@@ -21,7 +21,7 @@ class LevelProgress : public testing::Test {
  protected:
   TStagePlay Play;
   TLevel& Level() { return *Play.Level; }
-  std::vector<std::unique_ptr<TParticleListItem>>& PlayerShots() { return Level().fPlayer.ParticleManager->Items(); }
+  std::vector<TParticleListItem>& PlayerShots() { return Level().fPlayer.ParticleManager->Items(); }
 };
 
 TEST_F(LevelProgress, FireTimerFiresOnThePressThenEveryInterval) {
@@ -114,12 +114,12 @@ TEST_F(LevelProgress, EachWeaponFiresItsVolley) {
     const auto& expected = volleys[static_cast<std::size_t>(weapon)];
     ASSERT_EQ(shots.size(), expected.size()) << "weapon " << weapon;
     for (std::size_t i = 0; i < shots.size(); ++i) {
-      EXPECT_FLOAT_EQ(shots[i]->fRoll, 10 + expected[i].offset) << "weapon " << weapon << " shot " << i;
-      EXPECT_EQ(shots[i]->fRollSpeed, expected[i].rollSpeed) << "weapon " << weapon << " shot " << i;
-      EXPECT_FLOAT_EQ(shots[i]->fPos, Level().ShipPos());
-      EXPECT_FLOAT_EQ(shots[i]->fSpeed, (10.0f + 15) / 1200);
-      EXPECT_EQ(shots[i]->fLifeTime, 2000);
-      EXPECT_TRUE(shots[i]->fSpin);
+      EXPECT_FLOAT_EQ(shots[i].fRoll, 10 + expected[i].offset) << "weapon " << weapon << " shot " << i;
+      EXPECT_EQ(shots[i].fRollSpeed, expected[i].rollSpeed) << "weapon " << weapon << " shot " << i;
+      EXPECT_FLOAT_EQ(shots[i].fPos, Level().ShipPos());
+      EXPECT_FLOAT_EQ(shots[i].fSpeed, (10.0f + 15) / 1200);
+      EXPECT_EQ(shots[i].fLifeTime, 2000);
+      EXPECT_TRUE(shots[i].fSpin);
     }
   }
 }
@@ -152,12 +152,12 @@ TEST_F(LevelProgress, SpeedRollAndTheIntroInTheTube) {
   EXPECT_FLOAT_EQ(Level().fSpeed, 25);
   Play.Frames(5, 10);
   EXPECT_FLOAT_EQ(Level().fSpeed, 25);
-  EXPECT_FLOAT_EQ(PlayerShots()[0]->fSpeed, 40.0f / 1200);
+  EXPECT_FLOAT_EQ(PlayerShots()[0].fSpeed, 40.0f / 1200);
   Play.Hold(kUp, false);
   Play.Hold(kDown, true);
   Play.Frames(30, 10);
   EXPECT_FLOAT_EQ(Level().fSpeed, 10);
-  EXPECT_FLOAT_EQ(PlayerShots()[0]->fSpeed, 25.0f / 1200);
+  EXPECT_FLOAT_EQ(PlayerShots()[0].fSpeed, 25.0f / 1200);
   Play.Hold(kDown, false);
 
   // Roll: keys at Elapsed/10 degrees, the mouse at 0.8 degrees per pixel,

@@ -68,16 +68,22 @@ TEST_F(ModelsTest, ReloadingReplacesTheGeometry) {
 
 TEST_F(ModelsTest, ShotsMoveWrapAndExpire) {
   TParticleManager shots(Level);
-  TParticleListItem& a = shots.Add(nullptr).Init(false, 0.5f, 175, 0.1f, 100, 0, 0, 1000);
+  shots.Add(nullptr).Init(false, 0.5f, 175, 0.1f, 100, 0.2f, 100, 1000);
   shots.Add(nullptr).Init(true, 1.5f, 170, 0, 200, 0, 0, 1000);  // rolls over the opened floor's top
+  shots.Add(nullptr).Init(false, 1.5f, 100, 0, 0, 0, 0, 1000);   // beyond the tube, inside: flies on
   shots.Progress(100);
+  ASSERT_EQ(shots.Items().size(), 2u);  // the floor shot rolled over the top
+  const TParticleListItem& a = shots.Items()[0];
   EXPECT_FLOAT_EQ(a.fPos, 0.51f);
   EXPECT_FLOAT_EQ(a.fRoll, -175);  // 185 wrapped
   EXPECT_EQ(a.fSpinAngle, 0);      // not spinning
-  ASSERT_EQ(shots.Items().size(), 1u);  // the floor shot rolled over the top
+  EXPECT_FLOAT_EQ(a.fSpeed, 0.12f);
+  EXPECT_FLOAT_EQ(a.fRollSpeed, 110);
+  EXPECT_EQ(shots.Items()[1].fRoll, 100);
   shots.Progress(0);
-  EXPECT_EQ(shots.Items().size(), 1u);
-  a.fAge = 1001;
+  EXPECT_EQ(shots.Items().size(), 2u);
+  shots.Items()[0].fAge = 1001;
+  shots.Items()[1].fAge = 1001;
   shots.Progress(0);  // dt 0 still removes the dead
   EXPECT_TRUE(shots.Items().empty());
 }

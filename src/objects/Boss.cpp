@@ -162,11 +162,11 @@ void TBoss::Wrap() {
 }
 
 void TBoss::TakeHits() {
-  for (auto& shot : fLevel.fPlayer.ParticleManager->Items()) {
-    if (shot->fAge >= shot->fLifeTime) continue;
-    if (!InsideBox(*fModel, fPos, fRoll, shot->fPos, shot->fRoll)) continue;
+  const THitBox box = HitBoxAt(*fModel, fPos, fRoll);
+  for (TParticleListItem& shot : fLevel.fPlayer.ParticleManager->Items()) {
+    if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
     fLife -= 1;
-    shot->Kill();
+    shot.Kill();
     fLevel.fScore = SaturatingAdd(fLevel.fScore, 10);
     if (fLife <= 0) {
       PlaySoundFile(fLevel.fSounds.BossExplode, false, 100);

@@ -20,9 +20,8 @@ int32_t KillValue(const TLevel& level) {
   return KillValue(level.fSpeed, level.fPlayer.MinSpeed, level.fPlayer.MaxSpeed);
 }
 
-bool InsideBox(const TShip& model, float atPos, float atRoll, float pos, float roll) {
-  return atPos + model.fPosMin < pos && pos < atPos + model.fPosMax && atRoll + model.fRollMin < roll &&
-         roll < atRoll + model.fRollMax;
+THitBox HitBoxAt(const TShip& model, float pos, float roll) {
+  return {pos + model.fPosMin, pos + model.fPosMax, roll + model.fRollMin, roll + model.fRollMax};
 }
 
 TEnemy::TEnemy(const TShip* model) : fModel(model) { Reset(); }

@@ -17,9 +17,18 @@ class TShip;
 // The same for the stage's current speed and its player's limits.
 [[nodiscard]] int32_t KillValue(const TLevel& level);
 
-// True when the point (pos, roll) lies strictly inside the box of `model`
-// placed at (atPos, atRoll). Angles are compared as stored, no wrap-around.
-[[nodiscard]] bool InsideBox(const TShip& model, float atPos, float atRoll, float pos, float roll);
+// The open hit box of a body at one place: path parameter and roll bounds.
+// Angles are compared as stored, without wrap-around.
+struct THitBox {
+  float PosMin, PosMax, RollMin, RollMax;
+  // Strictly inside: a shot on the edge misses.
+  [[nodiscard]] bool Contains(float pos, float roll) const {
+    return PosMin < pos && pos < PosMax && RollMin < roll && roll < RollMax;
+  }
+};
+
+// The box of `model` placed at (pos, roll).
+[[nodiscard]] THitBox HitBoxAt(const TShip& model, float pos, float roll);
 
 class TEnemy {
  public:

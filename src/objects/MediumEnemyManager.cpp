@@ -63,16 +63,17 @@ void TMediumEnemyManager::Progress(float elapsed) {
     GuardedItem("MediumEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer.ParticleManager' und "
                 "'fMediumEnemys(",
                 i, ")'", [&] {
-                  for (auto& shot : level.fPlayer.ParticleManager->Items()) {
-                    if (enemy.fExploding) break;
-                    if (shot->fAge >= shot->fLifeTime) continue;
-                    if (!InsideBox(model, enemy.fPos, enemy.fRoll, shot->fPos, shot->fRoll)) continue;
+                  if (enemy.fExploding) return;
+                  const THitBox box = HitBoxAt(model, enemy.fPos, enemy.fRoll);
+                  for (TParticleListItem& shot : level.fPlayer.ParticleManager->Items()) {
+                    if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
                     enemy.fLife -= 1;
-                    shot->Kill();
+                    shot.Kill();
                     if (enemy.fLife <= 0) {
                       PlaySoundFile(level.fSounds.Hit2, false, 75);
                       enemy.Explode();
                       level.fScore = SaturatingAdd(level.fScore, RoundToInt32(KillValue(level) * 10.0));
+                      return;  // the wreck takes no further shot
                     }
                   }
                 });

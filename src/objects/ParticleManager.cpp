@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "objects/Enemy.h"
 #include "objects/Particle.h"
 #include "objects/Ship.h"
 #include "render/GL.h"
@@ -43,46 +44,41 @@ void TParticleListItem::Move(float elapsed) {
 
 TParticleListItem& TParticleManager::Add(const TParticle* model) {
   Guarded("ParticleManager, Add: Fehler beim hinzuf\xFCgen",
-          [&] { fItems.push_back(std::make_unique<TParticleListItem>(model)); });
+          [&] { fItems.emplace_back(model); });
   ++fAdded;
-  return *fItems.back();
+  return fItems.back();
 }
 
 void TParticleManager::Progress(float elapsed) {
-  for (auto& item : fItems) item->Move(elapsed);
-  fItems.erase(std::remove_if(fItems.begin(), fItems.end(), [](const auto& item) { return item->Dead(); }),
+  for (TParticleListItem& item : fItems) item.Move(elapsed);
+  fItems.erase(std::remove_if(fItems.begin(), fItems.end(), [](const TParticleListItem& item) { return item.Dead(); }),
                fItems.end());
 }
 
 void TParticleManager::CheckPlayerHit() {
-  const float p = fLevel.ShipPos();
-  const float r = fLevel.fRoll;
-  const TShip& s = *fLevel.fPlayer.Ship;
-  for (auto& item : fItems) {
-    if (item->Dead()) continue;
-    if (p + s.fPosMin < item->fPos && item->fPos < p + s.fPosMax && r + s.fRollMin < item->fRoll &&
-        item->fRoll < r + s.fRollMax) {
-      item->Kill();
-      if (!(fLevel.fPlayer.ShieldTime > 0)) {
-        fLevel.fLife -= 1;
-        PlaySoundFile(fLevel.fSounds.Hit1, false, 75);
-      }
+  const THitBox ship = HitBoxAt(*fLevel.fPlayer.Ship, fLevel.ShipPos(), fLevel.fRoll);
+  for (TParticleListItem& item : fItems) {
+    if (item.Dead() || !ship.Contains(item.fPos, item.fRoll)) continue;
+    item.Kill();
+    if (!(fLevel.fPlayer.ShieldTime > 0)) {
+      fLevel.fLife -= 1;
+      PlaySoundFile(fLevel.fSounds.Hit1, false, 75);
     }
   }
 }
 
 void TParticleManager::Render() const {
   glLineWidth(2.0f);
-  for (const auto& item : fItems) {
-    if (!item->fModel) continue;
+  for (const TParticleListItem& item : fItems) {
+    if (!item.fModel) continue;
     glPushMatrix();
-    ApplyTubeTransform(fLevel.fSpline, item->fPos, item->fRoll);
-    glRotatef(item->fSpinAngle, 0, 1, 0);
-    item->fModel->Render();
+    ApplyTubeTransform(fLevel.fSpline, item.fPos, item.fRoll);
+    glRotatef(item.fSpinAngle, 0, 1, 0);
+    item.fModel->Render();
     glPopMatrix();
   }
 }
 
 void TParticleManager::SetSpeed(float speed) {
-  for (auto& item : fItems) item->fSpeed = speed;
+  for (TParticleListItem& item : fItems) item.fSpeed = speed;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 class TLevel;
@@ -38,8 +37,9 @@ class TParticleManager {
  public:
   explicit TParticleManager(TLevel& level) : fLevel(level) {}
 
-  // Appends a shot of `model` and returns it for Init. Running out of
-  // memory here is fatal ("ParticleManager, Add: ...").
+  // Appends a shot of `model` and returns it for Init. The reference holds
+  // until the next Add or Progress. Running out of memory here is fatal
+  // ("ParticleManager, Add: ...").
   TParticleListItem& Add(const TParticle* model);
   // Moves every shot and frees the dead ones.
   void Progress(float elapsed);
@@ -52,11 +52,13 @@ class TParticleManager {
   // Shots appended since the list was made (a frame fired when it grew).
   [[nodiscard]] uint64_t Added() const { return fAdded; }
 
-  [[nodiscard]] std::vector<std::unique_ptr<TParticleListItem>>& Items() { return fItems; }
-  [[nodiscard]] const std::vector<std::unique_ptr<TParticleListItem>>& Items() const { return fItems; }
+  // The shots in creation order, side by side in memory: every enemy tests
+  // every player shot each frame.
+  [[nodiscard]] std::vector<TParticleListItem>& Items() { return fItems; }
+  [[nodiscard]] const std::vector<TParticleListItem>& Items() const { return fItems; }
 
  private:
   TLevel& fLevel;
-  std::vector<std::unique_ptr<TParticleListItem>> fItems;
+  std::vector<TParticleListItem> fItems;
   uint64_t fAdded = 0;
 };

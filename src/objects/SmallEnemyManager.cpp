@@ -65,14 +65,16 @@ void TSmallEnemyManager::Progress(float elapsed) {
     const TShip& model = *enemy.fModel;
     GuardedItem("SmallEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer.ParticleManager' und 'fSmallEnemy(",
               i, ")'", [&] {
-                for (auto& shot : level.fPlayer.ParticleManager->Items()) {
-                  if (enemy.fExploding) break;
-                  if (shot->fAge >= shot->fLifeTime) continue;
-                  if (!InsideBox(model, enemy.fPos, enemy.fRoll, shot->fPos, shot->fRoll)) continue;
-                  shot->Kill();
+                // Once it explodes the enemy takes no further shot.
+                if (enemy.fExploding) return;
+                const THitBox box = HitBoxAt(model, enemy.fPos, enemy.fRoll);
+                for (TParticleListItem& shot : level.fPlayer.ParticleManager->Items()) {
+                  if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
+                  shot.Kill();
                   enemy.Explode();
                   PlaySoundFile(level.fSounds.Hit0, false, 75);
                   level.fScore = SaturatingAdd(level.fScore, KillValue(level));
+                  return;
                 }
               });
     GuardedItem("SmallEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer' und 'fSmallEnemy(", i, ")'", [&] {

@@ -4,8 +4,11 @@
 //
 // MOMENT: intro (stage time 2 s), flight (the ship a third into the tube),
 // boss (the ship at rest in the end zone), result (stage passed, the table
-// fully counted) or highscore (name entry open). Run it from the game's
-// folder (build/bin): it loads the stage with the game's own loader.
+// fully counted), highscore (name entry open), or play:SECONDS, the frame
+// after that many seconds of real play by a simple pilot (fire held, full
+// speed, aiming at the boss), in 16 ms frames with a fixed seed. Run it from
+// the game's folder (build/bin): it loads the stage with the game's own
+// loader.
 #include <png.h>
 
 #include <cmath>
@@ -25,9 +28,63 @@
 #include "render/GL.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 #include "stage/Level.h"
 
 namespace {
+
+// The real platform with the pilot's hands on keys and mouse.
+class TPilotInput final : public platform::TPlatform {
+ public:
+  explicit TPilotInput(platform::TPlatform& inner) : fInner(inner) {}
+
+  bool Keys[256] = {};
+
+  uint64_t PerformanceCounter() override { return fInner.PerformanceCounter(); }
+  uint64_t PerformanceFrequency() override { return fInner.PerformanceFrequency(); }
+  bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && Keys[vk]; }
+  int VirtualKeyForChar(char ch) override { return ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch; }
+  void GetCursorPos(int& x, int& y) override {
+    const platform::TScreenSize screen = ScreenSize();
+    x = screen.Width / 2;
+    y = screen.Height / 2;
+  }
+  void SetCursorPos(int, int) override {}
+  platform::TScreenSize ScreenSize() override { return fInner.ScreenSize(); }
+  platform::TScreenSize ClientSize() override { return fInner.ClientSize(); }
+  platform::TEvents PumpEvents() override { return fInner.PumpEvents(); }
+  bool IsActive() override { return true; }
+  void WaitForEvents(int timeoutMs) override { fInner.WaitForEvents(timeoutMs); }
+  void SetTitle(const std::string& title) override { fInner.SetTitle(title); }
+  void SwapBuffers() override { fInner.SwapBuffers(); }
+  void Close() override { fInner.Close(); }
+  bool HasSwapControl() override { return fInner.HasSwapControl(); }
+  int GetSwapInterval() override { return fInner.GetSwapInterval(); }
+  void SetSwapInterval(int interval) override { fInner.SetSwapInterval(interval); }
+  std::string BasePath() override { return fInner.BasePath(); }
+
+ private:
+  platform::TPlatform& fInner;
+};
+
+// Plays `seconds` of the stage: fire held, full speed through the tube,
+// then aiming at the boss from as close as the end zone allows. Once the
+// stage has ended the finish screen counts on to its end.
+void Play(TLevel& level, TPilotInput& input, float seconds) {
+  constexpr int kLeft = 37, kUp = 38, kRight = 39;
+  input.Keys['X'] = true;
+  input.Keys[kUp] = true;
+  for (float t = 0; t < seconds * 1000 && level.fActive && level.fFinish.State == 0; t += 16) {
+    const bool inEndZone = level.ShipPos() >= 1;
+    input.Keys[kLeft] = inEndZone && level.fBoss->fRoll > level.fRoll + 2;
+    input.Keys[kRight] = inEndZone && level.fBoss->fRoll < level.fRoll - 2;
+    level.Progress(16);
+  }
+  input.Keys['X'] = input.Keys[kUp] = input.Keys[kLeft] = input.Keys[kRight] = false;
+  while (level.fActive && level.fFinish.State != 0 && level.fFinish.Time < 6500) level.Progress(16);
+  std::fprintf(stderr, "stage-snapshot: Zeit %.1f s, Leben %d, Punkte %d, Boss %d, Ende %d\n", level.fTime / 1000,
+               level.fLife, level.fScore, level.fBoss->fLife, level.fFinish.State);
+}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "stage-snapshot: %s\n", platform::Cp1252ToUtf8(message).c_str());
@@ -149,7 +206,9 @@ bool SetMoment(TLevel& level, const std::string& moment) {
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE intro|flight|boss|result|highscore\n");
+    std::fprintf(stderr,
+                 "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE "
+                 "intro|flight|boss|result|highscore|play:SEKUNDEN\n");
     return 2;
   }
   const std::string stageFile = argv[1];
@@ -158,12 +217,25 @@ int main(int argc, char** argv) {
   int width = 0, height = 0;
   if (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 64 || height < 64 || width > 8192 || height > 8192)
     return Fail(std::string("Ung\xFCltige Gr\xF6\xDF" "e '") + argv[3] + "' (erwartet z. B. 1280x720)");
-  if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "result" && moment != "highscore")
-    return Fail("Unbekannter Zeitpunkt '" + moment + "' (intro, flight, boss, result oder highscore)");
+  float playSeconds = -1;
+  if (moment.rfind("play:", 0) == 0) {
+    char* end = nullptr;
+    const std::string number = moment.substr(5);
+    playSeconds = std::strtof(number.c_str(), &end);
+    if (number.empty() || *end != '\0' || !(playSeconds >= 0 && playSeconds <= 3600))
+      return Fail("Ung\xFCltige Spielzeit '" + number + "' (0 bis 3600 Sekunden)");
+  } else if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "result" &&
+             moment != "highscore") {
+    return Fail("Unbekannter Zeitpunkt '" + moment + "' (intro, flight, boss, result, highscore oder play:SEKUNDEN)");
+  }
 
   try {
-    platform::SdlPlatform platform(platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
+    // Played moments make sounds; nobody listens.
+    if (playSeconds >= 0) ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    platform::SdlPlatform window(platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
+    TPilotInput platform(window);
     platform::EnableDialogBoxes(false);  // a tool reports on stderr only
+    if (playSeconds >= 0) InitAudio();
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);
     glEnable(GL_DEPTH_TEST);
@@ -171,6 +243,7 @@ int main(int argc, char** argv) {
 
     const TTextContextHandle context = CreateTextContext();
     TLevel level(platform, context);
+    SetRandomSeed(20261207);
     try {
       level.LoadFromFile(stageFile);
     } catch (const std::exception& error) {
@@ -178,7 +251,11 @@ int main(int argc, char** argv) {
     }
     if (!level.fActive) return Fail(stageFile + " hat keine Kontrollpunkte: kein Level");
     SetRandomSeed(20261207);
-    SetMoment(level, moment);
+    if (playSeconds >= 0) {
+      Play(level, platform, playSeconds);
+    } else {
+      SetMoment(level, moment);
+    }
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
