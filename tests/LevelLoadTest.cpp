@@ -194,6 +194,18 @@ TEST_F(LevelTest, ImpossibleStageValuesAreClearLoadErrors) {
       {"Level/PowerUpScale", "9", "PowerUpScale"},
       {"Level/PowerUpRoll", "0;", "PowerUpRoll"},
       {"Player/ShipScale", "2", "breiter als der Durchmesser"},
+      // Divisions, negations and conversions fed by the file.
+      {"Boss/Life", "0", "[Boss] Life"},
+      {"Boss/Life", "-3", "[Boss] Life"},
+      {"Level/EndLength", "0", "EndLength"},
+      {"SmallEnemy/ExplodeTime", "0", "[SmallEnemy] ExplodeTime"},
+      {"MediumEnemy/ExplodeTime", "0", "[MediumEnemy] ExplodeTime"},
+      {"SmallEnemy/ShootValue", "-2147483648", "[SmallEnemy] ShootValue"},
+      {"MediumEnemy/ShootValue", "-2147483648", "[MediumEnemy] ShootValue"},
+      {"Player/MaxSpeed", "1e30", "MaxSpeed"},
+      {"Camera/Dist", "1e30", "Dist"},
+      {"Player/ParticleScale", "1e30", "ParticleScale"},
+      {"Level/MaxShootCount", "-1", "MaxShootCount"},
   };
   for (const Case& c : cases) {
     try {

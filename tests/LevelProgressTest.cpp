@@ -184,7 +184,7 @@ TEST_F(LevelProgress, SpeedRollAndTheIntroInTheTube) {
 
 TEST_F(LevelProgress, TheEndZoneSlowsToTheBossAndKeepsTheShipInside) {
   Play.Load(TStagePlay::Empty({{"Boss/Life", "100000"}}));
-  const float c = 1200, e = 50, dist = Level().fCamera.Dist / c;
+  const float c = 1200, e = 50;
   Play.FlyTo(1 + 1 / c);  // the camera itself past the end: the opened floor
   Level().fPlayer.ShieldTime = 1e9f;  // the boss's shots must not end the test
   Level().fRoll = 179;

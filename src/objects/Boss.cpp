@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "objects/BossFile.h"
 #include "objects/Enemy.h"
 #include "objects/Particle.h"
 #include "render/GL.h"
@@ -17,16 +18,6 @@
 #include "services/ValueLists.h"
 #include "stage/Level.h"
 
-namespace {
-
-// Value i of a list whose values each end with ';'. A missing value is
-// empty, which fails its conversion.
-std::string_view Item(const std::vector<std::string_view>& items, std::size_t i) {
-  return i < items.size() ? items[i] : std::string_view{};
-}
-
-}  // namespace
-
 TBoss::TBoss(TLevel& level) : fModel(std::make_unique<TShip>()), fParticleManager(level), fLevel(level) {}
 
 TBoss::~TBoss() = default;
@@ -39,60 +30,32 @@ void TBoss::LoadFromFile(const std::string& fileName) {
 
   TIniFile ini;
   ini.LoadFromFile(fileName);
+  const TBossFileData file = ReadBossFile(ini, fileName);
   fPos = static_cast<float>(fLevel.fEndLength) / static_cast<float>(fLevel.fCircles) + 1;
   fRoll = 0;
   fClock = 0;
-  fMaxTime = static_cast<float>(ini.ReadInteger("FirePoints", "MaxTime", 0));
+  fMaxTime = static_cast<float>(file.MaxTime);
   fActive = false;
 
-  const int32_t count = ReadCount(ini, "Boss " + fileName, "FirePoints", "count", kMaxBossCount);
-  std::vector<std::pair<int32_t, int32_t>> places;  // x and z on the model
-  for (int32_t i = 0; i < count; ++i) {
-    const std::string index = std::to_string(i);
-    TFirePoint point;
-    const std::string text = ini.ReadString("FirePoints", "Point" + index, "0;0;0;0;0;0");
-    const std::vector<std::string_view> values = TerminatedItems(text);
-    const int32_t x = StrToInt(Item(values, 0));
-    const int32_t z = StrToInt(Item(values, 1));
-    point.fSpeed = -StrToFloat(Item(values, 2));
-    point.fRollSpeed = -StrToFloat(Item(values, 3));
-    point.fAccel = -StrToFloat(Item(values, 4));
-    point.fRollAccel = -StrToFloat(Item(values, 5));
-    point.fLifeTime = static_cast<float>(StrToInt(Item(values, 6)));
-    const float scale = StrToFloat(Item(values, 7));
-    point.fModel =
-        GetParticle(ProgramPath(fLevel.ProgramDir(), ini.ReadString("FirePoints", "Particle" + index, "data\\SmallEnemy.part")),
-                    scale);
-    point.fNextIndex = 0;
-    const std::string times = ini.ReadString("FirePoints", "Point" + index + "TimeList", "");
-    for (std::string_view time : TerminatedItems(times)) point.fTimes.push_back(StrToInt(time));
-    fFirePoints.push_back(std::move(point));
-    places.emplace_back(x, z);
-  }
-
   const double s = fModel->fScale;
-  const double r = fLevel.fTubeSize;
-  for (std::size_t i = 0; i < fFirePoints.size(); ++i) {
-    const auto [x, z] = places[i];
-    const double sine = x * s / (2 * r);
-    if (!(std::fabs(sine) <= 1.0))
-      throw EDataError("Boss " + fileName + ", Point" + std::to_string(i) + ": der Feuerpunkt liegt au\xDF" +
-                       "erhalb der R\xF6hre");
-    fFirePoints[i].fPos = static_cast<float>(fPos - z / fLevel.fPathLength * s);
-    fFirePoints[i].fAngle = static_cast<float>(-std::trunc(2 * std::asin(sine) * 180 / M_PI));
+  for (std::size_t i = 0; i < file.FirePoints.size(); ++i) {
+    const TBossFirePointData& data = file.FirePoints[i];
+    TFirePoint point;
+    point.fSpeed = -data.Speed;
+    point.fRollSpeed = -data.RollSpeed;
+    point.fAccel = -data.Accel;
+    point.fRollAccel = -data.RollAccel;
+    point.fLifeTime = static_cast<float>(data.LifeTime);
+    point.fModel = GetParticle(ProgramPath(fLevel.ProgramDir(), data.Particle), data.Scale);
+    point.fNextIndex = 0;
+    point.fTimes = data.Times;
+    point.fPos = static_cast<float>(fPos - data.Z / fLevel.fPathLength * s);
+    point.fAngle = FirePointAngle(data.X, s, fLevel.fTubeSize, fileName, i);
+    fFirePoints.push_back(std::move(point));
   }
 
-  const int32_t loops = ReadCount(ini, "Boss " + fileName, "Loops", "count", kMaxBossCount);
-  fLoops.assign(static_cast<std::size_t>(loops), TBossLoop{});
-  for (int32_t i = 0; i < loops; ++i) {
-    const std::string text = ini.ReadString("Loops", "Loop" + std::to_string(i), "0;0;0");
-    const std::vector<std::string_view> values = TerminatedItems(text);
-    TBossLoop& loop = fLoops[static_cast<std::size_t>(i)];
-    loop.fJumpTo = StrToInt(Item(values, 0));
-    loop.fAt = StrToInt(Item(values, 1));
-    loop.fRepeats = StrToInt(Item(values, 2));
-    loop.fRemaining = loop.fRepeats;
-  }
+  fLoops.clear();
+  for (const TBossLoopData& data : file.Loops) fLoops.push_back({data.JumpTo, data.At, data.Repeats, data.Repeats});
 }
 
 const TParticle* TBoss::GetParticle(const std::string& fileName, float scale) {

@@ -14,9 +14,6 @@
 class TLevel;
 class TParticle;
 
-// Largest fire-point, loop and time-list counts a boss file may ask for.
-inline constexpr int32_t kMaxBossCount = 10000;
-
 struct TFirePoint {
   float fPos = 0;        // absolute path position of its shots' start
   float fAngle = 0;      // roll offset from the boss's roll, degrees

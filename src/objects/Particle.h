@@ -10,9 +10,6 @@
 
 class TVertexBufferObject;
 
-// Largest point and line counts a model file may ask for.
-inline constexpr int32_t kMaxModelCount = 100000;
-
 class TParticle {
  public:
   // An empty model with scale 1 and a new vertex buffer (needs a GL context).

@@ -10,9 +10,6 @@
 
 class TLevel;
 
-// Largest swarm a stage may ask for.
-inline constexpr int32_t kMaxSmallEnemies = 10000;
-
 class TSmallEnemyManager {
  public:
   explicit TSmallEnemyManager(TLevel& level);

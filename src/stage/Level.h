@@ -13,6 +13,7 @@
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
 #include "services/Types.h"
+#include "stage/StageSettings.h"
 
 class TBoss;
 class TglFont;
@@ -47,14 +48,6 @@ struct THighScoreItem {
   std::string Name;
   int32_t Score = 0;
 };
-
-// Documented limits of stage values: anything outside is a load error.
-inline constexpr int32_t kMaxControlPoints = 100000;
-inline constexpr int32_t kMaxCircles = 100000;
-inline constexpr int32_t kMinPointsPerCircle = 4;
-inline constexpr int32_t kMaxPointsPerCircle = 360;
-inline constexpr int32_t kMaxEndLength = 100000;
-inline constexpr int64_t kMaxTubeGridPoints = 2000000;  // (Circles + EndLength + 1) x (PointsPerCircle + 1)
 
 // fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
 // TTubeDimensions, which the path reads.
