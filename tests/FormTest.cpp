@@ -3,6 +3,8 @@
 
 #include <sys/wait.h>
 
+#include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <regex>
@@ -11,9 +13,12 @@
 #include <thread>
 
 #include "app/Form.h"
+#include "menu/MainMenu.h"
+#include "platform/Audio.h"
 #include "platform/ScriptedPlatform.h"
 #include "platform/SdlPlatform.h"
 #include "render/GL.h"
+#include "services/Sound.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -121,14 +126,15 @@ TEST(Form, MenuQuitClosesTheWindow) {
   EXPECT_TRUE(p.Closed);
 }
 
-// A frame on a real screen-sized window: the FPS figure at the bottom-right
-// corner, nothing anywhere else.
-TEST(Form, DrawFrameShowsTheFpsFigureAtTheBottomRight) {
+// A frame on a real screen-sized window: the menu's item list and, below it
+// at the bottom-right corner, the FPS figure.
+TEST(Form, DrawFrameShowsTheMenuAndTheFpsFigureAtTheBottomRight) {
   platform::TWindowOptions options;
   options.CaptureMouse = false;
   platform::SdlPlatform p(options);
   TForm1 form(p);
   form.FormCreate();
+  ASSERT_NE(form.MainMenu, nullptr);
   form.fFPS = 60;
   form.DrawFrame();
 
@@ -138,19 +144,65 @@ TEST(Form, DrawFrameShowsTheFpsFigureAtTheBottomRight) {
   glReadBuffer(GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, screen.Width, screen.Height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  int left = screen.Width, right = -1, top = screen.Height;
-  for (int row = 0; row < screen.Height; ++row)  // row 0 is the bottom
-    for (int x = 0; x < screen.Width; ++x)
-      if (rgba[(static_cast<std::size_t>(row) * screen.Width + x) * 4] > 128) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-        top = std::min(top, screen.Height - 1 - row);
+  // White ink in [x0, x1) x [y0, y1), y from the top.
+  auto ink = [&](int x0, int y0, int x1, int y1) {
+    int left = screen.Width, right = -1, top = screen.Height;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) {
+        const uint8_t* px = &rgba[(static_cast<std::size_t>(screen.Height - 1 - y) * screen.Width + x) * 4];
+        if (px[0] > 128 && px[1] > 128 && px[2] > 128) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+          top = std::min(top, y);
+        }
       }
+    return std::array<int, 3>{left, right, top};
+  };
   const int size = TForm1::FpsFontSize(screen.Height);
-  ASSERT_GE(right, 0) << "nothing drawn";
+  const auto [left, right, top] = ink(screen.Width / 2, screen.Height - size, screen.Width, screen.Height);
+  ASSERT_GE(right, 0) << "no FPS figure";
   EXPECT_GE(right, screen.Width - 4);
-  EXPECT_GE(top, screen.Height - size);
-  EXPECT_GT(left, screen.Width - 6 * size);  // "60 FPS" and nothing else
+  EXPECT_GT(left, screen.Width - 6 * size);  // "60 FPS" and nothing else in the bottom strip
+  const int big = static_cast<int>(std::nearbyint(screen.Height / 15.0));
+  EXPECT_GE(ink(screen.Width / 2, screen.Height - 5 * big, screen.Width, screen.Height - big)[1], 0)
+      << "no menu items";
+
+  // Quitting from the menu ends the main loop.
+  ASSERT_TRUE(form.MainMenu->OnQuit);
+  form.MainMenu->OnQuit();
+  EXPECT_TRUE(p.PumpEvents().Quit);
+}
+
+TEST(Form, SoundSettingSwitchesTheAudioDeviceOff) {
+  TTempDir dir;
+  ScriptedPlatform p;
+  p.Base = dir.Path().string() + "/";
+  TForm1 form(p);
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"", true}, {"[main]\r\nsound=0\r\n", false}, {"[main]\r\nsound=1\r\n", true}, {"[main]\r\nsound=aus\r\n", true}};
+  for (const auto& [text, on] : cases) {
+    WriteBytes(dir.File("settings.ini"), text);
+    EXPECT_EQ(form.SoundSetting(), on) << text;
+  }
+  // Off: the device stays closed and sound calls do nothing, even for a
+  // file that does not exist.
+  InitAudio(false);
+  EXPECT_FALSE(platform::AudioDeviceOpen());
+  EXPECT_EQ(PlaySoundFile(dir.File("fehlt.wav"), false, 100), 0);
+  StopSound(1);
+  DoneAudio();
+  InitAudio(true);
+  EXPECT_TRUE(platform::AudioDeviceOpen());
+  DoneAudio();
+}
+
+TEST(FormDeathTest, AMissingAudioDeviceTellsHowToPlayWithoutSound) {
+  EXPECT_EXIT(
+      {
+        ::setenv("SDL_AUDIODRIVER", "kein-solcher-treiber", 1);
+        InitAudio(true);
+      },
+      testing::ExitedWithCode(1), "Audioger.*tes.\r\nOhne Ton spielen: sound=0 in settings.ini eintragen.");
 }
 
 // The real program under the test's display: it opens its window, shows its

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <string>
 
+#include "menu/MainMenu.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
 #include "render/GL.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
+#include "services/Settings.h"
 #include "services/Sound.h"
 
 TForm1::TForm1(platform::TPlatform& platform) : fPlatform(platform) {}
@@ -40,18 +42,27 @@ void TForm1::SetVSync(bool enable) {
 }
 
 void TForm1::ApplyVSyncSetting() {
-  TIniFile settings;
-  settings.LoadFromFile(fPlatform.BasePath() + "settings.ini");
+  const TIniFile settings = ReadSettings(fPlatform.BasePath() + "settings.ini");
   if (settings.ReadInteger("main", "vsync", 1) != 0) SetVSync(true);
 }
 
+bool TForm1::SoundSetting() {
+  const TIniFile settings = ReadSettings(fPlatform.BasePath() + "settings.ini");
+  return settings.ReadInteger("main", "sound", 1) != 0;
+}
+
 void TForm1::InitGame() {
-  InitAudio();
+  InitAudio(SoundSetting());
   FormResize();
   Guarded("Fehler beim Erzeugen von 'FPSFont'", [this] {
     fTextContext = CreateTextContext();
     FPSFont = std::make_unique<TglFont>(fTextContext, 0, FpsFontSize(fPlatform.ClientSize().Height),
                                         fPlatform.BasePath() + "data\\lucon.ttf");
+  });
+  Guarded("Fehler beim Erzeugen von 'MainMenu'", [this] {
+    const platform::TScreenSize screen = fPlatform.ScreenSize();
+    MainMenu = std::make_unique<TMainMenu>(fPlatform, fTextContext, screen.Width, screen.Height);
+    MainMenu->OnQuit = [this] { MenuQuit(); };
   });
   fFrequency = fPlatform.PerformanceFrequency();
   fLastCounter = fPlatform.PerformanceCounter();
@@ -63,7 +74,10 @@ void TForm1::IdleHandler(bool& done) {
   fElapsed = static_cast<float>(ticks / static_cast<long double>(fFrequency) * 1000.0L);
   fLastCounter = fPlatform.PerformanceCounter();
 
-  if (fPlatform.IsActive()) DrawFrame();
+  if (fPlatform.IsActive()) {
+    DrawFrame();
+    if (MainMenu) MainMenu->Progress(fElapsed);
+  }
 
   fFPSTime += fElapsed;
   fFrameCount += 1;
@@ -86,6 +100,11 @@ void TForm1::DrawFrame() {
   gluPerspective(45.0, aspect, 0.001, 10000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+  if (MainMenu) {
+    glPushMatrix();
+    MainMenu->Render();
+    glPopMatrix();
+  }
 
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -122,6 +141,7 @@ void TForm1::FormDestroy() {
   fDestroyed = true;
   DoneAudio();
   FPSFont.reset();
+  MainMenu.reset();
   // The fonts of the context are gone; its textures go while GL is current.
   if (fTextContext != 0) ts::ContextDestroy(fTextContext);
   fTextContext = 0;

@@ -8,6 +8,7 @@
 #include "render/textengine/TextEngine.h"
 
 class TglFont;
+class TMainMenu;
 
 namespace platform {
 class TPlatform;
@@ -29,6 +30,9 @@ class TForm1 {
   // Reads main/vsync from settings.ini beside the program (default on) and
   // applies it.
   void ApplyVSyncSetting();
+  // main/sound from settings.ini (default on): 0 runs the game without ever
+  // opening the audio device.
+  [[nodiscard]] bool SoundSetting();
   void InitGame();
   // One frame: time since the last call, draw and advance while active,
   // count the FPS second. `done` is set to false (call again at once).
@@ -49,6 +53,7 @@ class TForm1 {
   int32_t fFPS = 0;
   float fFPSTime = 0;
   float fElapsed = 0;
+  std::unique_ptr<TMainMenu> MainMenu;
   ts::TtsContextID fTextContext = 0;
   std::unique_ptr<TglFont> FPSFont;
   uint64_t fFrequency = 1;

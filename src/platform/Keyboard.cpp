@@ -25,6 +25,10 @@ bool TKeyLatch::KeyPressed(TPlatform& platform, int vk) {
   return false;
 }
 
+void TKeyLatch::Latch(int vk) {
+  if (vk >= 0 && static_cast<std::size_t>(vk) < fLatch.size()) fLatch[static_cast<std::size_t>(vk)] = true;
+}
+
 void TKeyLatch::Clear() { std::fill(fLatch.begin(), fLatch.end(), false); }
 
 }  // namespace platform

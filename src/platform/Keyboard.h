@@ -24,6 +24,9 @@ class TKeyLatch {
   // True exactly once per press: on the first call that sees the key down.
   // Codes outside the latch are never reported.
   bool KeyPressed(TPlatform& platform, int vk);
+  // Marks `vk` as already reported, so a press that is still held (or that
+  // began for another owner) is not reported to this one.
+  void Latch(int vk);
   void Clear();
   std::size_t Size() const { return fLatch.size(); }
 

@@ -5,21 +5,30 @@
 #include "services/FatalError.h"
 #include "services/Paths.h"
 
-void InitAudio() {
-  if (!platform::OpenAudioDevice()) FatalError("Fehler beim Initialisieren des Audioger\xE4tes.");
-}
-
-void DoneAudio() { platform::CloseAudioDevice(); }
-
 namespace {
 
+// Off only when the player switched sound off; the device itself is opened
+// (or its failure reported) by InitAudio.
+bool gSoundEnabled = true;
 uint64_t gPlayedSounds = 0;
 
 }  // namespace
 
+void InitAudio(bool enabled) {
+  gSoundEnabled = enabled;
+  if (!enabled) return;
+  if (!platform::OpenAudioDevice())
+    FatalError(
+        "Fehler beim Initialisieren des Audioger\xE4tes.\r\n"
+        "Ohne Ton spielen: sound=0 in settings.ini eintragen.");
+}
+
+void DoneAudio() { platform::CloseAudioDevice(); }
+
 uint64_t PlayedSoundCount() { return gPlayedSounds; }
 
 int PlaySoundFile(const std::string& path, bool loop, int volume) {
+  if (!gSoundEnabled) return 0;
   ++gPlayedSounds;
   if (!FileExists(path)) FatalError("Datei nicht gefunden: \r\n" + path);
   const int handle = platform::PlayAudioFile(NativePath(path), loop, volume);
@@ -27,4 +36,6 @@ int PlaySoundFile(const std::string& path, bool loop, int volume) {
   return handle;
 }
 
-void StopSound(int handle) { platform::StopAudio(handle); }
+void StopSound(int handle) {
+  if (gSoundEnabled) platform::StopAudio(handle);
+}

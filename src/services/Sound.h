@@ -4,13 +4,17 @@
 #include <cstdint>
 #include <string>
 
-// Opens the default audio device; fatal when it cannot be opened.
-void InitAudio();
+// Opens the default audio device; fatal when it cannot be opened. With
+// `enabled` false (settings.ini: sound=0) the device is never opened and
+// every later sound call does nothing, so the game runs on machines without
+// any audio device.
+void InitAudio(bool enabled = true);
 // Stops everything and closes the device.
 void DoneAudio();
 // Starts `path` at once (looped music or a one-shot effect) at volume 0..100
 // and returns its channel handle. Fatal when the file is missing or cannot
 // be played. Effects overlap freely and release themselves when they end.
+// Returns 0 and does nothing while sound is switched off.
 int PlaySoundFile(const std::string& path, bool loop, int volume);
 // Stops and releases a playing sound (music); unknown handles are ignored.
 void StopSound(int handle);

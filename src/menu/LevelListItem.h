@@ -1,0 +1,19 @@
+// LevelListItem.h -- the menu's copy of what it shows of one stage file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct THighscoreListItem {
+  std::string Name;
+  int32_t Score = 0;
+};
+
+struct TLevelListItem {
+  std::string FileName;     // name inside data/, with its extension
+  std::string Title;        // caption on the stage and highscore pages
+  std::string Description;  // description on the stage page
+  bool Active = false;      // unlocked: the stage can be started
+  std::vector<THighscoreListItem> HighScores;  // in file order
+};

@@ -1,0 +1,242 @@
+// MainMenu.cpp -- creating the menu, its keys, page navigation and settings.
+#include "menu/MainMenu.h"
+
+#include <cmath>
+#include <exception>
+
+#include "objects/Ship.h"
+#include "platform/Platform.h"
+#include "platform/VirtualKeys.h"
+#include "render/Font.h"
+#include "render/VertexBufferObject.h"
+#include "services/DataError.h"
+#include "services/FatalError.h"
+#include "services/IniFile.h"
+#include "services/Paths.h"
+#include "services/Random.h"
+#include "services/Settings.h"
+#include "services/Sound.h"
+#include "stage/Level.h"
+
+namespace {
+
+constexpr const char* kDefaultMusic = "sound\\music1.wav";
+constexpr std::array<const char*, 3> kMusicFiles = {"sound\\music1.wav", "sound\\music2.mp3", "sound\\music3.mp3"};
+
+int32_t RoundToInt(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
+
+}  // namespace
+
+TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height)
+    : fTextContext(textContext), fHeight(height), fWidth(width), fPlatform(platform) {
+  const TIniFile settings = ReadSettings(ProgramDir() + "settings.ini");
+  fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
+  fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
+
+  Randomize();
+
+  fUnitsPerPixel = static_cast<float>(2 * std::tan(M_PI / 8) * 40 / height);
+
+  fBigFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt(height / 15.0), ProgramDir() + "data\\lcd.ttf");
+  fSmallFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt(height / 30.0), ProgramDir() + "data\\lcd.ttf");
+
+  Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
+          [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext); });
+
+  fInfoPowerUp.Scale = 2;
+  fEnemyModel = std::make_unique<TShip>();
+  fEnemyModel->LoadFromFile(ProgramDir() + "data\\SmallEnemy.ship");
+  fEnemyModel->fScale = 0.02f;
+  fPlayerModel = std::make_unique<TShip>();
+  fPlayerModel->LoadFromFile(ProgramDir() + "data\\Player.ship");
+  fPlayerModel->fScale = 0.02f;
+  for (TMenuShip& ship : fShips) {
+    ship.Orbit = static_cast<float>(Rnd(360));
+    ship.Roll = static_cast<float>(Rnd(360));
+    ship.OrbitSpeed = static_cast<float>(Rnd(20));
+    ship.RollSpeed = static_cast<float>(Rnd(15) - 7);
+    ship.Spin = static_cast<float>(Rnd(360));
+  }
+
+  Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'fMenu'", [&] {
+    const std::string fileName = ProgramDir() + "data\\ger.txt";
+    fMenu.Load(fileName);
+    // The program fills the stage and highscore pages; without them there
+    // is nothing to attach the stages to.
+    if (fMenu.Items.size() < 2)
+      throw EDataError("Men\xFC" "datei " + fileName + ": es fehlen die Eintr\xE4ge menu_0_0 und menu_0_1 (count in [menu_0] ist " +
+                       std::to_string(fMenu.Items.size()) + ", n\xF6tig sind mindestens 2)");
+    for (int page : {0, 1}) {
+      if (!fMenu.Items[static_cast<std::size_t>(page)].Items.empty())
+        throw EDataError("Men\xFC" "datei " + fileName + ": [menu_0_" + std::to_string(page) +
+                         "] muss count=0 haben, das Programm f\xFCllt die Seite selbst");
+    }
+  });
+  // The root may have fewer than four items.
+  fLastRow = LastRowFor(fMenu.Items.size());
+
+  ScanLevels();
+  FillLevelPages();
+
+  Guarded("MainMen\xFC, Create: Fehler beim erstellen und schreiben von 'fTubeVBO'", [&] { BuildTorus(); });
+}
+
+TMainMenu::~TMainMenu() {
+  fBigFont.reset();
+  fSmallFont.reset();
+  fMenu.Items.clear();
+  fTubeVBO.reset();
+  fLevelList.clear();
+  Level.reset();
+  fEnemyModel.reset();
+  fPlayerModel.reset();
+}
+
+std::string TMainMenu::ProgramDir() const { return fPlatform.BasePath(); }
+
+int32_t TMainMenu::LastRowFor(std::size_t itemCount) const {
+  return itemCount > 3 ? 3 : static_cast<int32_t>(itemCount) - 1;
+}
+
+const TMenu& TMainMenu::CurrentPage() const {
+  std::string path = fPath;
+  (void)TakeIndex(path);  // the root's own "0"
+  const TMenu* page = &fMenu;
+  for (int32_t k = TakeIndex(path); k != -1; k = TakeIndex(path)) page = &page->Items.at(static_cast<std::size_t>(k));
+  return *page;
+}
+
+bool TMainMenu::KeyPressed(int vk) { return fKeyLatch.KeyPressed(fPlatform, vk); }
+
+void TMainMenu::PlayMenuSound(const char* file) { PlaySoundFile(ProgramDir() + file, false, 100); }
+
+void TMainMenu::Progress(float elapsed) {
+  if (Level->fActive) {
+    Guarded("MaiMen\xFC, Progress: Fehler beim Abarbeiten des Levels", [&] { Level->Progress(elapsed); });
+    return;
+  }
+
+  fInfoPowerUp.Spin(elapsed);
+  if (fRefresh) {
+    fRefresh = false;
+    RefreshLevels();
+  }
+  AnimateBackground(elapsed);
+
+  const int32_t n = static_cast<int32_t>(CurrentPage().Items.size());
+  if (KeyPressed(platform::kVkDown)) {
+    if (fCursorMove == 0 && fCursor < fLastRow) {
+      fCursorMove = 0.00001f;
+      PlayMenuSound("sound\\menu_change.wav");
+    }
+    if (fCursor == fLastRow && fScrollMove == 0 && fFirst < n - fLastRow - 1) {
+      fScrollMove = 0.00001f;
+      PlayMenuSound("sound\\menu_change.wav");
+    }
+  }
+  if (KeyPressed(platform::kVkUp)) {
+    if (fCursorMove == 0 && fCursor > 0) {
+      fCursorMove = -0.00001f;
+      PlayMenuSound("sound\\menu_change.wav");
+    }
+    if (fCursor == 0 && fScrollMove == 0 && fFirst > 0) {
+      fScrollMove = -0.00001f;
+      PlayMenuSound("sound\\menu_change.wav");
+    }
+  }
+  AdvanceRowMoves(elapsed);
+
+  if (KeyPressed(platform::kVkEscape)) {
+    if (fPath != "0") {
+      GoBack();
+    } else if (OnQuit) {
+      OnQuit();
+    }
+  }
+  if (KeyPressed(platform::kVkReturn)) Enter();
+}
+
+void TMainMenu::AdvanceRowMoves(float elapsed) {
+  // One row per 100 ms; the selection changes when the move completes.
+  auto advance = [&](float& move, int32_t& row) {
+    if (move > 0) move += elapsed / 100;
+    if (move < 0) move -= elapsed / 100;
+    if (move > 1 || move < -1) {
+      row += move > 0 ? 1 : -1;
+      move = 0;
+      fSelected = fFirst + fCursor;
+      fItemId = fPath + "_" + std::to_string(fSelected);
+    }
+  };
+  advance(fCursorMove, fCursor);
+  advance(fScrollMove, fFirst);
+}
+
+void TMainMenu::Enter() {
+  PlayMenuSound("sound\\menu_enter.wav");
+  bool back = false;
+
+  const TMenu* page = &CurrentPage();
+  const auto selected = static_cast<std::size_t>(fSelected);
+  const TMenu* item = selected < page->Items.size() ? &page->Items[selected] : nullptr;
+
+  if (fPath == kStagePage && item && item->Caption != kBackCaption && selected < fLevelList.size() &&
+      fLevelList[selected].Active) {
+    back = true;
+    // The Escape press that ends the stage must not act in the menu too.
+    fKeyLatch.Latch(platform::kVkEscape);
+    const std::string fileName = StagePath(fLevelList[selected].FileName);
+    Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(fileName); });
+    fRefresh = true;
+  }
+
+  if (fItemId == kVSyncItem) {
+    const bool on = fPlatform.HasSwapControl() ? fPlatform.GetSwapInterval() != 1 : !fVSyncSetting;
+    if (fPlatform.HasSwapControl()) fPlatform.SetSwapInterval(on ? 1 : 0);
+    fVSyncSetting = on;
+    WriteSetting("vsync", on ? "1" : "0");
+  }
+
+  for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {
+    if (fItemId != "0_3_1_" + std::to_string(track)) continue;
+    StopSound(fMusic);
+    WriteSetting("music", kMusicFiles[track]);
+    fMusic = PlaySoundFile(ProgramDir() + kMusicFiles[track], true, 50);
+  }
+
+  if (item && !item->Items.empty()) {
+    fPath += "_" + std::to_string(fSelected);
+    fLastRow = LastRowFor(item->Items.size());
+    fFirst = fCursor = fSelected = 0;
+    fCursorMove = fScrollMove = 0;
+    fItemId = fPath + "_0";
+  }
+
+  if (back) GoBack();
+
+  if (fPath == "0" && fSelected == 4 && OnQuit) OnQuit();
+
+  page = &CurrentPage();
+  if (static_cast<std::size_t>(fSelected) < page->Items.size() &&
+      page->Items[static_cast<std::size_t>(fSelected)].Caption == kBackCaption)
+    GoBack();
+}
+
+void TMainMenu::GoBack() {
+  const std::size_t separator = fPath.rfind('_');
+  if (separator == std::string::npos) return;  // the root has no parent
+  fPath.erase(separator);
+  fFirst = fCursor = fSelected = 0;
+  fCursorMove = fScrollMove = 0;
+  fItemId = fPath + "_0";
+  fLastRow = LastRowFor(CurrentPage().Items.size());
+}
+
+bool TMainMenu::VSyncOn() {
+  if (fPlatform.HasSwapControl()) return fPlatform.GetSwapInterval() != 0;
+  return fVSyncSetting;
+}
+
+void TMainMenu::WriteSetting(const std::string& key, const std::string& value) {
+  ::WriteSetting(ProgramDir() + "settings.ini", key, value);
+}

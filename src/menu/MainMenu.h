@@ -1,0 +1,144 @@
+// MainMenu.h -- the main menu: page tree, stage list, background scene and
+// the one stage object, which it runs while a stage is being played.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "menu/LevelListItem.h"
+#include "menu/Menu.h"
+#include "objects/PowerUp.h"
+#include "platform/Keyboard.h"
+#include "render/textengine/TextEngine.h"
+#include "services/Types.h"
+
+class TglFont;
+class TLevel;
+class TShip;
+class TVertexBufferObject;
+
+namespace platform {
+class TPlatform;
+}
+
+// One ship circling inside the background torus; angles in degrees.
+struct TMenuShip {
+  float Orbit = 0;       // round the torus's axis
+  float Roll = 0;        // round the tube's centre line
+  float OrbitSpeed = 0;  // in units of 2 degrees per second
+  float RollSpeed = 0;   // in units of 2 degrees per second
+  float Spin = 0;        // round the ship's own up axis
+};
+
+inline constexpr int kMenuShipCount = 51;
+inline constexpr int kTorusVertexCount = 960;
+
+// Page ids with a behaviour of their own.
+inline constexpr const char* kStagePage = "0_0";
+inline constexpr const char* kHighscorePage = "0_1";
+inline constexpr const char* kVSyncItem = "0_3_0";
+// The caption of items that lead back to the parent page.
+inline constexpr const char* kBackCaption = "zur\xFC" "ck";
+
+// Most highscore entries a stage file may list.
+inline constexpr int32_t kMaxHighscores = 1000;
+
+class TMainMenu {
+ public:
+  // Starts the music named in settings.ini, creates fonts, the stage object,
+  // the background scene, reads data/ger.txt and lists the stage files of
+  // data/. Needs a current GL context and an initialised audio layer. Steps
+  // with a message of their own end the program through FatalError; others
+  // throw (the form reports them).
+  TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height);
+  ~TMainMenu();
+  TMainMenu(const TMainMenu&) = delete;
+  TMainMenu& operator=(const TMainMenu&) = delete;
+
+  // One frame of `elapsed` milliseconds: runs the stage while one is active,
+  // otherwise animates the background and answers the keys.
+  void Progress(float elapsed);
+  // Draws the stage while one is active, otherwise the menu screen. Expects
+  // the form's perspective projection and an identity modelview.
+  void Render();
+
+  // Called when the player quits from the root page.
+  std::function<void()> OnQuit;
+
+  // The page addressed by fPath.
+  [[nodiscard]] const TMenu& CurrentPage() const;
+  // One-shot key test against the menu's own latch.
+  bool KeyPressed(int vk);
+  void GoBack();
+
+  // The torus: colour of ring station i (blue at 0, red at 15, blue at 30)
+  // and the point at cross-section angle a and ring angle b (radians).
+  [[nodiscard]] static TVector3f TorusColor(int i);
+  [[nodiscard]] static TVector3f MakeTorusVertex(double a, double b);
+  // The torus's vertices as colour and position, in buffer order.
+  [[nodiscard]] static std::vector<std::array<float, 6>> TorusVertices();
+
+  // Readers of one stage file (name inside data/); each opens the file anew.
+  [[nodiscard]] std::string ReadTitle(const std::string& fileName) const;
+  [[nodiscard]] std::string ReadDescription(const std::string& fileName) const;
+  [[nodiscard]] bool ReadActive(const std::string& fileName) const;
+  [[nodiscard]] int32_t ReadHighscoreCount(const std::string& fileName) const;
+  [[nodiscard]] std::string ReadHighscoreName(const std::string& fileName, int32_t j) const;
+  [[nodiscard]] int32_t ReadHighscoreScore(const std::string& fileName, int32_t j) const;
+
+  // Whether vertical sync is on: the driver's interval where it can be read,
+  // else the stored setting.
+  [[nodiscard]] bool VSyncOn();
+
+  std::unique_ptr<TShip> fEnemyModel, fPlayerModel;
+  std::array<TMenuShip, kMenuShipCount> fShips{};
+  platform::TKeyLatch fKeyLatch{256};
+  bool fRefresh = false;
+  ts::TtsContextID fTextContext;
+  std::unique_ptr<TVertexBufferObject> fTubeVBO;
+  float fTorusAngle = 0, fMarkerPhase = 0;
+  float fUnitsPerPixel = 0;  // world units per pixel at depth 40
+  float fCursorMove = 0, fScrollMove = 0;
+  std::unique_ptr<TglFont> fBigFont, fSmallFont;
+  int32_t fHeight, fWidth;
+  int32_t fFirst = 0;    // first item in the four-row window
+  int32_t fCursor = 0;   // selected row of the window
+  int32_t fLastRow = 3;  // last row of the window
+  int32_t fSelected = 0;
+  std::vector<TLevelListItem> fLevelList;
+  std::string fPath = "0";
+  std::string fItemId = "0_0";
+  TMenu fMenu;
+  std::unique_ptr<TLevel> Level;
+  TPowerUp fInfoPowerUp;
+  int fMusic = 0;
+  bool fVSyncSetting = true;  // settings.ini main/vsync
+
+ private:
+  void Enter();
+  void AnimateBackground(float elapsed);
+  void AdvanceRowMoves(float elapsed);
+  void ScanLevels();
+  void FillLevelPages();
+  void ReadHighscores(TLevelListItem& item) const;
+  void RefreshLevels();
+  void BuildTorus();
+  // Writes one key of section "main" of settings.ini, leaving the others as
+  // they are. A failure is reported on stderr and the game goes on.
+  void WriteSetting(const std::string& key, const std::string& value);
+  void PlayMenuSound(const char* file);
+  [[nodiscard]] std::string ProgramDir() const;
+  [[nodiscard]] std::string StagePath(const std::string& fileName) const;
+  [[nodiscard]] int32_t LastRowFor(std::size_t itemCount) const;
+
+  void RenderBackground();
+  void RenderMarker();
+  void RenderInfoPowerUp();
+  void RenderOverlay();
+
+  platform::TPlatform& fPlatform;
+};

@@ -1,0 +1,268 @@
+// MainMenuRender.cpp -- the menu screen: the turning torus with its ships, the
+// selection marker, the item list and the texts of the selected item.
+#include <cmath>
+
+#include "menu/MainMenu.h"
+#include "objects/Ship.h"
+#include "platform/Platform.h"
+#include "render/Font.h"
+#include "render/GL.h"
+#include "render/VertexBufferObject.h"
+#include "services/FatalError.h"
+#include "stage/Level.h"
+
+namespace {
+
+constexpr double kTwoPi = 2 * M_PI;
+
+// A closed loop of 12 points, t = j * 2 pi / 12.
+template <typename TPoint>
+void LineLoop12(TPoint point) {
+  glBegin(GL_LINE_LOOP);
+  for (int j = 0; j < 12; ++j) {
+    const TVector3f p = point(j * kTwoPi / 12);
+    glVertex3f(p.x, p.y, p.z);
+  }
+  glEnd();
+}
+
+}  // namespace
+
+TVector3f TMainMenu::TorusColor(int i) {
+  if (i < 15) return {i / 15.0f, 0, 1 - i / 15.0f};
+  return {1 - (i - 15) / 15.0f, 0, (i - 15) / 15.0f};
+}
+
+TVector3f TMainMenu::MakeTorusVertex(double a, double b) {
+  return {static_cast<float>(3 * std::sin(a) * std::cos(b) + 20 * std::cos(b)), static_cast<float>(3 * std::cos(a)),
+          static_cast<float>(3 * std::sin(a) * std::sin(b) + 20 * std::sin(b))};
+}
+
+std::vector<std::array<float, 6>> TMainMenu::TorusVertices() {
+  std::vector<std::array<float, 6>> vertices;
+  vertices.reserve(kTorusVertexCount);
+  auto add = [&](int station, double a, double b) {
+    const TVector3f c = TorusColor(station);
+    const TVector3f p = MakeTorusVertex(a, b);
+    vertices.push_back({c.x, c.y, c.z, p.x, p.y, p.z});
+  };
+  // Cross-section rings, then lines along the ring, alternately backwards and
+  // forwards, so that one line loop draws them all.
+  for (int k = 1; k <= 29; ++k)
+    for (int l = 0; l <= 16; ++l) add(k, l * kTwoPi / 16, k * kTwoPi / 30);
+  add(0, 0, 0);
+  for (int k = 1; k <= 15; ++k)
+    for (int l = 0; l <= 30; ++l) {
+      const int f = k % 2 == 1 ? 30 - l : l;
+      add(f, k * kTwoPi / 16, f * kTwoPi / 30);
+    }
+  add(0, 0, 0);
+  return vertices;
+}
+
+void TMainMenu::BuildTorus() {
+  fTubeVBO = std::make_unique<TVertexBufferObject>();
+  fTubeVBO->SetSize(kTorusVertexCount, GL_C3F_V3F, GL_STATIC_DRAW);
+  for (const std::array<float, 6>& v : TorusVertices()) {
+    const TVertexC3FV3F vertex{v[0], v[1], v[2], v[3], v[4], v[5]};
+    fTubeVBO->Add(vertex);
+  }
+  fTubeVBO->Finish();
+}
+
+void TMainMenu::AnimateBackground(float elapsed) {
+  auto wrap = [](float& angle, float limit) {
+    if (angle > limit) angle -= limit;
+  };
+  for (TMenuShip& ship : fShips) {
+    ship.Orbit += elapsed * ship.OrbitSpeed / 500;
+    wrap(ship.Orbit, 360);
+    ship.Roll += elapsed * ship.RollSpeed / 500;
+    wrap(ship.Roll, 360);
+    // A falling roll is the same picture a turn later; keep it small so it
+    // never loses precision.
+    if (ship.Roll < -360) ship.Roll += 360;
+    ship.Spin += elapsed / 10;
+    wrap(ship.Spin, 360);
+  }
+  fTorusAngle += elapsed / 100;
+  wrap(fTorusAngle, 360);
+  fMarkerPhase += elapsed / 10;
+  wrap(fMarkerPhase, 1080);
+}
+
+void TMainMenu::Render() {
+  if (Level->fActive) {
+    Guarded("MainMen\xFC, Render: Fehler beim Rendern des Levels", [&] { Level->Render(); });
+    return;
+  }
+  glLineWidth(1);
+  RenderBackground();
+  RenderMarker();
+  RenderInfoPowerUp();
+  RenderOverlay();
+}
+
+void TMainMenu::RenderBackground() {
+  glPushMatrix();
+  glTranslatef(-15, 10, -30);
+  glRotatef(50, 1, 0, 0);
+  glRotatef(-10, 0, 0, 1);
+  glRotatef(fTorusAngle, 0, 1, 0);
+  fTubeVBO->Draw(GL_LINE_LOOP);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glColor3f(1, 1, 1);
+  for (std::size_t i = 0; i < fShips.size(); ++i) {
+    const TMenuShip& ship = fShips[i];
+    glPushMatrix();
+    glRotatef(ship.Orbit, 0, 1, 0);
+    glTranslatef(20, 0, 0);
+    glRotatef(ship.Roll, 0, 0, 1);
+    glTranslatef(0, -2.4f, 0);  // inside the tube, 2.4 from its centre line
+    if (i == 0) {
+      glColor3f(1, 1, 0);
+      fPlayerModel->Render();
+      glColor3f(1, 1, 1);
+    } else {
+      glRotatef(ship.Spin, 0, 1, 0);
+      fEnemyModel->Render();
+    }
+    glPopMatrix();
+  }
+  glPopMatrix();
+}
+
+void TMainMenu::RenderMarker() {
+  const float sB = static_cast<float>(fBigFont->Size());
+  glPushMatrix();
+  const float q = fMarkerPhase / 540;
+  if (q < 1) {
+    glColor3f(q, 1, 0);
+  } else {
+    glColor3f(2 - q, 1, 0);
+  }
+  // The point at depth 40 that lies on screen beside the selected row.
+  const float rows = static_cast<float>(fLastRow) + 1.5f - static_cast<float>(fCursor) - fCursorMove;
+  glTranslatef(fUnitsPerPixel * (static_cast<float>(fWidth) / 2 - 0.75f * sB),
+               fUnitsPerPixel * (rows * sB - static_cast<float>(fHeight) / 2), -40);
+  glRotatef(fMarkerPhase / 3, 1, 0, 0);
+  LineLoop12([](double t) { return TVector3f{static_cast<float>(std::cos(t)), static_cast<float>(std::sin(t)), 0}; });
+  glRotatef(fMarkerPhase / 2, 0, 1, 0);
+  LineLoop12([](double t) { return TVector3f{0, static_cast<float>(std::sin(t)), static_cast<float>(std::cos(t))}; });
+  glRotatef(fMarkerPhase, 0, 0, 1);
+  LineLoop12([](double t) { return TVector3f{static_cast<float>(std::sin(t)), 0, static_cast<float>(std::cos(t))}; });
+  glPopMatrix();
+}
+
+void TMainMenu::RenderInfoPowerUp() {
+  if (fItemId == "0_2_2") {
+    fInfoPowerUp.Kind = kPowerUpLife;
+  } else if (fItemId == "0_2_3") {
+    fInfoPowerUp.Kind = kPowerUpWeapon;
+  } else if (fItemId == "0_2_4") {
+    fInfoPowerUp.Kind = kPowerUpShield;
+  } else {
+    return;
+  }
+  glPushMatrix();
+  glTranslatef(fUnitsPerPixel * (100 - static_cast<float>(fWidth) / 2), 0, -40);
+  glRotatef(15, 1, 0, 0);
+  TLevel::DrawPowerUp(fInfoPowerUp);
+  glPopMatrix();
+  glLineWidth(1);
+}
+
+void TMainMenu::RenderOverlay() {
+  const float sB = static_cast<float>(fBigFont->Size());
+  const float sS = static_cast<float>(fSmallFont->Size());
+  const float w = static_cast<float>(fWidth);
+  const float h = static_cast<float>(fHeight);
+
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, fWidth, fHeight, 0, 0, 10);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+
+  const TMenu& page = CurrentPage();
+  const int32_t n = static_cast<int32_t>(page.Items.size());
+  const bool stagePage = fPath == kStagePage;
+  const bool highscorePage = fPath == kHighscorePage;
+  const auto stages = static_cast<int32_t>(fLevelList.size());
+
+  glColor3f(1, 1, 1);
+  if (fFirst < n - fLastRow - 1) {  // more items below the window
+    glPushMatrix();
+    glTranslatef(w - 1.5f * sB, h - sB, 0);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(0, 0);
+    glVertex2f(-40, 0);
+    glVertex2f(-20, 20);
+    glEnd();
+    glPopMatrix();
+  }
+  if (fFirst > 0) {  // more items above
+    glPushMatrix();
+    glTranslatef(w - 1.5f * sB, h - 5 * sB, 0);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(0, 0);
+    glVertex2f(-20, -20);
+    glVertex2f(-40, 0);
+    glEnd();
+    glPopMatrix();
+  }
+
+  // The four rows above the bottom row; rows sliding out are clipped.
+  glPushMatrix();
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, static_cast<GLint>(sB), fWidth, static_cast<GLsizei>(4 * sB));
+  glTranslatef(0, -(static_cast<float>(fFirst) + fScrollMove) * sB, 0);
+  for (int32_t k = n - 1; k >= 0; --k) {
+    const bool locked = stagePage && k < stages && !fLevelList[static_cast<std::size_t>(k)].Active;
+    if (locked) {
+      fBigFont->SetColor(0.5f, 0.5f, 0.5f, 1);
+    } else {
+      fBigFont->SetColor(1, 1, 1, 1);
+    }
+    fBigFont->Print(page.Items[static_cast<std::size_t>(k)].Caption, ts::kAlignRight, -1.5f * sB,
+                    h - static_cast<float>(fLastRow + 2 - k) * sB, w, sB);
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glPopMatrix();
+
+  glPushMatrix();
+  glTranslatef(10, 10, 0);
+  if (fSelected >= 0 && fSelected < n)
+    fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
+                      0.5f * h);
+  if (stagePage && fSelected < stages) {
+    fSmallFont->Print(fLevelList[static_cast<std::size_t>(fSelected)].Active
+                          ? "Das Level ist freigeschaltet und kann gespielt werden."
+                          : "Das Level ist gesperrt und muss erst noch freigeschaltet werden.",
+                      ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
+  }
+  if (fItemId == kVSyncItem)
+    fSmallFont->Print(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert", ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
+  if (highscorePage && fSelected < stages) {
+    const TLevelListItem& level = fLevelList[static_cast<std::size_t>(fSelected)];
+    glTranslatef(sS, 1.5f * sS, 0);
+    if (level.HighScores.empty())
+      fSmallFont->Print("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", ts::kAlignLeft, 0, 0, 0.4f * w,
+                        0.5f * h);
+    for (std::size_t j = 0; j < level.HighScores.size(); ++j) {
+      const float top = static_cast<float>(j) * sS;
+      fSmallFont->Print(std::to_string(j + 1) + ".", ts::kAlignLeft, 0, top, 0.4f * w, sS);
+      fSmallFont->Print(level.HighScores[j].Name, ts::kAlignLeft, sS, top, 0.4f * w, sS);
+      fSmallFont->Print(std::to_string(level.HighScores[j].Score), ts::kAlignRight, sS, top, 0.4f * w, sS);
+    }
+  }
+  glPopMatrix();
+
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}

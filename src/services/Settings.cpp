@@ -1,0 +1,98 @@
+// Settings.cpp -- reading and writing settings.ini without ever failing the game.
+#include "services/Settings.h"
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iterator>
+
+#include "platform/Dialog.h"
+#include "services/AtomicFile.h"
+#include "services/Paths.h"
+
+namespace {
+
+void Report(const std::string& text) { std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str()); }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The whole file; empty when there is none. A file that exists but cannot be
+// read throws.
+std::string ReadText(const std::string& fileName) {
+  std::ifstream in(NativePath(fileName), std::ios::binary);
+  if (!in) return {};
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw std::runtime_error("Lesefehler");
+  return text;
+}
+
+// `text` with key=value in section "main": the first such line replaced,
+// else a line added right after the section's header, else the section
+// appended. Every other byte stays as it was.
+std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value) {
+  const std::string line = key + "=" + value;
+  bool inMain = false;
+  std::size_t mainBody = std::string::npos;  // just after the [main] header line
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = text.find('\n', pos);
+    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    std::size_t contentEnd = end;
+    if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
+    const std::string_view content = Trim(std::string_view(text).substr(pos, contentEnd - pos));
+    if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
+      inMain = SameName(Trim(content.substr(1, content.size() - 2)), "main");
+      if (inMain && mainBody == std::string::npos) mainBody = next;
+    } else if (inMain && !content.empty() && content.front() != ';') {
+      const std::size_t eq = content.find('=');
+      if (SameName(Trim(content.substr(0, eq)), key))
+        return text.substr(0, pos) + line + text.substr(contentEnd);
+    }
+    pos = next;
+  }
+  if (mainBody != std::string::npos) {
+    // A header on the file's last line has no line end yet.
+    const bool ended = mainBody > 0 && text[mainBody - 1] == '\n';
+    return text.substr(0, mainBody) + (ended ? "" : "\r\n") + line + "\r\n" + text.substr(mainBody);
+  }
+  std::string result = text;
+  if (!result.empty() && result.back() != '\n') result += "\r\n";
+  return result + "[main]\r\n" + line + "\r\n";
+}
+
+}  // namespace
+
+TIniFile ReadSettings(const std::string& fileName) {
+  TIniFile settings;
+  try {
+    settings.SetText(ReadText(fileName));
+  } catch (const std::exception& error) {
+    settings.Clear();
+    Report("Einstellungen aus " + fileName + " nicht lesbar, es gelten die Vorgaben: " + error.what());
+  }
+  return settings;
+}
+
+bool WriteSetting(const std::string& fileName, const std::string& key, const std::string& value) {
+  try {
+    WriteFileAtomically(fileName, SetMainKey(ReadText(fileName), key, value));
+    return true;
+  } catch (const std::exception& error) {
+    Report("Einstellung " + key + "=" + value + " konnte nicht in " + fileName +
+           " gespeichert werden (sie gilt nur bis zum Programmende): " + error.what());
+    return false;
+  }
+}

@@ -1,0 +1,17 @@
+// Settings.h -- settings.ini beside the program: section "main", read at
+// start-up and written by the menu one key at a time.
+#pragma once
+
+#include <string>
+
+#include "services/IniFile.h"
+
+// The settings file's content. A missing file is empty; one that cannot be
+// read is reported on stderr and counts as empty, so every key has its
+// default.
+[[nodiscard]] TIniFile ReadSettings(const std::string& fileName);
+
+// Sets `key` of section "main" and leaves every other byte of the file as it
+// was (comments, other sections, line ends). The file is replaced atomically. A failure is reported on stderr (the caller
+// keeps the value for this run) and gives false.
+bool WriteSetting(const std::string& fileName, const std::string& key, const std::string& value);
