@@ -44,9 +44,6 @@ inline constexpr const char* kVSyncItem = "0_3_0";
 // The caption of items that lead back to the parent page.
 inline constexpr const char* kBackCaption = "zur\xFC" "ck";
 
-// Most highscore entries a stage file may list.
-inline constexpr int32_t kMaxHighscores = 1000;
-
 class TMainMenu {
  public:
   // Starts the music named in settings.ini, creates fonts, the stage object,

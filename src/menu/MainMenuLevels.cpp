@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "menu/MainMenu.h"
+#include "stage/Level.h"
 #include "platform/Platform.h"
 #include "services/DataError.h"
 #include "services/FatalError.h"
