@@ -149,17 +149,20 @@ void TForm1::FormDestroy() {
 
 void TForm1::MenuQuit() { fPlatform.Close(); }
 
-int TForm1::Run() {
+int TForm1::Run(const TRunHooks& hooks) {
   FormCreate();
+  if (hooks.Created) hooks.Created();
   for (;;) {
     const platform::TEvents events = fPlatform.PumpEvents();
     if (events.Quit) break;
     if (events.Resized) FormResize();
     bool done = false;
     IdleHandler(done);
+    if (hooks.FrameDone && !hooks.FrameDone()) break;
     // Inactive: nothing is drawn, so wait for events instead of spinning.
     if (!fPlatform.IsActive()) fPlatform.WaitForEvents(10);
   }
+  if (hooks.Ending) hooks.Ending();
   FormDestroy();
   return 0;
 }

@@ -14,6 +14,14 @@ namespace platform {
 class TPlatform;
 }
 
+// What a caller of Run may add to the main loop (replays, the timedemo, the
+// autopilot); every hook is optional.
+struct TRunHooks {
+  std::function<void()> Created;     // after FormCreate: the menu exists
+  std::function<bool()> FrameDone;   // after each frame; false ends the loop
+  std::function<void()> Ending;      // the loop is over, before teardown
+};
+
 class TForm1 {
  public:
   // The form draws through `platform`'s window and GL context; nothing
@@ -44,7 +52,7 @@ class TForm1 {
   void MenuQuit();
 
   // Runs the main loop until the window closes. Returns the exit code.
-  int Run();
+  int Run(const TRunHooks& hooks = {});
 
   // FPS font size for a client height: height / 60, halves to even.
   static int FpsFontSize(int clientHeight);

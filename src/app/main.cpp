@@ -1,19 +1,28 @@
-// main.cpp -- program entry: open the window and run the main form.
+// main.cpp -- program entry: read the command line, open the window and run.
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
-#include "app/Form.h"
+#include "app/Options.h"
+#include "app/Session.h"
 #include "platform/Dialog.h"
 #include "platform/SdlPlatform.h"
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+  TOptions options;
   try {
-    platform::SdlPlatform platform;
-    TForm1 form(platform);
-    return form.Run();
+    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const EOptionsError& error) {
+    std::fprintf(stderr, "%s: %s\n%s", platform::kApplicationTitle, platform::Cp1252ToUtf8(error.what()).c_str(),
+                 platform::Cp1252ToUtf8(UsageText()).c_str());
+    return kExitInput;
+  }
+  try {
+    return RunSession(options);
   } catch (const platform::EPlatformError& error) {
     // Without a window and GL context there is nothing to run.
     std::fprintf(stderr, "%s: %s\n", platform::kApplicationTitle, error.what());
-    return 1;
+    return kExitPlatform;
   }
 }

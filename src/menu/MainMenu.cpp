@@ -33,7 +33,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
   fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
-  Randomize();
+  SetRandomSeed(fPlatform.RandomSeed());
 
   fUnitsPerPixel = static_cast<float>(2 * std::tan(M_PI / 8) * 40 / height);
 

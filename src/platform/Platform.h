@@ -62,6 +62,10 @@ class TPlatform {
 
   // Directory of the executable, with a trailing separator.
   virtual std::string BasePath() = 0;
+
+  // A seed for the game's random generator: from the clock on the real
+  // platform, from the recording in a replay.
+  virtual uint32_t RandomSeed() = 0;
 };
 
 }  // namespace platform

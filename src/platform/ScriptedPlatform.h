@@ -32,6 +32,7 @@ class ScriptedPlatform final : public TPlatform {
   bool SwapControl = true;
   int SwapInterval = 0;
   std::string Base = "./";
+  uint32_t Seed = 20261207;
 
   // Read back.
   int CursorX = 512;
@@ -61,6 +62,7 @@ class ScriptedPlatform final : public TPlatform {
   int GetSwapInterval() override { return SwapInterval; }
   void SetSwapInterval(int interval) override;
   std::string BasePath() override { return Base; }
+  uint32_t RandomSeed() override { return Seed; }
 };
 
 }  // namespace platform

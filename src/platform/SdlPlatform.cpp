@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/Dialog.h"
@@ -165,6 +166,10 @@ int SdlPlatform::GetSwapInterval() { return SDL_GL_GetSwapInterval(); }
 void SdlPlatform::SetSwapInterval(int interval) { SDL_GL_SetSwapInterval(interval); }
 
 std::string SdlPlatform::BasePath() { return ExecutableDirectory(); }
+
+uint32_t SdlPlatform::RandomSeed() {
+  return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+}
 
 void* SdlPlatform::GetProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 

@@ -51,6 +51,7 @@ class SdlPlatform final : public TPlatform {
   int GetSwapInterval() override;
   void SetSwapInterval(int interval) override;
   std::string BasePath() override;
+  uint32_t RandomSeed() override;
 
   // Looks up a GL entry point of the current context (for buffer objects).
   static void* GetProcAddress(const char* name);

@@ -18,7 +18,7 @@
 
 TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
     : fTextContext(textContext), fPlatform(platform) {
-  Randomize();
+  SetRandomSeed(fPlatform.RandomSeed());
   const std::string sound = ProgramDir() + "sound\\";
   fSounds.Laser = sound + "laser.wav";
   fSounds.Hit0 = sound + "hit_0.wav";

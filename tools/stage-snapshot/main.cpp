@@ -62,6 +62,7 @@ class TPilotInput final : public platform::TPlatform {
   int GetSwapInterval() override { return fInner.GetSwapInterval(); }
   void SetSwapInterval(int interval) override { fInner.SetSwapInterval(interval); }
   std::string BasePath() override { return fInner.BasePath(); }
+  uint32_t RandomSeed() override { return fInner.RandomSeed(); }
 
  private:
   platform::TPlatform& fInner;

@@ -1,0 +1,89 @@
+// Options.cpp -- reading the command line.
+#include "app/Options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+double ParseNumber(const std::string& text, const std::string& option) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value))
+    throw EOptionsError("Option " + option + ": '" + text + "' ist keine Zahl");
+  return value;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  return "Aufruf: riftvaulter [--record DATEI]\n"
+         "       riftvaulter --replay DATEI | --timedemo DATEI\n"
+         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--keep-scores] [--record DATEI]\n"
+         "       jeweils auch mit --window BREITExH\xD6HE\n";
+}
+
+TOptions ParseOptions(const std::vector<std::string>& args) {
+  TOptions options;
+  bool replay = false, timedemo = false, autopilot = false, pilotOnly = false;
+  auto value = [&](std::size_t& i) -> const std::string& {
+    if (i + 1 >= args.size()) throw EOptionsError("Option " + args[i] + " braucht einen Wert");
+    return args[++i];
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--record") {
+      options.RecordFile = value(i);
+    } else if (arg == "--replay") {
+      replay = true;
+      options.ReplayFile = value(i);
+    } else if (arg == "--timedemo") {
+      timedemo = true;
+      options.ReplayFile = value(i);
+    } else if (arg == "--autopilot") {
+      autopilot = true;
+    } else if (arg == "--stage") {
+      pilotOnly = true;
+      const std::string& name = value(i);
+      if (name == "all") {
+        options.AllStages = true;
+      } else {
+        if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "." || name == "..")
+          throw EOptionsError("Option --stage: '" + name + "' ist kein Levelname");
+        options.Stages.push_back(name.size() > 6 && name.compare(name.size() - 6, 6, ".level") == 0 ? name
+                                                                                                   : name + ".level");
+      }
+    } else if (arg == "--fixed-step") {
+      pilotOnly = true;
+      options.FixedStepMs = ParseNumber(value(i), arg);
+      if (!(options.FixedStepMs >= 1 && options.FixedStepMs <= 1000))
+        throw EOptionsError("Option --fixed-step: erlaubt sind 1 bis 1000 Millisekunden");
+    } else if (arg == "--keep-scores") {
+      pilotOnly = true;
+      options.KeepScores = true;
+    } else if (arg == "--window") {
+      const std::string& size = value(i);
+      const std::size_t x = size.find('x');
+      if (x == std::string::npos) throw EOptionsError("Option --window: erwartet BREITExH\xD6HE, z. B. 640x480");
+      const double w = ParseNumber(size.substr(0, x), arg), h = ParseNumber(size.substr(x + 1), arg);
+      if (!(w >= 64 && w <= 16384 && h >= 64 && h <= 16384) || w != std::floor(w) || h != std::floor(h))
+        throw EOptionsError("Option --window: Breite und H\xF6he zwischen 64 und 16384 Pixeln");
+      options.WindowWidth = static_cast<int>(w);
+      options.WindowHeight = static_cast<int>(h);
+    } else {
+      throw EOptionsError("Unbekannte Option '" + arg + "'");
+    }
+  }
+  if (replay + timedemo + autopilot > 1)
+    throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
+  if ((replay || timedemo) && !options.RecordFile.empty())
+    throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
+  if (pilotOnly && !autopilot)
+    throw EOptionsError("--stage, --fixed-step und --keep-scores gelten nur mit --autopilot");
+  if (options.AllStages && !options.Stages.empty())
+    throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
+  if (replay) options.Mode = TRunMode::Replay;
+  if (timedemo) options.Mode = TRunMode::Timedemo;
+  if (autopilot) options.Mode = TRunMode::Autopilot;
+  return options;
+}

@@ -1,0 +1,33 @@
+// Options.h -- the command line, parsed once into a plain struct.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A command line the program cannot run (Windows-1252 text).
+class EOptionsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class TRunMode { Play, Replay, Timedemo, Autopilot };
+
+struct TOptions {
+  TRunMode Mode = TRunMode::Play;
+  std::string RecordFile;  // --record: empty when not recording
+  std::string ReplayFile;  // --replay / --timedemo
+  // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays
+  // every stage in order.
+  std::vector<std::string> Stages;
+  bool AllStages = false;
+  double FixedStepMs = 0;   // --fixed-step: 0 runs on the real clock
+  bool KeepScores = false;  // --keep-scores: the pilot plays on the real files
+  int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
+};
+
+// Parses the arguments after the program name. Throws EOptionsError.
+[[nodiscard]] TOptions ParseOptions(const std::vector<std::string>& args);
+
+// The usage text printed with an option error.
+[[nodiscard]] const char* UsageText();

@@ -1,0 +1,91 @@
+// StateChecksum.cpp -- FNV-1a over the bytes of the state that matters.
+#include "app/StateChecksum.h"
+
+#include <cstring>
+#include <string>
+
+#include "menu/MainMenu.h"
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
+#include "objects/SmallEnemyManager.h"
+#include "stage/Level.h"
+
+namespace {
+
+class THash {
+ public:
+  template <typename T>
+  void Add(const T& value) {
+    unsigned char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    for (const unsigned char byte : bytes) Byte(byte);
+  }
+  void Add(const std::string& text) {
+    Add(text.size());
+    for (const char ch : text) Byte(static_cast<unsigned char>(ch));
+  }
+  void Shots(const TParticleManager& shots) {
+    Add(shots.Items().size());
+    for (const TParticleListItem& shot : shots.Items()) {
+      Add(shot.fPos);
+      Add(shot.fRoll);
+      Add(shot.fAge);
+    }
+  }
+  [[nodiscard]] uint32_t Value() const { return fValue; }
+
+ private:
+  void Byte(unsigned char byte) { fValue = (fValue ^ byte) * 16777619u; }
+  uint32_t fValue = 2166136261u;
+};
+
+}  // namespace
+
+uint32_t StateChecksum(const TMainMenu& menu) {
+  THash h;
+  h.Add(menu.fPath);
+  h.Add(menu.fSelected);
+  h.Add(menu.fFirst);
+  h.Add(menu.fCursor);
+  if (!menu.Level || !menu.Level->fActive) return h.Value();
+  const TLevel& level = *menu.Level;
+  // The stage's name only: a replay runs from another folder.
+  h.Add(level.fFileName.substr(level.fFileName.find_last_of("/\\") + 1));
+  h.Add(level.fTime);
+  h.Add(level.fPos);
+  h.Add(level.fRoll);
+  h.Add(level.fSpeed);
+  h.Add(level.fLife);
+  h.Add(level.fScore);
+  h.Add(level.fPlayer.Weapon);
+  h.Add(level.fPlayer.ShieldTime);
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    h.Add(enemy->fPos);
+    h.Add(enemy->fRoll);
+    h.Add(enemy->fDead);
+  }
+  for (const auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) {
+    h.Add(enemy->fPos);
+    h.Add(enemy->fRoll);
+    h.Add(enemy->fLife);
+  }
+  h.Shots(*level.fPlayer.ParticleManager);
+  h.Shots(level.fSmallEnemy.Manager->fParticleManager);
+  h.Shots(level.fMediumEnemy.Manager->fParticleManager);
+  h.Shots(level.fBoss->fParticleManager);
+  h.Add(level.fPowerUp.List.size());
+  h.Add(level.fBoss->fLife);
+  h.Add(level.fBoss->fRoll);
+  h.Add(level.fBoss->fClock);
+  h.Add(level.fFinish.State);
+  h.Add(level.fFinish.Total);
+  h.Add(level.fFinish.NameEntry);
+  for (const THighScoreItem& item : level.fFinish.HighScore) {
+    h.Add(item.Name);
+    h.Add(item.Score);
+  }
+  return h.Value();
+}
+

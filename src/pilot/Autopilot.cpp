@@ -1,0 +1,359 @@
+// Autopilot.cpp -- the pilot's hands: through the menu to a stage, flying it
+// (fire held, dodging, steering for power-ups and targets), the name typed
+// into the highscore list, and out of the menu again.
+#include "pilot/Autopilot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "menu/MainMenu.h"
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
+#include "objects/Ship.h"
+#include "objects/SmallEnemyManager.h"
+#include "platform/VirtualKeys.h"
+#include "stage/Level.h"
+
+namespace pilot {
+
+namespace {
+
+// The look-ahead: what reaches the ship within kSlots * kSlotMs.
+constexpr int kBins = 360;  // one per degree of roll, -180 .. 179
+constexpr int kSlots = 32;
+constexpr float kSlotMs = 25;
+// How fast the pilot's hand rolls the ship (degrees per second) and how many
+// degrees of mouse motion one pixel is worth to the stage.
+constexpr float kRollRate = 400;
+constexpr float kDegreesPerPixel = 0.8f;
+constexpr float kMargin = 3;  // degrees kept clear of a threat's edge
+
+int Wrap(int bin) { return ((bin % kBins) + kBins) % kBins; }
+int BinOf(float roll) { return Wrap(static_cast<int>(std::lround(roll)) + 180); }
+float RollOf(int bin) { return static_cast<float>(bin - 180); }
+
+// Signed shortest turn from a to b in degrees.
+float Turn(float a, float b) {
+  float d = std::fmod(b - a, 360.0f);
+  if (d > 180) d -= 360;
+  if (d < -180) d += 360;
+  return d;
+}
+
+// For each roll the ship could have: the look-ahead slots in which something
+// would hit it there.
+class TDangerMap {
+ public:
+  // Ship rolls in (lo, hi), widened by the margin, are hit during `slot`.
+  void Mark(float lo, float hi, int slot) {
+    if (slot < 0 || slot >= kSlots) return;
+    const int first = static_cast<int>(std::floor(lo - kMargin));
+    const int last = static_cast<int>(std::ceil(hi + kMargin));
+    for (int r = first; r <= last && r - first < kBins; ++r) fMask[static_cast<std::size_t>(Wrap(r + 180))] |= 1u << slot;
+  }
+  [[nodiscard]] uint32_t At(int bin) const { return fMask[static_cast<std::size_t>(Wrap(bin))]; }
+
+ private:
+  std::array<uint32_t, kBins> fMask{};
+};
+
+// A body moving along the path and round it: where it is relative to the
+// ship over each look-ahead slot.
+struct TMover {
+  float Pos, Roll, Speed, RollSpeed, Accel = 0, RollAccel = 0;
+  // Its box relative to its place (zero for a shot's point).
+  float PosMin = 0, PosMax = 0, RollMin = 0, RollMax = 0;
+};
+
+void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, float shipPos, float shipSpeed) {
+  float pos = m.Pos, roll = m.Roll, speed = m.Speed, rollSpeed = m.RollSpeed, p = shipPos;
+  const float dt = kSlotMs / 1000;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const float rel0 = pos - p;
+    const float roll0 = roll;
+    pos += speed * dt;
+    roll += rollSpeed * dt;
+    speed += m.Accel * dt;
+    rollSpeed += m.RollAccel * dt;
+    p += shipSpeed * dt;
+    const float rel1 = pos - p;
+    // The boxes overlap along the path when the mover's offset from the ship
+    // lies in (ship.fPosMin - PosMax, ship.fPosMax - PosMin).
+    const float lo = ship.fPosMin - m.PosMax, hi = ship.fPosMax - m.PosMin;
+    if (std::max(rel0, rel1) <= lo || std::min(rel0, rel1) >= hi) {
+      if (rel0 < lo && rel1 < lo && speed <= shipSpeed) return;  // behind and falling back
+      continue;
+    }
+    const float rollLo = std::min(roll0, roll), rollHi = std::max(roll0, roll);
+    map.Mark(rollLo + m.RollMin - ship.fRollMax, rollHi + m.RollMax - ship.fRollMin, slot);
+  }
+}
+
+void MarkShots(TDangerMap& map, const TParticleManager& shots, const TShip& ship, float shipPos, float shipSpeed) {
+  for (const TParticleListItem& shot : shots.Items()) {
+    if (shot.Dead()) continue;
+    MarkMover(map, {shot.fPos, shot.fRoll, shot.fSpeed, shot.fRollSpeed, shot.fAccel, shot.fRollAccel}, ship, shipPos,
+              shipSpeed);
+  }
+}
+
+}  // namespace
+
+TAutopilot::TAutopilot(platform::TPlatform& inner, TPilotOptions options)
+    : TPlatformDecorator(inner), fOptions(std::move(options)) {
+  const platform::TScreenSize screen = inner.ScreenSize();
+  fCursorX = screen.Width / 2;
+  fCursorY = screen.Height / 2;
+  fCounter = inner.PerformanceCounter();
+  if (fOptions.FixedStepMs > 0)
+    fStep = static_cast<uint64_t>(std::llround(fOptions.FixedStepMs * static_cast<double>(inner.PerformanceFrequency()) / 1000.0));
+}
+
+uint64_t TAutopilot::PerformanceCounter() { return fStep > 0 ? fCounter : Inner().PerformanceCounter(); }
+
+void TAutopilot::GetCursorPos(int& x, int& y) {
+  x = fCursorX;
+  y = fCursorY;
+}
+
+void TAutopilot::SetCursorPos(int x, int y) {
+  fCursorX = x;
+  fCursorY = y;
+}
+
+int TAutopilot::GetSwapInterval() { return fStep > 0 ? fSwapInterval : Inner().GetSwapInterval(); }
+
+void TAutopilot::SetSwapInterval(int interval) {
+  // With a fixed step the frames come as fast as they can be drawn.
+  if (fStep > 0) {
+    fSwapInterval = interval;
+    if (Inner().HasSwapControl() && Inner().GetSwapInterval() != 0) Inner().SetSwapInterval(0);
+  } else {
+    Inner().SetSwapInterval(interval);
+  }
+}
+
+platform::TEvents TAutopilot::PumpEvents() {
+  const platform::TEvents events = Inner().PumpEvents();
+  fCounter += fStep;
+  Decide();
+  return events;
+}
+
+bool TAutopilot::AllWon() const {
+  if (!fFailure.empty() || fResults.empty() || !fQueue.empty()) return false;
+  return std::all_of(fResults.begin(), fResults.end(), [](const TStageResult& r) { return r.Won; });
+}
+
+void TAutopilot::Tap(int vk) {
+  const bool anyDown = std::any_of(fKeys.begin(), fKeys.end(), [](bool down) { return down; });
+  ReleaseAll();
+  if (!anyDown) fKeys[static_cast<std::size_t>(vk)] = true;
+}
+
+void TAutopilot::Decide() {
+  const platform::TScreenSize screen = Inner().ScreenSize();
+  fCursorX = screen.Width / 2;
+  fCursorY = screen.Height / 2;
+  if (!fMenu || !fMenu->Level) return;
+  const TLevel& level = *fMenu->Level;
+  if (level.fActive) {
+    if (!fWasActive) {
+      fWasActive = true;
+      fResultTaken = false;
+      fPlaying = fQueue.empty() ? std::string() : fQueue.front();
+      if (!fQueue.empty()) fQueue.erase(fQueue.begin());
+      ReleaseAll();
+    }
+    if (level.fFinish.State != 0) {
+      DecideFinish(level);
+    } else {
+      DecideFlight(level);
+    }
+    return;
+  }
+  fWasActive = false;
+  DecideMenu(*fMenu);
+}
+
+void TAutopilot::ChooseStages(const TMainMenu& menu) {
+  fStagesChosen = true;
+  const auto& list = menu.fLevelList;
+  if (fOptions.AllStages) {
+    for (const TLevelListItem& item : list) fQueue.push_back(item.FileName);
+  } else if (!fOptions.Stages.empty()) {
+    fQueue = fOptions.Stages;
+  } else {
+    const auto first = std::find_if(list.begin(), list.end(), [](const TLevelListItem& item) { return item.Active; });
+    if (first != list.end()) fQueue.push_back(first->FileName);
+  }
+  if (fQueue.empty()) fFailure = "Kein freigeschalteter Level gefunden";
+}
+
+void TAutopilot::DecideMenu(const TMainMenu& menu) {
+  if (!fStagesChosen) ChooseStages(menu);
+  const bool lost = !fResults.empty() && !fResults.back().Won;
+  if (lost || !fFailure.empty()) fQueue.clear();
+  // Rows still sliding: the next key would be lost.
+  if (menu.fCursorMove != 0 || menu.fScrollMove != 0) {
+    ReleaseAll();
+    return;
+  }
+  if (fQueue.empty()) {
+    Tap(platform::kVkEscape);  // back to the first page, then quit from it
+    return;
+  }
+  const auto& list = menu.fLevelList;
+  const auto it = std::find_if(list.begin(), list.end(),
+                               [&](const TLevelListItem& item) { return item.FileName == fQueue.front(); });
+  if (it == list.end() || !it->Active) {
+    fFailure = it == list.end() ? "Level " + fQueue.front() + " nicht gefunden" : "Level " + fQueue.front() + " ist gesperrt";
+    fQueue.clear();
+    ReleaseAll();
+    return;
+  }
+  const int32_t index = static_cast<int32_t>(it - list.begin());
+  if (menu.fPath == "0") {
+    Tap(menu.fSelected > 0 ? platform::kVkUp : platform::kVkReturn);
+  } else if (menu.fPath == kStagePage) {
+    if (menu.fSelected < index) {
+      Tap(platform::kVkDown);
+    } else if (menu.fSelected > index) {
+      Tap(platform::kVkUp);
+    } else {
+      Tap(platform::kVkReturn);
+    }
+  } else {
+    Tap(platform::kVkEscape);
+  }
+}
+
+void TAutopilot::DecideFinish(const TLevel& level) {
+  const auto& finish = level.fFinish;
+  if (!fResultTaken) {
+    fResultTaken = true;
+    fResults.push_back({fPlaying, finish.State == 1, level.fScore, level.fLife, finish.Total, level.fTime});
+  }
+  if (!finish.NameEntry) {
+    Tap(platform::kVkReturn);
+    return;
+  }
+  const bool inList = finish.EntryIndex >= 0 && static_cast<std::size_t>(finish.EntryIndex) < finish.HighScore.size();
+  const std::string name = inList ? finish.HighScore[static_cast<std::size_t>(finish.EntryIndex)].Name : fOptions.Name;
+  const std::string& wanted = fOptions.Name;
+  if (name == wanted) {
+    Tap(platform::kVkReturn);
+  } else if (name.size() < wanted.size() && wanted.compare(0, name.size(), name) == 0) {
+    Tap(static_cast<unsigned char>(wanted[name.size()]));
+  } else {
+    Tap(platform::kVkBack);
+  }
+}
+
+void TAutopilot::DecideFlight(const TLevel& level) {
+  ReleaseAll();
+  fKeys[platform::kVkLButton] = true;  // fire, always
+  const float c = static_cast<float>(level.fCircles);
+  const float shipPos = level.ShipPos();
+  const bool endZone = shipPos >= 1;
+  if (!endZone) fKeys[platform::kVkUp] = true;
+  if (!(shipPos > 0)) return;  // the gate: no control yet
+
+  const TShip& ship = *level.fPlayer.Ship;
+  const float shipSpeed = endZone || level.fTime <= 4000 ? 0.0f : level.fSpeed / c;
+
+  TDangerMap danger;
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    if (enemy->fDead || enemy->fExploding) continue;
+    const TShip& m = *enemy->fModel;
+    MarkMover(danger, {enemy->fPos, enemy->fRoll, enemy->fSpeed, enemy->fRollSpeed, 0, 0, m.fPosMin, m.fPosMax, m.fRollMin, m.fRollMax},
+              ship, shipPos, shipSpeed);
+  }
+  MarkShots(danger, level.fSmallEnemy.Manager->fParticleManager, ship, shipPos, shipSpeed);
+  MarkShots(danger, level.fMediumEnemy.Manager->fParticleManager, ship, shipPos, shipSpeed);
+  MarkShots(danger, level.fBoss->fParticleManager, ship, shipPos, shipSpeed);
+
+  // What is worth steering for, per roll.
+  std::array<float, kBins> want{};
+  auto attract = [&](float lo, float hi, float weight) {
+    for (int r = static_cast<int>(std::ceil(lo)); r <= static_cast<int>(std::floor(hi)) && r - lo < kBins; ++r)
+      want[static_cast<std::size_t>(Wrap(r + 180))] = std::max(want[static_cast<std::size_t>(Wrap(r + 180))], weight);
+  };
+  const float shotSpeed = (level.fSpeed + 15) / c;
+  const float reach = level.fPlayer.ParticleLifeTime / 1000;
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    if (enemy->fDead || enemy->fExploding || enemy->fPos <= shipPos) continue;
+    const float closing = shotSpeed - enemy->fSpeed;
+    if (closing <= 0) continue;
+    const float t = (enemy->fPos - shipPos) / closing;
+    if (t > reach) continue;
+    const float roll = enemy->fRoll + enemy->fRollSpeed * t;
+    attract(roll + enemy->fModel->fRollMin + 1, roll + enemy->fModel->fRollMax - 1, 6 / (1 + t));
+  }
+  for (const auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) {
+    if (enemy->fExploding || enemy->fDead || enemy->fPos - shipPos > reach * shotSpeed) continue;
+    attract(enemy->fRoll - 2, enemy->fRoll + 2, 10);
+  }
+  for (const auto& powerUp : level.fPowerUp.List) {
+    const float ahead = powerUp->Pos - shipPos;
+    if (ahead < 0 || ahead > 2 * level.fSpeed / c) continue;
+    float weight = 14;
+    if (powerUp->Kind == kPowerUpWeapon) weight = level.fPlayer.Weapon < 9 ? 40 : 0;
+    if (powerUp->Kind == kPowerUpLife) weight = level.fLife < 100 ? 30 : 0;
+    attract(powerUp->Roll - level.fPowerUp.Angle - ship.fRollMax + 1, powerUp->Roll + level.fPowerUp.Angle - ship.fRollMin - 1,
+            weight);
+  }
+  if (endZone && level.fBoss->fActive) {
+    const TBoss& boss = *level.fBoss;
+    const float t = shotSpeed > 0 ? std::max(0.0f, (boss.fPos - shipPos) / shotSpeed) : 0;
+    float roll = boss.fRoll + boss.fRollSpeed * t;
+    if (roll > 90) roll = 180 - roll;
+    if (roll < -90) roll = -180 - roll;
+    attract(roll + boss.fModel->fRollMin + 2, roll + boss.fModel->fRollMax - 2, 25);
+  }
+
+  // Each reachable roll: what hits the ship on the way there and while it
+  // stays, against what it gains there.
+  const float roll = level.fRoll;
+  const float slotsPerDegree = 1000 / kRollRate / kSlotMs;
+  auto weight = [](int slot) { return 100.0f / static_cast<float>(slot + 2); };
+  float bestCost = 1e30f;
+  float best = roll;
+  for (int bin = 0; bin < kBins; ++bin) {
+    const float target = RollOf(bin);
+    float turn = endZone ? target - roll : Turn(roll, target);
+    if (endZone && (target <= -178 || target >= 178)) continue;
+    const int steps = static_cast<int>(std::fabs(turn));
+    const int dir = turn < 0 ? -1 : 1;
+    float cost = 0.02f * std::fabs(turn) - want[static_cast<std::size_t>(bin)];
+    if (std::fabs(Turn(fTargetRoll, target)) < 3) cost -= 2;
+    for (int k = 0; k <= steps; ++k) {
+      const int slot = static_cast<int>(static_cast<float>(k) * slotsPerDegree);
+      const uint32_t mask = danger.At(BinOf(roll) + dir * k);
+      for (int s = std::max(0, slot - 1); s <= std::min(kSlots - 1, slot + 1); ++s) {
+        if (mask & (1u << s)) cost += weight(s);
+      }
+    }
+    const int arrive = static_cast<int>(static_cast<float>(steps) * slotsPerDegree);
+    const uint32_t stay = danger.At(bin);
+    for (int s = arrive; s < kSlots; ++s) {
+      if (stay & (1u << s)) cost += weight(s);
+    }
+    if (cost < bestCost) {
+      bestCost = cost;
+      best = target;
+    }
+  }
+  fTargetRoll = best;
+
+  // The mouse rolls the ship by 0.8 degrees per pixel of motion.
+  const double stepMs = fStep > 0 ? fOptions.FixedStepMs : 16.7;
+  const float maxTurn = static_cast<float>(kRollRate * stepMs / 1000);
+  const float turn = std::clamp(endZone ? best - roll : Turn(roll, best), -maxTurn, maxTurn);
+  fCursorX -= static_cast<int>(std::lround(turn / kDegreesPerPixel));
+}
+
+}  // namespace pilot

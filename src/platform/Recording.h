@@ -1,0 +1,69 @@
+// Recording.h -- a recorded run: the start state (stage files, settings) and,
+// frame by frame, everything the platform answered. Reading and writing the
+// replay file; no SDL, no GL.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A replay file that cannot be read: damaged, truncated, foreign or of a
+// newer version. The text (Windows-1252) says which.
+class EReplayError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr uint16_t kReplayVersion = 1;
+
+// One frame: from one PumpEvents call to the next (frame 0 is everything
+// before the first). Keys, cursor and focus are as the pump left them.
+struct TRecordedFrame {
+  bool Active = true;
+  bool Quit = false;
+  std::array<bool, 256> Keys{};
+  int32_t CursorX = 0, CursorY = 0;
+  std::vector<uint64_t> Counters;  // clock readings, in the order asked
+  std::vector<uint32_t> Seeds;     // random seeds, in the order asked
+  bool HasChecksum = false;
+  uint32_t Checksum = 0;  // of the game state at the end of the frame
+};
+
+struct TRecording {
+  uint64_t Frequency = 1;  // clock ticks per second
+  int32_t ScreenWidth = 0, ScreenHeight = 0;
+  // VirtualKeyForChar of every byte value (-1: the layout cannot type it).
+  std::array<int16_t, 256> CharKeys{};
+  // settings.ini and every stage file of data/ as they were at the start.
+  std::string Settings;
+  std::map<std::string, std::string> StageFiles;  // plain file name -> bytes
+  std::vector<TRecordedFrame> Frames;
+};
+
+// The replay file's bytes. The format is described in the README.
+[[nodiscard]] std::string SerializeRecording(const TRecording& recording);
+
+// Parses a replay file's bytes. Throws EReplayError for anything that is not
+// a complete, undamaged replay of this version; never reads outside `bytes`
+// and never allocates more than the input can describe. Stage file names
+// are plain names (no folders, no "..").
+[[nodiscard]] TRecording ParseRecording(std::string_view bytes);
+
+// Reads and parses a replay file; a file that cannot be read is an
+// EReplayError too.
+[[nodiscard]] TRecording LoadRecording(const std::string& fileName);
+// Writes it atomically enough for our use: a temporary file renamed over
+// the target. Throws EReplayError on failure.
+void SaveRecording(const TRecording& recording, const std::string& fileName);
+
+// True for a name that may be written inside a folder: no separators, not
+// "." or "..", not empty, no control bytes.
+[[nodiscard]] bool IsPlainFileName(std::string_view name);
+
+}  // namespace platform
