@@ -19,7 +19,7 @@ double ParseNumber(const std::string& text, const std::string& option) {
 const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI\n"
-         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--keep-scores] [--record DATEI]\n"
+         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n";
 }
 
@@ -58,6 +58,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.FixedStepMs = ParseNumber(value(i), arg);
       if (!(options.FixedStepMs >= 1 && options.FixedStepMs <= 1000))
         throw EOptionsError("Option --fixed-step: erlaubt sind 1 bis 1000 Millisekunden");
+    } else if (arg == "--seed") {
+      pilotOnly = true;
+      const double seed = ParseNumber(value(i), arg);
+      if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
+        throw EOptionsError("Option --seed: eine ganze Zahl von 0 bis 4294967295");
+      options.Seed = static_cast<uint32_t>(seed);
     } else if (arg == "--keep-scores") {
       pilotOnly = true;
       options.KeepScores = true;
@@ -79,7 +85,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if ((replay || timedemo) && !options.RecordFile.empty())
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step und --keep-scores gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed und --keep-scores gelten nur mit --autopilot");
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
   if (replay) options.Mode = TRunMode::Replay;

@@ -1,6 +1,8 @@
 // Options.h -- the command line, parsed once into a plain struct.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@ struct TOptions {
   bool AllStages = false;
   double FixedStepMs = 0;   // --fixed-step: 0 runs on the real clock
   bool KeepScores = false;  // --keep-scores: the pilot plays on the real files
+  std::optional<uint32_t> Seed;  // --seed: the pilot's games start from it
   int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
 };
 

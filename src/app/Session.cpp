@@ -134,7 +134,7 @@ int RunSession(const TOptions& options) {
         top = folder.get();
       }
       pilot = std::make_unique<pilot::TAutopilot>(
-          *top, pilot::TPilotOptions{options.Stages, options.AllStages, options.FixedStepMs, "AUTOPILOT"});
+          *top, pilot::TPilotOptions{options.Stages, options.AllStages, options.FixedStepMs, options.Seed, "AUTOPILOT"});
       top = pilot.get();
     }
     if (!options.RecordFile.empty()) {

@@ -209,6 +209,12 @@ void TAutopilot::DecideMenu(const TMainMenu& menu) {
   const auto& list = menu.fLevelList;
   const auto it = std::find_if(list.begin(), list.end(),
                                [&](const TLevelListItem& item) { return item.FileName == fQueue.front(); });
+  // The menu rereads the unlocks one frame after a stage: give it a moment.
+  if (it != list.end() && !it->Active && ++fLockedFrames < 10) {
+    ReleaseAll();
+    return;
+  }
+  fLockedFrames = 0;
   if (it == list.end() || !it->Active) {
     fFailure = it == list.end() ? "Level " + fQueue.front() + " nicht gefunden" : "Level " + fQueue.front() + " ist gesperrt";
     fQueue.clear();

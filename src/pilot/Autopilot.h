@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct TPilotOptions {
   // > 0: the clock advances by this many ms per frame, as fast as frames can
   // be drawn; otherwise the real clock runs.
   double FixedStepMs = 0;
+  // Seeds the game's random generator instead of the clock when set.
+  std::optional<uint32_t> Seed;
   // The name typed into the highscore list.
   std::string Name = "AUTOPILOT";
 };
@@ -52,6 +55,7 @@ class TAutopilot final : public platform::TPlatformDecorator {
   bool IsActive() override { return true; }
   void WaitForEvents(int timeoutMs) override {}
   int GetSwapInterval() override;
+  uint32_t RandomSeed() override { return fOptions.Seed ? *fOptions.Seed : Inner().RandomSeed(); }
   void SetSwapInterval(int interval) override;
 
   [[nodiscard]] const std::vector<TStageResult>& Results() const { return fResults; }
@@ -80,6 +84,7 @@ class TAutopilot final : public platform::TPlatformDecorator {
   uint64_t fCounter = 0;
   uint64_t fStep = 0;  // counter ticks per frame with a fixed step
   bool fStagesChosen = false;
+  int fLockedFrames = 0;
   std::vector<std::string> fQueue;  // stages still to play
   std::string fPlaying;             // the stage running now
   bool fResultTaken = false;

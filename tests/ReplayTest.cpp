@@ -1,0 +1,158 @@
+// ReplayTest.cpp -- a scripted run of a small stage recorded through the
+// recording platform, written to bytes and read back, then played through
+// the replay platform: the stage's state is the same in every frame. And the
+// command line. Needs a display (real GL).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/Options.h"
+#include "objects/Boss.h"
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/SmallEnemyManager.h"
+#include "platform/RecordingPlatform.h"
+#include "platform/ReplayPlatform.h"
+#include "render/Font.h"
+#include "support/StagePlay.h"
+
+namespace {
+
+// What one frame of the stage left behind.
+struct TSnapshot {
+  float Time, Pos, Roll, Speed, BossRoll, EnemyPos, EnemyRoll;
+  int32_t Life, Score, Weapon, BossLife;
+  std::size_t Shots, EnemyShots;
+  uint8_t State;
+
+  bool operator==(const TSnapshot& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
+};
+
+TSnapshot Snap(const TLevel& level) {
+  TSnapshot s;
+  std::memset(&s, 0, sizeof s);
+  s.Time = level.fTime;
+  s.Pos = level.fPos;
+  s.Roll = level.fRoll;
+  s.Speed = level.fSpeed;
+  s.BossRoll = level.fBoss->fRoll;
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    s.EnemyPos += enemy->fPos;
+    s.EnemyRoll += enemy->fRoll;
+  }
+  s.Life = level.fLife;
+  s.Score = level.fScore;
+  s.Weapon = level.fPlayer.Weapon;
+  s.BossLife = level.fBoss->fLife;
+  s.Shots = level.fPlayer.ParticleManager->Items().size();
+  s.EnemyShots = level.fSmallEnemy.Manager->fParticleManager.Items().size() +
+                 level.fMediumEnemy.Manager->fParticleManager.Items().size() +
+                 level.fBoss->fParticleManager.Items().size();
+  s.State = level.fFinish.State;
+  return s;
+}
+
+// Plays the stage on `platform` as the main loop would: pump, time since the
+// last frame, one stage frame. `hands` moves before each frame.
+std::vector<TSnapshot> Play(platform::TPlatform& platform, const std::string& stageFile, auto&& hands) {
+  TLevel level(platform, CreateTextContext());
+  level.LoadFromFile(stageFile);
+  std::vector<TSnapshot> frames;
+  uint64_t last = platform.PerformanceCounter();
+  for (int i = 0; i < 2400 && level.fActive; ++i) {
+    hands(i);
+    if (platform.PumpEvents().Quit) break;
+    const uint64_t now = platform.PerformanceCounter();
+    level.Progress(static_cast<float>(static_cast<double>(now - last) * 1000.0 /
+                                      static_cast<double>(platform.PerformanceFrequency())));
+    last = now;
+    frames.push_back(Snap(level));
+  }
+  return frames;
+}
+
+TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
+  TStagePlay play;
+  play.Load({{"Level/Circles", "150"},
+             {"SmallEnemy/Count", "6"},
+             {"SmallEnemy/ShootValue", "300"},
+             {"MediumEnemy/Position", "0,4;"},
+             {"MediumEnemy/Life", "4"},
+             {"Boss/Life", "30"}});
+
+  platform::ScriptedPlatform hands;
+  hands.Base = RV_BIN_DIR "/";
+  hands.Seed = 4711;
+  platform::TRecordingPlatform recorder(hands, {});
+  const std::vector<TSnapshot> recorded = Play(recorder, play.StageFile, [&](int i) {
+    hands.AdvanceMs(10 + (i * 7) % 13);  // uneven frame times
+    hands.SetKey(1, i % 50 >= 5);        // fire, with pauses
+    hands.SetKey(38, i < 600);           // speed up, then coast
+    hands.SetKey(37, (i / 40) % 3 == 0);
+    hands.SetKey(39, (i / 40) % 3 == 1);
+    hands.MoveMouse(i % 9 - 4, (i % 5) - 2);
+    if (i == 1500) hands.Active = false;  // the window loses focus for a while
+    if (i == 1530) hands.Active = true;
+  });
+  ASSERT_GT(recorded.size(), 1000u);
+  EXPECT_GT(recorded.back().Score, 0);  // something was hit: the run is worth replaying
+  EXPECT_NE(recorded[700].Roll, recorded[10].Roll);
+
+  // Through the file format, onto a platform whose own seed and keys differ.
+  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  platform::ScriptedPlatform window;
+  window.Seed = 1;
+  window.SetKey(1, true);
+  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
+  const std::vector<TSnapshot> replayed = Play(replay, play.StageFile, [](int) {});
+
+  ASSERT_EQ(replayed.size(), recorded.size());
+  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
+  EXPECT_FALSE(replay.DivergedAt());
+}
+
+TEST(Replay, CommandLineOptions) {
+  struct TCase {
+    std::vector<std::string> args;
+    const char* error;  // part of the message; nullptr: accepted
+  };
+  const TCase cases[] = {
+      {{}, nullptr},
+      {{"--record", "run.rvr"}, nullptr},
+      {{"--autopilot", "--stage", "Level03", "--fixed-step", "16.667", "--seed", "7", "--record", "a.rvr"}, nullptr},
+      {{"--autopilot", "--stage", "all", "--keep-scores", "--window", "320x240"}, nullptr},
+      {{"--timedemo", "a.rvr", "--window", "1920x1080"}, nullptr},
+      {{"--replay"}, "braucht einen Wert"},
+      {{"--fly"}, "Unbekannte Option"},
+      {{"--replay", "a", "--timedemo", "b"}, "schlie\xDF" "en einander aus"},
+      {{"--replay", "a", "--record", "b"}, "nicht aufgenommen"},
+      {{"--stage", "Level01"}, "nur mit --autopilot"},
+      {{"--autopilot", "--stage", "../x"}, "kein Levelname"},
+      {{"--autopilot", "--fixed-step", "0"}, "1 bis 1000"},
+      {{"--autopilot", "--fixed-step", "nan"}, "keine Zahl"},
+      {{"--autopilot", "--seed", "-1"}, "ganze Zahl"},
+      {{"--window", "320"}, "BREITEx"},
+      {{"--window", "10x10"}, "zwischen 64"},
+  };
+  for (const TCase& c : cases) {
+    std::string line;
+    for (const std::string& arg : c.args) line += arg + " ";
+    try {
+      const TOptions options = ParseOptions(c.args);
+      EXPECT_EQ(c.error, nullptr) << line << "accepted";
+    } catch (const EOptionsError& error) {
+      ASSERT_NE(c.error, nullptr) << line << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.error), std::string::npos) << line << error.what();
+    }
+  }
+  const TOptions pilot = ParseOptions({"--autopilot", "--stage", "Level03", "--stage", "Level04.level", "--fixed-step",
+                                       "16.667", "--seed", "7"});
+  EXPECT_EQ(pilot.Mode, TRunMode::Autopilot);
+  EXPECT_EQ(pilot.Stages, (std::vector<std::string>{"Level03.level", "Level04.level"}));
+  EXPECT_DOUBLE_EQ(pilot.FixedStepMs, 16.667);
+  EXPECT_EQ(pilot.Seed, 7u);
+  EXPECT_FALSE(pilot.KeepScores);
+}
+
+}  // namespace
