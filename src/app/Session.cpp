@@ -56,6 +56,7 @@ struct TFrameTimes {
     const double p50 = percentile(0.5);
     std::printf("timedemo: %zu frames, mean %.2f ms, p50 %.2f ms, p99 %.2f ms, max %.2f ms at frame %zu\n", Ms.size(),
                 mean, p50, percentile(0.99), Ms[worst], Frame[worst]);
+    std::fflush(stdout);
     // The details behind the figures: loads, and frames far above the median.
     double worstPlain = 0, worstLoad = 0;
     std::size_t worstPlainFrame = 0, slow = 0, loads = 0;

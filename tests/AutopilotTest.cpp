@@ -1,0 +1,100 @@
+// AutopilotTest.cpp -- the whole game played by the built-in pilot through
+// the real program: every shipped stage won under a fixed seed and a fixed
+// step, its recording replayed (as a timedemo) to the same checksums, a
+// changed recording caught where it drifts, the player's stage files and
+// settings untouched. And the replay file's errors
+// as a player meets them. Needs a display; the program draws in a small
+// window to keep the run short.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "platform/Recording.h"
+#include "support/Run.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kGame = std::string("cd '") + RV_BIN_DIR + "' && ./riftvaulter --window 160x120 ";
+
+// Every stage file and settings.ini of the runtime folder, as bytes.
+std::map<std::string, std::string> PlayerFiles() {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(RV_BIN_DIR "/data")) {
+    if (entry.path().extension() == ".level") files[entry.path().string()] = ReadBytes(entry.path().string());
+  }
+  files["settings.ini"] = ReadBytes(RV_BIN_DIR "/settings.ini");
+  return files;
+}
+
+class AutopilotWins : public testing::TestWithParam<const char*> {};
+
+TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
+  const std::string stage = GetParam();
+  TTempDir dir;
+  const std::string file = dir.File(stage + ".rvr");
+  const auto before = PlayerFiles();
+
+  const TRun pilot =
+      RunCommand(kGame + "--autopilot --stage " + stage + " --fixed-step 16.667 --seed 20261207 --record '" + file + "'");
+  EXPECT_EQ(pilot.Status, 0) << pilot.Output;
+  EXPECT_NE(pilot.Output.find("autopilot: " + stage + ".level gewonnen"), std::string::npos) << pilot.Output;
+
+  const TRun replay = RunCommand(kGame + "--timedemo '" + file + "'");
+  EXPECT_EQ(replay.Status, 0) << replay.Output;
+  EXPECT_NE(replay.Output.find("timedemo: "), std::string::npos) << replay.Output;
+  EXPECT_EQ(replay.Output.find("diverged"), std::string::npos) << replay.Output;
+
+  EXPECT_EQ(PlayerFiles(), before) << "the pilot wrote to the player's files";
+
+  // The same recording with its fire button released for a stretch no longer
+  // fits its checksums: the replay stops where the state first differs,
+  // within a second of game time. One stage is enough to show it.
+  if (stage != "Level01") return;
+  platform::TRecording recording = platform::LoadRecording(file);
+  ASSERT_GT(recording.Frames.size(), 1200u);
+  for (std::size_t i = 1000; i < 1100; ++i) recording.Frames[i].Keys[1] = false;
+  platform::SaveRecording(recording, file);
+  const TRun changed = RunCommand(kGame + "--timedemo '" + file + "'");
+  EXPECT_EQ(changed.Status, 3) << changed.Output;
+  const std::size_t at = changed.Output.find("replay diverged at frame ");
+  ASSERT_NE(at, std::string::npos) << changed.Output;
+  const int frame = std::stoi(changed.Output.substr(at + 25));
+  EXPECT_GE(frame, 1000);
+  EXPECT_LE(frame, 1000 + 62);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedStages, AutopilotWins,
+                         testing::Values("Level01", "Level02", "Level03", "Level04", "Level05"));
+
+TEST(AutopilotReplay, DamagedFilesAreClearErrors) {
+  TTempDir dir;
+  WriteBytes(dir.File("empty.rvr"), "");
+  WriteBytes(dir.File("foreign.rvr"), "[main]\r\nvsync=1\r\n");
+  platform::TRecording tiny;
+  tiny.Frequency = 1000;
+  tiny.ScreenWidth = 640;
+  tiny.ScreenHeight = 480;
+  tiny.Frames.resize(3);
+  tiny.Frames.back().Quit = true;
+  const std::string bytes = platform::SerializeRecording(tiny);
+  WriteBytes(dir.File("truncated.rvr"), bytes.substr(0, bytes.size() - 9));
+  const struct {
+    const char* file;
+    const char* message;
+  } cases[] = {
+      {"missing.rvr", "kann nicht ge\xC3\xB6" "ffnet werden"},
+      {"empty.rvr", "ist leer"},
+      {"foreign.rvr", "Keine Replay-Datei"},
+      {"truncated.rvr", "Replay-Datei"},
+  };
+  for (const auto& c : cases) {
+    const TRun run = RunCommand(kGame + "--replay '" + dir.File(c.file) + "'");
+    EXPECT_EQ(run.Status, 2) << c.file << ": " << run.Output;
+    EXPECT_NE(run.Output.find(c.message), std::string::npos) << c.file << ": " << run.Output;
+  }
+}
+
+}  // namespace
