@@ -224,7 +224,9 @@ TEST_F(FontTest, GlyphLargerThanATextureIsDrawnWhole) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(FontTest, PendingErrorsEndTheProgramAtTheNextFontCreation) {
+class FontErrorDeathTest : public FontTest {};
+
+TEST_F(FontErrorDeathTest, PendingErrorsEndTheProgramAtTheNextFontCreation) {
   // The message goes to stderr only: no box waits for a click.
   EXPECT_EXIT(
       {

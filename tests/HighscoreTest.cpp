@@ -222,7 +222,9 @@ TEST_F(Finish, NextLevelOutsideTheStageFolderIsRefusedButTheListIsSaved) {
   }
 }
 
-TEST_F(Finish, MissingNextStageIsFatalAfterTheListIsSaved) {
+class FinishDeathTest : public Finish {};
+
+TEST_F(FinishDeathTest, MissingNextStageIsFatalAfterTheListIsSaved) {
   Play.Load(TStagePlay::Empty({{"Level/NextLevel", "missing.level"}}));
   Level().fFinish.EntryIndex = Level().LoadHighscores(77);
   Level().fFinish.HighScore[0].Name = "ICH";

@@ -272,7 +272,9 @@ TEST_F(LevelTest, HighscoreRankGoesAfterEqualScores) {
   EXPECT_EQ(Level.LoadHighscores(0), 4);
 }
 
-TEST_F(LevelTest, DeathOnTooFewControlPoints) {
+class LevelDeathTest : public LevelTest {};
+
+TEST_F(LevelDeathTest, TooFewControlPoints) {
   const std::string stage = WriteStage(Dir, {{"SplinePoints/count", "2"}});
   EXPECT_EXIT(Level.LoadFromFile(stage), testing::ExitedWithCode(1),
               "Level, LoadFromFile: Fehler beim erzeugen und laden von 'fSpline'");

@@ -21,7 +21,9 @@ TEST(StageSnapshot, DrawsAShippedStageIntoAPng) {
     const TRun run = Snapshot("data/Level01.level " + png + " 320x200 " + moment);
     ASSERT_EQ(run.Status, 0) << run.Output;
     // Six seconds of play: past the intro, into the tube, shooting.
-    if (std::string(moment) == "play:6") EXPECT_NE(run.Output.find("Zeit 6.0 s, Leben 100"), std::string::npos) << run.Output;
+    if (std::string(moment) == "play:6") {
+      EXPECT_NE(run.Output.find("Zeit 6.0 s, Leben 100"), std::string::npos) << run.Output;
+    }
     const std::string bytes = ReadBytes(png);
     ASSERT_GT(bytes.size(), 1000u) << moment;
     EXPECT_EQ(bytes.substr(1, 3), "PNG");

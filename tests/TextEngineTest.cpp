@@ -149,7 +149,7 @@ TEST(TextEngine, FontAndBlockErrors) {
   EXPECT_EQ(ts::GetError(), ts::kErrorInvalidValue);
 }
 
-TEST(TextEngine, OpenGLRendererNeedsOpenGL) {
+TEST(TextEngineDeathTest, OpenGLRendererNeedsOpenGL) {
   // In a process of its own: no GL context was ever current there.
   EXPECT_EXIT(
       {

@@ -61,16 +61,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'fMenu'", [&] {
     const std::string fileName = ProgramDir() + "data\\ger.txt";
     fMenu.Load(fileName);
-    // The program fills the stage and highscore pages; without them there
-    // is nothing to attach the stages to.
-    if (fMenu.Items.size() < 2)
-      throw EDataError("Men\xFC" "datei " + fileName + ": es fehlen die Eintr\xE4ge menu_0_0 und menu_0_1 (count in [menu_0] ist " +
-                       std::to_string(fMenu.Items.size()) + ", n\xF6tig sind mindestens 2)");
-    for (int page : {0, 1}) {
-      if (!fMenu.Items[static_cast<std::size_t>(page)].Items.empty())
-        throw EDataError("Men\xFC" "datei " + fileName + ": [menu_0_" + std::to_string(page) +
-                         "] muss count=0 haben, das Programm f\xFCllt die Seite selbst");
-    }
+    CheckMenuRoot(fMenu, fileName);
   });
   // The root may have fewer than four items.
   fLastRow = LastRowFor(fMenu.Items.size());

@@ -11,6 +11,19 @@ void TMenu::Load(const std::string& fileName) {
   LoadMenuPage(*this, text, fileName, "0");
 }
 
+void CheckMenuRoot(const TMenu& root, const std::string& fileName) {
+  // Without the stage and highscore pages there is nothing to attach the
+  // stages to.
+  if (root.Items.size() < 2)
+    throw EDataError("Men\xFC" "datei " + fileName + ": es fehlen die Eintr\xE4ge menu_0_0 und menu_0_1 (count in [menu_0] ist " +
+                     std::to_string(root.Items.size()) + ", n\xF6tig sind mindestens 2)");
+  for (int page : {0, 1}) {
+    if (!root.Items[static_cast<std::size_t>(page)].Items.empty())
+      throw EDataError("Men\xFC" "datei " + fileName + ": [menu_0_" + std::to_string(page) +
+                       "] muss count=0 haben, das Programm f\xFCllt die Seite selbst");
+  }
+}
+
 void LoadMenuPage(TMenu& page, const TIniFile& text, const std::string& fileName, const std::string& id) {
   const std::string section = "menu_" + id;
   page.Caption = text.ReadString(section, "name", "item_" + id);

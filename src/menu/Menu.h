@@ -23,6 +23,11 @@ class TMenu {
   void Load(const std::string& fileName);
 };
 
+// The program fills the root's first two pages (stages and highscores):
+// they must exist and have no items of their own. Throws EDataError naming
+// `fileName` otherwise.
+void CheckMenuRoot(const TMenu& root, const std::string& fileName);
+
 // Reads caption, description and item count of page `id` from `text` and
 // loads its items, depth first. Missing keys give "item_" + id, "desc_" + id
 // and 0. `fileName` only names the file in error messages.

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "services/DataError.h"
+#include "services/Stream.h"
+#include "services/ValueLists.h"
 
 // Shows the error dialog (caption "Fehler") and ends the process with exit
 // code 1. Never returns.
@@ -21,8 +23,8 @@
 void CheckFileExists(const std::string& path, const std::string& context);
 
 // Runs one guarded step: any exception it throws ends the program with
-// `message`. A data error adds its own explanation on the next line, so the
-// player learns which file and key are wrong.
+// `message`. A data, conversion or file error adds its own explanation on
+// the next line, so the player learns which file, key or value is wrong.
 // The message is only turned into a string on failure: guards on the
 // per-frame path cost nothing.
 template <typename Step>
@@ -30,6 +32,10 @@ void Guarded(std::string_view message, Step&& step) {
   try {
     step();
   } catch (const EDataError& error) {
+    FatalError(std::string(message) + "\r\n" + error.what());
+  } catch (const EConvertError& error) {
+    FatalError(std::string(message) + "\r\n" + error.what());
+  } catch (const EStreamError& error) {
     FatalError(std::string(message) + "\r\n" + error.what());
   } catch (const std::exception&) {
     FatalError(std::string(message));

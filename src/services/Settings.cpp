@@ -39,41 +39,38 @@ std::string ReadText(const std::string& fileName) {
   return text;
 }
 
-// `text` with key=value in section "main": the first such line replaced,
-// else a line added right after the section's header, else the section
-// appended. Every other byte stays as it was.
+}  // namespace
+
 std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value) {
   const std::string line = key + "=" + value;
   bool inMain = false;
   std::size_t mainBody = std::string::npos;  // just after the [main] header line
   for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t end = text.find('\n', pos);
-    const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+    // Lines end at CR LF, CR or LF, as the INI reader splits them.
+    std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string::npos) end = text.size();
-    std::size_t contentEnd = end;
-    if (contentEnd > pos && text[contentEnd - 1] == '\r') --contentEnd;
-    const std::string_view content = Trim(std::string_view(text).substr(pos, contentEnd - pos));
+    std::size_t next = end;
+    if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+    const std::string_view content = Trim(std::string_view(text).substr(pos, end - pos));
     if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
       inMain = SameName(Trim(content.substr(1, content.size() - 2)), "main");
       if (inMain && mainBody == std::string::npos) mainBody = next;
     } else if (inMain && !content.empty() && content.front() != ';') {
       const std::size_t eq = content.find('=');
-      if (SameName(Trim(content.substr(0, eq)), key))
-        return text.substr(0, pos) + line + text.substr(contentEnd);
+      if (eq != std::string_view::npos && SameName(Trim(content.substr(0, eq)), key))
+        return text.substr(0, pos) + line + text.substr(end);
     }
     pos = next;
   }
   if (mainBody != std::string::npos) {
     // A header on the file's last line has no line end yet.
-    const bool ended = mainBody > 0 && text[mainBody - 1] == '\n';
+    const bool ended = mainBody > 0 && (text[mainBody - 1] == '\n' || text[mainBody - 1] == '\r');
     return text.substr(0, mainBody) + (ended ? "" : "\r\n") + line + "\r\n" + text.substr(mainBody);
   }
   std::string result = text;
-  if (!result.empty() && result.back() != '\n') result += "\r\n";
+  if (!result.empty() && result.back() != '\n' && result.back() != '\r') result += "\r\n";
   return result + "[main]\r\n" + line + "\r\n";
 }
-
-}  // namespace
 
 TIniFile ReadSettings(const std::string& fileName) {
   TIniFile settings;

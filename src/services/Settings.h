@@ -12,6 +12,13 @@
 [[nodiscard]] TIniFile ReadSettings(const std::string& fileName);
 
 // Sets `key` of section "main" and leaves every other byte of the file as it
-// was (comments, other sections, line ends). The file is replaced atomically. A failure is reported on stderr (the caller
-// keeps the value for this run) and gives false.
+// was (comments, other sections, line ends). The file is replaced
+// atomically. A failure is reported on stderr (the caller keeps the value
+// for this run) and gives false.
 bool WriteSetting(const std::string& fileName, const std::string& key, const std::string& value);
+
+// `text` with key=value in section "main": the first such key line
+// replaced, else a line added right after the section's header, else the
+// section appended. Lines are split as the INI reader splits them, so the
+// reader finds the new value; every other byte stays as it was.
+[[nodiscard]] std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value);
