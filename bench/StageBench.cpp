@@ -1,6 +1,7 @@
 // StageBench.cpp -- loading a shipped stage (path, tube mesh, models, boss)
-// and drawing one frame of it. Needs a display (Xvfb will do) and the
-// runtime folder laid out by the build.
+// and drawing one frame of it, at 1920 x 1080. Needs a display (Xvfb will
+// do; give it a 1920x1080 screen) and the runtime folder laid out by the
+// build.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -13,16 +14,27 @@
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
 #include "render/GL.h"
+#include "render/VertexBufferObject.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 
 namespace {
 
+constexpr int kWidth = 1920, kHeight = 1080;
+
+void Perspective() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(kWidth) / kHeight, 0.001, 10000.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
 struct TStageScene {
   TStageScene() {
     Platform = std::make_unique<platform::SdlPlatform>(
-        platform::TWindowOptions{.Width = 1280, .Height = 720, .CaptureMouse = false});
-    glViewport(0, 0, 1280, 720);
+        platform::TWindowOptions{.Width = kWidth, .Height = kHeight, .CaptureMouse = false});
+    glViewport(0, 0, kWidth, kHeight);
     Level = std::make_unique<TLevel>(*Platform, CreateTextContext());
   }
   std::unique_ptr<platform::SdlPlatform> Platform;
@@ -53,11 +65,7 @@ void BM_RenderFlightFrame(benchmark::State& state) {
   glEnable(GL_DEPTH_TEST);
   for (auto _ : state) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, 1280.0 / 720.0, 0.001, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    Perspective();
     level.Render();
     glFinish();
   }
@@ -102,5 +110,76 @@ void BM_ProgressBusiestFrame(benchmark::State& state) {
   state.counters["medium_enemies"] = static_cast<double>(level.fMediumEnemy.Manager->fMediumEnemys.size());
 }
 BENCHMARK(BM_ProgressBusiestFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// The busiest moment of Level05 in flight, as the autopilot meets it: the
+// whole swarm ahead and closing, its shots, every gunboat within reach and
+// firing, a stream of full volleys, the shield up so that the moment lasts.
+void SetBusiestMoment(TLevel& level) {
+  level.LoadFromFile(platform::ExecutableDirectory() + "data/Level05.level");
+  const float c = static_cast<float>(level.fCircles);
+  level.fTime = 60000;
+  level.fPos = 0.45f;
+  level.fSpeed = level.fPlayer.MaxSpeed;
+  level.fBolts.clear();
+  level.fPlayer.ShieldTime = 1e12f;
+  level.fPlayer.Weapon = 9;
+  level.fLife = 100;
+  const float ship = level.ShipPos();
+  auto& swarm = level.fSmallEnemy.Manager->fSmallEnemy;
+  for (std::size_t i = 0; i < swarm.size(); ++i) {
+    swarm[i]->fPos = ship + static_cast<float>(10 + (i * 97) % 110) / c;
+    level.fSmallEnemy.Manager->fParticleManager.Add(level.fSmallEnemy.Particle.get())
+        .Init(false, swarm[i]->fPos - 5 / c, swarm[i]->fRoll, -40 / c, 0, 0, 0, 5000);
+  }
+  for (auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) enemy->fPos = ship + 20 / c;
+  for (int i = 0; i < 180; ++i)
+    level.fPlayer.ParticleManager->Add(level.fPlayer.Particle.get())
+        .Init(true, ship + static_cast<float>(i / 9) * 2 / c, level.fRoll + static_cast<float>(i % 9 * 4 - 16),
+              (level.fSpeed + 15) / c, 0, 0, 0, level.fPlayer.ParticleLifeTime);
+}
+
+// P1: a whole frame at the busiest moment, one update and the picture with
+// HUD, against the tube buffer alone from the same camera. The moment is set
+// again every 30 frames (untimed) so that it stays the busiest.
+void BM_P1_FullFrameLevel05(benchmark::State& state) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+  InitAudio();
+  TLevel& level = *Scene().Level;
+  SetBusiestMoment(level);
+  int frames = 0;
+  for (auto _ : state) {
+    if (++frames % 30 == 0) {
+      state.PauseTiming();
+      SetBusiestMoment(level);
+      state.ResumeTiming();
+    }
+    level.Progress(16.667f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Perspective();
+    level.Render();
+    glFinish();
+  }
+  state.counters["shots"] = static_cast<double>(level.fPlayer.ParticleManager->Items().size() +
+                                                level.fSmallEnemy.Manager->fParticleManager.Items().size() +
+                                                level.fMediumEnemy.Manager->fParticleManager.Items().size());
+}
+BENCHMARK(BM_P1_FullFrameLevel05)->Unit(benchmark::kMillisecond);
+
+void BM_P1_TubeOnlyLevel05(benchmark::State& state) {
+  TLevel& level = *Scene().Level;
+  SetBusiestMoment(level);
+  for (auto _ : state) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Perspective();
+    level.RenderCamera();
+    level.fTubeVBO->Draw(GL_LINE_STRIP);
+    glFinish();
+  }
+}
+BENCHMARK(BM_P1_TubeOnlyLevel05)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -88,6 +88,9 @@ class TLevel : public TTubeDimensions {
   void ReportProgressFailure(std::size_t which);
   // Draws one frame of the stage and its HUD.
   void Render();
+  // Sets the modelview to the stage's camera, the first step of Render
+  // (benchmarks draw single parts of the picture from it).
+  void RenderCamera();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
   // beyond the tube, the boss; and the result or highscore table.
   [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
@@ -217,7 +220,6 @@ class TLevel : public TTubeDimensions {
   void BuildTube();
   void BuildRings();
   void BuildBolts();
-  void RenderCamera();
   void DrawShield() const;
   void RenderStart();
   void RenderHud();
