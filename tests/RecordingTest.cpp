@@ -116,6 +116,8 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
   };
   TRecording badName = Sample();
   badName.StageFiles["../settings.ini"] = "x";
+  TRecording notAStage = Sample();
+  notAStage.StageFiles["lucon.ttf"] = "x";
   TRecording noFrames = Sample();
   noFrames.Frames.clear();
   std::string newer = good;
@@ -131,6 +133,7 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
       {"another program's file", "RIFFxxxxWAVEfmt ", "Kennung"},
       {"a newer version", Resealed(newer), "Version 2"},
       {"a stage file name with a folder", SerializeRecording(badName), "Dateiname"},
+      {"a file that is no stage file", SerializeRecording(notAStage), "Dateiname"},
       {"no frames at all", SerializeRecording(noFrames), "Bilder"},
       {"more frames than bytes", Resealed(manyFrames), "Bilder"},
   };

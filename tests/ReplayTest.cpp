@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <vector>
 
+#include "app/GameFolder.h"
 #include "app/Options.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
@@ -16,6 +19,7 @@
 #include "platform/ReplayPlatform.h"
 #include "render/Font.h"
 #include "support/StagePlay.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -110,6 +114,42 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   ASSERT_EQ(replayed.size(), recorded.size());
   for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
   EXPECT_FALSE(replay.DivergedAt());
+}
+
+// Replays and the autopilot play in a scratch copy: the stage files and
+// settings are its own, everything else links to the program folder, and
+// nothing is ever written through those links.
+TEST(Replay, ScratchCopyNeverWritesToTheProgramFolder) {
+  TTempDir base;
+  std::filesystem::create_directories(base.Path() / "data");
+  std::filesystem::create_directories(base.Path() / "sound");
+  WriteBytes(base.File("data/lucon.ttf"), "font");
+  WriteBytes(base.File("data/Level01.level"), "old");
+  WriteBytes(base.File("sound/laser.wav"), "wav");
+  WriteBytes(base.File("settings.ini"), "[main]\r\nvsync=1\r\n");
+  const std::string root = base.Path().string() + "/";
+
+  const platform::TRecording start = ReadStartState(root);
+  EXPECT_EQ(start.Settings, "[main]\r\nvsync=1\r\n");
+  EXPECT_EQ(start.StageFiles, (std::map<std::string, std::string>{{"Level01.level", "old"}}));
+
+  std::string scratchPath;
+  {
+    TScratchFolder scratch(root, "[main]\r\nvsync=0\r\n", {{"Level01.level", "new"}, {"Level02.level", "two"}});
+    scratchPath = scratch.Base();
+    EXPECT_EQ(ReadBytes(scratchPath + "data/Level01.level"), "new");
+    EXPECT_EQ(ReadBytes(scratchPath + "data/Level02.level"), "two");
+    EXPECT_EQ(ReadBytes(scratchPath + "data/lucon.ttf"), "font");
+    EXPECT_EQ(ReadBytes(scratchPath + "sound/laser.wav"), "wav");
+    EXPECT_EQ(ReadBytes(scratchPath + "settings.ini"), "[main]\r\nvsync=0\r\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratchPath));
+  EXPECT_THROW(TScratchFolder(root, "", {{"lucon.ttf", "evil"}}), std::runtime_error);
+  EXPECT_THROW(TScratchFolder(root, "", {{"../settings.ini", "evil"}}), std::runtime_error);
+  EXPECT_EQ(ReadBytes(base.File("data/lucon.ttf")), "font");
+  EXPECT_EQ(ReadBytes(base.File("data/Level01.level")), "old");
+  EXPECT_EQ(ReadBytes(base.File("sound/laser.wav")), "wav");
+  EXPECT_EQ(ReadBytes(base.File("settings.ini")), "[main]\r\nvsync=1\r\n");
 }
 
 TEST(Replay, CommandLineOptions) {

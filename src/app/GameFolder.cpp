@@ -62,9 +62,12 @@ TScratchFolder::TScratchFolder(const std::string& base, const std::string& setti
     }
     if (fs::exists(source / "sound", error)) fs::create_directory_symlink(source / "sound", fPath / "sound");
     for (const auto& [name, bytes] : stages) {
-      // Names come from replay files too: only plain names inside data/.
-      if (!platform::IsPlainFileName(name)) throw std::runtime_error("unzul\xE4ssiger Levelname " + name);
-      WriteFile(fPath / "data" / name, bytes);
+      // Names come from replay files too: only plain names of files that are
+      // not there yet, never through one of the links to the real folder.
+      const fs::path target = fPath / "data" / name;
+      if (!platform::IsPlainFileName(name) || fs::exists(fs::symlink_status(target)))
+        throw std::runtime_error("unzul\xE4ssiger Levelname " + name);
+      WriteFile(target, bytes);
     }
     WriteFile(fPath / "settings.ini", settings);
   } catch (const std::exception& failure) {

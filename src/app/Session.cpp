@@ -78,6 +78,21 @@ struct TFrameTimes {
                   "max %.2f ms bei Bild %zu, %zu Bilder \xFC" "ber dem Dreifachen des Medians",
                   startMs, loads, worstLoad, worstPlain, worstPlainFrame, slow);
     Report(details);
+    // The slowest frames of play, for hunting what breaks the figures.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < Ms.size(); ++i) {
+      if (!Load[i]) order.push_back(i);
+    }
+    const std::size_t shown = std::min<std::size_t>(order.size(), 8);
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(shown), order.end(),
+                      [&](std::size_t a, std::size_t b) { return Ms[a] > Ms[b]; });
+    std::string slowest = "timedemo: langsamste Bilder:";
+    for (std::size_t k = 0; k < shown; ++k) {
+      char item[48];
+      std::snprintf(item, sizeof item, " %zu (%.1f ms)", Frame[order[k]], Ms[order[k]]);
+      slowest += item;
+    }
+    Report(slowest);
   }
 };
 

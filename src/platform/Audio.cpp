@@ -126,6 +126,13 @@ int PlayAudioFile(const std::string& path, bool loop, int volume) {
   return handle;
 }
 
+void PreloadAudioFile(const std::string& path) {
+  TAudioState& state = State();
+  if (!state.Open || state.Chunks.count(path) != 0) return;
+  std::unique_ptr<Mix_Chunk, TChunkDeleter> chunk(Mix_LoadWAV(path.c_str()));
+  if (chunk) state.Chunks.emplace(path, std::move(chunk));
+}
+
 void StopAudio(int handle) {
   TAudioState& state = State();
   if (!state.Open || handle == 0) return;

@@ -18,6 +18,10 @@ bool AudioDeviceOpen();
 // Starts `path` at once, looped or once, at volume 0..100. Returns 0 when the
 // file is neither a sample stream nor a module (or the device is closed).
 int PlayAudioFile(const std::string& path, bool loop, int volume);
+// Decodes an effect into the cache before its first play, so that no frame
+// waits for a decoder. A file that cannot be decoded so is left alone: its
+// first play behaves as without the preload.
+void PreloadAudioFile(const std::string& path);
 // Stops and releases the sound behind `handle`; unknown handles are ignored.
 void StopAudio(int handle);
 // Number of sounds currently playing (effects and music).

@@ -136,7 +136,7 @@ std::string SerializeRecording(const TRecording& recording) {
     w.Bytes(bytes);
   }
   w.Fixed(recording.Frames.size(), 4);
-  std::array<bool, 256> keys{};
+  std::bitset<256> keys;
   int32_t cursorX = 0, cursorY = 0;
   uint64_t counter = 0;
   for (const TRecordedFrame& frame : recording.Frames) {
@@ -211,7 +211,9 @@ TRecording ParseRecording(std::string_view bytes) {
   if (files > kMaxStageFiles) throw EReplayError("Replay-Datei besch\xE4" "digt: zu viele Leveldateien");
   for (uint64_t i = 0; i < files; ++i) {
     std::string name(r.Bytes(r.Fixed(2, "ein Dateiname"), "ein Dateiname"));
-    if (!IsPlainFileName(name))
+    // Only stage files: a replay must not put anything else into the copy
+    // of the program folder it plays in.
+    if (!IsPlainFileName(name) || name.size() <= 6 || name.compare(name.size() - 6, 6, ".level") != 0)
       throw EReplayError("Replay-Datei besch\xE4" "digt: unzul\xE4ssiger Dateiname einer Leveldatei");
     std::string data(r.Bytes(r.Fixed(4, "eine Leveldatei"), "eine Leveldatei"));
     if (!recording.StageFiles.emplace(std::move(name), std::move(data)).second)
@@ -245,10 +247,7 @@ TRecording ParseRecording(std::string_view bytes) {
     if (flags & kFlagKeys) {
       const uint64_t count = r.Var("die Tasten eines Bildes");
       if (count == 0 || count > 256) throw EReplayError("Replay-Datei besch\xE4" "digt: Tastenwechsel unm\xF6glich");
-      for (const char vk : r.Bytes(count, "die Tasten eines Bildes")) {
-        bool& key = frame.Keys[static_cast<uint8_t>(vk)];
-        key = !key;
-      }
+      for (const char vk : r.Bytes(count, "die Tasten eines Bildes")) frame.Keys.flip(static_cast<uint8_t>(vk));
     }
     if (flags & kFlagCursor) {
       frame.CursorX = ToInt32(r.Signed("die Maus eines Bildes"), "der Maus");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -27,7 +28,7 @@ inline constexpr uint16_t kReplayVersion = 1;
 struct TRecordedFrame {
   bool Active = true;
   bool Quit = false;
-  std::array<bool, 256> Keys{};
+  std::bitset<256> Keys;  // by virtual-key code
   int32_t CursorX = 0, CursorY = 0;
   std::vector<uint64_t> Counters;  // clock readings, in the order asked
   std::vector<uint32_t> Seeds;     // random seeds, in the order asked
@@ -42,7 +43,7 @@ struct TRecording {
   std::array<int16_t, 256> CharKeys{};
   // settings.ini and every stage file of data/ as they were at the start.
   std::string Settings;
-  std::map<std::string, std::string> StageFiles;  // plain file name -> bytes
+  std::map<std::string, std::string> StageFiles;  // plain NAME.level -> bytes
   std::vector<TRecordedFrame> Frames;
 };
 
@@ -52,7 +53,7 @@ struct TRecording {
 // Parses a replay file's bytes. Throws EReplayError for anything that is not
 // a complete, undamaged replay of this version; never reads outside `bytes`
 // and never allocates more than the input can describe. Stage file names
-// are plain names (no folders, no "..").
+// are plain names of stage files (NAME.level: no folders, no "..").
 [[nodiscard]] TRecording ParseRecording(std::string_view bytes);
 
 // Reads and parses a replay file; a file that cannot be read is an

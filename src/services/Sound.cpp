@@ -36,6 +36,10 @@ int PlaySoundFile(const std::string& path, bool loop, int volume) {
   return handle;
 }
 
+void PreloadSound(const std::string& path) {
+  if (gSoundEnabled && FileExists(path)) platform::PreloadAudioFile(NativePath(path));
+}
+
 void StopSound(int handle) {
   if (gSoundEnabled) platform::StopAudio(handle);
 }

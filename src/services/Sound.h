@@ -16,6 +16,9 @@ void DoneAudio();
 // be played. Effects overlap freely and release themselves when they end.
 // Returns 0 and does nothing while sound is switched off.
 int PlaySoundFile(const std::string& path, bool loop, int volume);
+// Decodes an effect ahead of its first play (stage and menu loads do this).
+// A missing or undecodable file is left for its first play to report.
+void PreloadSound(const std::string& path);
 // Stops and releases a playing sound (music); unknown handles are ignored.
 void StopSound(int handle);
 // Sounds started since the program began (for tests and diagnostics).

@@ -15,6 +15,7 @@
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 
 TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
     : fTextContext(textContext), fPlatform(platform) {
@@ -27,6 +28,11 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
   fSounds.BossExplode = sound + "boss_explode.mp3";
   fSounds.MenuChange = sound + "menu_change.wav";
   fSounds.MenuEnter = sound + "menu_enter.wav";
+  // Decoded now, at start-up, so that no frame of play waits for a decoder
+  // (the boss's explosion is a long compressed file).
+  for (const std::string* path : {&fSounds.Laser, &fSounds.Hit0, &fSounds.Hit1, &fSounds.Hit2, &fSounds.BossExplode,
+                                  &fSounds.MenuChange, &fSounds.MenuEnter})
+    PreloadSound(*path);
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);

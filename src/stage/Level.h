@@ -226,4 +226,8 @@ class TLevel : public TTubeDimensions {
 
   platform::TPlatform& fPlatform;
   std::array<bool, 4> fProgressReported{};  // per object update, this stage
+  // The rings of the growing tube as line pairs, ring by ring (its loop,
+  // then the lines from the ring before), with their colours: the intro
+  // draws the fully opaque part of the tube from these in one call.
+  std::vector<float> fIntroPoints, fIntroColors;
 };

@@ -79,6 +79,27 @@ void TLevel::BuildRings() {
     const std::array<uint8_t, 4> c = RingColor(t);
     ring.Color = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f};
   }
+
+  fIntroPoints.clear();
+  fIntroColors.clear();
+  fIntroPoints.reserve(static_cast<std::size_t>(fCircles) * static_cast<std::size_t>(p) * 12);
+  fIntroColors.reserve(static_cast<std::size_t>(fCircles) * static_cast<std::size_t>(p) * 16);
+  auto add = [&](const TTubeRing& ring, const TVector3f& v) {
+    fIntroPoints.insert(fIntroPoints.end(), {v.x, v.y, v.z});
+    fIntroColors.insert(fIntroColors.end(), {ring.Color.r, ring.Color.g, ring.Color.b, ring.Color.a});
+  };
+  for (std::size_t i = 0; i < fRings.size(); ++i) {
+    const TTubeRing& ring = fRings[i];
+    for (std::size_t j = 0; j < ring.Points.size(); ++j) {
+      add(ring, ring.Points[j]);
+      add(ring, ring.Points[(j + 1) % ring.Points.size()]);
+    }
+    if (i == 0) continue;
+    for (std::size_t j = 0; j < ring.Points.size(); ++j) {
+      add(ring, fRings[i - 1].Points[j]);
+      add(ring, ring.Points[j]);
+    }
+  }
 }
 
 void TLevel::BuildBolts() {

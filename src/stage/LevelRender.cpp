@@ -197,7 +197,23 @@ void TLevel::RenderStart() {
   if (fTime > 3000 && fTime < 8000 && !fRings.empty()) {
     const double g = std::min((fTime - 3000) / 5000.0, 1.0);
     const int64_t n = RoundToInt(g * static_cast<double>(fRings.size() - 1));
-    for (int64_t i = 0; i <= n; ++i) {
+    // Rings more than 25 behind the front are fully opaque: one call draws
+    // them, in the same order as the fading front below.
+    const int64_t opaque = n - 25;
+    int64_t first = 0;
+    if (opaque >= 0) {
+      const auto perRing = static_cast<GLsizei>(4 * p);
+      const GLsizei count = 2 * p + static_cast<GLsizei>(opaque) * perRing;
+      glEnableClientState(GL_VERTEX_ARRAY);
+      glEnableClientState(GL_COLOR_ARRAY);
+      glVertexPointer(3, GL_FLOAT, 0, fIntroPoints.data());
+      glColorPointer(4, GL_FLOAT, 0, fIntroColors.data());
+      glDrawArrays(GL_LINES, 0, count);
+      glDisableClientState(GL_COLOR_ARRAY);
+      glDisableClientState(GL_VERTEX_ARRAY);
+      first = opaque + 1;
+    }
+    for (int64_t i = first; i <= n; ++i) {
       const TTubeRing& ring = fRings[static_cast<std::size_t>(i)];
       const float q = std::clamp(static_cast<float>(n - i) / 25.0f, 0.0f, 1.0f);
       glColor4f(ring.Color.r, ring.Color.g, ring.Color.b, ring.Color.a * q);
