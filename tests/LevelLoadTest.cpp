@@ -211,6 +211,7 @@ TEST_F(LevelTest, ImpossibleStageValuesAreClearLoadErrors) {
       {"Camera/Dist", "1e30", "Dist"},
       {"Player/ParticleScale", "1e30", "ParticleScale"},
       {"Level/MaxShootCount", "-1", "MaxShootCount"},
+      {"MediumEnemy/Life", "-2147483648", "[MediumEnemy] Life"},
   };
   for (const Case& c : cases) {
     try {
