@@ -32,17 +32,17 @@ if(RV_STAGE_COMMANDS)
 endif()
 
 # Fonts come from Debian packages (scripts/setup installs them) under the names
-# the game opens: lcd.ttf, a dot-matrix display face for the HUD and menus, and
+# the game opens: lcd.ttf, a terminal display face for the HUD and menus, and
 # lucon.ttf, a clear monospace face for the FPS figure.
-find_file(RV_FONT_LCD DotGothic16-Regular.ttf PATHS /usr/share/fonts/truetype/dotgothic16 NO_DEFAULT_PATH)
+find_file(RV_FONT_3270 3270SemiCondensed-Regular.ttf PATHS /usr/share/fonts/truetype/3270 NO_DEFAULT_PATH)
 find_file(RV_FONT_LUCON LiberationMono-Regular.ttf PATHS /usr/share/fonts/truetype/liberation2 NO_DEFAULT_PATH)
-if(NOT RV_FONT_LCD OR NOT RV_FONT_LUCON)
-  message(FATAL_ERROR "Fonts missing: run scripts/setup (fonts-dotgothic16, fonts-liberation2)")
+if(NOT RV_FONT_3270 OR NOT RV_FONT_LUCON)
+  message(FATAL_ERROR "Fonts missing: run scripts/setup (fonts-3270, fonts-liberation2)")
 endif()
 add_custom_command(OUTPUT ${RV_DATA_DIR}/lcd.ttf ${RV_DATA_DIR}/lucon.ttf
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${RV_FONT_LCD} ${RV_DATA_DIR}/lcd.ttf
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${RV_FONT_3270} ${RV_DATA_DIR}/lcd.ttf
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${RV_FONT_LUCON} ${RV_DATA_DIR}/lucon.ttf
-  DEPENDS ${RV_FONT_LCD} ${RV_FONT_LUCON} VERBATIM)
+  DEPENDS ${RV_FONT_3270} ${RV_FONT_LUCON} VERBATIM)
 add_custom_target(rv_fonts ALL DEPENDS ${RV_DATA_DIR}/lcd.ttf ${RV_DATA_DIR}/lucon.ttf)
 
 # The generator writes every file of sound/ in one run; it runs again only

@@ -63,6 +63,11 @@ TEST_F(LevelTest, RingColoursBlendAndTheOpenedTubeFadesOut) {
   EXPECT_EQ(Level.RingColor(1250.0f / 1200)[3], 0);
   EXPECT_NEAR(Level.RingColor(1225.0f / 1200)[3], 128, 1);
   EXPECT_EQ(Level.RingColor(1225.0f / 1200)[2], 255);  // colour of the end
+
+  // Components beyond 0..1 saturate.
+  Level.LoadFromFile(WriteStage(Dir, {{"Level/TubeStartColor", "2;-1;1e30;1"}, {"Level/TubeEndColor", "-2;3;-1e30;1"}}));
+  EXPECT_EQ(Level.RingColor(0), (std::array<uint8_t, 4>{255, 0, 255, 255}));
+  EXPECT_EQ(Level.RingColor(1), (std::array<uint8_t, 4>{0, 255, 0, 255}));
 }
 
 TEST_F(LevelTest, TubeVerticesLieOnTheWallAtTheObjectsAngle) {
@@ -206,6 +211,7 @@ TEST_F(LevelTest, ImpossibleStageValuesAreClearLoadErrors) {
       {"Camera/Dist", "1e30", "Dist"},
       {"Player/ParticleScale", "1e30", "ParticleScale"},
       {"Level/MaxShootCount", "-1", "MaxShootCount"},
+      {"MediumEnemy/Life", "-2147483648", "[MediumEnemy] Life"},
   };
   for (const Case& c : cases) {
     try {

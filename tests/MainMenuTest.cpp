@@ -284,3 +284,46 @@ TEST_F(MainMenuDeathTest, AStageFileThatGoesBadDuringTheStageIsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VolumeSteps, EnterWalksDownByQuartersThenBackToFull) {
+  const std::pair<int32_t, int32_t> steps[] = {{100, 75}, {75, 50}, {50, 25}, {25, 0}, {0, 100},
+                                               {60, 50},  {1, 0},   {-5, 100}, {130, 75}};
+  for (const auto& [from, to] : steps) EXPECT_EQ(NextVolumeStep(from), to) << from;
+}
+
+TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
+  WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\nmusicvolume=25\r\n");
+  TMainMenu& menu = Create();
+  // The menu's music asks for 50: a quarter of it reaches the mixer.
+  const bool audio = platform::AudioDeviceOpen();
+  if (audio) {
+    EXPECT_EQ(platform::MixerVolume(menu.fMusic), 12 * 128 / 100);
+  }
+  for (int i = 0; i < 3; ++i) Press(kVkDown);
+  Press(kVkReturn);
+  Press(kVkDown);
+  Press(kVkDown);
+  ASSERT_EQ(menu.fItemId, "0_3_2");
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("musicvolume"), "0");
+  if (audio) {
+    EXPECT_EQ(platform::MixerVolume(menu.fMusic), 0);
+  }
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("musicvolume"), "100");
+  if (audio) {
+    EXPECT_EQ(platform::MixerVolume(menu.fMusic), 50 * 128 / 100);
+  }
+  Press(kVkDown);
+  ASSERT_EQ(menu.fItemId, "0_3_3");
+  for (const char* expected : {"75", "50", "25", "0", "100"}) {
+    Press(kVkReturn);
+    EXPECT_EQ(Setting("effectsvolume"), expected);
+  }
+  EXPECT_EQ(Setting("musicvolume"), "100");
+  SetVolumeScales(100, 100);
+}
+
+}  // namespace

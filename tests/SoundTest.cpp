@@ -28,6 +28,28 @@ std::string SineWav(double seconds, double hz, double amplitude) {
          u32(rate * 2) + u16(2) + u16(16) + "data" + u32(static_cast<uint32_t>(data.size())) + data;
 }
 
+TEST(Sound, VolumeScalesReachTheMixer) {
+  TTempDir dir;
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  WriteBytes(dir.File("beep.wav"), SineWav(0.5, 880, 0.5));
+  InitAudio();
+  SetVolumeScales(40, 50);
+  const int effect = PlaySoundFile(dir.File("beep.wav"), false, 75);  // 37.5 to even: 38
+  const int music = PlaySoundFile(dir.File("beep.wav"), true, 50);    // 20
+  EXPECT_EQ(platform::MixerVolume(effect), 38 * 128 / 100);
+  EXPECT_EQ(platform::MixerVolume(music), 20 * 128 / 100);
+  // A new music scale reaches the music now playing; effects keep theirs.
+  SetVolumeScales(100, 0);
+  EXPECT_EQ(platform::MixerVolume(music), 50 * 128 / 100);
+  EXPECT_EQ(platform::MixerVolume(effect), 38 * 128 / 100);
+  EXPECT_EQ(platform::MixerVolume(PlaySoundFile(dir.File("beep.wav"), false, 75)), 0);
+  SetVolumeScales(-20, 300);  // clamped
+  EXPECT_EQ(platform::MixerVolume(music), 0);
+  EXPECT_EQ(platform::MixerVolume(PlaySoundFile(dir.File("beep.wav"), false, 100)), 128);
+  SetVolumeScales(100, 100);
+  DoneAudio();
+}
+
 TEST(Sound, EffectsOverlapAndMusicLoopsUntilStopped) {
   TTempDir dir;
   const std::string raw = dir.File("out.raw");

@@ -1,6 +1,7 @@
 // MainMenu.cpp -- creating the menu, its keys, page navigation and settings.
 #include "menu/MainMenu.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -27,10 +28,21 @@ int32_t RoundToInt(double value) { return static_cast<int32_t>(std::nearbyint(va
 
 }  // namespace
 
+int32_t NextVolumeStep(int32_t percent) {
+  if (percent <= 0) return 100;
+  for (int32_t step : {75, 50, 25, 0}) {
+    if (step < percent) return step;
+  }
+  return 0;
+}
+
 TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height)
     : fTextContext(textContext), fHeight(height), fWidth(width), fPlatform(platform) {
   const TIniFile settings = ReadSettings(ProgramDir() + "settings.ini");
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
+  fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
+  fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
+  SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
   SetRandomSeed(fPlatform.RandomSeed());
@@ -186,6 +198,14 @@ void TMainMenu::Enter() {
     if (fPlatform.HasSwapControl()) fPlatform.SetSwapInterval(on ? 1 : 0);
     fVSyncSetting = on;
     WriteSetting("vsync", on ? "1" : "0");
+  }
+
+  if (fItemId == kMusicVolumeItem || fItemId == kEffectsVolumeItem) {
+    const bool music = fItemId == kMusicVolumeItem;
+    int32_t& volume = music ? fMusicVolume : fEffectsVolume;
+    volume = NextVolumeStep(volume);
+    SetVolumeScales(fMusicVolume, fEffectsVolume);
+    WriteSetting(music ? "musicvolume" : "effectsvolume", std::to_string(volume));
   }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {

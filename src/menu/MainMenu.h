@@ -41,6 +41,13 @@ inline constexpr int kTorusVertexCount = 960;
 inline constexpr const char* kStagePage = "0_0";
 inline constexpr const char* kHighscorePage = "0_1";
 inline constexpr const char* kVSyncItem = "0_3_0";
+// The volume items of the settings page: Enter steps each through 100, 75,
+// 50, 25 and 0 percent.
+inline constexpr const char* kMusicVolumeItem = "0_3_2";
+inline constexpr const char* kEffectsVolumeItem = "0_3_3";
+
+// The volume after `percent` on the settings page's cycle.
+[[nodiscard]] int32_t NextVolumeStep(int32_t percent);
 // The caption of items that lead back to the parent page.
 inline constexpr const char* kBackCaption = "zur\xFC" "ck";
 
@@ -114,6 +121,8 @@ class TMainMenu {
   TPowerUp fInfoPowerUp;
   int fMusic = 0;
   bool fVSyncSetting = true;  // settings.ini main/vsync
+  int32_t fMusicVolume = 100;    // percent, settings.ini main/musicvolume
+  int32_t fEffectsVolume = 100;  // percent, settings.ini main/effectsvolume
 
  private:
   void Enter();

@@ -76,8 +76,10 @@ const TParticle* TBoss::GetParticle(const std::string& fileName, float scale) {
 
 void TBoss::Progress(float elapsed) {
   if (!fActive) return;
-  fClock += elapsed;
-  Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fFirePoints'", [&] { Fire(); });
+  Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fFirePoints'", [&] {
+    fClock += elapsed;
+    Fire();
+  });
   Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fLoops'", [&] { RunLoops(); });
   Guarded("Boss, Progress: Fehler beim Zur\xFC" "cksetzen der Zeit", [&] { Wrap(); });
   fRoll += fRollSpeed * elapsed / 1000;

@@ -148,6 +148,19 @@ void StopAudio(int handle) {
   state.EffectChannels.erase(it);
 }
 
+void SetMusicVolume(int volume) {
+  TAudioState& state = State();
+  if (state.Open && state.MusicHandle != 0) Mix_VolumeMusic(MixVolume(volume));
+}
+
+int MixerVolume(int handle) {
+  TAudioState& state = State();
+  if (!state.Open || handle == 0) return -1;
+  if (handle == state.MusicHandle) return Mix_VolumeMusic(-1);
+  const auto it = state.EffectChannels.find(handle);
+  return it == state.EffectChannels.end() ? -1 : Mix_Volume(it->second, -1);
+}
+
 int PlayingAudioCount() {
   TAudioState& state = State();
   if (!state.Open) return 0;

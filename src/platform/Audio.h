@@ -26,6 +26,11 @@ void PreloadAudioFile(const std::string& path);
 void StopAudio(int handle);
 // Number of sounds currently playing (effects and music).
 int PlayingAudioCount();
+// Sets the volume (0..100) of the music stream now playing, if any.
+void SetMusicVolume(int volume);
+// The mixer's volume (0..128) of the sound behind `handle`; -1 for an
+// unknown handle or a closed device.
+int MixerVolume(int handle);
 
 // Seconds of sound in `path`, decoded the way PlayAudioFile opens it: a
 // one-shot effect as a sample in memory, a looped track as a music stream.

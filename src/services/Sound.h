@@ -21,5 +21,11 @@ int PlaySoundFile(const std::string& path, bool loop, int volume);
 void PreloadSound(const std::string& path);
 // Stops and releases a playing sound (music); unknown handles are ignored.
 void StopSound(int handle);
+// The player's volume settings in percent (each clamped to 0..100; both 100
+// until set). Every volume passed to PlaySoundFile is scaled by one of
+// them: looped sounds (music) by the first, one-shot effects by the second.
+// A changed music scale applies to the music playing now.
+void SetVolumeScales(int music, int effects);
+
 // Sounds started since the program began (for tests and diagnostics).
 [[nodiscard]] uint64_t PlayedSoundCount();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Dialog.h"
+#include "services/DataError.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
 #include "stage/Level.h"
@@ -12,8 +13,9 @@ int32_t TLevel::LoadHighscores(int32_t score) {
   fFinish.HighScore.clear();
   TIniFile ini;
   LoadIni(ini, fFileName, kLevelKey);
-  // A hand-edited count cannot make the game read without end.
-  const int32_t count = std::min(ini.ReadInteger("Highscore", "count", 0), kMaxHighscores);
+  // A hand-edited count cannot make the game read without end; the menu
+  // refuses the same counts when it lists the stage.
+  const int32_t count = ReadCount(ini, "Level " + fFileName, "Highscore", "count", kMaxHighscores);
   for (int32_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
     fFinish.HighScore.push_back(

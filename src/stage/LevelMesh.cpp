@@ -10,7 +10,9 @@
 
 namespace {
 
-uint8_t ToByte(double value) { return static_cast<uint8_t>(std::nearbyint(value)); }
+// Colours are meant to lie in 0..1; a stage file's larger or negative
+// components saturate instead of wrapping round.
+uint8_t ToByte(double value) { return static_cast<uint8_t>(std::clamp(std::nearbyint(value), 0.0, 255.0)); }
 
 }  // namespace
 

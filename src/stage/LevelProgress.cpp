@@ -236,7 +236,7 @@ void TLevel::ProgressObjects(float dt) {
   auto run = [&](std::size_t which, auto&& step) {
     try {
       step();
-    } catch (const std::exception&) {
+    } catch (...) {
       ReportProgressFailure(which);
     }
   };

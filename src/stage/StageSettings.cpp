@@ -89,7 +89,8 @@ TStageSettings ReadStageSettings(const TIniFile& ini, const std::string& fileNam
   medium.ActionDist = real("MediumEnemy", "ActionDist", 30, -d, d);
   medium.PlayerDist = real("MediumEnemy", "PlayerDist", 15, -d, d);
   medium.ExplodeTime = static_cast<float>(integer("MediumEnemy", "ExplodeTime", 500, 1, kMaxTime));
-  medium.Life = ini.ReadInteger("MediumEnemy", "Life", 10);
+  // Each hit takes one; 0 or less falls at the first.
+  medium.Life = integer("MediumEnemy", "Life", 10, -kMaxBossLife, kMaxBossLife);
   medium.ShootValue = integer("MediumEnemy", "ShootValue", -1000, -kMaxShootValue, kMaxShootValue);
 
   s.Boss.RollSpeed = real("Boss", "RollSpeed", 20, -d, d);
