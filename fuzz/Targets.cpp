@@ -10,6 +10,7 @@
 #include "menu/Menu.h"
 #include "objects/BossFile.h"
 #include "objects/ModelFile.h"
+#include "platform/Recording.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
@@ -67,7 +68,35 @@ void AsTheGameReports(Parse&& parse) {
   }
 }
 
+// CRC-32 (IEEE, reflected) as replay files end with it, little-endian.
+std::string Crc32Bytes(std::string_view bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char ch : bytes) {
+    crc ^= static_cast<uint8_t>(ch);
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  crc ^= 0xFFFFFFFFu;
+  std::string out;
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((crc >> (8 * i)) & 0xFF);
+  return out;
+}
+
+void ParseReplay(std::string_view bytes) {
+  try {
+    const platform::TRecording recording = platform::ParseRecording(bytes);
+    for (const auto& [name, content] : recording.StageFiles) Require(platform::IsPlainFileName(name));
+    const std::string written = platform::SerializeRecording(recording);
+    Require(platform::SerializeRecording(platform::ParseRecording(written)) == written);
+  } catch (const platform::EReplayError&) {
+  }
+}
+
 }  // namespace
+
+void FuzzReplayFile(std::string_view bytes) {
+  ParseReplay(bytes);
+  if (bytes.size() >= 4) ParseReplay(std::string(bytes.substr(0, bytes.size() - 4)) + Crc32Bytes(bytes.substr(0, bytes.size() - 4)));
+}
 
 void FuzzStageFile(std::string_view bytes) {
   TInputStream file(bytes);

@@ -19,6 +19,10 @@ void FuzzBossFile(std::string_view bytes);
 void FuzzMenuText(std::string_view bytes);
 // settings.ini: the keys the game reads, and changed keys read back.
 void FuzzSettings(std::string_view bytes);
+// A replay file, as given and with its checksum made right so that
+// mutations reach the parser; what parses must write back to the same
+// bytes.
+void FuzzReplayFile(std::string_view bytes);
 // Numbers and value lists: the first byte picks the parser, the rest is the
 // text; a real that converts must survive writing and reading again.
 void FuzzValueLists(std::string_view bytes);

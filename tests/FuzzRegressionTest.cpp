@@ -15,6 +15,7 @@ TEST(FuzzRegressions, EveryKeptInputPassesItsParser) {
   const std::pair<const char*, void (*)(std::string_view)> targets[] = {
       {"stage", FuzzStageFile}, {"model", FuzzModelFile},     {"boss", FuzzBossFile},
       {"menu", FuzzMenuText},   {"settings", FuzzSettings}, {"valuelists", FuzzValueLists},
+      {"replay", FuzzReplayFile},
   };
   int inputs = 0;
   for (const auto& [name, target] : targets) {
