@@ -23,6 +23,7 @@
 #include "objects/ParticleManager.h"
 #include "objects/SmallEnemyManager.h"
 #include "platform/Dialog.h"
+#include "platform/PlatformDecorator.h"
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
 #include "render/GL.h"
@@ -34,14 +35,12 @@
 namespace {
 
 // The real platform with the pilot's hands on keys and mouse.
-class TPilotInput final : public platform::TPlatform {
+class TPilotInput final : public platform::TPlatformDecorator {
  public:
-  explicit TPilotInput(platform::TPlatform& inner) : fInner(inner) {}
+  using TPlatformDecorator::TPlatformDecorator;
 
   bool Keys[256] = {};
 
-  uint64_t PerformanceCounter() override { return fInner.PerformanceCounter(); }
-  uint64_t PerformanceFrequency() override { return fInner.PerformanceFrequency(); }
   bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && Keys[vk]; }
   int VirtualKeyForChar(char ch) override { return ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch; }
   void GetCursorPos(int& x, int& y) override {
@@ -50,22 +49,7 @@ class TPilotInput final : public platform::TPlatform {
     y = screen.Height / 2;
   }
   void SetCursorPos(int, int) override {}
-  platform::TScreenSize ScreenSize() override { return fInner.ScreenSize(); }
-  platform::TScreenSize ClientSize() override { return fInner.ClientSize(); }
-  platform::TEvents PumpEvents() override { return fInner.PumpEvents(); }
   bool IsActive() override { return true; }
-  void WaitForEvents(int timeoutMs) override { fInner.WaitForEvents(timeoutMs); }
-  void SetTitle(const std::string& title) override { fInner.SetTitle(title); }
-  void SwapBuffers() override { fInner.SwapBuffers(); }
-  void Close() override { fInner.Close(); }
-  bool HasSwapControl() override { return fInner.HasSwapControl(); }
-  int GetSwapInterval() override { return fInner.GetSwapInterval(); }
-  void SetSwapInterval(int interval) override { fInner.SetSwapInterval(interval); }
-  std::string BasePath() override { return fInner.BasePath(); }
-  uint32_t RandomSeed() override { return fInner.RandomSeed(); }
-
- private:
-  platform::TPlatform& fInner;
 };
 
 // Plays `seconds` of the stage: fire held, full speed through the tube,
