@@ -68,14 +68,9 @@ void AsTheGameReports(Parse&& parse) {
   }
 }
 
-// CRC-32 (IEEE, reflected) as replay files end with it, little-endian.
+// The checksum a replay file ends with, little-endian.
 std::string Crc32Bytes(std::string_view bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char ch : bytes) {
-    crc ^= static_cast<uint8_t>(ch);
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  crc ^= 0xFFFFFFFFu;
+  const uint32_t crc = platform::Crc32(bytes);
   std::string out;
   for (int i = 0; i < 4; ++i) out += static_cast<char>((crc >> (8 * i)) & 0xFF);
   return out;

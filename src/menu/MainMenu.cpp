@@ -10,6 +10,7 @@
 #include "platform/VirtualKeys.h"
 #include "render/Font.h"
 #include "render/VertexBufferObject.h"
+#include "services/Arith.h"
 #include "services/DataError.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
@@ -23,8 +24,6 @@ namespace {
 
 constexpr const char* kDefaultMusic = "sound\\music1.wav";
 constexpr std::array<const char*, 3> kMusicFiles = {"sound\\music1.wav", "sound\\music2.mp3", "sound\\music3.mp3"};
-
-int32_t RoundToInt(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
 
 }  // namespace
 
@@ -49,8 +48,8 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext
 
   fUnitsPerPixel = static_cast<float>(2 * std::tan(M_PI / 8) * 40 / height);
 
-  fBigFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt(height / 15.0), ProgramDir() + "data\\lcd.ttf");
-  fSmallFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt(height / 30.0), ProgramDir() + "data\\lcd.ttf");
+  fBigFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(height / 15.0), ProgramDir() + "data\\lcd.ttf");
+  fSmallFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(height / 30.0), ProgramDir() + "data\\lcd.ttf");
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
           [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext); });

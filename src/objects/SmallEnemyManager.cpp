@@ -11,12 +11,6 @@
 #include "services/Sound.h"
 #include "stage/Level.h"
 
-namespace {
-
-int32_t RoundToInt(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
-
-}  // namespace
-
 TSmallEnemyManager::TSmallEnemyManager(TLevel& level) : fParticleManager(level), fLevel(level) {}
 
 void TSmallEnemyManager::SetCount(int32_t count) {
@@ -33,16 +27,16 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
   TSmallEnemy& enemy = *fSmallEnemy[index];
   enemy.fShootValue = settings.ShootValue;
   enemy.Reset();
-  enemy.fPos = (static_cast<float>(Rnd(RoundToInt(settings.MaxCreateDist - settings.MinCreateDist) * 1000)) / 1000 +
+  enemy.fPos = (static_cast<float>(Rnd(RoundToInt32(settings.MaxCreateDist - settings.MinCreateDist) * 1000)) / 1000 +
                 settings.MinCreateDist) /
                    circles +
                fLevel.fPos;
   enemy.fRoll = static_cast<float>(Rnd(360) - 180);
   enemy.fRollSpeed =
-      static_cast<float>(Rnd(RoundToInt(settings.MaxRollSpeed - settings.MinRollSpeed) * 100)) / 100 + settings.MinRollSpeed;
+      static_cast<float>(Rnd(RoundToInt32(settings.MaxRollSpeed - settings.MinRollSpeed) * 100)) / 100 + settings.MinRollSpeed;
   if (Rnd(2) == 0) enemy.fRollSpeed = -enemy.fRollSpeed;
   enemy.fSpeed =
-      -(static_cast<float>(Rnd(RoundToInt(settings.MaxSpeed - settings.MinSpeed) * 100)) / 100 + settings.MinSpeed) /
+      -(static_cast<float>(Rnd(RoundToInt32(settings.MaxSpeed - settings.MinSpeed) * 100)) / 100 + settings.MinSpeed) /
       circles;
   enemy.fExplodeTime = settings.ExplodeTime;
   enemy.fExplodeSize = settings.ExplodeSize;

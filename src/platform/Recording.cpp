@@ -26,20 +26,6 @@ enum : uint8_t {
   kKnownFlags = 63,
 };
 
-uint32_t Crc32(std::string_view bytes) {
-  static const auto table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char ch : bytes) crc = table[(crc ^ static_cast<uint8_t>(ch)) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
 
 class TWriter {
  public:
@@ -110,12 +96,19 @@ int32_t ToInt32(int64_t value, const char* what) {
 
 }  // namespace
 
-bool IsPlainFileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (const char ch : name) {
-    if (ch == '/' || ch == '\\' || static_cast<uint8_t>(ch) < 32) return false;
-  }
-  return true;
+uint32_t Crc32(std::string_view bytes) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char ch : bytes) crc = table[(crc ^ static_cast<uint8_t>(ch)) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
 }
 
 std::string SerializeRecording(const TRecording& recording) {

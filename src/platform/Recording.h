@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileNames.h"
+
 namespace platform {
 
 // A replay file that cannot be read: damaged, truncated, foreign or of a
@@ -63,8 +65,7 @@ struct TRecording {
 // the target. Throws EReplayError on failure.
 void SaveRecording(const TRecording& recording, const std::string& fileName);
 
-// True for a name that may be written inside a folder: no separators, not
-// "." or "..", not empty, no control bytes.
-[[nodiscard]] bool IsPlainFileName(std::string_view name);
+// CRC-32 (IEEE) as a replay file ends with it, over the bytes before it.
+[[nodiscard]] uint32_t Crc32(std::string_view bytes);
 
 }  // namespace platform

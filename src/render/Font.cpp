@@ -5,14 +5,9 @@
 #include <cmath>
 
 #include "render/GL.h"
+#include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Paths.h"
-
-namespace {
-
-int RoundToInt(float value) { return static_cast<int>(std::nearbyint(value)); }
-
-}  // namespace
 
 ts::TtsContextID CreateTextContext() {
   if (!ts::Init(ts::kInitCore)) FatalMessage("Initialing text engine failed.");
@@ -51,7 +46,7 @@ void TglFont::Print(const std::string& text, ts::TtsEnum align, float left, floa
   glColor4fv(color);
 
   ts::SetParameteri(ts::kAlign, align);
-  ts::TextBeginBlock(RoundToInt(left), RoundToInt(top), RoundToInt(width), RoundToInt(height), ts::kBlockWordWrap);
+  ts::TextBeginBlock(RoundToInt32(left), RoundToInt32(top), RoundToInt32(width), RoundToInt32(height), ts::kBlockWordWrap);
   ts::FontBind(fFont);
   ts::TextOut(text);
   ts::TextEndBlock();

@@ -11,23 +11,19 @@
 #include "services/Paths.h"
 #include "services/ValueLists.h"
 
-namespace {
-
-std::string_view Trim(std::string_view text) {
+std::string_view TrimBlanks(std::string_view text) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
+bool SameIniName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
            return lower(x) == lower(y);
          });
 }
-
-}  // namespace
 
 void TIniFile::SetText(std::string_view text) {
   fSections.clear();
@@ -36,13 +32,13 @@ void TIniFile::SetText(std::string_view text) {
   while (pos <= text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(pos, end - pos));
+    const std::string_view line = TrimBlanks(text.substr(pos, end - pos));
     // CR LF counts as one break.
     pos = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
 
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-      fSections.push_back({std::string(Trim(line.substr(1, line.size() - 2))), {}});
+      fSections.push_back({std::string(TrimBlanks(line.substr(1, line.size() - 2))), {}});
       current = &fSections.back();
       continue;
     }
@@ -51,7 +47,7 @@ void TIniFile::SetText(std::string_view text) {
     if (eq == std::string_view::npos) {
       current->Lines.push_back({std::string(line), {}, true});
     } else {
-      current->Lines.push_back({std::string(Trim(line.substr(0, eq))), std::string(Trim(line.substr(eq + 1)))});
+      current->Lines.push_back({std::string(TrimBlanks(line.substr(0, eq))), std::string(TrimBlanks(line.substr(eq + 1)))});
     }
   }
 }
@@ -87,7 +83,7 @@ void TIniFile::SaveToFile(const std::string& path) const { WriteFileAtomically(p
 
 bool TIniFile::SectionExists(std::string_view section) const {
   return std::any_of(fSections.begin(), fSections.end(),
-                     [&](const TSection& s) { return SameName(s.Name, section); });
+                     [&](const TSection& s) { return SameIniName(s.Name, section); });
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
@@ -96,9 +92,9 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 
 const TIniFile::TLine* TIniFile::Find(std::string_view section, std::string_view key) const {
   for (const TSection& s : fSections) {
-    if (!SameName(s.Name, section)) continue;
+    if (!SameIniName(s.Name, section)) continue;
     for (const TLine& line : s.Lines) {
-      if (!line.Plain && SameName(line.Key, key)) return &line;
+      if (!line.Plain && SameIniName(line.Key, key)) return &line;
     }
   }
   return nullptr;
@@ -106,7 +102,7 @@ const TIniFile::TLine* TIniFile::Find(std::string_view section, std::string_view
 
 TIniFile::TSection& TIniFile::SectionFor(std::string_view section) {
   for (TSection& s : fSections) {
-    if (SameName(s.Name, section)) return s;
+    if (SameIniName(s.Name, section)) return s;
   }
   fSections.push_back({std::string(section), {}});
   return fSections.back();
@@ -134,8 +130,8 @@ float TIniFile::ReadFloat(std::string_view section, std::string_view key, float 
 bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
   const TLine* line = Find(section, key);
   if (!line) return def;
-  if (SameName(line->Value, "true")) return true;
-  if (SameName(line->Value, "false")) return false;
+  if (SameIniName(line->Value, "true")) return true;
+  if (SameIniName(line->Value, "false")) return false;
   int32_t value = 0;
   if (TryStrToInt(line->Value, value)) return value != 0;
   return def;
@@ -144,7 +140,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   TSection& s = SectionFor(section);
   for (TLine& line : s.Lines) {
-    if (!line.Plain && SameName(line.Key, key)) {
+    if (!line.Plain && SameIniName(line.Key, key)) {
       line.Value = value;
       return;
     }
@@ -166,15 +162,15 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 
 void TIniFile::EraseSection(std::string_view section) {
   fSections.erase(std::remove_if(fSections.begin(), fSections.end(),
-                                 [&](const TSection& s) { return SameName(s.Name, section); }),
+                                 [&](const TSection& s) { return SameIniName(s.Name, section); }),
                   fSections.end());
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   for (TSection& s : fSections) {
-    if (!SameName(s.Name, section)) continue;
+    if (!SameIniName(s.Name, section)) continue;
     s.Lines.erase(std::remove_if(s.Lines.begin(), s.Lines.end(),
-                                 [&](const TLine& line) { return !line.Plain && SameName(line.Key, key); }),
+                                 [&](const TLine& line) { return !line.Plain && SameIniName(line.Key, key); }),
                   s.Lines.end());
   }
 }

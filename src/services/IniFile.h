@@ -10,6 +10,12 @@
 #include <string_view>
 #include <vector>
 
+// `text` without the blanks and control bytes at either end, as INI lines
+// are read.
+[[nodiscard]] std::string_view TrimBlanks(std::string_view text);
+// Section and key names match without regard to the case of A to Z.
+[[nodiscard]] bool SameIniName(std::string_view a, std::string_view b);
+
 class TIniFile {
  public:
   struct TLine {

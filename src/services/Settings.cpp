@@ -14,21 +14,6 @@ namespace {
 
 void Report(const std::string& text) { std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str()); }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The whole file; empty when there is none. A file that exists but cannot be
 // read throws.
 std::string ReadText(const std::string& fileName) {
@@ -51,13 +36,13 @@ std::string SetMainKey(const std::string& text, const std::string& key, const st
     if (end == std::string::npos) end = text.size();
     std::size_t next = end;
     if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
-    const std::string_view content = Trim(std::string_view(text).substr(pos, end - pos));
+    const std::string_view content = TrimBlanks(std::string_view(text).substr(pos, end - pos));
     if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
-      inMain = SameName(Trim(content.substr(1, content.size() - 2)), "main");
+      inMain = SameIniName(TrimBlanks(content.substr(1, content.size() - 2)), "main");
       if (inMain && mainBody == std::string::npos) mainBody = next;
     } else if (inMain && !content.empty() && content.front() != ';') {
       const std::size_t eq = content.find('=');
-      if (eq != std::string_view::npos && SameName(Trim(content.substr(0, eq)), key))
+      if (eq != std::string_view::npos && SameIniName(TrimBlanks(content.substr(0, eq)), key))
         return text.substr(0, pos) + line + text.substr(end);
     }
     pos = next;

@@ -210,8 +210,10 @@ class TLevel : public TTubeDimensions {
 
  private:
   void ResetObjects();
-  void ProgressControls(float elapsed, float rollDelta);
-  void ProgressEndZone(float elapsed);
+  // rollDelta: degrees from keys and mouse; mouseRise: pixels the mouse
+  // moved up since the last frame.
+  void ProgressControls(float elapsed, float rollDelta, int mouseRise);
+  void ProgressEndZone(float elapsed, int mouseRise);
   void FireVolley();
   void ProgressObjects(float elapsed);
   void ProgressPowerUps(float elapsed);

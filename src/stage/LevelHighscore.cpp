@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Dialog.h"
+#include "platform/FileNames.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
@@ -32,11 +33,6 @@ int32_t TLevel::LoadHighscores(int32_t score) {
 
 namespace {
 
-// NextLevel must name a file beside the stage: no folders, no way up or out.
-bool IsPlainFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
-}
-
 // The folder of a stage file as written, with its separator ("" for none).
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
@@ -59,7 +55,9 @@ void TLevel::SaveHighscores() {
 
   const std::string next = ini.ReadString("Level", "NextLevel", "");
   if (next.empty()) return;
-  if (!IsPlainFileName(next)) {
+  // NextLevel must name a file beside the stage: no folders, no way up or
+  // out, and no drive either.
+  if (!platform::IsPlainFileName(next) || next.find(':') != std::string::npos) {
     std::fprintf(stderr, "%s\n",
                  platform::Cp1252ToUtf8("Level, SaveHighscores: NextLevel '" + next + "' in " + fFileName +
                                         " ist kein Dateiname neben dem Level; nichts freigeschaltet")

@@ -15,22 +15,22 @@
 #include "platform/Dialog.h"
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
+#include "platform/VirtualKeys.h"
 #include "services/Arith.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 
 namespace {
 
-// Virtual-key codes the stage reads.
-constexpr int kVkBack = 8;
-constexpr int kVkReturn = 13;
-constexpr int kVkEscape = 27;
-constexpr int kVkSpace = 32;
-constexpr int kVkLeft = 37;
-constexpr int kVkUp = 38;
-constexpr int kVkRight = 39;
-constexpr int kVkDown = 40;
-constexpr int kVkLeftButton = 1;
+using platform::kVkBack;
+using platform::kVkDown;
+using platform::kVkEscape;
+using platform::kVkLButton;
+using platform::kVkLeft;
+using platform::kVkReturn;
+using platform::kVkRight;
+using platform::kVkSpace;
+using platform::kVkUp;
 
 // One shot of a volley: its roll offset is `side` (+1: the ship's right
 // edge fRollMax, -1: its left edge fRollMin, 0: the middle) times num/den,
@@ -94,7 +94,7 @@ void TLevel::Progress(float elapsed) {
     if (platform::IsKeyDown(fPlatform, kVkRight)) delta -= dt / 10;
     delta += static_cast<float>(screen.Width / 2 - cursorX) * 0.8f;
 
-    if (ShipPos() > 0) ProgressControls(dt, delta);
+    if (ShipPos() > 0) ProgressControls(dt, delta, screen.Height / 2 - cursorY);
 
     if (fLife < 20) {
       fLifeBlinkTime += dt;
@@ -127,7 +127,7 @@ void TLevel::Progress(float elapsed) {
   fPlatform.SetCursorPos(screen.Width / 2, screen.Height / 2);
 }
 
-void TLevel::ProgressControls(float dt, float rollDelta) {
+void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   const float circles = static_cast<float>(fCircles);
 
   // On the opened floor the ship cannot pass over the top.
@@ -140,7 +140,7 @@ void TLevel::ProgressControls(float dt, float rollDelta) {
   if (fRoll > 180) fRoll -= 360;
   if (fRoll < -180) fRoll += 360;
 
-  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLeftButton)) {
+  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLButton)) {
     fShootTime += dt;
   } else {
     fShootTime = fShootInterval - 1;
@@ -161,7 +161,7 @@ void TLevel::ProgressControls(float dt, float rollDelta) {
       fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
     }
   } else {
-    ProgressEndZone(dt);
+    ProgressEndZone(dt, mouseRise);
   }
 
   if (fPlayer.ShieldTime > 0) {
@@ -194,7 +194,7 @@ void TLevel::FireVolley() {
   }
 }
 
-void TLevel::ProgressEndZone(float dt) {
+void TLevel::ProgressEndZone(float dt, int mouseRise) {
   const float c = static_cast<float>(fCircles);
   const float e = static_cast<float>(fEndLength);
   const float dist = fCamera.Dist / c;
@@ -217,10 +217,7 @@ void TLevel::ProgressEndZone(float dt) {
     if (std::fabs(fEndRoll) < 0.1f) fEndRoll = 0;
   }
 
-  int cursorX = 0, cursorY = 0;
-  fPlatform.GetCursorPos(cursorX, cursorY);
-  const platform::TScreenSize screen = fPlatform.ScreenSize();
-  float p = fPos + (static_cast<float>(screen.Height / 2 - cursorY) * 5 * 0.8f / c) * dt / 1000;
+  float p = fPos + (static_cast<float>(mouseRise) * 5 * 0.8f / c) * dt / 1000;
   if (29 / c + 1 <= p + dist && p + dist <= (e - 2) / c + 1) fPos = p;
   if (platform::IsKeyDown(fPlatform, kVkUp)) {
     p = fPos + (10 / c) * dt / 1000;

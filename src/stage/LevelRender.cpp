@@ -17,6 +17,7 @@
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "render/VertexBufferObject.h"
+#include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/ValueLists.h"
 #include "stage/Level.h"
@@ -34,7 +35,6 @@ std::string Pad(int64_t value, std::size_t width) {
 // so a life of -5 reads "0-5".
 std::string PadSigned(int64_t value, std::size_t width) { return PadLeft(std::to_string(value), '0', width); }
 
-int64_t RoundToInt(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
 // A bar from red on the left to (0, g, 0) on the right.
 void GradientBar(float width, float height, float green) {
@@ -196,7 +196,7 @@ void TLevel::RenderStart() {
 
   if (fTime > 3000 && fTime < 8000 && !fRings.empty()) {
     const double g = std::min((fTime - 3000) / 5000.0, 1.0);
-    const int64_t n = RoundToInt(g * static_cast<double>(fRings.size() - 1));
+    const int64_t n = RoundToInt32(g * static_cast<double>(fRings.size() - 1));
     // Rings more than 25 behind the front are fully opaque: one call draws
     // them, in the same order as the fading front below.
     const int64_t opaque = n - 25;
@@ -241,7 +241,7 @@ std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
   texts.push_back({"Life: " + PadSigned(fLife, 3), kAlignLeft, s / 5, 0, w, s});
   if (fPos > 1) {
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
-    texts.push_back({"Boss: " + PadSigned(RoundToInt(b * 100), 3), kAlignCentre, 0, h - 1.1f * s, w, s});
+    texts.push_back({"Boss: " + PadSigned(RoundToInt32(b * 100), 3), kAlignCentre, 0, h - 1.1f * s, w, s});
   }
   return texts;
 }
@@ -254,7 +254,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
     // Labels left, values counting up right-aligned in the same block.
     auto row = [&](const char* label, float y, int32_t value, float counted) {
       texts.push_back({label, kAlignLeft, w / 4, y, w / 2, s});
-      texts.push_back({Pad(RoundToInt(static_cast<double>(value) * counted), 10), kAlignRight, w / 4, y, w / 2, s});
+      texts.push_back({Pad(RoundToInt32(static_cast<double>(value) * counted), 10), kAlignRight, w / 4, y, w / 2, s});
     };
     if (t > 1000) {
       texts.push_back({fFinish.State == 2 ? "GAME OVER" : "STAGE PASSED", kAlignCentre, 0, 0.2f * h, w, s});
@@ -265,7 +265,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
     if (t > 4000) row("Zeitbonus", 0.4f * h, fFinish.TimeBonus, std::min((t - 4000) / 1000, 1.0f));
     if (t > 5000) {
       const float grow = std::min((t - 5000) / 500, 1.0f);
-      texts.push_back({std::string(static_cast<std::size_t>(RoundToInt(24 * grow) + 1), '_'), kAlignLeft, w / 4,
+      texts.push_back({std::string(static_cast<std::size_t>(RoundToInt32(24 * grow) + 1), '_'), kAlignLeft, w / 4,
                        0.45f * h, w / 2, s});
     }
     if (t > 5500) row("Gesamtpunkte", 0.55f * h, fFinish.Total, std::min((t - 5500) / 500, 1.0f));
