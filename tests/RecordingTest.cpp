@@ -40,6 +40,13 @@ TRecording Sample() {
     f.Counters = {clock, clock + 12};
     clock += 12;
     if (i == 0) f.Seeds = {0xDEADBEEF, 7};
+    // A controller plugged in for a while, both stick extremes included.
+    if (i >= 12 && i < 24) {
+      f.Pad.Connected = true;
+      f.Pad.Buttons = static_cast<uint16_t>(platform::kPadA | (i % 2 ? platform::kPadLeft : 0));
+      f.Pad.StickX = static_cast<int16_t>(i == 12 ? -32768 : i * 1000);
+      f.Pad.StickY = static_cast<int16_t>(i == 13 ? 32767 : -i);
+    }
     if (i % 10 == 0) {
       f.HasChecksum = true;
       f.Checksum = 0x12345678u + static_cast<uint32_t>(i);
@@ -68,6 +75,7 @@ void ExpectSame(const TRecording& a, const TRecording& b) {
     EXPECT_EQ(x.CursorY, y.CursorY);
     EXPECT_EQ(x.Counters, y.Counters);
     EXPECT_EQ(x.Seeds, y.Seeds);
+    EXPECT_EQ(x.Pad, y.Pad);
     EXPECT_EQ(x.HasChecksum, y.HasChecksum);
     EXPECT_EQ(x.Checksum, y.Checksum);
   }
@@ -121,7 +129,7 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
   TRecording noFrames = Sample();
   noFrames.Frames.clear();
   std::string newer = good;
-  newer[8] = 2;
+  newer[8] = 3;
   std::string manyFrames = good;
   // The frame count follows the header, which ends where a recording
   // without frames ends but for its count and checksum. Make it huge.
@@ -131,7 +139,7 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
       {"empty", "", "Kennung"},
       {"a text file", "[main]\r\nvsync=1\r\n", "Kennung"},
       {"another program's file", "RIFFxxxxWAVEfmt ", "Kennung"},
-      {"a newer version", Resealed(newer), "Version 2"},
+      {"a newer version", Resealed(newer), "Version 3"},
       {"a stage file name with a folder", SerializeRecording(badName), "Dateiname"},
       {"a file that is no stage file", SerializeRecording(notAStage), "Dateiname"},
       {"no frames at all", SerializeRecording(noFrames), "Bilder"},
@@ -144,6 +152,28 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
     } catch (const EReplayError& error) {
       EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.name << ": " << error.what();
     }
+  }
+}
+
+TEST(Recording, VersionOneFilesWithoutAControllerAreStillRead) {
+  TRecording keyboardOnly = Sample();
+  for (TRecordedFrame& frame : keyboardOnly.Frames) frame.Pad = {};
+  std::string bytes = SerializeRecording(keyboardOnly);
+  bytes[8] = 1;
+  ExpectSame(ParseRecording(Resealed(bytes)), keyboardOnly);
+
+  // A version 1 file knows no controller; a version 2 one no buttons
+  // beyond the pad's eight.
+  std::string withPad = SerializeRecording(Sample());
+  withPad[8] = 1;
+  EXPECT_THROW((void)ParseRecording(Resealed(withPad)), EReplayError);
+  TRecording unknownButton = Sample();
+  unknownButton.Frames[15].Pad.Buttons = 0x100;
+  try {
+    (void)ParseRecording(SerializeRecording(unknownButton));
+    ADD_FAILURE() << "a ninth button was accepted";
+  } catch (const EReplayError& error) {
+    EXPECT_NE(std::string(error.what()).find("Controllertasten"), std::string::npos) << error.what();
   }
 }
 

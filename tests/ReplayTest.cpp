@@ -98,6 +98,10 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
     hands.MoveMouse(i % 9 - 4, (i % 5) - 2);
     if (i == 1500) hands.Active = false;  // the window loses focus for a while
     if (i == 1530) hands.Active = true;
+    // A controller plugged in for a while: the stick sweeps, A fires.
+    hands.Pad.Connected = i >= 800 && i < 1400;
+    hands.Pad.StickX = static_cast<int16_t>((i * 977) % 65536 - 32768);
+    hands.SetPadButton(platform::kPadA, i % 30 < 20);
   });
   ASSERT_GT(recorded.size(), 1000u);
   EXPECT_GT(recorded.back().Score, 0);  // something was hit: the run is worth replaying
@@ -108,6 +112,8 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   platform::ScriptedPlatform window;
   window.Seed = 1;
   window.SetKey(1, true);
+  window.Pad.Connected = true;
+  window.SetPadButton(platform::kPadLeft, true);
   platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
   const std::vector<TSnapshot> replayed = Play(replay, play.StageFile, [](int) {});
 

@@ -108,7 +108,17 @@ const TMenu& TMainMenu::CurrentPage() const {
   return *page;
 }
 
-bool TMainMenu::KeyPressed(int vk) { return fKeyLatch.KeyPressed(fPlatform, vk); }
+bool TMainMenu::KeyPressed(int vk) {
+  // The pad stands in for the four keys the menu knows: d-pad (or stick) up
+  // and down, A for Enter and B for Escape.
+  const platform::TGamepadState pad = fPlatform.Gamepad();
+  bool padDown = false;
+  if (vk == platform::kVkUp) padDown = platform::PadHoldsUp(pad);
+  if (vk == platform::kVkDown) padDown = platform::PadHoldsDown(pad);
+  if (vk == platform::kVkReturn) padDown = pad.Down(platform::kPadA);
+  if (vk == platform::kVkEscape) padDown = pad.Down(platform::kPadB);
+  return fKeyLatch.Pressed(vk, platform::IsKeyDown(fPlatform, vk) || padDown);
+}
 
 void TMainMenu::PlayMenuSound(const char* file) { PlaySoundFile(ProgramDir() + file, false, 100); }
 

@@ -51,6 +51,8 @@ class TAutopilot final : public platform::TPlatformDecorator {
   bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && fKeys[static_cast<std::size_t>(vk)]; }
   void GetCursorPos(int& x, int& y) override;
   void SetCursorPos(int x, int y) override;
+  // The pilot's hands are on the keys: a controller on the desk stays out.
+  platform::TGamepadState Gamepad() override { return {}; }
   platform::TEvents PumpEvents() override;
   bool IsActive() override { return true; }
   void WaitForEvents(int timeoutMs) override {}

@@ -16,12 +16,18 @@ bool IsCharKeyDown(TPlatform& platform, char ch) {
 
 bool TKeyLatch::KeyPressed(TPlatform& platform, int vk) {
   if (vk < 0 || static_cast<std::size_t>(vk) >= fLatch.size()) return false;
-  if (IsKeyDown(platform, vk)) {
-    if (fLatch[static_cast<std::size_t>(vk)]) return false;
-    fLatch[static_cast<std::size_t>(vk)] = true;
+  return Pressed(vk, IsKeyDown(platform, vk));
+}
+
+bool TKeyLatch::Pressed(int code, bool down) {
+  if (code < 0 || static_cast<std::size_t>(code) >= fLatch.size()) return false;
+  const auto index = static_cast<std::size_t>(code);
+  if (down) {
+    if (fLatch[index]) return false;
+    fLatch[index] = true;
     return true;
   }
-  fLatch[static_cast<std::size_t>(vk)] = false;
+  fLatch[index] = false;
   return false;
 }
 

@@ -24,6 +24,10 @@ class TKeyLatch {
   // True exactly once per press: on the first call that sees the key down.
   // Codes outside the latch are never reported.
   bool KeyPressed(TPlatform& platform, int vk);
+  // The same for any other button under code `code` (a key together with
+  // the pad button that stands for it, or a pad button alone), given
+  // whether it is down now.
+  bool Pressed(int code, bool down);
   // Marks `vk` as already reported, so a press that is still held (or that
   // began for another owner) is not reported to this one.
   void Latch(int vk);

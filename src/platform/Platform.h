@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Gamepad.h"
+
 namespace platform {
 
 struct TScreenSize {
@@ -41,6 +43,10 @@ class TPlatform {
   // SetCursorPos puts it back (the game recentres it every frame).
   virtual void GetCursorPos(int& x, int& y) = 0;
   virtual void SetCursorPos(int x, int y) = 0;
+
+  // The game controller as the last PumpEvents left it; Connected is false
+  // while none is plugged in. Controllers come and go at any time.
+  virtual TGamepadState Gamepad() = 0;
 
   // Size of the desktop display mode in pixels.
   virtual TScreenSize ScreenSize() = 0;

@@ -17,6 +17,7 @@ class TPlatformDecorator : public TPlatform {
   int VirtualKeyForChar(char ch) override { return fInner.VirtualKeyForChar(ch); }
   void GetCursorPos(int& x, int& y) override { fInner.GetCursorPos(x, y); }
   void SetCursorPos(int x, int y) override { fInner.SetCursorPos(x, y); }
+  TGamepadState Gamepad() override { return fInner.Gamepad(); }
   TScreenSize ScreenSize() override { return fInner.ScreenSize(); }
   TScreenSize ClientSize() override { return fInner.ClientSize(); }
   TEvents PumpEvents() override { return fInner.PumpEvents(); }

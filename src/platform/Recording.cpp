@@ -23,7 +23,9 @@ enum : uint8_t {
   kFlagKeys = 8,
   kFlagCursor = 16,
   kFlagSeeds = 32,
-  kKnownFlags = 63,
+  kFlagPad = 64,
+  kKnownFlagsVersion1 = 63,
+  kKnownFlags = 127,
 };
 
 
@@ -94,6 +96,15 @@ int32_t ToInt32(int64_t value, const char* what) {
   return static_cast<int32_t>(value);
 }
 
+int16_t ToInt16(int64_t value) {
+  if (value < INT16_MIN || value > INT16_MAX)
+    throw EReplayError("Replay-Datei besch\xE4" "digt: Wert au\xDF" "erhalb des Bereichs beim Controller");
+  return static_cast<int16_t>(value);
+}
+
+// Marks a connected controller in the frame's button word.
+constexpr uint16_t kPadConnectedBit = 0x8000;
+
 }  // namespace
 
 uint32_t Crc32(std::string_view bytes) {
@@ -131,6 +142,7 @@ std::string SerializeRecording(const TRecording& recording) {
   w.Fixed(recording.Frames.size(), 4);
   std::bitset<256> keys;
   int32_t cursorX = 0, cursorY = 0;
+  TGamepadState pad;
   uint64_t counter = 0;
   for (const TRecordedFrame& frame : recording.Frames) {
     std::string changed;
@@ -145,6 +157,7 @@ std::string SerializeRecording(const TRecording& recording) {
     if (!changed.empty()) flags |= kFlagKeys;
     if (cursor) flags |= kFlagCursor;
     if (!frame.Seeds.empty()) flags |= kFlagSeeds;
+    if (frame.Pad != pad) flags |= kFlagPad;
     w.Fixed(flags, 1);
     w.Var(frame.Counters.size());
     for (const uint64_t value : frame.Counters) {
@@ -159,6 +172,11 @@ std::string SerializeRecording(const TRecording& recording) {
       w.Signed(frame.CursorX);
       w.Signed(frame.CursorY);
     }
+    if (frame.Pad != pad) {
+      w.Fixed(static_cast<uint16_t>((frame.Pad.Connected ? kPadConnectedBit : 0) | frame.Pad.Buttons), 2);
+      w.Signed(frame.Pad.StickX);
+      w.Signed(frame.Pad.StickY);
+    }
     if (!frame.Seeds.empty()) {
       w.Var(frame.Seeds.size());
       for (const uint32_t seed : frame.Seeds) w.Fixed(seed, 4);
@@ -167,6 +185,7 @@ std::string SerializeRecording(const TRecording& recording) {
     keys = frame.Keys;
     cursorX = frame.CursorX;
     cursorY = frame.CursorY;
+    pad = frame.Pad;
   }
   w.Fixed(Crc32(w.Out()), 4);
   return std::move(w.Out());
@@ -177,8 +196,8 @@ TRecording ParseRecording(std::string_view bytes) {
     throw EReplayError("Keine Replay-Datei von Riftvaulter (Kennung fehlt)");
   TReader header(bytes.substr(kMagic.size()));
   const uint64_t version = header.Fixed(2, "die Version");
-  if (version != kReplayVersion)
-    throw EReplayError("Replay-Datei der Version " + std::to_string(version) + ", lesbar ist nur Version " +
+  if (version != 1 && version != kReplayVersion)
+    throw EReplayError("Replay-Datei der Version " + std::to_string(version) + ", lesbar sind die Versionen 1 bis " +
                        std::to_string(kReplayVersion));
   if (bytes.size() < kMagic.size() + 2 + 4) throw EReplayError("Replay-Datei zu kurz: es fehlt die Pr\xFC" "fsumme");
   const std::string_view body = bytes.substr(0, bytes.size() - 4);
@@ -226,8 +245,9 @@ TRecording ParseRecording(std::string_view bytes) {
     frame.Keys = previous.Keys;
     frame.CursorX = previous.CursorX;
     frame.CursorY = previous.CursorY;
+    frame.Pad = previous.Pad;
     const auto flags = static_cast<uint8_t>(r.Fixed(1, "ein Bild"));
-    if ((flags & ~kKnownFlags) != 0) throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Bildmerkmale");
+    if ((flags & ~(version == 1 ? kKnownFlagsVersion1 : kKnownFlags)) != 0) throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Bildmerkmale");
     frame.Active = (flags & kFlagActive) != 0;
     frame.Quit = (flags & kFlagQuit) != 0;
     const uint64_t counters = r.Var("die Uhr eines Bildes");
@@ -245,6 +265,15 @@ TRecording ParseRecording(std::string_view bytes) {
     if (flags & kFlagCursor) {
       frame.CursorX = ToInt32(r.Signed("die Maus eines Bildes"), "der Maus");
       frame.CursorY = ToInt32(r.Signed("die Maus eines Bildes"), "der Maus");
+    }
+    if (flags & kFlagPad) {
+      const auto bits = static_cast<uint16_t>(r.Fixed(2, "den Controller eines Bildes"));
+      if ((bits & ~(kPadConnectedBit | kPadButtons)) != 0)
+        throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Controllertasten");
+      frame.Pad.Connected = (bits & kPadConnectedBit) != 0;
+      frame.Pad.Buttons = static_cast<uint16_t>(bits & kPadButtons);
+      frame.Pad.StickX = ToInt16(r.Signed("den Controller eines Bildes"));
+      frame.Pad.StickY = ToInt16(r.Signed("den Controller eines Bildes"));
     }
     if (flags & kFlagSeeds) {
       const uint64_t count = r.Var("die Zufallskeime");

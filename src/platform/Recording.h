@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/FileNames.h"
+#include "platform/Gamepad.h"
 
 namespace platform {
 
@@ -23,7 +24,9 @@ class EReplayError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-inline constexpr uint16_t kReplayVersion = 1;
+// Version 2 added the game controller; version 1 files (keyboard and mouse
+// only) are still read.
+inline constexpr uint16_t kReplayVersion = 2;
 
 // One frame: from one PumpEvents call to the next (frame 0 is everything
 // before the first). Keys, cursor and focus are as the pump left them.
@@ -32,6 +35,7 @@ struct TRecordedFrame {
   bool Quit = false;
   std::bitset<256> Keys;  // by virtual-key code
   int32_t CursorX = 0, CursorY = 0;
+  TGamepadState Pad;
   std::vector<uint64_t> Counters;  // clock readings, in the order asked
   std::vector<uint32_t> Seeds;     // random seeds, in the order asked
   bool HasChecksum = false;

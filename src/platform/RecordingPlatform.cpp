@@ -27,6 +27,7 @@ void TRecordingPlatform::SampleInput(TRecordedFrame& frame) {
   Inner().GetCursorPos(x, y);
   frame.CursorX = x;
   frame.CursorY = y;
+  frame.Pad = Inner().Gamepad();
 }
 
 uint64_t TRecordingPlatform::PerformanceCounter() {

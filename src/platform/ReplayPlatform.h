@@ -30,6 +30,7 @@ class TReplayPlatform final : public TPlatformDecorator {
   int VirtualKeyForChar(char ch) override;
   void GetCursorPos(int& x, int& y) override;
   void SetCursorPos(int x, int y) override;
+  TGamepadState Gamepad() override { return Frame().Pad; }
   TScreenSize ScreenSize() override { return {fRecording.ScreenWidth, fRecording.ScreenHeight}; }
   TEvents PumpEvents() override;
   bool IsActive() override { return Frame().Active; }

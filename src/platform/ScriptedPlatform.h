@@ -22,7 +22,12 @@ class ScriptedPlatform final : public TPlatform {
   // Characters the simulated layout cannot type.
   std::set<char> MissingChars;
 
+  // The virtual controller: plug it in, press buttons, push the stick.
+  void SetPadButton(TPadButton button, bool down) {
+    Pad.Buttons = static_cast<uint16_t>(down ? Pad.Buttons | button : Pad.Buttons & ~button);
+  }
   std::array<bool, 256> Keys{};
+  TGamepadState Pad;
   uint64_t Counter = 1'000'000;
   uint64_t Frequency = 1'000'000;
   TScreenSize Screen{1024, 768};
@@ -50,6 +55,7 @@ class ScriptedPlatform final : public TPlatform {
   int VirtualKeyForChar(char ch) override;
   void GetCursorPos(int& x, int& y) override { x = CursorX; y = CursorY; }
   void SetCursorPos(int x, int y) override;
+  TGamepadState Gamepad() override { return Pad; }
   TScreenSize ScreenSize() override { return Screen; }
   TScreenSize ClientSize() override { return Client; }
   TEvents PumpEvents() override;

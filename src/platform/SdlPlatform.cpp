@@ -5,7 +5,9 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/Dialog.h"
 #include "platform/VirtualKeys.h"
@@ -28,7 +30,55 @@ struct SdlPlatform::Impl {
   int CursorX = 0;
   int CursorY = 0;
   bool CaptureMouse = true;
+  bool PadSystem = false;  // the game-controller subsystem is up
+  SDL_GameController* Pad = nullptr;
+  SDL_JoystickID PadId = -1;
+  TGamepadState PadState;
+
+  void OpenPad(int deviceIndex);
+  void OpenFirstPad();
+  void ClosePad();
+  void SamplePad();
 };
+
+void SdlPlatform::Impl::OpenPad(int deviceIndex) {
+  if (Pad || !SDL_IsGameController(deviceIndex)) return;
+  Pad = SDL_GameControllerOpen(deviceIndex);
+  if (Pad) PadId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(Pad));
+}
+
+void SdlPlatform::Impl::OpenFirstPad() {
+  for (int i = 0; i < SDL_NumJoysticks() && !Pad; ++i) OpenPad(i);
+}
+
+void SdlPlatform::Impl::ClosePad() {
+  if (Pad) SDL_GameControllerClose(Pad);
+  Pad = nullptr;
+  PadId = -1;
+}
+
+void SdlPlatform::Impl::SamplePad() {
+  PadState = {};
+  if (!Pad) return;
+  PadState.Connected = true;
+  // Without focus the game hears no keys, and no pad either.
+  if (!Active) return;
+  static constexpr std::array<std::pair<SDL_GameControllerButton, TPadButton>, kPadButtonCount> kButtons{{
+      {SDL_CONTROLLER_BUTTON_A, kPadA},
+      {SDL_CONTROLLER_BUTTON_B, kPadB},
+      {SDL_CONTROLLER_BUTTON_BACK, kPadBack},
+      {SDL_CONTROLLER_BUTTON_START, kPadStart},
+      {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},
+      {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
+      {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},
+      {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
+  }};
+  for (const auto& [sdlButton, button] : kButtons) {
+    if (SDL_GameControllerGetButton(Pad, sdlButton)) PadState.Buttons |= button;
+  }
+  PadState.StickX = SDL_GameControllerGetAxis(Pad, SDL_CONTROLLER_AXIS_LEFTX);
+  PadState.StickY = SDL_GameControllerGetAxis(Pad, SDL_CONTROLLER_AXIS_LEFTY);
+}
 
 SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique<Impl>()) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw EPlatformError(SdlError("SDL_Init"));
@@ -74,6 +124,9 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   }
   fImpl->CursorX = fImpl->Screen.Width / 2;
   fImpl->CursorY = fImpl->Screen.Height / 2;
+  // A game without a controller subsystem still plays with keys and mouse.
+  fImpl->PadSystem = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+  if (!fImpl->PadSystem) std::fprintf(stderr, "%s\n", SdlError("SDL_INIT_GAMECONTROLLER").c_str());
   // RIFTVAULTER_NO_DIALOGS keeps unattended runs from waiting on a box.
   EnableDialogBoxes((std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr) &&
                     std::getenv("RIFTVAULTER_NO_DIALOGS") == nullptr);
@@ -81,6 +134,8 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
 
 SdlPlatform::~SdlPlatform() {
   EnableDialogBoxes(false);
+  fImpl->ClosePad();
+  if (fImpl->PadSystem) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
   if (fImpl->CaptureMouse) SDL_SetRelativeMouseMode(SDL_FALSE);
   SDL_GL_MakeCurrent(fImpl->Window, nullptr);
   SDL_GL_DeleteContext(fImpl->Context);
@@ -113,6 +168,8 @@ void SdlPlatform::SetCursorPos(int x, int y) {
   fImpl->CursorY = y;
 }
 
+TGamepadState SdlPlatform::Gamepad() { return fImpl->PadState; }
+
 TScreenSize SdlPlatform::ScreenSize() { return fImpl->Screen; }
 
 TScreenSize SdlPlatform::ClientSize() {
@@ -139,10 +196,20 @@ TEvents SdlPlatform::PumpEvents() {
         fImpl->CursorX += event.motion.xrel;
         fImpl->CursorY += event.motion.yrel;
         break;
+      case SDL_CONTROLLERDEVICEADDED:
+        fImpl->OpenPad(event.cdevice.which);
+        break;
+      case SDL_CONTROLLERDEVICEREMOVED:
+        if (event.cdevice.which == fImpl->PadId) {
+          fImpl->ClosePad();
+          fImpl->OpenFirstPad();  // another one may still be plugged in
+        }
+        break;
       default:
         break;
     }
   }
+  fImpl->SamplePad();
   if (fImpl->CloseRequested) result.Quit = true;
   return result;
 }

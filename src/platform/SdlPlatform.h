@@ -39,6 +39,7 @@ class SdlPlatform final : public TPlatform {
   int VirtualKeyForChar(char ch) override;
   void GetCursorPos(int& x, int& y) override;
   void SetCursorPos(int x, int y) override;
+  TGamepadState Gamepad() override;
   TScreenSize ScreenSize() override;
   TScreenSize ClientSize() override;
   TEvents PumpEvents() override;

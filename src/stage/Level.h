@@ -169,6 +169,9 @@ class TLevel : public TTubeDimensions {
     int32_t EntryIndex = 0;
     int32_t Points = 0, LifeBonus = 0, TimeBonus = 0, Total = 0;
     uint8_t State = 0;  // 0 running, 1 stage passed, 2 game over
+    // The pad's A fires in flight and confirms here: it counts only once it
+    // was let go after the flight ended.
+    bool PadArmed = false;
   } fFinish;
 
   struct {
@@ -188,6 +191,8 @@ class TLevel : public TTubeDimensions {
   bool fActive = false;
   bool fLifeVisible = false;
   platform::TKeyLatch fKeyLatch{257};
+  platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
+  platform::TGamepadState fPad;  // as this frame found it
   float fPos = 0;
   float fEndPos = 0;
   // fTubeSize: TTubeDimensions
@@ -218,6 +223,12 @@ class TLevel : public TTubeDimensions {
   void ProgressObjects(float elapsed);
   void ProgressPowerUps(float elapsed);
   void ProgressFinish(float elapsed);
+  void ProgressPadNameEntry(std::string* name);
+  // Speed and end-zone moves: the arrow keys, the d-pad or the stick.
+  bool HoldsUp();
+  bool HoldsDown();
+  // A pad button pressed since the last frame that saw it up.
+  bool PadPressed(platform::TPadButton button);
 
   void BuildTube();
   void BuildRings();

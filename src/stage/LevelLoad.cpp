@@ -140,6 +140,8 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fShootTime = fShootInterval - 1;
   fFinish.State = 0;
   fKeyLatch.Clear();
+  fPadLatch.Clear();
+  fFinish.PadArmed = false;
   fProgressReported.fill(false);
   fPlayer.ShieldBlinkTime = 0;
   fFinish.CountTime = 0;

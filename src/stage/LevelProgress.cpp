@@ -1,9 +1,11 @@
 // LevelProgress.cpp -- one frame of a running stage: input, flight, volleys,
 // the objects, power-ups, warnings, game over and the finish screen.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
@@ -80,7 +82,8 @@ constexpr const char* kProgressFailures[4] = {
 
 void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
-  if (platform::IsKeyDown(fPlatform, kVkEscape)) fActive = false;
+  fPad = fPlatform.Gamepad();
+  if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
   const platform::TScreenSize screen = fPlatform.ScreenSize();
 
   if (fFinish.State != 0) {
@@ -90,8 +93,14 @@ void TLevel::Progress(float elapsed) {
     int cursorX = 0, cursorY = 0;
     fPlatform.GetCursorPos(cursorX, cursorY);
     float delta = 0;
-    if (platform::IsKeyDown(fPlatform, kVkLeft)) delta += dt / 10;
-    if (platform::IsKeyDown(fPlatform, kVkRight)) delta -= dt / 10;
+    // The keys roll at full rate; the stick up to it, by how far it is pushed.
+    float left = platform::IsKeyDown(fPlatform, kVkLeft) || fPad.Down(platform::kPadLeft) ? 1.0f : 0.0f;
+    float right = platform::IsKeyDown(fPlatform, kVkRight) || fPad.Down(platform::kPadRight) ? 1.0f : 0.0f;
+    const float stick = fPad.Connected ? platform::StickDeflection(fPad.StickX) : 0.0f;
+    left = std::max(left, -stick);
+    right = std::max(right, stick);
+    if (left > 0) delta += dt / 10 * left;
+    if (right > 0) delta -= dt / 10 * right;
     delta += static_cast<float>(screen.Width / 2 - cursorX) * 0.8f;
 
     if (ShipPos() > 0) ProgressControls(dt, delta, screen.Height / 2 - cursorY);
@@ -140,7 +149,8 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   if (fRoll > 180) fRoll -= 360;
   if (fRoll < -180) fRoll += 360;
 
-  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLButton)) {
+  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLButton) ||
+      fPad.Down(platform::kPadA)) {
     fShootTime += dt;
   } else {
     fShootTime = fShootInterval - 1;
@@ -152,11 +162,11 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   }
 
   if (ShipPos() < 1) {
-    if (platform::IsKeyDown(fPlatform, kVkUp)) {
+    if (HoldsUp()) {
       fSpeed = std::min(fSpeed + 100 * dt / 1000, fPlayer.MaxSpeed);
       fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
     }
-    if (platform::IsKeyDown(fPlatform, kVkDown)) {
+    if (HoldsDown()) {
       fSpeed = std::max(fSpeed - 100 * dt / 1000, fPlayer.MinSpeed);
       fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
     }
@@ -219,11 +229,11 @@ void TLevel::ProgressEndZone(float dt, int mouseRise) {
 
   float p = fPos + (static_cast<float>(mouseRise) * 5 * 0.8f / c) * dt / 1000;
   if (29 / c + 1 <= p + dist && p + dist <= (e - 2) / c + 1) fPos = p;
-  if (platform::IsKeyDown(fPlatform, kVkUp)) {
+  if (HoldsUp()) {
     p = fPos + (10 / c) * dt / 1000;
     if (p + dist <= (e - 5) / c + 1) fPos = p;
   }
-  if (platform::IsKeyDown(fPlatform, kVkDown)) {
+  if (HoldsDown()) {
     p = fPos - (10 / c) * dt / 1000;
     if (p + dist >= 5 / c + 1) fPos = p;
   }
@@ -320,9 +330,12 @@ void TLevel::ProgressFinish(float dt) {
       if (name && !name->empty()) name->pop_back();
       PlaySoundFile(fSounds.MenuChange, false, 100);
     }
+    ProgressPadNameEntry(name);
   }
 
-  if (fKeyLatch.KeyPressed(fPlatform, kVkReturn)) {
+  if (!fPad.Down(platform::kPadA)) fFinish.PadArmed = true;
+  const bool padConfirms = fFinish.PadArmed && fPad.Down(platform::kPadA);
+  if (fKeyLatch.Pressed(kVkReturn, platform::IsKeyDown(fPlatform, kVkReturn) || padConfirms)) {
     PlaySoundFile(fSounds.MenuEnter, false, 100);
     if (t >= 6500 && !fFinish.NameEntry) {
       fFinish.NameEntry = true;
@@ -335,5 +348,40 @@ void TLevel::ProgressFinish(float dt) {
       }
     }
     if (t < 6500) t = 6500;
+  }
+}
+
+bool TLevel::HoldsUp() { return platform::IsKeyDown(fPlatform, kVkUp) || platform::PadHoldsUp(fPad); }
+
+bool TLevel::HoldsDown() { return platform::IsKeyDown(fPlatform, kVkDown) || platform::PadHoldsDown(fPad); }
+
+bool TLevel::PadPressed(platform::TPadButton button) {
+  return fPadLatch.Pressed(std::countr_zero(static_cast<unsigned>(button)), fPad.Down(button));
+}
+
+void TLevel::ProgressPadNameEntry(std::string* name) {
+  // Up and down turn the last letter through the ones the keyboard types,
+  // right adds a letter, left takes the last one away.
+  static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+  const int n = static_cast<int>(kLetters.size());
+  auto turn = [&](int step) {
+    if (name && name->empty()) {
+      *name = "A";
+    } else if (name) {
+      const std::size_t at = kLetters.find(name->back());
+      const int index = at == std::string_view::npos ? 0 : static_cast<int>(at);
+      name->back() = kLetters[static_cast<std::size_t>((index + step + n) % n)];
+    }
+    PlaySoundFile(fSounds.MenuChange, false, 100);
+  };
+  if (PadPressed(platform::kPadUp)) turn(1);
+  if (PadPressed(platform::kPadDown)) turn(-1);
+  if (PadPressed(platform::kPadRight)) {
+    if (name) *name += 'A';
+    PlaySoundFile(fSounds.MenuChange, false, 100);
+  }
+  if (PadPressed(platform::kPadLeft)) {
+    if (name && !name->empty()) name->pop_back();
+    PlaySoundFile(fSounds.MenuChange, false, 100);
   }
 }

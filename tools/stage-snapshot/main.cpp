@@ -49,6 +49,7 @@ class TPilotInput final : public platform::TPlatformDecorator {
     y = screen.Height / 2;
   }
   void SetCursorPos(int, int) override {}
+  platform::TGamepadState Gamepad() override { return {}; }
   bool IsActive() override { return true; }
 };
 
