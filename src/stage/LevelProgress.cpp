@@ -81,7 +81,9 @@ constexpr const char* kProgressFailures[4] = {
 void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
   if (platform::IsKeyDown(fPlatform, kVkEscape)) fActive = false;
-  const platform::TScreenSize screen = fPlatform.ScreenSize();
+  // The cursor goes back to the centre of the client area every frame (in a
+  // window, not the desktop's); its offset from there steers.
+  const platform::TScreenSize client = fPlatform.ClientSize();
 
   if (fFinish.State != 0) {
     ProgressFinish(dt);
@@ -92,9 +94,9 @@ void TLevel::Progress(float elapsed) {
     float delta = 0;
     if (platform::IsKeyDown(fPlatform, kVkLeft)) delta += dt / 10;
     if (platform::IsKeyDown(fPlatform, kVkRight)) delta -= dt / 10;
-    delta += static_cast<float>(screen.Width / 2 - cursorX) * 0.8f;
+    delta += static_cast<float>(client.Width / 2 - cursorX) * 0.8f;
 
-    if (ShipPos() > 0) ProgressControls(dt, delta, screen.Height / 2 - cursorY);
+    if (ShipPos() > 0) ProgressControls(dt, delta, client.Height / 2 - cursorY);
 
     if (fLife < 20) {
       fLifeBlinkTime += dt;
@@ -124,7 +126,7 @@ void TLevel::Progress(float elapsed) {
     }
   }
 
-  fPlatform.SetCursorPos(screen.Width / 2, screen.Height / 2);
+  fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
 }
 
 void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
