@@ -1,7 +1,7 @@
 // WindowModeTest.cpp -- full screen and window: the settings.ini key, Alt+Enter
-// (switching, remembering, never acting as Enter) and everything sized from
-// the client area following it, read back from real frames; the real
-// window's switch and the real program starting in the window of its setting.
+// (switching, remembering, never acting as Enter), everything sized from the
+// client area following it in real frames, the real window's switch and the
+// real program starting in the window of its setting.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -30,95 +30,58 @@
 
 namespace {
 
-using platform::kVkEscape;
 using platform::kVkMenu;
 using platform::kVkReturn;
 using platform::TScreenSize;
 using platform::TWindowMode;
+using TBox = TGLWindow::TBox;
 
 TEST(WindowSetting, SizesZeroAndMissingAreReadAndAnythingElseIsFullScreenWithAMessage) {
-  struct TCase {
-    const char* text;  // settings.ini's content
-    TWindowMode mode;
-    bool message;
-  };
   const TWindowMode full;
-  const TCase cases[] = {
-      {"", full, false},
-      {"[main]\r\nvsync=1\r\n", full, false},
-      {"[main]\r\nwindow=0\r\n", full, false},
-      {"[main]\r\nwindow=1280x720\r\n", {false, 1280, 720}, false},
-      {"[main]\r\nwindow= 800X600 \r\n", {false, 800, 600}, false},
-      {"[main]\r\nwindow=64x16384\r\n", {false, 64, 16384}, false},
-      {"[main]\r\nwindow=breit\r\n", full, true},
-      {"[main]\r\nwindow=1280\r\n", full, true},
-      {"[main]\r\nwindow=1280x\r\n", full, true},
-      {"[main]\r\nwindow=x720\r\n", full, true},
-      {"[main]\r\nwindow=63x480\r\n", full, true},
-      {"[main]\r\nwindow=640x16385\r\n", full, true},
-      {"[main]\r\nwindow=-640x480\r\n", full, true},
-      {"[main]\r\nwindow=640x480x2\r\n", full, true},
-      {"[main]\r\nwindow=0x0\r\n", full, true},
-      {"[main]\r\nwindow=99999999999x480\r\n", full, true},
-      {"[main]\r\nwindow=\r\n", full, true},
+  const std::pair<const char*, TWindowMode> cases[] = {
+      {"", full},
+      {"window=0", full},
+      {"window=1280x720", {false, 1280, 720}},
+      {"window= 800X600 ", {false, 800, 600}},
+      {"window=64x16384", {false, 64, 16384}},
+      {"window=breit", full},
+      {"window=1280", full},
+      {"window=x720", full},
+      {"window=63x480", full},
+      {"window=640x16385", full},
+      {"window=-640x480", full},
+      {"window=640x480x2", full},
+      {"window=99999999999x480", full},
   };
-  for (const TCase& c : cases) {
+  for (const auto& [line, expected] : cases) {
     TIniFile ini;
-    ini.SetText(c.text);
+    ini.SetText(std::string("[main]\r\n") + line + "\r\n");
     testing::internal::CaptureStderr();
     const TWindowMode mode = ReadWindowSetting(ini);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(mode.FullScreen, c.mode.FullScreen) << c.text;
-    EXPECT_EQ(mode.Width, c.mode.Width) << c.text;
-    EXPECT_EQ(mode.Height, c.mode.Height) << c.text;
-    if (c.message) {
-      EXPECT_NE(err.find("window="), std::string::npos) << c.text;
-      EXPECT_NE(err.find("Vollbild"), std::string::npos) << err;
-    } else {
-      EXPECT_EQ(err, "") << c.text;
-    }
+    EXPECT_EQ(mode.FullScreen, expected.FullScreen) << line;
+    EXPECT_EQ(mode.Width, expected.Width) << line;
+    EXPECT_EQ(mode.Height, expected.Height) << line;
+    const bool bad = expected.FullScreen && *line && std::string(line) != "window=0";
+    EXPECT_EQ(err.find("Vollbild") != std::string::npos, bad) << line << ": " << err;
     // What the game writes reads back as the same mode.
-    TIniFile written;
-    written.SetText(SetMainKey("", "window", WindowSettingText(mode)));
-    const TWindowMode back = ReadWindowSetting(written);
-    EXPECT_EQ(back.FullScreen, mode.FullScreen) << c.text;
-    EXPECT_EQ(back.Width, mode.Width) << c.text;
+    ini.SetText(SetMainKey("", "window", WindowSettingText(mode)));
+    EXPECT_EQ(ReadWindowSetting(ini).Width, mode.Width) << line;
   }
-
-  // Alt+Enter's window when the run has had none: 1280 x 720 where that is
-  // smaller than the desktop, three quarters of the desktop elsewhere.
-  const std::pair<TScreenSize, TScreenSize> sizes[] = {
-      {{1920, 1080}, {1280, 720}}, {{2560, 1440}, {1280, 720}}, {{1280, 1024}, {960, 768}}, {{1024, 768}, {768, 576}}};
-  for (const auto& [screen, window] : sizes) {
-    const TScreenSize size = TForm1::DefaultWindowSize(screen);
-    EXPECT_EQ(size.Width, window.Width) << screen.Width;
-    EXPECT_EQ(size.Height, window.Height) << screen.Width;
-  }
-}
-
-int Height(const TGLWindow::TBox& box) { return box.Bottom - box.Top + 1; }
-int Width(const TGLWindow::TBox& box) { return box.Right - box.Left + 1; }
-
-// Text right-aligned at `edge`: its ink ends there, or up to a sixth of the
-// font size before it (the last glyph's bearing).
-void ExpectRightEdge(const TGLWindow::TBox& box, int edge, int size, const char* what) {
-  EXPECT_LE(box.Right, edge - 1) << what;
-  EXPECT_GE(box.Right, edge - size / 6) << what;
 }
 
 // The main form's own loop on the scripted platform, drawing into a real GL
-// window as large as the largest client area the test gives it: a client
-// area lies at the window's bottom left, as the viewport puts it.
+// window as large as the largest client area of the test; a client area
+// lies at the window's bottom left, where the viewport puts it.
 class WindowModeTest : public testing::Test {
  protected:
   WindowModeTest() : Window(1920, 1080) {
     P.Base = Runtime.Base();
     P.Screen = P.Client = {1920, 1080};
-    P.SwapInterval = 1;
   }
 
-  // Runs the main loop; after each frame `steps[i]` checks what frame i
-  // did and sets keys for the next. The loop ends after the last step.
+  // Runs the main loop; after frame i, `steps[i]` checks what it did and
+  // sets keys for the next. The loop ends after the last step.
   void Run(const std::vector<std::function<void()>>& steps) {
     TForm1 form(P);
     Form = &form;
@@ -130,43 +93,23 @@ class WindowModeTest : public testing::Test {
       return frame < steps.size();
     };
     form.Run(hooks);
-    Form = nullptr;
   }
   TMainMenu& Menu() const { return *Form->MainMenu; }
+  void Keys(bool alt, bool enter) {
+    P.SetKey(kVkMenu, alt);
+    P.SetKey(kVkReturn, enter);
+  }
 
-  // White pixels (text, the HUD's strokes) in a rectangle of the client
-  // area's coordinates, y from the top; the box is in the same coordinates.
-  TGLWindow::TBox WhiteInk(const std::vector<uint8_t>& rgba, int x0, int y0, int x1, int y1) const {
+  // White ink in a rectangle of the client area, y from its top; the box is
+  // in the client area's coordinates too.
+  TBox WhiteInk(int x0, int y0, int x1, int y1) const {
     const int dy = Window.Height() - P.Client.Height;
-    TGLWindow::TBox box;
-    bool found = false;
-    for (int y = std::max(0, y0); y < std::min(P.Client.Height, y1); ++y)
-      for (int x = std::max(0, x0); x < std::min(P.Client.Width, x1); ++x) {
-        const uint32_t p = TGLWindow::Pixel(rgba, Window.Width(), x, y + dy);
-        if ((p >> 16) < 160 || ((p >> 8) & 0xFF) < 160 || (p & 0xFF) < 160) continue;
-        if (!found) box = {x, y, x, y};
-        found = true;
-        box.Left = std::min(box.Left, x);
-        box.Right = std::max(box.Right, x);
-        box.Top = std::min(box.Top, y);
-        box.Bottom = std::max(box.Bottom, y);
-      }
+    TBox box = Window.Ink(Window.ReadPixels(), x0, y0 + dy, std::min(x1, P.Client.Width), y1 + dy, 160, true);
+    box.Top -= dy;
+    box.Bottom -= dy;
     return box;
   }
-  // Lit pixels of the whole GL window outside the client area.
-  int LitOutsideClient(const std::vector<uint8_t>& rgba) const {
-    int lit = 0;
-    for (int y = 0; y < Window.Height(); ++y)
-      for (int x = 0; x < Window.Width(); ++x) {
-        const bool inside = x < P.Client.Width && y >= Window.Height() - P.Client.Height;
-        if (!inside && TGLWindow::Pixel(rgba, Window.Width(), x, y) != 0) ++lit;
-      }
-    return lit;
-  }
-  std::string Setting(const std::string& key) const {
-    return ReadSettings(Runtime.Base() + "settings.ini").ReadString("main", key, "-");
-  }
-  void Key(int vk, bool down) { P.SetKey(vk, down); }
+  std::string Setting() const { return ReadSettings(Runtime.Base() + "settings.ini").ReadString("main", "window", "-"); }
 
   TGLWindow Window;
   TMenuRuntime Runtime;
@@ -175,70 +118,63 @@ class WindowModeTest : public testing::Test {
 };
 
 TEST_F(WindowModeTest, AltEnterSwitchesBothWaysRemembersTheSizeAndNeverActsAsEnter) {
-  auto sizes = [&](int big, int small, int fps, int hud) {
+  Runtime.WriteStage("A.level", "ERSTE", true);  // the stage page is more than its way back
+  auto sized = [&](int big, int small, int fps, int hud) {
     EXPECT_EQ(Menu().fBigFont->Size(), big);
     EXPECT_EQ(Menu().fSmallFont->Size(), small);
     EXPECT_EQ(Form->FPSFont->Size(), fps);
     EXPECT_EQ(Menu().Level->fFont->Size(), hud);
     EXPECT_EQ(Menu().fWidth, P.Client.Width);
-    EXPECT_EQ(Menu().fHeight, P.Client.Height);
     EXPECT_FLOAT_EQ(Menu().fUnitsPerPixel, static_cast<float>(2 * std::tan(M_PI / 8) * 40 / P.Client.Height));
   };
-  auto mode = [&](bool fullScreen, int width, int height) {
+  auto switched = [&](bool fullScreen, int width, int height, const char* setting) {
     ASSERT_FALSE(P.ModeCalls.empty());
     EXPECT_EQ(P.ModeCalls.back().FullScreen, fullScreen);
     EXPECT_EQ(P.ModeCalls.back().Width, width);
     EXPECT_EQ(P.ModeCalls.back().Height, height);
+    EXPECT_EQ(Setting(), setting);
   };
-  Runtime.WriteStage("A.level", "ERSTE", true);  // the stage page is more than its way back
   Run({
       [&] {
-        sizes(72, 36, 18, 54);  // 1080 / 15, / 30, / 60, / 20
-        EXPECT_EQ(Setting("window"), "-");
-        Key(kVkMenu, true);
+        sized(72, 36, 18, 54);  // 1080 / 15, / 30, / 60, / 20
+        EXPECT_EQ(Setting(), "-");
+        Keys(true, false);
       },
-      [&] { Key(kVkReturn, true); },
+      [&] { Keys(true, true); },
       [&] {
-        // Switched at this frame's pump; the window shows its size at the next.
-        mode(false, 1280, 720);
-        EXPECT_EQ(Setting("window"), "1280x720");
-        Key(kVkMenu, false);  // Alt let go first, Enter still held
+        // Switched at this frame's pump; the size shows at the next.
+        switched(false, 1280, 720, "1280x720");
+        Keys(false, true);  // Alt let go first, Enter still held
       },
       [&] {
-        sizes(48, 24, 12, 36);
+        sized(48, 24, 12, 36);
         EXPECT_EQ(Menu().fPath, "0");  // the Enter of Alt+Enter opened nothing
-        Key(kVkReturn, false);
+        Keys(false, false);
         P.Resize(1000, 600);  // the player drags the window
       },
       [&] {
-        sizes(40, 20, 10, 30);
-        EXPECT_EQ(Menu().fPath, "0");
-        Key(kVkReturn, true);  // a plain Enter still works
+        sized(40, 20, 10, 30);
+        Keys(false, true);  // a plain Enter still works
       },
       [&] {
         EXPECT_EQ(Menu().fPath, "0_0");
-        Key(kVkReturn, false);
-        Key(kVkMenu, true);
+        Keys(true, false);
       },
-      [&] { Key(kVkReturn, true); },
+      [&] { Keys(true, true); },
       [&] {
-        mode(true, 0, 0);
-        EXPECT_EQ(Setting("window"), "0");
-        Key(kVkReturn, false);
+        switched(true, 0, 0, "0");
+        Keys(true, false);
       },
       [&] {
-        sizes(72, 36, 18, 54);
-        EXPECT_EQ(Menu().fPath, "0_0");
-        Key(kVkReturn, true);  // Alt still down: the way back to the window
+        sized(72, 36, 18, 54);
+        Keys(true, true);  // Alt still held: back to the window
       },
       [&] {
-        mode(false, 1000, 600);  // the size the window had last
-        EXPECT_EQ(Setting("window"), "1000x600");
-        Key(kVkReturn, false);
-        Key(kVkMenu, false);
+        switched(false, 1000, 600, "1000x600");  // the size it had last
+        Keys(false, false);
       },
       [&] {
-        sizes(40, 20, 10, 30);
+        sized(40, 20, 10, 30);
         EXPECT_EQ(Menu().fPath, "0_0");
         EXPECT_EQ(P.ModeCalls.size(), 3u);
       },
@@ -256,125 +192,92 @@ class WindowModePixelTest : public WindowModeTest {
   }
 };
 
-// The same menu frame at 1920 x 1080 full screen and in a 1280 x 720 window:
-// every text is two thirds as high, sits in the same place relative to the
-// client area and nothing is drawn outside it.
-TEST_F(WindowModePixelTest, MenuAndFpsTextFollowTheClientArea) {
-  struct TMeasure {
-    TGLWindow::TBox Caption, Fps;
-    int Outside = 0;
-  };
-  auto measure = [&] {
-    const std::vector<uint8_t> frame = Window.ReadPixels();
-    const int w = P.Client.Width, h = P.Client.Height;
-    const int big = Menu().fBigFont->Size(), fps = Form->FPSFont->Size();
-    TMeasure m;
-    // The last of the four rows (item 3), right-aligned 1.5 rows from the
-    // right edge; the FPS figure in the bottom strip, at the right edge.
-    m.Caption = WhiteInk(frame, w / 2, h - 2 * big, w, h - big);
-    m.Fps = WhiteInk(frame, w / 2, h - fps, w, h);
-    m.Outside = LitOutsideClient(frame);
-    return m;
-  };
-  TMeasure full, window;
-  Run({
-      [&] {
-        // The background's white ships stay out of the way.
-        Menu().fEnemyModel->fScale = Menu().fPlayerModel->fScale = 0;
-        Form->fFPS = 60;
-      },
-      [&] {
-        full = measure();
-        Key(kVkMenu, true);
-        Key(kVkReturn, true);
-      },
-      [&] {},
-      [&] {
-        Form->fFPS = 60;
-        Key(kVkMenu, false);
-        Key(kVkReturn, false);
-      },
-      [&] { window = measure(); },
-  });
-  ASSERT_FALSE(full.Caption.Empty());
-  ASSERT_FALSE(full.Fps.Empty());
-  ASSERT_FALSE(window.Caption.Empty());
-  ASSERT_FALSE(window.Fps.Empty());
-  EXPECT_EQ(full.Outside, 0);
-  EXPECT_EQ(window.Outside, 0);
-  // Heights to a pixel or two; widths within the rounding of each size's
-  // glyph advance.
-  EXPECT_NEAR(Height(window.Caption) * 1.5, Height(full.Caption), 3);
-  EXPECT_NEAR(Width(window.Caption) * 1.5, Width(full.Caption), 0.04 * Width(full.Caption));
-  EXPECT_NEAR(Height(window.Fps) * 1.5, Height(full.Fps), 3);
-  // Right-aligned 1.5 rows (108 and 72 pixels) from the client's right edge,
-  // less the last glyph's bearing.
-  ExpectRightEdge(full.Caption, 1920 - 108, 72, "caption, full screen");
-  ExpectRightEdge(window.Caption, 1280 - 72, 48, "caption, window");
-  ExpectRightEdge(full.Fps, 1920, 18, "FPS, full screen");
-  ExpectRightEdge(window.Fps, 1280, 12, "FPS, window");
+int Height(const TBox& box) { return box.Bottom - box.Top + 1; }
+int Width(const TBox& box) { return box.Right - box.Left + 1; }
+
+// The same text at 1920 x 1080 full screen and in a 1280 x 720 window: two
+// thirds as high and wide (within each size's rounding of the glyph
+// advance), right-aligned at `edge` less up to a quarter of the font size
+// (the last glyph's bearing).
+void ExpectTwoThirds(const TBox& full, const TBox& window, int fullEdge, int windowEdge, int fullSize,
+                     const char* what) {
+  ASSERT_FALSE(full.Empty()) << what;
+  ASSERT_FALSE(window.Empty()) << what;
+  EXPECT_NEAR(Height(window) * 1.5, Height(full), 3) << what;
+  EXPECT_NEAR(Width(window) * 1.5, Width(full), 0.04 * Width(full) + 4) << what;
+  EXPECT_LT(full.Right, fullEdge) << what;
+  EXPECT_GE(full.Right, fullEdge - fullSize / 4) << what;
+  EXPECT_LT(window.Right, windowEdge) << what;
+  EXPECT_GE(window.Right, windowEdge - fullSize * 2 / 3 / 4) << what;
 }
 
-// A stage switched to a window while it runs: its HUD font follows, the
-// score stays at the client area's top right, and steering is measured from
-// the client area's centre.
+TEST_F(WindowModePixelTest, MenuAndFpsTextFollowTheClientArea) {
+  TBox caption[2], fps[2];
+  bool outside = true;
+  auto measure = [&](int i) {
+    const int w = P.Client.Width, h = P.Client.Height;
+    const int big = Menu().fBigFont->Size(), small = Form->FPSFont->Size();
+    caption[i] = WhiteInk(w / 2, h - 2 * big, w, h - big);  // the fourth row
+    fps[i] = WhiteInk(w / 2, h - small, w, h);
+  };
+  Run({
+      [&] {
+        Menu().fEnemyModel->fScale = Menu().fPlayerModel->fScale = 0;  // no white ships
+        Form->fFPS = 60;
+      },
+      [&] {
+        measure(0);
+        Keys(true, true);
+      },
+      [&] { Keys(false, false); },
+      [&] {
+        measure(1);
+        // Nothing above the client area or right of it.
+        const std::vector<uint8_t> frame = Window.ReadPixels();
+        outside = !Window.Ink(frame, 1280, 0, 1920, 1080, 0).Empty() || !Window.Ink(frame, 0, 0, 1280, 360, 0).Empty();
+      },
+  });
+  EXPECT_FALSE(outside);
+  ExpectTwoThirds(caption[0], caption[1], 1920 - 108, 1280 - 72, 72, "menu row");  // 1.5 rows from the edge
+  ExpectTwoThirds(fps[0], fps[1], 1920, 1280, 18, "FPS figure");
+}
+
+// A stage switched to a window while it runs: the score stays at the top
+// right of the client area, in its HUD font two thirds as high.
 TEST_F(WindowModePixelTest, StageHudFollowsTheClientArea) {
   Runtime.WritePlayableStage("A.level", "ERSTE", true);
-  TGLWindow::TBox full, window;
-  auto score = [&] {
-    // The top strip's right half holds the score and nothing else while the
-    // opening ring is still small.
-    const int s = Menu().Level->fFont->Size();
-    return WhiteInk(Window.ReadPixels(), P.Client.Width / 2, 0, P.Client.Width, s);
+  TBox score[2];
+  // The top strip's right half holds the score and nothing else while the
+  // opening ring is still small.
+  auto measure = [&](int i) {
+    score[i] = WhiteInk(P.Client.Width / 2, 0, P.Client.Width, Menu().Level->fFont->Size());
   };
-  int lit = -1;
   Run({
-      [&] { Key(kVkReturn, true); },
-      [&] { Key(kVkReturn, false); },
-      [&] { Key(kVkReturn, true); },  // the stage page: start stage A
-      [&] { Key(kVkReturn, false); },
+      [&] { Keys(false, true); },
+      [&] { Keys(false, false); },
+      [&] { Keys(false, true); },  // on the stage page: start stage A
+      [&] { Keys(false, false); },
       [&] {
         ASSERT_TRUE(Menu().Level->fActive);
-        full = score();
-        Key(kVkMenu, true);
-        Key(kVkReturn, true);
+        measure(0);
+        Keys(true, true);
       },
-      [&] {},
+      [&] { Keys(false, false); },
       [&] {
-        EXPECT_EQ(Menu().Level->fFont->Size(), 36);
         EXPECT_TRUE(Menu().Level->fActive);
-        window = score();
-        lit = LitOutsideClient(Window.ReadPixels());
-        int x = 0, y = 0;
-        P.GetCursorPos(x, y);
-        EXPECT_EQ(x, 640);
-        EXPECT_EQ(y, 360);
-        Key(kVkMenu, false);
-        Key(kVkReturn, false);
-        Key(kVkEscape, true);
+        measure(1);
       },
-      [&] { Key(kVkEscape, false); },
   });
-  ASSERT_FALSE(full.Empty());
-  ASSERT_FALSE(window.Empty());
-  // Only the ship's wide lines may reach a pixel or so past the viewport.
-  EXPECT_LT(lit, 50);
-  // Right-aligned a fifth of the font size from the right edge.
-  ExpectRightEdge(full, 1920 - 54 / 5, 54, "score, full screen");
-  ExpectRightEdge(window, 1280 - 36 / 5, 36, "score, window");
-  EXPECT_NEAR(Height(window) * 1.5, Height(full), 3);
-  EXPECT_NEAR(Width(window) * 1.5, Width(full), 0.04 * Width(full));
+  ExpectTwoThirds(score[0], score[1], 1920 - 54 / 5, 1280 - 36 / 5, 54, "score");
 }
 
-// The real window: a switch lands at a later pump, which reports it; the
-// cursor's centre and the mode follow.
+// The real window: a switch lands at a later pump, which reports it.
 TEST(SdlWindowMode, SwitchesBetweenAWindowAndTheDesktop) {
   platform::SdlPlatform p(platform::TWindowOptions{.Width = 640, .Height = 480, .CaptureMouse = false});
   EXPECT_FALSE(p.WindowMode().FullScreen);
-  EXPECT_EQ(p.ClientSize().Width, 640);
   int x = 0, y = 0;
   p.GetCursorPos(x, y);
-  EXPECT_EQ(x, 320);
+  EXPECT_EQ(x, 320);  // the client area's centre
   EXPECT_EQ(y, 240);
   // Pumps until the client size is `size`; true when a pump reported it.
   auto settle = [&](TScreenSize size) {
@@ -394,9 +297,18 @@ TEST(SdlWindowMode, SwitchesBetweenAWindowAndTheDesktop) {
   EXPECT_TRUE(p.WindowMode().FullScreen);
   EXPECT_TRUE(settle(p.ScreenSize()));
   p.SetWindowMode({false, 10, 10});  // too small: the smallest window
-  EXPECT_EQ(p.WindowMode().Width, 64);
   EXPECT_TRUE(settle({64, 64}));
   EXPECT_FALSE(p.PumpEvents().Resized);
+}
+
+std::string Command(const char* command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command, "r")) {
+    char text[512];
+    while (std::fgets(text, sizeof text, pipe)) output += text;
+    ::pclose(pipe);
+  }
+  return output;
 }
 
 // The real program in a folder of its own: it opens the window its
@@ -404,60 +316,42 @@ TEST(SdlWindowMode, SwitchesBetweenAWindowAndTheDesktop) {
 TEST(Game, StartsInTheWindowOfItsSetting) {
   namespace fs = std::filesystem;
   TMenuRuntime runtime;
-  for (const auto& entry : fs::directory_iterator(fs::path(RV_BIN_DIR) / "data")) {
-    if (entry.path().extension() == ".level") fs::copy_file(entry.path(), runtime.Data(entry.path().filename().string()));
-  }
-  // Its own name, so that its window is told apart from other tests' games.
+  // Its own name tells its window apart from other tests' games.
   const std::string game = runtime.Base() + "rv-fenster";
   fs::copy_file(fs::path(RV_BIN_DIR) / "riftvaulter", game);
-
-  // The geometry of the program's window once it is up, and its stderr.
-  auto start = [&](const std::string& settings) -> std::pair<std::string, std::string> {
-    WriteBytes(runtime.Base() + "settings.ini", settings);
+  // The window's size once it is up, and what the program said on stderr.
+  auto start = [&](const std::string& window) -> std::pair<std::string, std::string> {
+    WriteBytes(runtime.Base() + "settings.ini", "[main]\r\nsound=0\r\nwindow=" + window + "\r\n");
     const std::string err = runtime.Base() + "stderr.txt";
     const pid_t child = ::fork();
     if (child == 0) {
-      ::setenv("SDL_AUDIODRIVER", "dummy", 1);
       ::setenv("RIFTVAULTER_NO_DIALOGS", "1", 1);
       if (!std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
       ::execl(game.c_str(), "rv-fenster", static_cast<char*>(nullptr));
       ::_exit(127);
     }
-    std::string geometry;
-    const std::regex line("\"rv-fenster\"\\)\\s+([0-9]+x[0-9]+)\\+");
-    for (int i = 0; i < 100 && geometry.empty(); ++i) {
+    std::string windows;
+    std::smatch size;
+    for (int i = 0; i < 100; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      std::string windows;
-      if (FILE* pipe = ::popen("xwininfo -root -tree", "r")) {
-        char text[512];
-        while (std::fgets(text, sizeof text, pipe)) windows += text;
-        ::pclose(pipe);
-      }
-      std::smatch match;
-      if (std::regex_search(windows, match, line)) geometry = match[1];
+      windows = Command("xwininfo -root -tree");
+      if (std::regex_search(windows, size, std::regex("\"rv-fenster\"\\)\\s+([0-9]+x[0-9]+)\\+"))) break;
     }
     ::kill(child, SIGTERM);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << settings;
-    return {geometry, ReadBytes(err)};
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << window;
+    return {size.empty() ? "" : size[1].str(), ReadBytes(err)};
   };
-  std::string desktop;
-  if (FILE* pipe = ::popen("xwininfo -root", "r")) {
-    char text[512];
-    std::string info;
-    while (std::fgets(text, sizeof text, pipe)) info += text;
-    ::pclose(pipe);
-    std::smatch match;
-    if (std::regex_search(info, match, std::regex("-geometry ([0-9]+x[0-9]+)"))) desktop = match[1];
-  }
-  ASSERT_FALSE(desktop.empty());
+  std::smatch desktop;
+  const std::string root = Command("xwininfo -root");
+  ASSERT_TRUE(std::regex_search(root, desktop, std::regex("-geometry ([0-9]+x[0-9]+)")));
 
-  const auto [window, quiet] = start("[main]\r\nsound=0\r\nwindow=800x600\r\n");
+  const auto [window, quiet] = start("800x600");
   EXPECT_EQ(window, "800x600");
   EXPECT_EQ(quiet.find("window"), std::string::npos) << quiet;
-  const auto [full, message] = start("[main]\r\nsound=0\r\nwindow=breit\r\n");
-  EXPECT_EQ(full, desktop);
+  const auto [full, message] = start("breit");
+  EXPECT_EQ(full, desktop[1].str());
   EXPECT_NE(message.find("window=breit"), std::string::npos) << message;
   EXPECT_NE(message.find("Vollbild"), std::string::npos) << message;
 }
