@@ -180,6 +180,16 @@ TEST_F(LevelProgress, SpeedRollAndTheIntroInTheTube) {
   EXPECT_EQ(Play.Input.CursorY, 384);
   Play.Frame(16);
   EXPECT_FLOAT_EQ(Level().fRoll, 8);
+  // In a window the centre is the client area's, not the desktop's.
+  Play.Input.Client = {800, 600};
+  Play.Input.SetCursorPos(400, 300);
+  Play.Frame(16);
+  EXPECT_FLOAT_EQ(Level().fRoll, 8);
+  Play.Input.MoveMouse(-10, 0);
+  Play.Frame(16);
+  EXPECT_FLOAT_EQ(Level().fRoll, 16);
+  EXPECT_EQ(Play.Input.CursorX, 400);
+  EXPECT_EQ(Play.Input.CursorY, 300);
 }
 
 TEST_F(LevelProgress, TheEndZoneSlowsToTheBossAndKeepsTheShipInside) {

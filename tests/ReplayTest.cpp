@@ -59,9 +59,11 @@ TSnapshot Snap(const TLevel& level) {
 
 // Plays the stage on `platform` as the main loop would: pump, time since the
 // last frame, one stage frame. `hands` moves before each frame.
-std::vector<TSnapshot> Play(platform::TPlatform& platform, const std::string& stageFile, auto&& hands) {
-  TLevel level(platform, CreateTextContext());
-  level.LoadFromFile(stageFile);
+std::vector<TSnapshot> Play(platform::TPlatform& platform, const TStagePlay& play, auto&& hands) {
+  // On the test stage's text context: a font is freed in the context that
+  // is current, so one context for all keeps every font where it was made.
+  TLevel level(platform, play.Level->fTextContext);
+  level.LoadFromFile(play.StageFile);
   std::vector<TSnapshot> frames;
   uint64_t last = platform.PerformanceCounter();
   for (int i = 0; i < 2400 && level.fActive; ++i) {
@@ -89,7 +91,7 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   hands.Base = RV_BIN_DIR "/";
   hands.Seed = 4711;
   platform::TRecordingPlatform recorder(hands, {});
-  const std::vector<TSnapshot> recorded = Play(recorder, play.StageFile, [&](int i) {
+  const std::vector<TSnapshot> recorded = Play(recorder, play, [&](int i) {
     hands.AdvanceMs(10 + (i * 7) % 13);  // uneven frame times
     hands.SetKey(1, i % 50 >= 5);        // fire, with pauses
     hands.SetKey(38, i < 600);           // speed up, then coast
@@ -115,8 +117,41 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   window.Pad.Connected = true;
   window.SetPadButton(platform::kPadLeft, true);
   platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
-  const std::vector<TSnapshot> replayed = Play(replay, play.StageFile, [](int) {});
+  const std::vector<TSnapshot> replayed = Play(replay, play, [](int) {});
 
+  ASSERT_EQ(replayed.size(), recorded.size());
+  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
+  EXPECT_FALSE(replay.DivergedAt());
+}
+
+// A run whose window changed size (a switch to a window, a drag, back to
+// full screen) while the mouse steered replays exactly in a window of yet
+// another size: the game steers by the cursor's offset from the client
+// area's centre, wherever that is.
+TEST(Replay, AResizedWindowReplaysInAWindowOfAnotherSize) {
+  TStagePlay play;
+  play.Load({{"Level/Circles", "150"}, {"SmallEnemy/Count", "4"}, {"Boss/Life", "30"}});
+
+  platform::ScriptedPlatform hands;
+  hands.Base = RV_BIN_DIR "/";
+  hands.Screen = hands.Client = {1920, 1080};
+  platform::TRecordingPlatform recorder(hands, {});
+  const std::vector<TSnapshot> recorded = Play(recorder, play, [&](int i) {
+    hands.AdvanceMs(16);
+    hands.SetKey(1, true);
+    hands.SetKey(38, i < 300);
+    hands.MoveMouse(i % 7 - 3, i % 3 - 1);
+    if (i == 200) hands.Resize(1280, 720);
+    if (i == 400) hands.Resize(1000, 600);
+    if (i == 600) hands.Resize(1920, 1080);
+  });
+  ASSERT_GT(recorded.size(), 700u);
+  EXPECT_NE(recorded[500].Roll, recorded[100].Roll);
+
+  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  platform::ScriptedPlatform window;  // 1024 x 768 all along
+  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
+  const std::vector<TSnapshot> replayed = Play(replay, play, [](int) {});
   ASSERT_EQ(replayed.size(), recorded.size());
   for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
   EXPECT_FALSE(replay.DivergedAt());

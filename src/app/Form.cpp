@@ -60,8 +60,10 @@ void TForm1::InitGame() {
                                         fPlatform.BasePath() + "data\\lucon.ttf");
   });
   Guarded("Fehler beim Erzeugen von 'MainMenu'", [this] {
-    const platform::TScreenSize screen = fPlatform.ScreenSize();
-    MainMenu = std::make_unique<TMainMenu>(fPlatform, fTextContext, screen.Width, screen.Height);
+    // The menu lays itself out in the client area: in a window, not over
+    // the desktop.
+    const platform::TScreenSize client = fPlatform.ClientSize();
+    MainMenu = std::make_unique<TMainMenu>(fPlatform, fTextContext, client.Width, client.Height);
     MainMenu->OnQuit = [this] { MenuQuit(); };
   });
   fFrequency = fPlatform.PerformanceFrequency();
@@ -115,7 +117,7 @@ void TForm1::DrawFrame() {
   if (FPSFont) {
     const int size = FPSFont->Size();
     FPSFont->Print(std::to_string(fFPS) + " FPS", ts::kAlignRight, 0, static_cast<float>(client.Height - size),
-                   static_cast<float>(fPlatform.ScreenSize().Width), static_cast<float>(size));
+                   static_cast<float>(client.Width), static_cast<float>(size));
   }
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
@@ -134,6 +136,30 @@ void TForm1::FormResize() {
   gluPerspective(45.0, aspect, 0.001, 10000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+  if (client.Width <= 0 || client.Height <= 0) return;  // nothing to lay out in
+  if (!fPlatform.WindowMode().FullScreen) fWindowSize = client;
+  const int fpsSize = FpsFontSize(client.Height);
+  if (FPSFont && FPSFont->Size() != fpsSize)
+    FPSFont = std::make_unique<TglFont>(fTextContext, 0, fpsSize, fPlatform.BasePath() + "data\\lucon.ttf");
+  if (MainMenu) MainMenu->Resize(client.Width, client.Height);
+}
+
+platform::TScreenSize TForm1::DefaultWindowSize(platform::TScreenSize screen) {
+  if (screen.Width > 1280 && screen.Height > 720) return {1280, 720};
+  return {screen.Width * 3 / 4, screen.Height * 3 / 4};
+}
+
+void TForm1::ToggleWindowMode() {
+  const std::string settings = fPlatform.BasePath() + "settings.ini";
+  if (fPlatform.WindowMode().FullScreen) {
+    const platform::TScreenSize size =
+        fWindowSize.Width > 0 ? fWindowSize : DefaultWindowSize(fPlatform.ScreenSize());
+    fPlatform.SetWindowMode({false, size.Width, size.Height});
+    WriteSetting(settings, "window", WindowSettingText({false, size.Width, size.Height}));
+  } else {
+    fPlatform.SetWindowMode({});
+    WriteSetting(settings, "window", WindowSettingText({}));
+  }
 }
 
 void TForm1::FormDestroy() {
@@ -155,6 +181,8 @@ int TForm1::Run(const TRunHooks& hooks) {
   for (;;) {
     const platform::TEvents events = fPlatform.PumpEvents();
     if (events.Quit) break;
+    // A switch shows as a resize at a later pump.
+    if (events.ToggleWindowMode) ToggleWindowMode();
     if (events.Resized) FormResize();
     bool done = false;
     IdleHandler(done);

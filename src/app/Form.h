@@ -5,14 +5,11 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Platform.h"
 #include "render/textengine/TextEngine.h"
 
 class TglFont;
 class TMainMenu;
-
-namespace platform {
-class TPlatform;
-}
 
 // What a caller of Run may add to the main loop (replays, the timedemo, the
 // autopilot); every hook is optional.
@@ -46,7 +43,16 @@ class TForm1 {
   // count the FPS second. `done` is set to false (call again at once).
   void IdleHandler(bool& done);
   void DrawFrame();
+  // The client size changed (or is set for the first time): viewport,
+  // projection, and the FPS, menu and HUD fonts follow it.
   void FormResize();
+  // Alt+Enter: full screen becomes a window (of the size this run's window
+  // last had, else a default that fits the desktop) and back, and
+  // settings.ini's main/window remembers the choice.
+  void ToggleWindowMode();
+  // The window size Alt+Enter switches to when the run has had no window
+  // yet: 1280 x 720, or three quarters of a desktop that is not larger.
+  [[nodiscard]] static platform::TScreenSize DefaultWindowSize(platform::TScreenSize screen);
   void FormDestroy();
   // Ends the main loop; the menu calls it when the player quits.
   void MenuQuit();
@@ -70,6 +76,7 @@ class TForm1 {
 
  private:
   platform::TPlatform& fPlatform;
+  platform::TScreenSize fWindowSize;  // the window's last client size; 0 x 0 before any
   bool fCreated = false;
   bool fDestroyed = false;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/Platform.h"
+
 namespace {
 
 double ParseNumber(const std::string& text, const std::string& option) {
@@ -72,8 +74,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       const std::size_t x = size.find('x');
       if (x == std::string::npos) throw EOptionsError("Option --window: erwartet BREITExH\xD6HE, z. B. 640x480");
       const double w = ParseNumber(size.substr(0, x), arg), h = ParseNumber(size.substr(x + 1), arg);
-      if (!(w >= 64 && w <= 16384 && h >= 64 && h <= 16384) || w != std::floor(w) || h != std::floor(h))
-        throw EOptionsError("Option --window: Breite und H\xF6he zwischen 64 und 16384 Pixeln");
+      constexpr int lo = platform::kMinWindowSide, hi = platform::kMaxWindowSide;
+      if (!(w >= lo && w <= hi && h >= lo && h <= hi) || w != std::floor(w) || h != std::floor(h))
+        throw EOptionsError("Option --window: Breite und H\xF6he zwischen " + std::to_string(lo) + " und " +
+                            std::to_string(hi) + " Pixeln");
       options.WindowWidth = static_cast<int>(w);
       options.WindowHeight = static_cast<int>(h);
     } else {

@@ -117,6 +117,15 @@ int RunSession(const TOptions& options) {
   platform::TWindowOptions window;
   window.Width = options.WindowWidth;
   window.Height = options.WindowHeight;
+  if (window.Width == 0) {
+    // The player's choice on this machine (replays too); --window wins.
+    const platform::TWindowMode mode =
+        ReadWindowSetting(ReadSettings(platform::ExecutableDirectory() + "settings.ini"));
+    if (!mode.FullScreen) {
+      window.Width = mode.Width;
+      window.Height = mode.Height;
+    }
+  }
   window.CaptureMouse = options.Mode == TRunMode::Play;
   platform::SdlPlatform sdl(window);
   const std::string realBase = sdl.BasePath();

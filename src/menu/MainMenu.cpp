@@ -46,10 +46,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext
 
   SetRandomSeed(fPlatform.RandomSeed());
 
-  fUnitsPerPixel = static_cast<float>(2 * std::tan(M_PI / 8) * 40 / height);
-
-  fBigFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(height / 15.0), ProgramDir() + "data\\lcd.ttf");
-  fSmallFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(height / 30.0), ProgramDir() + "data\\lcd.ttf");
+  SizeToHeight();
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
           [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext); });
@@ -92,6 +89,21 @@ TMainMenu::~TMainMenu() {
   Level.reset();
   fEnemyModel.reset();
   fPlayerModel.reset();
+}
+
+void TMainMenu::SizeToHeight() {
+  fUnitsPerPixel = static_cast<float>(2 * std::tan(M_PI / 8) * 40 / fHeight);
+  fBigFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(fHeight / 15.0), ProgramDir() + "data\\lcd.ttf");
+  fSmallFont = std::make_unique<TglFont>(fTextContext, 0, RoundToInt32(fHeight / 30.0), ProgramDir() + "data\\lcd.ttf");
+}
+
+void TMainMenu::Resize(int32_t width, int32_t height) {
+  fWidth = width;
+  if (height != fHeight) {
+    fHeight = height;
+    SizeToHeight();
+  }
+  if (Level) Level->Resize(height);
 }
 
 std::string TMainMenu::ProgramDir() const { return fPlatform.BasePath(); }

@@ -69,6 +69,9 @@ class TMainMenu {
   // Draws the stage while one is active, otherwise the menu screen. Expects
   // the form's perspective projection and an identity modelview.
   void Render();
+  // The window's client size changed: the layout, the fonts and the units
+  // per pixel follow it, and so does the stage's HUD font.
+  void Resize(int32_t width, int32_t height);
 
   // Called when the player quits from the root page.
   std::function<void()> OnQuit;
@@ -133,6 +136,8 @@ class TMainMenu {
   void ReadHighscores(TLevelListItem& item) const;
   void RefreshLevels();
   void BuildTorus();
+  // The fonts and units per pixel for fHeight.
+  void SizeToHeight();
   // Writes one key of section "main" of settings.ini, leaving the others as
   // they are. A failure is reported on stderr and the game goes on.
   void WriteSetting(const std::string& key, const std::string& value);

@@ -104,7 +104,7 @@ void MarkShots(TDangerMap& map, const TParticleManager& shots, const TShip& ship
 
 TAutopilot::TAutopilot(platform::TPlatform& inner, TPilotOptions options)
     : TPlatformDecorator(inner), fOptions(std::move(options)) {
-  const platform::TScreenSize screen = inner.ScreenSize();
+  const platform::TScreenSize screen = inner.ClientSize();
   fCursorX = screen.Width / 2;
   fCursorY = screen.Height / 2;
   fCounter = inner.PerformanceCounter();
@@ -155,7 +155,7 @@ void TAutopilot::Tap(int vk) {
 }
 
 void TAutopilot::Decide() {
-  const platform::TScreenSize screen = Inner().ScreenSize();
+  const platform::TScreenSize screen = Inner().ClientSize();
   fCursorX = screen.Width / 2;
   fCursorY = screen.Height / 2;
   if (!fMenu || !fMenu->Level) return;

@@ -38,4 +38,24 @@ class TKeyLatch {
   std::vector<bool> fLatch;
 };
 
+// Alt+Enter switches the window mode. From that press until Enter is let go
+// the platform hides Return from the game, so the switch is never also a
+// press of Return in the menu or on the finish screen, whichever key the
+// player lets go of first. Both platforms feed their Enter presses through it.
+class TAltEnter {
+ public:
+  // Return or keypad Enter went down (not by key repeat). True when it is
+  // the switch: Alt was down.
+  bool EnterDown(bool altDown) {
+    if (altDown) fHiding = true;
+    return altDown;
+  }
+  // No Enter key is down any more.
+  void EnterUp() { fHiding = false; }
+  [[nodiscard]] bool HidesReturn() const { return fHiding; }
+
+ private:
+  bool fHiding = false;
+};
+
 }  // namespace platform

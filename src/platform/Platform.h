@@ -18,10 +18,23 @@ struct TScreenSize {
   int Height = 0;
 };
 
+// A window's client size is kept within these bounds, in pixels.
+inline constexpr int kMinWindowSide = 64;
+inline constexpr int kMaxWindowSide = 16384;
+
+// How the window is shown: borderless over the whole desktop at 0, 0, or as
+// a normal titled, resizable window of a client size.
+struct TWindowMode {
+  bool FullScreen = true;
+  int Width = 0;  // a window's client size in pixels; 0 with FullScreen
+  int Height = 0;
+};
+
 // What one pass over the event queue found.
 struct TEvents {
   bool Quit = false;     // the window was closed or the process asked to end
   bool Resized = false;  // the client size changed
+  bool ToggleWindowMode = false;  // Alt+Enter: full screen <-> window
 };
 
 class TPlatform {
@@ -50,7 +63,8 @@ class TPlatform {
 
   // Size of the desktop display mode in pixels.
   virtual TScreenSize ScreenSize() = 0;
-  // Size of the window's drawable area in pixels.
+  // Size of the window's drawable area in pixels, as the last PumpEvents
+  // left it (the same answer all frame long).
   virtual TScreenSize ClientSize() = 0;
 
   // Window state.
@@ -58,6 +72,12 @@ class TPlatform {
   virtual bool IsActive() = 0;                 // the window has input focus
   virtual void WaitForEvents(int timeoutMs) = 0;  // idle while inactive
   virtual void SetTitle(const std::string& title) = 0;  // Windows-1252 text
+  // Full screen or a window. The new client size shows from a later
+  // PumpEvents on, which reports it as Resized. While Alt+Enter is held, the
+  // platform hides Return, so the switch never also reaches the game as Enter.
+  virtual void SetWindowMode(const TWindowMode& mode) = 0;
+  // The mode last set (a window's size as asked for, not as resized since).
+  virtual TWindowMode WindowMode() = 0;
   virtual void SwapBuffers() = 0;
   virtual void Close() = 0;  // ask the main loop to end
 

@@ -24,6 +24,8 @@ class TPlatformDecorator : public TPlatform {
   bool IsActive() override { return fInner.IsActive(); }
   void WaitForEvents(int timeoutMs) override { fInner.WaitForEvents(timeoutMs); }
   void SetTitle(const std::string& title) override { fInner.SetTitle(title); }
+  void SetWindowMode(const TWindowMode& mode) override { fInner.SetWindowMode(mode); }
+  TWindowMode WindowMode() override { return fInner.WindowMode(); }
   void SwapBuffers() override { fInner.SwapBuffers(); }
   void Close() override { fInner.Close(); }
   bool HasSwapControl() override { return fInner.HasSwapControl(); }

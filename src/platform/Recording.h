@@ -34,6 +34,8 @@ struct TRecordedFrame {
   bool Active = true;
   bool Quit = false;
   std::bitset<256> Keys;  // by virtual-key code
+  // The cursor's offset from the client area's centre, plus the centre of
+  // the recorded desktop (for a full-screen run: the cursor itself).
   int32_t CursorX = 0, CursorY = 0;
   TGamepadState Pad;
   std::vector<uint64_t> Counters;  // clock readings, in the order asked

@@ -23,10 +23,16 @@ TRecordingPlatform::TRecordingPlatform(TPlatform& inner, TRecording start)
 void TRecordingPlatform::SampleInput(TRecordedFrame& frame) {
   frame.Active = Inner().IsActive();
   for (int vk = 0; vk < 256; ++vk) frame.Keys[static_cast<std::size_t>(vk)] = Inner().IsVirtualKeyDown(vk);
+  // The game puts the cursor back to the client area's centre each frame and
+  // steers by the offset from it. The cursor is kept as that offset from the
+  // recorded desktop's centre, so that a replay in a window of another size
+  // (or a run that changed its size) gives the game the same offsets; for a
+  // full-screen run it is the cursor itself.
   int x = 0, y = 0;
   Inner().GetCursorPos(x, y);
-  frame.CursorX = x;
-  frame.CursorY = y;
+  const TScreenSize client = Inner().ClientSize();
+  frame.CursorX = x - client.Width / 2 + fRecording.ScreenWidth / 2;
+  frame.CursorY = y - client.Height / 2 + fRecording.ScreenHeight / 2;
   frame.Pad = Inner().Gamepad();
 }
 

@@ -13,8 +13,7 @@ TReplayPlatform::TReplayPlatform(TPlatform& inner, const TRecording& recording, 
                                  TReplayPace pace)
     : TPlatformDecorator(inner), fRecording(recording), fBasePath(std::move(basePath)), fPace(pace) {
   if (fRecording.Frames.empty()) throw EReplayError("Replay-Datei enth\xE4lt keine Bilder");
-  fCursorX = Frame().CursorX;
-  fCursorY = Frame().CursorY;
+  TakeCursor();
   if (fPace == TReplayPace::Fastest && inner.HasSwapControl()) inner.SetSwapInterval(0);
 }
 
@@ -43,6 +42,14 @@ void TReplayPlatform::GetCursorPos(int& x, int& y) {
   y = fCursorY;
 }
 
+void TReplayPlatform::TakeCursor() {
+  // Recorded as the offset from the centre of the recorded desktop; the game
+  // measures it from the centre of this window's client area.
+  const TScreenSize client = Inner().ClientSize();
+  fCursorX = Frame().CursorX - fRecording.ScreenWidth / 2 + client.Width / 2;
+  fCursorY = Frame().CursorY - fRecording.ScreenHeight / 2 + client.Height / 2;
+}
+
 void TReplayPlatform::SetCursorPos(int x, int y) {
   fCursorX = x;
   fCursorY = y;
@@ -59,8 +66,7 @@ TEvents TReplayPlatform::PumpEvents() {
   }
   ++fFrame;
   fCounterIndex = fSeedIndex = 0;
-  fCursorX = Frame().CursorX;
-  fCursorY = Frame().CursorY;
+  TakeCursor();
   if (Frame().Quit) events.Quit = true;
   if (fPace == TReplayPace::Recorded) WaitForRecordedTime();
   return events;

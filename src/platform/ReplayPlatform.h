@@ -56,6 +56,8 @@ class TReplayPlatform final : public TPlatformDecorator {
  private:
   [[nodiscard]] const TRecordedFrame& Frame() const { return fRecording.Frames[fFrame]; }
   void WaitForRecordedTime();
+  // The current frame's cursor, as the game measures it in this window.
+  void TakeCursor();
 
   const TRecording& fRecording;
   std::string fBasePath;

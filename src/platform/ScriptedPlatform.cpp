@@ -1,9 +1,23 @@
 // ScriptedPlatform.cpp -- the test platform's few behaviours.
 #include "platform/ScriptedPlatform.h"
 
+#include "platform/VirtualKeys.h"
+
 namespace platform {
 
 ScriptedPlatform::ScriptedPlatform() = default;
+
+void ScriptedPlatform::SetKey(int vk, bool down) {
+  bool& key = Keys.at(static_cast<size_t>(vk));
+  if (vk == kVkReturn && down && !key && AltEnter.EnterDown(Keys[kVkMenu])) TogglePending = true;
+  if (vk == kVkReturn && !down) AltEnter.EnterUp();
+  key = down;
+}
+
+bool ScriptedPlatform::IsVirtualKeyDown(int vk) {
+  if (vk == kVkReturn && AltEnter.HidesReturn()) return false;
+  return vk >= 0 && vk < 256 && Keys[static_cast<size_t>(vk)];
+}
 
 int ScriptedPlatform::VirtualKeyForChar(char ch) {
   if (MissingChars.count(ch)) return -1;
@@ -21,7 +35,20 @@ void ScriptedPlatform::SetCursorPos(int x, int y) {
 TEvents ScriptedPlatform::PumpEvents() {
   TEvents events;
   events.Quit = QuitPending || Closed;
+  events.ToggleWindowMode = TogglePending;
+  TogglePending = false;
+  if (PendingClient.Width > 0 && PendingClient.Height > 0) {
+    events.Resized = PendingClient.Width != Client.Width || PendingClient.Height != Client.Height;
+    Client = PendingClient;
+    PendingClient = {};
+  }
   return events;
+}
+
+void ScriptedPlatform::SetWindowMode(const TWindowMode& mode) {
+  ModeCalls.push_back(mode);
+  Mode = mode;
+  PendingClient = mode.FullScreen ? Screen : TScreenSize{mode.Width, mode.Height};
 }
 
 void ScriptedPlatform::SetSwapInterval(int interval) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Keyboard.h"
 #include "platform/Platform.h"
 
 namespace platform {
@@ -15,8 +16,12 @@ class ScriptedPlatform final : public TPlatform {
  public:
   ScriptedPlatform();
 
-  // Test controls.
-  void SetKey(int vk, bool down) { Keys.at(static_cast<size_t>(vk)) = down; }
+  // Test controls. Keys go through the same Alt+Enter rule as the real
+  // platform's: Return down while Alt is down switches the window mode at the
+  // next pump and stays hidden until it is let go.
+  void SetKey(int vk, bool down);
+  // The player drags the window to this client size: the next pump shows it.
+  void Resize(int width, int height) { PendingClient = {width, height}; }
   void AdvanceMs(double ms) { Counter += static_cast<uint64_t>(ms * static_cast<double>(Frequency) / 1000.0); }
   void MoveMouse(int dx, int dy) { CursorX += dx; CursorY += dy; }
   // Characters the simulated layout cannot type.
@@ -32,6 +37,10 @@ class ScriptedPlatform final : public TPlatform {
   uint64_t Frequency = 1'000'000;
   TScreenSize Screen{1024, 768};
   TScreenSize Client{1024, 768};
+  TScreenSize PendingClient;  // 0 x 0: no change waiting for the pump
+  TWindowMode Mode;
+  bool TogglePending = false;
+  TAltEnter AltEnter;
   bool Active = true;
   bool QuitPending = false;
   bool SwapControl = true;
@@ -48,10 +57,11 @@ class ScriptedPlatform final : public TPlatform {
   bool Closed = false;
   std::string Title = "Form1";
   std::vector<int> SwapIntervalCalls;
+  std::vector<TWindowMode> ModeCalls;
 
   uint64_t PerformanceCounter() override { return Counter; }
   uint64_t PerformanceFrequency() override { return Frequency; }
-  bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && Keys[static_cast<size_t>(vk)]; }
+  bool IsVirtualKeyDown(int vk) override;
   int VirtualKeyForChar(char ch) override;
   void GetCursorPos(int& x, int& y) override { x = CursorX; y = CursorY; }
   void SetCursorPos(int x, int y) override;
@@ -62,6 +72,10 @@ class ScriptedPlatform final : public TPlatform {
   bool IsActive() override { return Active; }
   void WaitForEvents(int) override { ++Waits; }
   void SetTitle(const std::string& title) override { Title = title; }
+  // The window takes the mode's size (the screen's for full screen) at the
+  // next pump.
+  void SetWindowMode(const TWindowMode& mode) override;
+  TWindowMode WindowMode() override { return Mode; }
   void SwapBuffers() override { ++Swaps; }
   void Close() override { Closed = true; }
   bool HasSwapControl() override { return SwapControl; }

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "platform/Dialog.h"
+#include "platform/Keyboard.h"
 #include "platform/VirtualKeys.h"
 
 namespace platform {
@@ -18,12 +20,17 @@ namespace {
 
 std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
 
+bool IsEnter(SDL_Scancode scancode) { return scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER; }
+
 }  // namespace
 
 struct SdlPlatform::Impl {
   SDL_Window* Window = nullptr;
   SDL_GLContext Context = nullptr;
   TScreenSize Screen;
+  TScreenSize Client;  // as the last pump left it
+  TWindowMode Mode;
+  TAltEnter AltEnter;
   bool Active = true;
   bool CloseRequested = false;
   bool SwapControl = false;
@@ -88,8 +95,10 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(SdlError("SDL_GetDesktopDisplayMode"));
   }
   fImpl->Screen = {mode.w, mode.h};
-  const int width = options.Width > 0 ? options.Width : mode.w;
-  const int height = options.Height > 0 ? options.Height : mode.h;
+  const bool fullScreen = options.Width <= 0 || options.Height <= 0;
+  const int width = fullScreen ? mode.w : options.Width;
+  const int height = fullScreen ? mode.h : options.Height;
+  fImpl->Mode = fullScreen ? TWindowMode{} : TWindowMode{false, width, height};
 
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
@@ -99,7 +108,9 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 
-  fImpl->Window = SDL_CreateWindow("Form1", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS);
+  const int position = fullScreen ? 0 : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+  fImpl->Window = SDL_CreateWindow("Form1", position, position, width, height,
+                                   SDL_WINDOW_OPENGL | (fullScreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE));
   if (!fImpl->Window) {
     const std::string message = SdlError("SDL_CreateWindow");
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -113,6 +124,9 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(message);
   }
   SDL_GL_MakeCurrent(fImpl->Window, fImpl->Context);
+  // Every font stays a few pixels high in the smallest window.
+  SDL_SetWindowMinimumSize(fImpl->Window, kMinWindowSide, kMinWindowSide);
+  SDL_GL_GetDrawableSize(fImpl->Window, &fImpl->Client.Width, &fImpl->Client.Height);
 
   const int current = SDL_GL_GetSwapInterval();
   fImpl->SwapControl = SDL_GL_SetSwapInterval(current < 0 ? 1 : current) == 0;
@@ -122,8 +136,8 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     SDL_ShowCursor(SDL_DISABLE);
     SDL_SetRelativeMouseMode(SDL_TRUE);
   }
-  fImpl->CursorX = fImpl->Screen.Width / 2;
-  fImpl->CursorY = fImpl->Screen.Height / 2;
+  fImpl->CursorX = fImpl->Client.Width / 2;
+  fImpl->CursorY = fImpl->Client.Height / 2;
   // A game without a controller subsystem still plays with keys and mouse.
   fImpl->PadSystem = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
   if (!fImpl->PadSystem) std::fprintf(stderr, "%s\n", SdlError("SDL_INIT_GAMECONTROLLER").c_str());
@@ -147,6 +161,7 @@ uint64_t SdlPlatform::PerformanceCounter() { return SDL_GetPerformanceCounter();
 uint64_t SdlPlatform::PerformanceFrequency() { return SDL_GetPerformanceFrequency(); }
 
 bool SdlPlatform::IsVirtualKeyDown(int vk) {
+  if (vk == kVkReturn && fImpl->AltEnter.HidesReturn()) return false;
   if (vk == kVkLButton) return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
@@ -172,11 +187,7 @@ TGamepadState SdlPlatform::Gamepad() { return fImpl->PadState; }
 
 TScreenSize SdlPlatform::ScreenSize() { return fImpl->Screen; }
 
-TScreenSize SdlPlatform::ClientSize() {
-  TScreenSize size;
-  SDL_GL_GetDrawableSize(fImpl->Window, &size.Width, &size.Height);
-  return size;
-}
+TScreenSize SdlPlatform::ClientSize() { return fImpl->Client; }
 
 TEvents SdlPlatform::PumpEvents() {
   TEvents result;
@@ -187,10 +198,20 @@ TEvents SdlPlatform::PumpEvents() {
         result.Quit = true;
         break;
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) result.Resized = true;
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) fImpl->Active = true;
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) fImpl->Active = false;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.Quit = true;
+        break;
+      case SDL_KEYDOWN:
+        if (IsEnter(event.key.keysym.scancode) && !event.key.repeat &&
+            fImpl->AltEnter.EnterDown((event.key.keysym.mod & KMOD_ALT) != 0))
+          result.ToggleWindowMode = true;
+        break;
+      case SDL_KEYUP:
+        if (IsEnter(event.key.keysym.scancode)) {
+          const Uint8* keys = SDL_GetKeyboardState(nullptr);
+          if (!keys[SDL_SCANCODE_RETURN] && !keys[SDL_SCANCODE_KP_ENTER]) fImpl->AltEnter.EnterUp();
+        }
         break;
       case SDL_MOUSEMOTION:
         fImpl->CursorX += event.motion.xrel;
@@ -211,6 +232,14 @@ TEvents SdlPlatform::PumpEvents() {
   }
   fImpl->SamplePad();
   if (fImpl->CloseRequested) result.Quit = true;
+  // The size is read once per pump, so that a frame never sees it change
+  // half-way (a mode switch or a resize lands here, at the next pump).
+  TScreenSize client;
+  SDL_GL_GetDrawableSize(fImpl->Window, &client.Width, &client.Height);
+  if (client.Width != fImpl->Client.Width || client.Height != fImpl->Client.Height) {
+    fImpl->Client = client;
+    result.Resized = true;
+  }
   return result;
 }
 
@@ -221,6 +250,26 @@ void SdlPlatform::WaitForEvents(int timeoutMs) { SDL_WaitEventTimeout(nullptr, t
 void SdlPlatform::SetTitle(const std::string& title) {
   SDL_SetWindowTitle(fImpl->Window, Cp1252ToUtf8(title).c_str());
 }
+
+void SdlPlatform::SetWindowMode(const TWindowMode& mode) {
+  SDL_Window* window = fImpl->Window;
+  if (mode.FullScreen) {
+    fImpl->Mode = TWindowMode{};
+    SDL_SetWindowResizable(window, SDL_FALSE);
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowSize(window, fImpl->Screen.Width, fImpl->Screen.Height);
+  } else {
+    const int width = std::max(mode.Width, kMinWindowSide), height = std::max(mode.Height, kMinWindowSide);
+    fImpl->Mode = TWindowMode{false, width, height};
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+}
+
+TWindowMode SdlPlatform::WindowMode() { return fImpl->Mode; }
 
 void SdlPlatform::SwapBuffers() { SDL_GL_SwapWindow(fImpl->Window); }
 

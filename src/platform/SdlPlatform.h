@@ -15,7 +15,8 @@ class EPlatformError : public std::runtime_error {
 };
 
 struct TWindowOptions {
-  // 0 x 0 covers the desktop (borderless at 0, 0); tests ask for a fixed size.
+  // 0 x 0 covers the desktop (borderless at 0, 0); otherwise a titled,
+  // resizable window of this client size (the player's setting, tests).
   int Width = 0;
   int Height = 0;
   // Grab the mouse in relative mode and hide the cursor (the game does; tests
@@ -46,6 +47,8 @@ class SdlPlatform final : public TPlatform {
   bool IsActive() override;
   void WaitForEvents(int timeoutMs) override;
   void SetTitle(const std::string& title) override;
+  void SetWindowMode(const TWindowMode& mode) override;
+  TWindowMode WindowMode() override;
   void SwapBuffers() override;
   void Close() override;
   bool HasSwapControl() override;

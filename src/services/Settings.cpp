@@ -24,6 +24,17 @@ std::string ReadText(const std::string& fileName) {
   return text;
 }
 
+// A window side: digits only, within the bounds; 0 when it is not one.
+int WindowSide(std::string_view text) {
+  if (text.empty() || text.size() > 5) return 0;
+  int value = 0;
+  for (const char ch : text) {
+    if (ch < '0' || ch > '9') return 0;
+    value = value * 10 + (ch - '0');
+  }
+  return value >= platform::kMinWindowSide && value <= platform::kMaxWindowSide ? value : 0;
+}
+
 }  // namespace
 
 std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value) {
@@ -77,4 +88,24 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
            " gespeichert werden (sie gilt nur bis zum Programmende): " + error.what());
     return false;
   }
+}
+
+platform::TWindowMode ReadWindowSetting(const TIniFile& settings) {
+  const std::string value = settings.ReadString("main", "window", "0");
+  const std::string_view text = TrimBlanks(value);
+  if (text == "0") return {};
+  const std::size_t x = text.find_first_of("xX");
+  if (x != std::string_view::npos) {
+    const int width = WindowSide(text.substr(0, x)), height = WindowSide(text.substr(x + 1));
+    if (width > 0 && height > 0) return {false, width, height};
+  }
+  Report("Einstellung window=" + value + " in settings.ini ist ung\xFCltig (erwartet BREITExH\xD6HE wie 1280x720, " +
+         "jede Seite " + std::to_string(platform::kMinWindowSide) + " bis " + std::to_string(platform::kMaxWindowSide) +
+         " Pixel, oder 0 f\xFCr Vollbild); das Spiel l\xE4uft im Vollbild.");
+  return {};
+}
+
+std::string WindowSettingText(const platform::TWindowMode& mode) {
+  if (mode.FullScreen) return "0";
+  return std::to_string(mode.Width) + "x" + std::to_string(mode.Height);
 }

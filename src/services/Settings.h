@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Platform.h"
 #include "services/IniFile.h"
 
 // The settings file's content. A missing file is empty; one that cannot be
@@ -22,3 +23,10 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
 // section appended. Lines are split as the INI reader splits them, so the
 // reader finds the new value; every other byte stays as it was.
 [[nodiscard]] std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value);
+
+// main/window: "0" or no key is full screen, WIDTHxHEIGHT (each side
+// kMinWindowSide to kMaxWindowSide pixels) a window of that client size.
+// Any other value is reported on stderr and counts as full screen.
+[[nodiscard]] platform::TWindowMode ReadWindowSetting(const TIniFile& settings);
+// The value of main/window for a mode: "0" or "1280x720".
+[[nodiscard]] std::string WindowSettingText(const platform::TWindowMode& mode);

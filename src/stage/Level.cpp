@@ -36,7 +36,7 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    fFont = std::make_unique<TglFont>(fTextContext, 0, viewport[3] / 20, ProgramDir() + "data\\lcd.ttf");
+    Resize(viewport[3]);
   });
   try {
     fTubeVBO = std::make_unique<TVertexBufferObject>();
@@ -58,6 +58,12 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
           [&] { fMediumEnemy.Manager = std::make_unique<TMediumEnemyManager>(*this); });
   Guarded(failed + "'fMediumEnemy.Particle'", [&] { fMediumEnemy.Particle = std::make_unique<TParticle>(); });
   Guarded(failed + "'fBoss'", [&] { fBoss = std::make_unique<TBoss>(*this); });
+}
+
+void TLevel::Resize(int32_t viewportHeight) {
+  const int32_t size = viewportHeight / 20;
+  if (fFont && fFont->Size() == size) return;
+  fFont = std::make_unique<TglFont>(fTextContext, 0, size, ProgramDir() + "data\\lcd.ttf");
 }
 
 TLevel::~TLevel() {

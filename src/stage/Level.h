@@ -86,6 +86,10 @@ class TLevel : public TTubeDimensions {
   // this stage, so that a failure repeating every frame cannot bury the game
   // under boxes; stderr every time. Play goes on.
   void ReportProgressFailure(std::size_t which);
+  // Sizes the HUD font to a viewport this high (a twentieth of it), as the
+  // constructor does for the viewport it finds; the menu calls it when the
+  // window's client size changes.
+  void Resize(int32_t viewportHeight);
   // Draws one frame of the stage and its HUD.
   void Render();
   // Sets the modelview to the stage's camera, the first step of Render

@@ -154,7 +154,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   BuildRings();
   BuildBolts();
 
-  const platform::TScreenSize screen = fPlatform.ScreenSize();
-  fPlatform.SetCursorPos(screen.Width / 2, screen.Height / 2);
+  const platform::TScreenSize client = fPlatform.ClientSize();
+  fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
   fActive = true;
 }

@@ -84,7 +84,9 @@ void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
   fPad = fPlatform.Gamepad();
   if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
-  const platform::TScreenSize screen = fPlatform.ScreenSize();
+  // The cursor goes back to the centre of the client area every frame (in a
+  // window, not the desktop's); its offset from there steers.
+  const platform::TScreenSize client = fPlatform.ClientSize();
 
   if (fFinish.State != 0) {
     ProgressFinish(dt);
@@ -101,9 +103,9 @@ void TLevel::Progress(float elapsed) {
     right = std::max(right, stick);
     if (left > 0) delta += dt / 10 * left;
     if (right > 0) delta -= dt / 10 * right;
-    delta += static_cast<float>(screen.Width / 2 - cursorX) * 0.8f;
+    delta += static_cast<float>(client.Width / 2 - cursorX) * 0.8f;
 
-    if (ShipPos() > 0) ProgressControls(dt, delta, screen.Height / 2 - cursorY);
+    if (ShipPos() > 0) ProgressControls(dt, delta, client.Height / 2 - cursorY);
 
     if (fLife < 20) {
       fLifeBlinkTime += dt;
@@ -133,7 +135,7 @@ void TLevel::Progress(float elapsed) {
     }
   }
 
-  fPlatform.SetCursorPos(screen.Width / 2, screen.Height / 2);
+  fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
 }
 
 void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {

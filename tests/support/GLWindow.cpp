@@ -28,13 +28,16 @@ uint32_t TGLWindow::Pixel(const std::vector<uint8_t>& rgba, int width, int x, in
   return (uint32_t{rgba[i]} << 16) | (uint32_t{rgba[i + 1]} << 8) | rgba[i + 2];
 }
 
-TGLWindow::TBox TGLWindow::Ink(const std::vector<uint8_t>& rgba, int x0, int y0, int x1, int y1, int threshold) const {
+TGLWindow::TBox TGLWindow::Ink(const std::vector<uint8_t>& rgba, int x0, int y0, int x1, int y1, int threshold,
+                               bool allChannels) const {
   TBox box;
   bool found = false;
   for (int y = std::max(0, y0); y < std::min(fHeight, y1); ++y)
     for (int x = std::max(0, x0); x < std::min(fWidth, x1); ++x) {
       const uint8_t* p = &rgba[(static_cast<std::size_t>(y) * fWidth + x) * 4];
-      if (p[0] <= threshold && p[1] <= threshold && p[2] <= threshold) continue;
+      const bool lit = allChannels ? p[0] > threshold && p[1] > threshold && p[2] > threshold
+                                   : p[0] > threshold || p[1] > threshold || p[2] > threshold;
+      if (!lit) continue;
       if (!found) box = {x, y, x, y};
       found = true;
       box.Left = std::min(box.Left, x);

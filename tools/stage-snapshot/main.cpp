@@ -44,7 +44,7 @@ class TPilotInput final : public platform::TPlatformDecorator {
   bool IsVirtualKeyDown(int vk) override { return vk >= 0 && vk < 256 && Keys[vk]; }
   int VirtualKeyForChar(char ch) override { return ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch; }
   void GetCursorPos(int& x, int& y) override {
-    const platform::TScreenSize screen = ScreenSize();
+    const platform::TScreenSize screen = ClientSize();
     x = screen.Width / 2;
     y = screen.Height / 2;
   }
