@@ -19,7 +19,7 @@
 namespace fs = std::filesystem;
 
 // The install rules put the read-only files here, seen from the folder of
-// the executable (CMakeLists.txt passes the same relative path).
+// the executable (cmake/Install.cmake passes the path it installs to).
 #ifndef RV_SHARE_FROM_BIN
 #define RV_SHARE_FROM_BIN "../share/riftvaulter"
 #endif
