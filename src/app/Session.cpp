@@ -1,5 +1,6 @@
-// Session.cpp -- the platform layers of a run (scratch folder, autopilot,
-// recorder, replay), the per-second checksums and the timedemo's figures.
+// Session.cpp -- the platform layers of a run (the player's folder of an
+// installed game, scratch folder, autopilot, recorder, replay), the
+// per-second checksums and the timedemo's figures.
 #include "app/Session.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "app/GameFolder.h"
 #include "app/Options.h"
 #include "app/StateChecksum.h"
+#include "app/UserFolder.h"
 #include "menu/MainMenu.h"
 #include "pilot/Autopilot.h"
 #include "platform/Dialog.h"
@@ -21,6 +23,7 @@
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "platform/SdlPlatform.h"
+#include "services/FatalError.h"
 #include "services/IniFile.h"
 #include "services/Paths.h"
 #include "services/RC4Stream.h"
@@ -128,7 +131,21 @@ int RunSession(const TOptions& options) {
   }
   window.CaptureMouse = options.Mode == TRunMode::Play;
   platform::SdlPlatform sdl(window);
-  const std::string realBase = sdl.BasePath();
+
+  // An installed game plays in the player's own folder; the window is open,
+  // so a failure to lay it out reaches the player as a dialog.
+  std::unique_ptr<platform::TFolderPlatform> userFolder;
+  platform::TPlatform* root = &sdl;
+  try {
+    const std::string programFolder = ProgramFolder(sdl.BasePath(), platform::DataHomeDirectory());
+    if (programFolder != sdl.BasePath()) {
+      userFolder = std::make_unique<platform::TFolderPlatform>(sdl, programFolder);
+      root = userFolder.get();
+    }
+  } catch (const std::exception& failure) {
+    FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
+  }
+  const std::string realBase = root->BasePath();
 
   platform::TRecording recording;
   std::unique_ptr<TScratchFolder> scratch;
@@ -136,7 +153,7 @@ int RunSession(const TOptions& options) {
   std::unique_ptr<pilot::TAutopilot> pilot;
   std::unique_ptr<platform::TRecordingPlatform> recorder;
   std::unique_ptr<platform::TReplayPlatform> replay;
-  platform::TPlatform* top = &sdl;
+  platform::TPlatform* top = root;
 
   try {
     if (replaying) {
@@ -146,7 +163,7 @@ int RunSession(const TOptions& options) {
       const int sound = ReadSettings(realBase + "settings.ini").ReadInteger("main", "sound", 1);
       WriteSetting(scratch->Base() + "settings.ini", "sound", sound != 0 ? "1" : "0");
       replay = std::make_unique<platform::TReplayPlatform>(
-          sdl, recording, scratch->Base(),
+          *root, recording, scratch->Base(),
           options.Mode == TRunMode::Timedemo ? platform::TReplayPace::Fastest : platform::TReplayPace::Recorded);
       top = replay.get();
     }
@@ -155,7 +172,7 @@ int RunSession(const TOptions& options) {
         const platform::TRecording start = ReadStartState(realBase);
         scratch = std::make_unique<TScratchFolder>(realBase, start.Settings, start.StageFiles);
         UnlockStages(scratch->Base(), options.Stages);
-        folder = std::make_unique<platform::TFolderPlatform>(sdl, scratch->Base());
+        folder = std::make_unique<platform::TFolderPlatform>(*root, scratch->Base());
         top = folder.get();
       }
       pilot = std::make_unique<pilot::TAutopilot>(

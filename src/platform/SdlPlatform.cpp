@@ -2,6 +2,8 @@
 #include "platform/SdlPlatform.h"
 
 #include <SDL.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -298,6 +300,30 @@ std::string ExecutableDirectory() {
   SDL_free(path);
   if (result.empty() || result.back() != '/') result += '/';
   return result;
+}
+
+std::string XdgDataHome(const char* xdgDataHome, const char* home) {
+  auto trimmed = [](std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  // The base directory rule ignores relative values: they would name a
+  // different folder for every working directory.
+  if (xdgDataHome && xdgDataHome[0] == '/') return trimmed(xdgDataHome);
+  if (home && home[0] == '/') {
+    std::string base = trimmed(home);
+    if (base == "/") base.clear();
+    return base + "/.local/share";
+  }
+  return {};
+}
+
+std::string DataHomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    if (const passwd* entry = ::getpwuid(::getuid())) home = entry->pw_dir;
+  }
+  return XdgDataHome(std::getenv("XDG_DATA_HOME"), home);
 }
 
 }  // namespace platform

@@ -69,4 +69,13 @@ class SdlPlatform final : public TPlatform {
 // The executable's directory with a trailing '/', without a window.
 std::string ExecutableDirectory();
 
+// Where the desktop keeps this user's application data, by the XDG base
+// directory rule: `xdgDataHome` when it is an absolute path, else
+// `home` + "/.local/share" when `home` is absolute; empty when neither is.
+// No trailing separator. Either argument may be null.
+[[nodiscard]] std::string XdgDataHome(const char* xdgDataHome, const char* home);
+// XdgDataHome of this process's environment; an unset or relative HOME falls
+// back to the home folder in the password database.
+[[nodiscard]] std::string DataHomeDirectory();
+
 }  // namespace platform

@@ -1,0 +1,68 @@
+# Install.cmake -- `cmake --install build --prefix DIR` puts the game where
+# Linux keeps such things:
+#
+#   DIR/bin/riftvaulter
+#   DIR/share/riftvaulter/data/     models, bosses, menu texts, fonts and the
+#                                   stage files as shipped
+#   DIR/share/riftvaulter/sound/    what soundgen wrote
+#   DIR/share/applications/riftvaulter.desktop
+#   DIR/share/icons/hicolor/scalable/apps/riftvaulter.svg
+#   (and a 256 x 256 PNG beside it when rsvg-convert is at hand)
+#
+# Everything under share/ is read-only. The game tells this layout from a
+# build by itself (src/app/UserFolder.h) and keeps each player's stage files
+# and settings.ini in $XDG_DATA_HOME/riftvaulter.
+include(GNUInstallDirs)
+
+set(RV_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/riftvaulter)
+# The game finds its share folder from the folder of its executable.
+file(RELATIVE_PATH RV_SHARE_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/riftvaulter)
+target_compile_definitions(rv_app PRIVATE RV_SHARE_FROM_BIN="${RV_SHARE_FROM_BIN}")
+
+# The stage files of build/bin/data hold whatever the developer has played
+# (they are never overwritten); an install ships them fresh from their
+# sources, enciphered again whenever a source changes.
+set(RV_SHIPPED_STAGE_DIR ${CMAKE_BINARY_DIR}/shipped-stages)
+set(RV_SHIPPED_STAGES)
+foreach(source ${RV_STAGE_SOURCES})
+  get_filename_component(name ${source} NAME)
+  string(REGEX REPLACE "\\.ini$" "" name ${name})
+  add_custom_command(OUTPUT ${RV_SHIPPED_STAGE_DIR}/${name}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${RV_SHIPPED_STAGE_DIR}
+    COMMAND $<TARGET_FILE:levelpack> encrypt ${source} ${RV_SHIPPED_STAGE_DIR}/${name}
+    DEPENDS ${source} levelpack VERBATIM)
+  list(APPEND RV_SHIPPED_STAGES ${RV_SHIPPED_STAGE_DIR}/${name})
+endforeach()
+add_custom_target(rv_shipped_stages ALL DEPENDS ${RV_SHIPPED_STAGES})
+
+install(TARGETS riftvaulter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${RV_PLAIN_DATA} ${RV_SHIPPED_STAGES} DESTINATION ${RV_SHARE_DIR}/data)
+install(FILES ${RV_FONT_3270} DESTINATION ${RV_SHARE_DIR}/data RENAME lcd.ttf)
+install(FILES ${RV_FONT_LUCON} DESTINATION ${RV_SHARE_DIR}/data RENAME lucon.ttf)
+install(FILES ${RV_SOUND_OUTPUTS} DESTINATION ${RV_SHARE_DIR}/sound)
+
+set(RV_ICON ${CMAKE_SOURCE_DIR}/assets/desktop/riftvaulter.svg)
+install(FILES ${RV_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+find_program(RV_RSVG_CONVERT rsvg-convert)
+if(RV_RSVG_CONVERT)
+  set(RV_ICON_PNG ${CMAKE_BINARY_DIR}/icons/riftvaulter.png)
+  add_custom_command(OUTPUT ${RV_ICON_PNG}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons
+    COMMAND ${RV_RSVG_CONVERT} -w 256 -h 256 -o ${RV_ICON_PNG} ${RV_ICON}
+    DEPENDS ${RV_ICON} VERBATIM)
+  add_custom_target(rv_icon ALL DEPENDS ${RV_ICON_PNG})
+  install(FILES ${RV_ICON_PNG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+endif()
+
+# The menu entry starts the game by its full path (the prefix need not be on
+# PATH), known only when installing: `--prefix` may differ from the prefix
+# configured. DESTDIR is left out of the path, as it must be.
+set(RV_DESKTOP_IN ${CMAKE_SOURCE_DIR}/assets/desktop/riftvaulter.desktop.in)
+set(RV_DESKTOP ${CMAKE_BINARY_DIR}/riftvaulter.desktop)
+install(CODE "
+  get_filename_component(rv_prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  file(READ \"${RV_DESKTOP_IN}\" rv_desktop)
+  string(REPLACE \"@RV_EXECUTABLE@\" \"\${rv_prefix}/${CMAKE_INSTALL_BINDIR}/riftvaulter\" rv_desktop \"\${rv_desktop}\")
+  file(WRITE \"${RV_DESKTOP}\" \"\${rv_desktop}\")
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\" TYPE FILE FILES \"${RV_DESKTOP}\")
+")
