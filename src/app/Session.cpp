@@ -122,8 +122,9 @@ int RunSession(const TOptions& options) {
   window.Height = options.WindowHeight;
   if (window.Width == 0) {
     // The player's choice on this machine (replays too); --window wins.
-    const platform::TWindowMode mode =
-        ReadWindowSetting(ReadSettings(platform::ExecutableDirectory() + "settings.ini"));
+    const std::string settings =
+        SettingsFileBeforeStart(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+    const platform::TWindowMode mode = settings.empty() ? platform::TWindowMode{} : ReadWindowSetting(ReadSettings(settings));
     if (!mode.FullScreen) {
       window.Width = mode.Width;
       window.Height = mode.Height;

@@ -186,3 +186,9 @@ std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome
   PrepareUserFolder(*share, user);
   return user.string() + "/";
 }
+
+std::string SettingsFileBeforeStart(const std::string& exeDir, const std::string& dataHome) {
+  if (!InstalledShareFolder(exeDir)) return exeDir + "settings.ini";
+  if (dataHome.empty() || dataHome[0] != '/') return {};
+  return (fs::path(dataHome) / kUserFolderName / "settings.ini").string();
+}

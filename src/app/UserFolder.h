@@ -35,3 +35,8 @@ void PrepareUserFolder(const std::filesystem::path& share, const std::filesystem
 // the XDG data home (empty when there is none: an error only for an
 // installed game). Throws std::runtime_error.
 [[nodiscard]] std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome);
+
+// Where ProgramFolder's settings.ini is, without making anything: what the
+// window is opened from before the folder is laid out. Empty when an
+// installed game has no data home (ProgramFolder reports that).
+[[nodiscard]] std::string SettingsFileBeforeStart(const std::string& exeDir, const std::string& dataHome);
