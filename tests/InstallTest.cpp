@@ -70,14 +70,15 @@ TEST(UserFolder, InstalledOnlyWithTheShareFolderAndNothingBesideTheExecutable) {
   // data home: the program folder stays the executable's.
   EXPECT_FALSE(InstalledShareFolder(RV_BIN_DIR "/"));
   EXPECT_EQ(ProgramFolder(RV_BIN_DIR "/", ""), RV_BIN_DIR "/");
-  EXPECT_EQ(SettingsFileBeforeStart(RV_BIN_DIR "/", "/home/x/.local/share"), RV_BIN_DIR "/settings.ini");
+  EXPECT_EQ(LocateProgramFolder(RV_BIN_DIR "/", "/home/x/.local/share").Path + "settings.ini", RV_BIN_DIR "/settings.ini");
 
   TFakeInstall install;
   EXPECT_EQ(InstalledShareFolder(install.Bin), fs::canonical(install.Share));
   // The window opens from the player's settings, before the folder is laid
   // out (and without laying it out).
-  EXPECT_EQ(SettingsFileBeforeStart(install.Bin, install.DataHome), (install.User / "settings.ini").string());
-  EXPECT_EQ(SettingsFileBeforeStart(install.Bin, ""), "");
+  EXPECT_EQ(LocateProgramFolder(install.Bin, install.DataHome).Path + "settings.ini",
+            (install.User / "settings.ini").string());
+  EXPECT_EQ(LocateProgramFolder(install.Bin, "").Path, "");
   EXPECT_FALSE(fs::exists(install.User));
   // A data folder beside the executable makes it a build, a missing share
   // folder a bare copy of the executable: both run where they are.

@@ -78,6 +78,19 @@ std::vector<TSnapshot> Play(platform::TPlatform& platform, const TStagePlay& pla
   return frames;
 }
 
+// Replays what `recorder` took, through the file format, on `window` (whose
+// own clock, seed, keys and pad must not matter), and expects every frame
+// of `recorded` again.
+void ExpectReplayed(const platform::TRecordingPlatform& recorder, const TStagePlay& play,
+                    platform::ScriptedPlatform& window, const std::vector<TSnapshot>& recorded) {
+  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
+  const std::vector<TSnapshot> replayed = Play(replay, play, [](int) {});
+  ASSERT_EQ(replayed.size(), recorded.size());
+  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
+  EXPECT_FALSE(replay.DivergedAt());
+}
+
 TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   TStagePlay play;
   play.Load({{"Level/Circles", "150"},
@@ -109,19 +122,13 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   EXPECT_GT(recorded.back().Score, 0);  // something was hit: the run is worth replaying
   EXPECT_NE(recorded[700].Roll, recorded[10].Roll);
 
-  // Through the file format, onto a platform whose own seed and keys differ.
-  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  // Onto a platform whose own seed, keys and pad differ.
   platform::ScriptedPlatform window;
   window.Seed = 1;
   window.SetKey(1, true);
   window.Pad.Connected = true;
   window.SetPadButton(platform::kPadLeft, true);
-  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
-  const std::vector<TSnapshot> replayed = Play(replay, play, [](int) {});
-
-  ASSERT_EQ(replayed.size(), recorded.size());
-  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
-  EXPECT_FALSE(replay.DivergedAt());
+  ExpectReplayed(recorder, play, window, recorded);
 }
 
 // A run whose window changed size (a switch to a window, a drag, back to
@@ -148,13 +155,8 @@ TEST(Replay, AResizedWindowReplaysInAWindowOfAnotherSize) {
   ASSERT_GT(recorded.size(), 700u);
   EXPECT_NE(recorded[500].Roll, recorded[100].Roll);
 
-  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
   platform::ScriptedPlatform window;  // 1024 x 768 all along
-  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
-  const std::vector<TSnapshot> replayed = Play(replay, play, [](int) {});
-  ASSERT_EQ(replayed.size(), recorded.size());
-  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
-  EXPECT_FALSE(replay.DivergedAt());
+  ExpectReplayed(recorder, play, window, recorded);
 }
 
 // Replays and the autopilot play in a scratch copy: the stage files and

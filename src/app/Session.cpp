@@ -120,11 +120,13 @@ int RunSession(const TOptions& options) {
   platform::TWindowOptions window;
   window.Width = options.WindowWidth;
   window.Height = options.WindowHeight;
-  if (window.Width == 0) {
+  // An installed game plays in the player's own folder, which is laid out
+  // once the window is open, so that a failure reaches the player as a
+  // dialog; the window itself already opens as the player's settings say.
+  const TProgramFolder programFolder = LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+  if (window.Width == 0 && !programFolder.Path.empty()) {
     // The player's choice on this machine (replays too); --window wins.
-    const std::string settings =
-        SettingsFileBeforeStart(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-    const platform::TWindowMode mode = settings.empty() ? platform::TWindowMode{} : ReadWindowSetting(ReadSettings(settings));
+    const platform::TWindowMode mode = ReadWindowSetting(ReadSettings(programFolder.Path + "settings.ini"));
     if (!mode.FullScreen) {
       window.Width = mode.Width;
       window.Height = mode.Height;
@@ -133,18 +135,16 @@ int RunSession(const TOptions& options) {
   window.CaptureMouse = options.Mode == TRunMode::Play;
   platform::SdlPlatform sdl(window);
 
-  // An installed game plays in the player's own folder; the window is open,
-  // so a failure to lay it out reaches the player as a dialog.
   std::unique_ptr<platform::TFolderPlatform> userFolder;
   platform::TPlatform* root = &sdl;
   try {
-    const std::string programFolder = ProgramFolder(sdl.BasePath(), platform::DataHomeDirectory());
-    if (programFolder != sdl.BasePath()) {
-      userFolder = std::make_unique<platform::TFolderPlatform>(sdl, programFolder);
-      root = userFolder.get();
-    }
+    PrepareProgramFolder(programFolder);
   } catch (const std::exception& failure) {
     FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
+  }
+  if (programFolder.Share) {
+    userFolder = std::make_unique<platform::TFolderPlatform>(sdl, programFolder.Path);
+    root = userFolder.get();
   }
   const std::string realBase = root->BasePath();
 

@@ -177,18 +177,26 @@ void PrepareUserFolder(const fs::path& share, const fs::path& user) {
     CopyIfMissing(shared / "settings.ini", user / "settings.ini");
 }
 
-std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome) {
-  const std::optional<fs::path> share = InstalledShareFolder(exeDir);
-  if (!share) return exeDir;
-  if (dataHome.empty() || dataHome[0] != '/')
-    throw std::runtime_error("Kein Ordner f\xFCr Spielst\xE4nde: weder XDG_DATA_HOME noch HOME nennen einen absoluten Pfad");
-  const fs::path user = fs::path(dataHome) / kUserFolderName;
-  PrepareUserFolder(*share, user);
-  return user.string() + "/";
+TProgramFolder LocateProgramFolder(const std::string& exeDir, const std::string& dataHome) {
+  TProgramFolder folder;
+  folder.Share = InstalledShareFolder(exeDir);
+  if (!folder.Share) {
+    folder.Path = exeDir;
+  } else if (!dataHome.empty() && dataHome[0] == '/') {
+    folder.Path = (fs::path(dataHome) / kUserFolderName).string() + "/";
+  }
+  return folder;
 }
 
-std::string SettingsFileBeforeStart(const std::string& exeDir, const std::string& dataHome) {
-  if (!InstalledShareFolder(exeDir)) return exeDir + "settings.ini";
-  if (dataHome.empty() || dataHome[0] != '/') return {};
-  return (fs::path(dataHome) / kUserFolderName / "settings.ini").string();
+void PrepareProgramFolder(const TProgramFolder& folder) {
+  if (!folder.Share) return;
+  if (folder.Path.empty())
+    throw std::runtime_error("Kein Ordner f\xFCr Spielst\xE4nde: weder XDG_DATA_HOME noch HOME nennen einen absoluten Pfad");
+  PrepareUserFolder(*folder.Share, fs::path(folder.Path).parent_path());
+}
+
+std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome) {
+  const TProgramFolder folder = LocateProgramFolder(exeDir, dataHome);
+  PrepareProgramFolder(folder);
+  return folder.Path;
 }

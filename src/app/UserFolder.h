@@ -29,14 +29,20 @@
 // the path and the system's reason).
 void PrepareUserFolder(const std::filesystem::path& share, const std::filesystem::path& user);
 
-// The program folder, with a trailing '/', for an executable in `exeDir`
-// (with its trailing '/'): `exeDir` itself when the game is not installed;
-// else `dataHome`/riftvaulter, prepared by PrepareUserFolder. `dataHome` is
-// the XDG data home (empty when there is none: an error only for an
-// installed game). Throws std::runtime_error.
-[[nodiscard]] std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome);
+// Where the program folder of an executable in `exeDir` (with its trailing
+// '/') is, decided without touching the disk beyond looking: `exeDir` itself
+// when the game is not installed; else `dataHome`/riftvaulter/, where
+// `dataHome` is the XDG data home (Path stays empty when there is none: an
+// error only for an installed game, reported by PrepareProgramFolder).
+struct TProgramFolder {
+  std::string Path;                           // with a trailing '/'
+  std::optional<std::filesystem::path> Share;  // set for an installed game
+};
+[[nodiscard]] TProgramFolder LocateProgramFolder(const std::string& exeDir, const std::string& dataHome);
+// Lays out an installed game's folder with PrepareUserFolder; nothing for a
+// build. Throws std::runtime_error (Windows-1252 text), also when an
+// installed game has no data home.
+void PrepareProgramFolder(const TProgramFolder& folder);
 
-// Where ProgramFolder's settings.ini is, without making anything: what the
-// window is opened from before the folder is laid out. Empty when an
-// installed game has no data home (ProgramFolder reports that).
-[[nodiscard]] std::string SettingsFileBeforeStart(const std::string& exeDir, const std::string& dataHome);
+// Both in one: the program folder, laid out. Throws std::runtime_error.
+[[nodiscard]] std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <system_error>
 
 namespace platform {
@@ -90,16 +91,12 @@ class TReader {
   std::size_t fPos = 0;
 };
 
-int32_t ToInt32(int64_t value, const char* what) {
-  if (value < INT32_MIN || value > INT32_MAX)
+// A recorded number that must fit the field it is read into.
+template <typename T>
+T Narrow(int64_t value, const char* what) {
+  if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
     throw EReplayError(std::string("Replay-Datei besch\xE4" "digt: Wert au\xDF" "erhalb des Bereichs bei ") + what);
-  return static_cast<int32_t>(value);
-}
-
-int16_t ToInt16(int64_t value) {
-  if (value < INT16_MIN || value > INT16_MAX)
-    throw EReplayError("Replay-Datei besch\xE4" "digt: Wert au\xDF" "erhalb des Bereichs beim Controller");
-  return static_cast<int16_t>(value);
+  return static_cast<T>(value);
 }
 
 // Marks a connected controller in the frame's button word.
@@ -263,8 +260,8 @@ TRecording ParseRecording(std::string_view bytes) {
       for (const char vk : r.Bytes(count, "die Tasten eines Bildes")) frame.Keys.flip(static_cast<uint8_t>(vk));
     }
     if (flags & kFlagCursor) {
-      frame.CursorX = ToInt32(r.Signed("die Maus eines Bildes"), "der Maus");
-      frame.CursorY = ToInt32(r.Signed("die Maus eines Bildes"), "der Maus");
+      frame.CursorX = Narrow<int32_t>(r.Signed("die Maus eines Bildes"), "der Maus");
+      frame.CursorY = Narrow<int32_t>(r.Signed("die Maus eines Bildes"), "der Maus");
     }
     if (flags & kFlagPad) {
       const auto bits = static_cast<uint16_t>(r.Fixed(2, "den Controller eines Bildes"));
@@ -272,8 +269,8 @@ TRecording ParseRecording(std::string_view bytes) {
         throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Controllertasten");
       frame.Pad.Connected = (bits & kPadConnectedBit) != 0;
       frame.Pad.Buttons = static_cast<uint16_t>(bits & kPadButtons);
-      frame.Pad.StickX = ToInt16(r.Signed("den Controller eines Bildes"));
-      frame.Pad.StickY = ToInt16(r.Signed("den Controller eines Bildes"));
+      frame.Pad.StickX = Narrow<int16_t>(r.Signed("den Controller eines Bildes"), "dem Controller");
+      frame.Pad.StickY = Narrow<int16_t>(r.Signed("den Controller eines Bildes"), "dem Controller");
     }
     if (flags & kFlagSeeds) {
       const uint64_t count = r.Var("die Zufallskeime");
