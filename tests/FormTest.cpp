@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <regex>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -19,6 +20,9 @@
 #include "platform/SdlPlatform.h"
 #include "render/GL.h"
 #include "services/Sound.h"
+#include "stage/Level.h"
+#include "support/GLWindow.h"
+#include "support/MenuRuntime.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -203,6 +207,85 @@ TEST(FormDeathTest, AMissingAudioDeviceTellsHowToPlayWithoutSound) {
         InitAudio(true);
       },
       testing::ExitedWithCode(1), "Audioger.*tes.\r\nOhne Ton spielen: sound=0 in settings.ini eintragen.");
+}
+
+// A stage in flight pauses when the window loses focus and stays paused
+// after the focus returns, until the player resumes.
+TEST(Form, LosingFocusPausesAStageUntilThePlayerResumes) {
+  TGLWindow window(320, 240);
+  ScriptedPlatform p;
+  p.Base = RV_BIN_DIR "/";
+  p.Client = p.Screen = {320, 240};
+  TForm1 form(p);
+  form.FormCreate();
+  TLevel& level = *form.MainMenu->Level;
+  level.LoadFromFile(RV_BIN_DIR "/data/Level01.level");
+  for (int i = 0; i < 300; ++i) Frame(form, p, 16);
+  ASSERT_TRUE(level.fActive);
+  ASSERT_FALSE(level.Paused());
+  p.Active = false;
+  for (int i = 0; i < 5; ++i) Frame(form, p, 16);
+  p.Active = true;
+  const float time = level.fTime;
+  for (int i = 0; i < 60; ++i) Frame(form, p, 16);
+  EXPECT_TRUE(level.Paused());
+  EXPECT_EQ(level.fTime, time);
+  p.SetKey('P', true);
+  Frame(form, p, 16);
+  p.SetKey('P', false);
+  for (int i = 0; i < 10; ++i) Frame(form, p, 16);
+  EXPECT_FALSE(level.Paused());
+  EXPECT_GT(level.fTime, time);
+  form.FormDestroy();
+}
+
+std::string Windows() {
+  std::string windows;
+  if (FILE* pipe = ::popen("xwininfo -root -tree", "r")) {
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) windows += line;
+    ::pclose(pipe);
+  }
+  return windows;
+}
+
+// A message box holds the program in a loop of its own: SIGTERM still ends
+// it within a second, with exit code 1. Its window carries the class the
+// menu entry names, whatever the executable is called.
+TEST(Game, EndsOnSigtermWhileAMessageBoxIsOpen) {
+  TMenuRuntime runtime;
+  runtime.WriteMenuText("[menu_0]\r\nname=kaputt\r\ncount=0\r\n");
+  const std::string game = runtime.Base() + "rv-dialog";
+  std::filesystem::copy_file(std::filesystem::path(RV_BIN_DIR) / "riftvaulter", game);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::unsetenv("RIFTVAULTER_NO_DIALOGS");
+    ::unsetenv("SDL_VIDEO_X11_WMCLASS");
+    ::execl(game.c_str(), "rv-dialog", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string windows;
+  for (int i = 0; i < 100 && windows.find("\"Fehler\"") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    windows = Windows();
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, WNOHANG), 0) << "ended without waiting on its box";
+  EXPECT_NE(windows.find("\"Fehler\""), std::string::npos) << windows;
+  EXPECT_NE(windows.find("(\"riftvaulter\" \"riftvaulter\")"), std::string::npos) << windows;
+  EXPECT_EQ(windows.find("rv-dialog"), std::string::npos) << windows;
+  ::kill(child, SIGTERM);
+  int waited = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0 && waited < 3000) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waited += 10;
+  }
+  if (waited >= 3000) ::kill(child, SIGKILL), ::waitpid(child, &status, 0);
+  EXPECT_LT(waited, 1000);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 // The real program under the test's display: it opens its window, shows its

@@ -178,19 +178,36 @@ TEST_F(Finish, RanksAndTheTenthPlace) {
   EXPECT_EQ(saved.ReadInteger("Highscore", "score9", -1), 200);
 }
 
-TEST_F(Finish, EscDuringTheEntrySavesNothing) {
+// Escape saves no list; after a won stage it still unlocks the next one, at
+// any point of the finish screen, and leaves an unlocked one untouched.
+TEST_F(Finish, EscSavesNoListButKeepsTheUnlockOfAWonStage) {
   WriteNextStage(Next());
   Play.Load(TStagePlay::Empty({{"Level/NextLevel", "next.level"}}));
   const std::string stage = ReadBytes(Play.StageFile);
-  const std::string next = ReadBytes(Next());
-  Passed(0, 0, 0, 0);  // game over with nothing scored
-  Play.Press(kEnter);
-  Play.Press(kEnter);
-  Type("X");
-  Play.Press(kEscape);
-  EXPECT_FALSE(Level().fActive);
-  EXPECT_EQ(ReadBytes(Play.StageFile), stage);
-  EXPECT_EQ(ReadBytes(Next()), next);
+  const std::string locked = ReadBytes(Next());
+  auto leave = [&](uint8_t state, bool inEntry) {
+    Level().LoadFromFile(Play.StageFile);
+    Level().fFinish.State = state;
+    Level().fFinish.Total = 5000;
+    if (inEntry) {
+      Play.Press(kEnter);
+      Play.Press(kEnter);
+      Type("X");
+    }
+    Play.Press(kEscape);
+    EXPECT_FALSE(Level().fActive);
+    EXPECT_EQ(ReadBytes(Play.StageFile), stage) << "the list was saved";
+  };
+  leave(2, true);  // game over: nothing unlocked
+  EXPECT_EQ(ReadBytes(Next()), locked);
+  leave(1, false);  // won, left during the count-up
+  TIniFile next;
+  LoadIni(next, Next(), kLevelKey);
+  EXPECT_TRUE(next.ReadBool("Level", "Active", false));
+  EXPECT_EQ(next.ReadString("Level", "Title", ""), "N\xE4" "chste");
+  const std::string unlocked = ReadBytes(Next());
+  leave(1, true);  // won again, left from the name entry
+  EXPECT_EQ(ReadBytes(Next()), unlocked);
 }
 
 TEST_F(Finish, NextLevelOutsideTheStageFolderIsRefusedButTheListIsSaved) {

@@ -8,9 +8,13 @@
 
 #include "objects/Boss.h"
 #include "objects/ParticleManager.h"
+#include "objects/SmallEnemyManager.h"
 #include "objects/PowerUp.h"
 #include "objects/Ship.h"
+#include "platform/Audio.h"
 #include "platform/Dialog.h"
+#include "platform/VirtualKeys.h"
+#include "services/Sound.h"
 #include "support/StagePlay.h"
 
 namespace {
@@ -316,13 +320,94 @@ TEST_F(LevelProgress, ShieldAndLifeWarningsBlinkAndGameOverEndsTheFrame) {
   auto& shots = Level().fBoss->fParticleManager;
   for (int i = 0; i < 2; ++i) shots.Add(nullptr).Init(false, Level().ShipPos(), Level().fRoll, 0, 0, 0, 0, 5000);
   Level().fBoss->fActive = true;
+  // A plugged-in pad shakes for the lost life, once in the frame.
+  Play.Input.Pad.Connected = true;
+  ASSERT_TRUE(Play.Input.Rumbles.empty());
   Play.Frame(16);
+  EXPECT_EQ(Play.Input.Rumbles.size(), 1u);
   EXPECT_EQ(Level().fLife, 0);
   EXPECT_EQ(Level().fFinish.State, 2);
   EXPECT_EQ(Level().fFinish.Points, 1234);
   EXPECT_EQ(Level().fFinish.LifeBonus, 0);
   EXPECT_EQ(Level().fFinish.TimeBonus, 0);
   EXPECT_EQ(Level().fFinish.Total, 1234);
+}
+
+// Everything a paused frame must leave alone, summed up.
+std::vector<float> Motion(const TLevel& level) {
+  std::vector<float> m = {level.fTime, level.fPos, level.fRoll, level.fSpeed, level.fShootTime,
+                          static_cast<float>(level.fLife), level.fBoss->fRoll};
+  for (const auto& shot : level.fPlayer.ParticleManager->Items()) m.insert(m.end(), {shot.fPos, shot.fRoll});
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) m.insert(m.end(), {enemy->fPos, enemy->fRoll});
+  for (const auto& shot : level.fSmallEnemy.Manager->fParticleManager.Items()) m.insert(m.end(), {shot.fPos, shot.fRoll});
+  return m;
+}
+
+TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
+  Play.Load({{"SmallEnemy/Count", "8"}, {"SmallEnemy/ShootValue", "200"}});
+  Play.Input.Pad.Connected = true;
+  Play.Hold('X', true);
+  Play.Hold(kUp, true);
+  Play.Frames(400, 16);  // through the intro, firing, enemies about
+  ASSERT_GT(Level().ShipPos(), 0);
+  ASSERT_FALSE(PlayerShots().empty());
+  ASSERT_FALSE(Level().fSmallEnemy.Manager->fSmallEnemy.empty());
+
+  // Each of P, the Pause key and Start pauses and resumes; keys, mouse and
+  // stick do nothing meanwhile, and the sounds stand still.
+  for (int source = 0; source < 3; ++source) {
+    auto press = [&] {
+      if (source == 0) Play.Press('P');
+      if (source == 1) Play.Press(platform::kVkPause);
+      if (source == 2) {
+        Play.Input.SetPadButton(platform::kPadStart, true);
+        Play.Frame(16);
+        Play.Input.SetPadButton(platform::kPadStart, false);
+        Play.Frame(16);
+      }
+    };
+    press();
+    ASSERT_TRUE(Level().Paused()) << source;
+    const std::vector<float> still = Motion(Level());
+    const uint64_t sounds = PlayedSoundCount();
+    Play.Hold(kLeft, true);
+    Play.Input.MoveMouse(40, -30);
+    Play.Input.Pad.StickX = 32767;
+    Play.Frames(100, 16);
+    EXPECT_EQ(Motion(Level()), still) << source;
+    EXPECT_EQ(PlayedSoundCount(), sounds) << source;
+    EXPECT_TRUE(platform::AudioPaused());
+    EXPECT_EQ(Level().PauseTexts(640, 480, 24).size(), 2u);
+    EXPECT_EQ(Level().PauseTexts(640, 480, 24)[1].Text, "P oder Start: weiter, Esc: Level verlassen");
+    Play.Hold(kLeft, false);
+    Play.Input.Pad.StickX = 0;
+    press();
+    EXPECT_FALSE(Level().Paused()) << source;
+    EXPECT_FALSE(platform::AudioPaused());
+    Play.Frames(10, 16);
+    EXPECT_GT(Level().fTime, still[0]) << source;
+  }
+  EXPECT_TRUE(Level().PauseTexts(640, 480, 24).empty());
+
+  // The window losing focus pauses the same way; Escape leaves from there
+  // and the menu's sounds play on.
+  Level().Pause();
+  Play.Frames(5, 16);
+  EXPECT_TRUE(Level().Paused());
+  Play.Hold(27, true);
+  Play.Frame(16);
+  EXPECT_FALSE(Level().fActive);
+  EXPECT_FALSE(Level().Paused());
+  EXPECT_FALSE(platform::AudioPaused());
+
+  // On the finish screen P is a letter, never a pause.
+  Play.Hold(27, false);
+  Play.Load(TStagePlay::Empty());
+  Level().fFinish.State = 1;
+  Level().Pause();
+  Play.Press('P');
+  EXPECT_FALSE(Level().Paused());
+  EXPECT_GT(Level().fFinish.Time, 0);
 }
 
 TEST_F(LevelProgress, EscLeavesAtOnce) {

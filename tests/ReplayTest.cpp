@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <vector>
 
 #include "app/GameFolder.h"
@@ -18,6 +19,7 @@
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "render/Font.h"
+#include "support/Run.h"
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
 
@@ -113,12 +115,17 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
     hands.MoveMouse(i % 9 - 4, (i % 5) - 2);
     if (i == 1500) hands.Active = false;  // the window loses focus for a while
     if (i == 1530) hands.Active = true;
+    hands.SetKey('P', i == 300 || i == 420);  // a pause of two seconds
+    hands.SetPadButton(platform::kPadStart, i == 1000 || i == 1060);  // and one from the pad
     // A controller plugged in for a while: the stick sweeps, A fires.
     hands.Pad.Connected = i >= 800 && i < 1400;
     hands.Pad.StickX = static_cast<int16_t>((i * 977) % 65536 - 32768);
     hands.SetPadButton(platform::kPadA, i % 30 < 20);
   });
   ASSERT_GT(recorded.size(), 1000u);
+  EXPECT_EQ(recorded[400].Time, recorded[310].Time);  // paused
+  EXPECT_EQ(recorded[1050].Pos, recorded[1010].Pos);
+  EXPECT_GT(recorded[440].Time, recorded[420].Time);
   EXPECT_GT(recorded.back().Score, 0);  // something was hit: the run is worth replaying
   EXPECT_NE(recorded[700].Roll, recorded[10].Roll);
 
@@ -236,6 +243,20 @@ TEST(Replay, CommandLineOptions) {
   EXPECT_DOUBLE_EQ(pilot.FixedStepMs, 16.667);
   EXPECT_EQ(pilot.Seed, 7u);
   EXPECT_FALSE(pilot.KeepScores);
+
+  // Help and version win over anything else on the line and end the
+  // program with 0; a wrong option is still 2.
+  EXPECT_EQ(ParseOptions({"--fly", "-h"}).Mode, TRunMode::Help);
+  EXPECT_EQ(ParseOptions({"--replay", "a", "--version"}).Mode, TRunMode::Version);
+  const std::string game = std::string("'") + RV_BIN_DIR + "/riftvaulter' ";
+  const TRun help = RunCommand(game + "--help");
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Output.find("Aufruf: riftvaulter"), std::string::npos) << help.Output;
+  EXPECT_NE(help.Output.find("--timedemo DATEI"), std::string::npos) << help.Output;
+  const TRun version = RunCommand(game + "--version");
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_TRUE(std::regex_match(version.Output, std::regex("riftvaulter [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.Output;
+  EXPECT_EQ(RunCommand(game + "--fly").Status, 2);
 }
 
 }  // namespace

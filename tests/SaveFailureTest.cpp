@@ -17,6 +17,8 @@
 
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
+#include "stage/Level.h"
+#include "support/StagePlay.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -130,6 +132,43 @@ TEST(SaveFailure, AReadOnlyFolderKeepsTheOldStageFileAndStillLoads) {
     return 0;
   });
   if (result == kNoMounts) GTEST_SKIP() << "no mount namespace or read-only remount allowed here";
+  EXPECT_EQ(result, 0);
+}
+
+// Leaving a won stage with Escape unlocks the next one; where that cannot
+// be saved, the error reaches the caller (the menu reports it as it reports
+// a failed highscore save) and neither file changes.
+TEST(SaveFailure, AnUnlockThatCannotBeSavedLeavesBothStageFiles) {
+  TTempDir scratch;
+  const int result = InTmpfs(scratch.Path().string(), "size=64k", [&] {
+    TStagePlay play;
+    const std::string next = play.Dir.File("next.level");
+    TIniFile locked;
+    locked.WriteBool("Level", "Active", false);
+    SaveIni(&locked, next, kLevelKey);
+    play.Load(TStagePlay::Empty({{"Level/NextLevel", "next.level"}}));
+    const std::string stageBefore = ReadBytes(play.StageFile);
+    const std::string nextBefore = ReadBytes(next);
+    const std::string folder = play.Dir.Path().string();
+    if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+      return kNoMounts;
+    play.Level->fFinish.State = 1;
+    play.Hold(27, true);
+    std::string message;
+    try {
+      play.Frame(16);
+    } catch (const EStreamError& error) {
+      message = error.what();
+    }
+    ::umount(folder.c_str());
+    CHECK(2, message.find("Read-only file system") != std::string::npos);
+    CHECK(3, ReadBytes(play.StageFile) == stageBefore);
+    CHECK(4, ReadBytes(next) == nextBefore);
+    CHECK(5, !play.Level->fActive);
+    return 0;
+  });
+  if (result == kNoMounts) GTEST_SKIP() << "no mount namespace or read-only bind mount allowed here";
   EXPECT_EQ(result, 0);
 }
 

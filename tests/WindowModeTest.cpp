@@ -316,7 +316,6 @@ std::string Command(const char* command) {
 TEST(Game, StartsInTheWindowOfItsSetting) {
   namespace fs = std::filesystem;
   TMenuRuntime runtime;
-  // Its own name tells its window apart from other tests' games.
   const std::string game = runtime.Base() + "rv-fenster";
   fs::copy_file(fs::path(RV_BIN_DIR) / "riftvaulter", game);
   // The window's size once it is up, and what the program said on stderr.
@@ -326,6 +325,8 @@ TEST(Game, StartsInTheWindowOfItsSetting) {
     const pid_t child = ::fork();
     if (child == 0) {
       ::setenv("RIFTVAULTER_NO_DIALOGS", "1", 1);
+      // Its own class tells its window apart from other tests' games.
+      ::setenv("SDL_VIDEO_X11_WMCLASS", "rv-fenster", 1);
       if (!std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
       ::execl(game.c_str(), "rv-fenster", static_cast<char*>(nullptr));
       ::_exit(127);

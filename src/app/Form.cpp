@@ -76,7 +76,10 @@ void TForm1::IdleHandler(bool& done) {
   fElapsed = static_cast<float>(ticks / static_cast<long double>(fFrequency) * 1000.0L);
   fLastCounter = fPlatform.PerformanceCounter();
 
-  if (fPlatform.IsActive()) {
+  const bool active = fPlatform.IsActive();
+  if (fWasActive && !active && MainMenu) MainMenu->FocusLost();
+  fWasActive = active;
+  if (active) {
     DrawFrame();
     if (MainMenu) MainMenu->Progress(fElapsed);
   }

@@ -78,5 +78,6 @@ class TForm1 {
   platform::TPlatform& fPlatform;
   platform::TScreenSize fWindowSize;  // the window's last client size; 0 x 0 before any
   bool fCreated = false;
+  bool fWasActive = true;  // the window had focus at the last idle call
   bool fDestroyed = false;
 };

@@ -22,8 +22,32 @@ const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
-         "       jeweils auch mit --window BREITExH\xD6HE\n";
+         "       jeweils auch mit --window BREITExH\xD6HE\n"
+         "       riftvaulter --help | --version\n";
 }
+
+std::string HelpText() {
+  return std::string(UsageText()) +
+         "\n"
+         "Ohne Optionen startet das Spiel im Hauptmen\xFC.\n"
+         "\n"
+         "  --record DATEI       das Spiel in DATEI aufnehmen\n"
+         "  --replay DATEI       eine Aufnahme in ihrem Tempo wiedergeben\n"
+         "  --timedemo DATEI     eine Aufnahme so schnell wie m\xF6glich wiedergeben und die Bildzeiten ausgeben\n"
+         "  --autopilot          der eingebaute Pilot spielt (Exit-Code 0 nur, wenn er jedes Level gewinnt)\n"
+         "  --stage NAME|all     das Level f\xFCr den Autopiloten, wiederholbar; all: alle der Reihe nach\n"
+         "  --fixed-step MS      feste Bildzeit f\xFCr den Autopiloten (1 bis 1000 ms)\n"
+         "  --seed N             Startwert des Zufallsgenerators f\xFCr den Autopiloten\n"
+         "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
+         "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
+         "  -h, --help           diese Hilfe\n"
+         "  --version            die Version\n"
+         "\n"
+         "Steuerung: Pfeiltasten oder Maus rollen, Hoch/Runter \xE4ndern das Tempo, X oder linke Maustaste feuert,\n"
+         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level.\n";
+}
+
+std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\n"; }
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
@@ -32,6 +56,15 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) throw EOptionsError("Option " + args[i] + " braucht einen Wert");
     return args[++i];
   };
+  // Help and version win over everything else on the line.
+  for (const TRunMode mode : {TRunMode::Help, TRunMode::Version}) {
+    for (const std::string& arg : args) {
+      if (mode == TRunMode::Help ? arg == "--help" || arg == "-h" : arg == "--version") {
+        options.Mode = mode;
+        return options;
+      }
+    }
+  }
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--record") {

@@ -13,7 +13,8 @@ class EOptionsError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class TRunMode { Play, Replay, Timedemo, Autopilot };
+// Help and Version print their text and end the program at once.
+enum class TRunMode { Play, Replay, Timedemo, Autopilot, Help, Version };
 
 struct TOptions {
   TRunMode Mode = TRunMode::Play;
@@ -34,3 +35,7 @@ struct TOptions {
 
 // The usage text printed with an option error.
 [[nodiscard]] const char* UsageText();
+// The usage with what each option does, for --help.
+[[nodiscard]] std::string HelpText();
+// "riftvaulter VERSION", for --version.
+[[nodiscard]] std::string VersionText();

@@ -18,6 +18,11 @@ int main(int argc, char** argv) {
                  platform::Cp1252ToUtf8(UsageText()).c_str());
     return kExitInput;
   }
+  if (options.Mode == TRunMode::Help || options.Mode == TRunMode::Version) {
+    const std::string text = options.Mode == TRunMode::Help ? HelpText() : VersionText();
+    std::fputs(platform::Cp1252ToUtf8(text).c_str(), stdout);
+    return 0;
+  }
   try {
     return RunSession(options);
   } catch (const platform::EPlatformError& error) {

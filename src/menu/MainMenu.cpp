@@ -134,6 +134,10 @@ bool TMainMenu::KeyPressed(int vk) {
 
 void TMainMenu::PlayMenuSound(const char* file) { PlaySoundFile(ProgramDir() + file, false, 100); }
 
+void TMainMenu::FocusLost() {
+  if (Level && Level->fActive) Level->Pause();
+}
+
 void TMainMenu::Progress(float elapsed) {
   if (Level->fActive) {
     Guarded("MaiMen\xFC, Progress: Fehler beim Abarbeiten des Levels", [&] { Level->Progress(elapsed); });

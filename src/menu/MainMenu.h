@@ -73,6 +73,9 @@ class TMainMenu {
   // per pixel follow it, and so does the stage's HUD font.
   void Resize(int32_t width, int32_t height);
 
+  // The window lost focus: a stage in flight pauses and waits for the player.
+  void FocusLost();
+
   // Called when the player quits from the root page.
   std::function<void()> OnQuit;
 

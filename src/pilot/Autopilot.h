@@ -53,6 +53,7 @@ class TAutopilot final : public platform::TPlatformDecorator {
   void SetCursorPos(int x, int y) override;
   // The pilot's hands are on the keys: a controller on the desk stays out.
   platform::TGamepadState Gamepad() override { return {}; }
+  void Rumble(uint16_t, uint32_t) override {}
   platform::TEvents PumpEvents() override;
   bool IsActive() override { return true; }
   void WaitForEvents(int timeoutMs) override {}

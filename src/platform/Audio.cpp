@@ -148,6 +148,19 @@ void StopAudio(int handle) {
   state.EffectChannels.erase(it);
 }
 
+void PauseAudio(bool paused) {
+  if (!State().Open) return;
+  if (paused) {
+    Mix_Pause(-1);
+    Mix_PauseMusic();
+  } else {
+    Mix_Resume(-1);
+    Mix_ResumeMusic();
+  }
+}
+
+bool AudioPaused() { return State().Open && Mix_PausedMusic() != 0; }
+
 void SetMusicVolume(int volume) {
   TAudioState& state = State();
   if (state.Open && state.MusicHandle != 0) Mix_VolumeMusic(MixVolume(volume));

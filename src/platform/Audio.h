@@ -26,6 +26,11 @@ void PreloadAudioFile(const std::string& path);
 void StopAudio(int handle);
 // Number of sounds currently playing (effects and music).
 int PlayingAudioCount();
+// Holds every playing effect and the music where they are, or lets them go
+// on from there. Sounds started while held play at once.
+void PauseAudio(bool paused);
+// True while PauseAudio holds the music stream.
+bool AudioPaused();
 // Sets the volume (0..100) of the music stream now playing, if any.
 void SetMusicVolume(int volume);
 // The mixer's volume (0..128) of the sound behind `handle`; -1 for an

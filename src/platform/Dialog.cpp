@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/QuitSignals.h"
+
 namespace platform {
 
 namespace {
@@ -66,6 +68,7 @@ void ShowMessage(TDialogKind kind, const std::string& caption, const std::string
   }
   if (!BoxesEnabled()) return;
   const Uint32 flags = kind == TDialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  const TModalBox box;
   SDL_ShowSimpleMessageBox(flags, utf8Caption.c_str(), utf8Text.c_str(), nullptr);
 }
 

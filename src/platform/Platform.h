@@ -60,6 +60,9 @@ class TPlatform {
   // The game controller as the last PumpEvents left it; Connected is false
   // while none is plugged in. Controllers come and go at any time.
   virtual TGamepadState Gamepad() = 0;
+  // Shakes the controller for `ms` milliseconds at `strength` (0..65535, both
+  // motors). A pad that cannot rumble, or none at all, ignores it.
+  virtual void Rumble(uint16_t strength, uint32_t ms) = 0;
 
   // Size of the desktop display mode in pixels.
   virtual TScreenSize ScreenSize() = 0;

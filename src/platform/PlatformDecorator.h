@@ -18,6 +18,7 @@ class TPlatformDecorator : public TPlatform {
   void GetCursorPos(int& x, int& y) override { fInner.GetCursorPos(x, y); }
   void SetCursorPos(int x, int y) override { fInner.SetCursorPos(x, y); }
   TGamepadState Gamepad() override { return fInner.Gamepad(); }
+  void Rumble(uint16_t strength, uint32_t ms) override { fInner.Rumble(strength, ms); }
   TScreenSize ScreenSize() override { return fInner.ScreenSize(); }
   TScreenSize ClientSize() override { return fInner.ClientSize(); }
   TEvents PumpEvents() override { return fInner.PumpEvents(); }

@@ -58,6 +58,11 @@ class ScriptedPlatform final : public TPlatform {
   std::string Title = "Form1";
   std::vector<int> SwapIntervalCalls;
   std::vector<TWindowMode> ModeCalls;
+  struct TRumble {
+    uint16_t Strength;
+    uint32_t Ms;
+  };
+  std::vector<TRumble> Rumbles;  // asked for while a pad was plugged in
 
   uint64_t PerformanceCounter() override { return Counter; }
   uint64_t PerformanceFrequency() override { return Frequency; }
@@ -66,6 +71,9 @@ class ScriptedPlatform final : public TPlatform {
   void GetCursorPos(int& x, int& y) override { x = CursorX; y = CursorY; }
   void SetCursorPos(int x, int y) override;
   TGamepadState Gamepad() override { return Pad; }
+  void Rumble(uint16_t strength, uint32_t ms) override {
+    if (Pad.Connected) Rumbles.push_back({strength, ms});
+  }
   TScreenSize ScreenSize() override { return Screen; }
   TScreenSize ClientSize() override { return Client; }
   TEvents PumpEvents() override;

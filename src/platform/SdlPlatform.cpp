@@ -14,6 +14,7 @@
 
 #include "platform/Dialog.h"
 #include "platform/Keyboard.h"
+#include "platform/QuitSignals.h"
 #include "platform/VirtualKeys.h"
 
 namespace platform {
@@ -90,6 +91,14 @@ void SdlPlatform::Impl::SamplePad() {
 }
 
 SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique<Impl>()) {
+  // Ours, not SDL's: they also end the game while a message box is open.
+  InstallQuitSignals();
+  // The desktop matches the window to the menu entry (StartupWMClass) by its
+  // class, whatever the executable is called; the environment may still
+  // name another.
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", "riftvaulter", 0);
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", "riftvaulter", 0);
+  SDL_SetHint(SDL_HINT_APP_NAME, "Riftvaulter");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) throw EPlatformError(SdlError("SDL_Init"));
   SDL_DisplayMode mode{};
   if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
@@ -187,6 +196,11 @@ void SdlPlatform::SetCursorPos(int x, int y) {
 
 TGamepadState SdlPlatform::Gamepad() { return fImpl->PadState; }
 
+void SdlPlatform::Rumble(uint16_t strength, uint32_t ms) {
+  // SDL answers -1 for a pad without motors; nothing to do about it.
+  if (fImpl->Pad) (void)SDL_GameControllerRumble(fImpl->Pad, strength, strength, ms);
+}
+
 TScreenSize SdlPlatform::ScreenSize() { return fImpl->Screen; }
 
 TScreenSize SdlPlatform::ClientSize() { return fImpl->Client; }
@@ -233,7 +247,7 @@ TEvents SdlPlatform::PumpEvents() {
     }
   }
   fImpl->SamplePad();
-  if (fImpl->CloseRequested) result.Quit = true;
+  if (fImpl->CloseRequested || QuitSignalled()) result.Quit = true;
   // The size is read once per pump, so that a frame never sees it change
   // half-way (a mode switch or a resize lands here, at the next pump).
   TScreenSize client;

@@ -41,6 +41,7 @@ class SdlPlatform final : public TPlatform {
   void GetCursorPos(int& x, int& y) override;
   void SetCursorPos(int x, int y) override;
   TGamepadState Gamepad() override;
+  void Rumble(uint16_t strength, uint32_t ms) override;
   TScreenSize ScreenSize() override;
   TScreenSize ClientSize() override;
   TEvents PumpEvents() override;

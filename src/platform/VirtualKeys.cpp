@@ -19,7 +19,7 @@ constexpr TFixedKey kFixedKeys[] = {
     {kVkShift, SDL_SCANCODE_LSHIFT},   {kVkShift, SDL_SCANCODE_RSHIFT},
     {kVkControl, SDL_SCANCODE_LCTRL},  {kVkControl, SDL_SCANCODE_RCTRL},
     {kVkMenu, SDL_SCANCODE_LALT},      {kVkMenu, SDL_SCANCODE_RALT},
-    {0x13, SDL_SCANCODE_PAUSE},        {0x14, SDL_SCANCODE_CAPSLOCK},
+    {kVkPause, SDL_SCANCODE_PAUSE},        {0x14, SDL_SCANCODE_CAPSLOCK},
     {kVkEscape, SDL_SCANCODE_ESCAPE},  {kVkSpace, SDL_SCANCODE_SPACE},
     {0x21, SDL_SCANCODE_PAGEUP},       {0x22, SDL_SCANCODE_PAGEDOWN},
     {0x23, SDL_SCANCODE_END},          {0x24, SDL_SCANCODE_HOME},

@@ -12,6 +12,7 @@ inline constexpr int kVkReturn = 0x0D;
 inline constexpr int kVkShift = 0x10;
 inline constexpr int kVkControl = 0x11;
 inline constexpr int kVkMenu = 0x12;
+inline constexpr int kVkPause = 0x13;
 inline constexpr int kVkEscape = 0x1B;
 inline constexpr int kVkSpace = 0x20;
 inline constexpr int kVkLeft = 0x25;

@@ -51,6 +51,10 @@ void PreloadSound(const std::string& path) {
   if (gSoundEnabled && FileExists(path)) platform::PreloadAudioFile(NativePath(path));
 }
 
+void PauseSounds(bool paused) {
+  if (gSoundEnabled) platform::PauseAudio(paused);
+}
+
 void SetVolumeScales(int music, int effects) {
   gMusicScale = std::clamp(music, 0, 100);
   gEffectsScale = std::clamp(effects, 0, 100);

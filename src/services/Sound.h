@@ -21,6 +21,9 @@ int PlaySoundFile(const std::string& path, bool loop, int volume);
 void PreloadSound(const std::string& path);
 // Stops and releases a playing sound (music); unknown handles are ignored.
 void StopSound(int handle);
+// Holds the music and every playing effect where they are (a paused
+// stage), or lets them go on.
+void PauseSounds(bool paused);
 // The player's volume settings in percent (each clamped to 0..100; both 100
 // until set). Every volume passed to PlaySoundFile is scaled by one of
 // them: looped sounds (music) by the first, one-shot effects by the second.

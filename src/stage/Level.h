@@ -16,6 +16,7 @@
 #include "stage/StageSettings.h"
 
 class TBoss;
+class TIniFile;
 class TglFont;
 class TMediumEnemyManager;
 class TParticle;
@@ -81,6 +82,11 @@ class TLevel : public TTubeDimensions {
   // One frame of play or of the finish screen, `elapsed` ms after the last.
   // Needs a loaded stage (fActive).
   void Progress(float elapsed);
+  // Holds a stage in flight, as the P key does (the menu calls it when the
+  // window loses focus): nothing moves and the sounds stand still until the
+  // player resumes. The finish screen is never paused.
+  void Pause();
+  [[nodiscard]] bool Paused() const { return fPaused; }
   // A failing object update of a frame (0 the player's shots, 1 the small
   // and 2 the medium enemies, 3 the boss): a message box the first time in
   // this stage, so that a failure repeating every frame cannot bury the game
@@ -99,6 +105,8 @@ class TLevel : public TTubeDimensions {
   // beyond the tube, the boss; and the result or highscore table.
   [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
   [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
+  // "Pause" and how to go on, centred; empty while the stage runs.
+  [[nodiscard]] std::vector<THudText> PauseTexts(float w, float h, float s) const;
   // One power-up in the current local frame, scaled (wrap in push/pop).
   static void DrawPowerUp(const TPowerUp& powerUp);
 
@@ -176,6 +184,8 @@ class TLevel : public TTubeDimensions {
     // The pad's A fires in flight and confirms here: it counts only once it
     // was let go after the flight ended.
     bool PadArmed = false;
+    // The list was saved (and the next stage unlocked) by the name entry.
+    bool Saved = false;
   } fFinish;
 
   struct {
@@ -193,6 +203,7 @@ class TLevel : public TTubeDimensions {
 
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
+  bool fPaused = false;
   bool fLifeVisible = false;
   platform::TKeyLatch fKeyLatch{257};
   platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
@@ -228,6 +239,12 @@ class TLevel : public TTubeDimensions {
   void ProgressPowerUps(float elapsed);
   void ProgressFinish(float elapsed);
   void ProgressPadNameEntry(std::string* name);
+  // P, the Pause key or the pad's Start, pressed since the last frame.
+  bool PausePressed();
+  void SetPaused(bool paused);
+  // Sets Active in the stage named by `stage`'s NextLevel and saves that
+  // file; with `onlyIfLocked`, a stage already unlocked is not written again.
+  void UnlockNextStage(const TIniFile& stage, bool onlyIfLocked);
   // Speed and end-zone moves: the arrow keys, the d-pad or the stick.
   bool HoldsUp();
   bool HoldsDown();

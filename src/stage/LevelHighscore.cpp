@@ -52,20 +52,25 @@ void TLevel::SaveHighscores() {
     ini.WriteInteger("Highscore", "score" + index, fFinish.HighScore[i].Score);
   }
   SaveIni(&ini, fFileName, kLevelKey);
+  UnlockNextStage(ini, false);
+}
 
-  const std::string next = ini.ReadString("Level", "NextLevel", "");
+void TLevel::UnlockNextStage(const TIniFile& stage, bool onlyIfLocked) {
+  const std::string next = stage.ReadString("Level", "NextLevel", "");
   if (next.empty()) return;
   // NextLevel must name a file beside the stage: no folders, no way up or
   // out, and no drive either.
   if (!platform::IsPlainFileName(next) || next.find(':') != std::string::npos) {
     std::fprintf(stderr, "%s\n",
-                 platform::Cp1252ToUtf8("Level, SaveHighscores: NextLevel '" + next + "' in " + fFileName +
+                 platform::Cp1252ToUtf8("Level, UnlockNextStage: NextLevel '" + next + "' in " + fFileName +
                                         " ist kein Dateiname neben dem Level; nichts freigeschaltet")
                      .c_str());
     return;
   }
   const std::string nextFile = FolderOf(fFileName) + next;
+  TIniFile ini;
   LoadIni(ini, nextFile, kLevelKey);
+  if (onlyIfLocked && ini.ReadBool("Level", "Active", false)) return;
   ini.WriteBool("Level", "Active", true);
   SaveIni(&ini, nextFile, kLevelKey);
 }

@@ -142,6 +142,8 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fKeyLatch.Clear();
   fPadLatch.Clear();
   fFinish.PadArmed = false;
+  fFinish.Saved = false;
+  fPaused = false;
   fProgressReported.fill(false);
   fPlayer.ShieldBlinkTime = 0;
   fFinish.CountTime = 0;

@@ -19,6 +19,8 @@
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "services/Arith.h"
+#include "services/IniFile.h"
+#include "services/RC4Stream.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 
@@ -71,6 +73,10 @@ constexpr TVolley kVolleys[10] = {
       {-1, 1, 1, -60}}},
 };
 
+// Losing life shakes the pad briefly.
+constexpr uint16_t kHitRumbleStrength = 0x9000;
+constexpr uint32_t kHitRumbleMs = 180;
+
 constexpr const char* kProgressFailures[4] = {
     "Level, Progress: Fehler beim Abarbeiten von 'fPlayer.ParticleManager'",
     "Level, Progress: Fehler beim Abarbeiten von 'fSmallEnemy.Manager'",
@@ -83,12 +89,19 @@ constexpr const char* kProgressFailures[4] = {
 void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
   fPad = fPlatform.Gamepad();
+  const int32_t lifeBefore = fLife;
   if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
   // The cursor goes back to the centre of the client area every frame (in a
   // window, not the desktop's); its offset from there steers.
   const platform::TScreenSize client = fPlatform.ClientSize();
 
-  if (fFinish.State != 0) {
+  // On the finish screen P is a letter of the name.
+  if (fFinish.State == 0 && PausePressed()) SetPaused(!fPaused);
+  if (fPaused) {
+    // Escape leaves a paused stage like a running one; the menu's sounds
+    // play on.
+    if (!fActive) SetPaused(false);
+  } else if (fFinish.State != 0) {
     ProgressFinish(dt);
   } else {
     fTime += dt;
@@ -135,7 +148,32 @@ void TLevel::Progress(float elapsed) {
     }
   }
 
+  // A won stage left without naming a highscore keeps its unlock.
+  if (!fActive && fFinish.State == 1 && !fFinish.Saved) {
+    fFinish.Saved = true;
+    TIniFile ini;
+    LoadIni(ini, fFileName, kLevelKey);
+    UnlockNextStage(ini, true);
+  }
+  if (fLife < lifeBefore) fPlatform.Rumble(kHitRumbleStrength, kHitRumbleMs);
   fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
+}
+
+void TLevel::Pause() {
+  if (fActive && fFinish.State == 0 && !fPaused) SetPaused(true);
+}
+
+void TLevel::SetPaused(bool paused) {
+  fPaused = paused;
+  PauseSounds(paused);
+}
+
+bool TLevel::PausePressed() {
+  // Every source is polled, so that each one's press is used up once.
+  const bool p = fKeyLatch.KeyPressed(fPlatform, 'P');
+  const bool pause = fKeyLatch.KeyPressed(fPlatform, platform::kVkPause);
+  const bool start = PadPressed(platform::kPadStart);
+  return p || pause || start;
 }
 
 void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
@@ -346,6 +384,7 @@ void TLevel::ProgressFinish(float dt) {
       const bool named = entryInList && !fFinish.HighScore[static_cast<std::size_t>(fFinish.EntryIndex)].Name.empty();
       if (named || fFinish.EntryIndex >= 10) {
         SaveHighscores();
+        fFinish.Saved = true;
         fActive = false;
       }
     }

@@ -246,6 +246,12 @@ std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
   return texts;
 }
 
+std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
+  if (!fPaused) return {};
+  return {{"Pause", kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
+          {"P oder Start: weiter, Esc: Level verlassen", kAlignCentre, 0, h / 2, w, s}};
+}
+
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
   std::vector<THudText> texts;
   if (fFinish.State == 0) return texts;
@@ -355,6 +361,13 @@ void TLevel::RenderHud() {
     glColor4f(0, 0, 0, 0.9f * a);
     Quad(0, 0, w, h);
     print(ResultTexts(w, h, s));
+  }
+  if (fPaused) {
+    // The frame stays, dimmed under the words.
+    glEnable(GL_BLEND);
+    glColor4f(0, 0, 0, 0.5f);
+    Quad(0, 0, w, h);
+    print(PauseTexts(w, h, s));
   }
 
   glEnable(GL_DEPTH_TEST);
