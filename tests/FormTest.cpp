@@ -286,6 +286,12 @@ TEST(Game, EndsOnSigtermWhileAMessageBoxIsOpen) {
   EXPECT_LT(waited, 1000);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
+  // The box went with it.
+  for (int i = 0; i < 100 && windows.find("\"Fehler\"") != std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    windows = Windows();
+  }
+  EXPECT_EQ(windows.find("\"Fehler\""), std::string::npos) << windows;
 }
 
 // The real program under the test's display: it opens its window, shows its

@@ -101,7 +101,7 @@ TEST_F(GamepadStage, TheNameIsEnteredWithTheDpadAndConfirmedWithA) {
   Pad().Connected = true;
   // The stage is passed while A is held to fire: that A skips nothing.
   Play.Input.SetPadButton(kPadA, true);
-  Level().fFinish.State = 1;
+  Level().fFinish.State = TFinishState::Passed;
   Level().fFinish.Points = Level().fFinish.Total = 5000;
   while (Level().fFinish.Time < 3000) Play.Frame(10);
   EXPECT_LT(Level().fFinish.Time, 3010);

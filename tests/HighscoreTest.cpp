@@ -51,7 +51,7 @@ class Finish : public testing::Test {
 
   // The stage passed with this breakdown, the finish screen at time 0.
   void Passed(int32_t points, int32_t life, int32_t time, int32_t total) {
-    Level().fFinish.State = 1;
+    Level().fFinish.State = TFinishState::Passed;
     Level().fFinish.Points = points;
     Level().fFinish.LifeBonus = life;
     Level().fFinish.TimeBonus = time;
@@ -185,7 +185,7 @@ TEST_F(Finish, EscSavesNoListButKeepsTheUnlockOfAWonStage) {
   Play.Load(TStagePlay::Empty({{"Level/NextLevel", "next.level"}}));
   const std::string stage = ReadBytes(Play.StageFile);
   const std::string locked = ReadBytes(Next());
-  auto leave = [&](uint8_t state, bool inEntry) {
+  auto leave = [&](TFinishState state, bool inEntry) {
     Level().LoadFromFile(Play.StageFile);
     Level().fFinish.State = state;
     Level().fFinish.Total = 5000;
@@ -198,15 +198,15 @@ TEST_F(Finish, EscSavesNoListButKeepsTheUnlockOfAWonStage) {
     EXPECT_FALSE(Level().fActive);
     EXPECT_EQ(ReadBytes(Play.StageFile), stage) << "the list was saved";
   };
-  leave(2, true);  // game over: nothing unlocked
+  leave(TFinishState::GameOver, true);  // game over: nothing unlocked
   EXPECT_EQ(ReadBytes(Next()), locked);
-  leave(1, false);  // won, left during the count-up
+  leave(TFinishState::Passed, false);  // won, left during the count-up
   TIniFile next;
   LoadIni(next, Next(), kLevelKey);
   EXPECT_TRUE(next.ReadBool("Level", "Active", false));
   EXPECT_EQ(next.ReadString("Level", "Title", ""), "N\xE4" "chste");
   const std::string unlocked = ReadBytes(Next());
-  leave(1, true);  // won again, left from the name entry
+  leave(TFinishState::Passed, true);  // won again, left from the name entry
   EXPECT_EQ(ReadBytes(Next()), unlocked);
 }
 

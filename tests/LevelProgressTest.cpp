@@ -326,7 +326,7 @@ TEST_F(LevelProgress, ShieldAndLifeWarningsBlinkAndGameOverEndsTheFrame) {
   Play.Frame(16);
   EXPECT_EQ(Play.Input.Rumbles.size(), 1u);
   EXPECT_EQ(Level().fLife, 0);
-  EXPECT_EQ(Level().fFinish.State, 2);
+  EXPECT_EQ(Level().fFinish.State, TFinishState::GameOver);
   EXPECT_EQ(Level().fFinish.Points, 1234);
   EXPECT_EQ(Level().fFinish.LifeBonus, 0);
   EXPECT_EQ(Level().fFinish.TimeBonus, 0);
@@ -403,7 +403,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
   // On the finish screen P is a letter, never a pause.
   Play.Hold(27, false);
   Play.Load(TStagePlay::Empty());
-  Level().fFinish.State = 1;
+  Level().fFinish.State = TFinishState::Passed;
   Level().Pause();
   Play.Press('P');
   EXPECT_FALSE(Level().Paused());

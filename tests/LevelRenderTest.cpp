@@ -89,7 +89,7 @@ TEST_F(LevelRenderTest, ScoreLifeAndBossTexts) {
 }
 
 TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
-  Level.fFinish.State = 1;
+  Level.fFinish.State = TFinishState::Passed;
   Level.fFinish.Points = 1000;
   Level.fFinish.LifeBonus = 3700;
   Level.fFinish.TimeBonus = 25000;
@@ -103,7 +103,7 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
   EXPECT_EQ(texts[3].Text, "0000000500");  // half counted
   EXPECT_FLOAT_EQ(texts[3].Top, 0.3f * 600);
 
-  Level.fFinish.State = 2;
+  Level.fFinish.State = TFinishState::GameOver;
   Level.fFinish.Time = 5250;
   texts = Level.ResultTexts(800, 600, 30);
   EXPECT_EQ(texts[0].Text, "GAME OVER");
@@ -118,7 +118,7 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
 }
 
 TEST_F(LevelRenderTest, HighscoreTableShowsTenWithTheCursorOnTheEntry) {
-  Level.fFinish.State = 1;
+  Level.fFinish.State = TFinishState::Passed;
   Level.fFinish.NameEntry = true;
   for (int i = 0; i < 12; ++i) Level.fFinish.HighScore.push_back({"P" + std::to_string(i), 1000 - i});
   Level.fFinish.EntryIndex = 3;
@@ -177,7 +177,7 @@ TEST_F(LevelRenderTest, HudTextsAndBarsAppearAtTheirPlaces) {
   EXPECT_GT((end >> 8) & 0xFF, 150u);  // green at full life
 
   // The result screen darkens everything and writes its table.
-  Level.fFinish.State = 1;
+  Level.fFinish.State = TFinishState::Passed;
   Level.fFinish.Time = 7000;
   Level.fFinish.Points = 1000;
   frame = Frame();

@@ -280,7 +280,7 @@ TEST_F(ObjectsProgress, BossSwingsAndItsLastHitsEndTheStage) {
   EXPECT_EQ(boss.fLife, -1);
   EXPECT_EQ(Level().fScore, 530);
   const auto& finish = Level().fFinish;
-  EXPECT_EQ(finish.State, 1);
+  EXPECT_EQ(finish.State, TFinishState::Passed);
   EXPECT_EQ(finish.Points, 530);
   EXPECT_EQ(finish.LifeBonus, 3700);
   EXPECT_EQ(finish.TimeBonus, 25000);

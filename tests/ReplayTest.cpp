@@ -30,7 +30,7 @@ struct TSnapshot {
   float Time, Pos, Roll, Speed, BossRoll, EnemyPos, EnemyRoll;
   int32_t Life, Score, Weapon, BossLife;
   std::size_t Shots, EnemyShots;
-  uint8_t State;
+  TFinishState State;
 
   bool operator==(const TSnapshot& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
 };

@@ -153,7 +153,7 @@ TEST(SaveFailure, AnUnlockThatCannotBeSavedLeavesBothStageFiles) {
     if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
         ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
       return kNoMounts;
-    play.Level->fFinish.State = 1;
+    play.Level->fFinish.State = TFinishState::Passed;
     play.Hold(27, true);
     std::string message;
     try {

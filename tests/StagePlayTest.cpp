@@ -37,7 +37,7 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
   play.Hold(kUp, true);
   int frames = 0, quietFrames = 0, bossFrames = 0;
   uint64_t quietAllocations = 0;
-  while (level.fFinish.State == 0 && frames < 6000) {
+  while (level.fFinish.State == TFinishState::Running && frames < 6000) {
     // Aim at the boss once it is in sight.
     const bool left = level.ShipPos() >= 1 && boss.fRoll > level.fRoll + 2;
     const bool right = level.ShipPos() >= 1 && boss.fRoll < level.fRoll - 2;
@@ -50,7 +50,7 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
     const uint64_t allocated = HeapAllocations() - allocations;
     ++frames;
     if (boss.fActive) ++bossFrames;
-    if (play.ShotsFired() == shots && PlayedSoundCount() == sounds && level.fFinish.State == 0) {
+    if (play.ShotsFired() == shots && PlayedSoundCount() == sounds && level.fFinish.State == TFinishState::Running) {
       ++quietFrames;
       quietAllocations += allocated;
     }
@@ -60,7 +60,7 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
   play.Hold(kLeft, false);
   play.Hold(kRight, false);
 
-  ASSERT_EQ(level.fFinish.State, 1) << "after " << frames << " frames, life " << level.fLife;
+  ASSERT_EQ(level.fFinish.State, TFinishState::Passed) << "after " << frames << " frames, life " << level.fLife;
   EXPECT_LE(boss.fLife, 0);
   EXPECT_GT(level.fLife, 0);
   EXPECT_GT(bossFrames, 10);

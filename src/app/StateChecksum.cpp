@@ -79,7 +79,7 @@ uint32_t StateChecksum(const TMainMenu& menu) {
   h.Add(level.fBoss->fLife);
   h.Add(level.fBoss->fRoll);
   h.Add(level.fBoss->fClock);
-  h.Add(level.fFinish.State);
+  h.Add(static_cast<uint8_t>(level.fFinish.State));
   h.Add(level.fFinish.Total);
   h.Add(level.fFinish.NameEntry);
   for (const THighScoreItem& item : level.fFinish.HighScore) {

@@ -128,15 +128,13 @@ void TBoss::Wrap() {
 
 void TBoss::TakeHits() {
   const THitBox box = HitBoxAt(*fModel, fPos, fRoll);
-  for (TParticleListItem& shot : fLevel.fPlayer.ParticleManager->Items()) {
-    if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
+  fLevel.fPlayer.ParticleManager->TakeHits(box, [&] {
     fLife -= 1;
-    shot.Kill();
     fLevel.fScore = SaturatingAdd(fLevel.fScore, 10);
     if (fLife <= 0) {
       PlaySoundFile(fLevel.fSounds.BossExplode, false, 100);
       auto& finish = fLevel.fFinish;
-      finish.State = 1;
+      finish.State = TFinishState::Passed;
       finish.Points = fLevel.fScore;
       finish.LifeBonus = SaturatingAdd(0, int64_t{fLevel.fLife} * 100);
       // A stage passed at time 0 would divide by zero: the bonus saturates.
@@ -144,7 +142,8 @@ void TBoss::TakeHits() {
                                           : RoundToInt32(fLevel.fPathLength > 0 ? HUGE_VAL : 0.0);
       finish.Total = SaturatingAdd(SaturatingAdd(finish.Points, finish.TimeBonus), finish.LifeBonus);
     }
-  }
+    return true;  // every shot in the box hits
+  });
 }
 
 void TBoss::Render() const {

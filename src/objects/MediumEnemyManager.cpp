@@ -65,17 +65,14 @@ void TMediumEnemyManager::Progress(float elapsed) {
                 i, ")'", [&] {
                   if (enemy.fExploding) return;
                   const THitBox box = HitBoxAt(model, enemy.fPos, enemy.fRoll);
-                  for (TParticleListItem& shot : level.fPlayer.ParticleManager->Items()) {
-                    if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
+                  level.fPlayer.ParticleManager->TakeHits(box, [&] {
                     enemy.fLife -= 1;
-                    shot.Kill();
-                    if (enemy.fLife <= 0) {
-                      PlaySoundFile(level.fSounds.Hit2, false, 75);
-                      enemy.Explode();
-                      level.fScore = SaturatingAdd(level.fScore, RoundToInt32(KillValue(level) * 10.0));
-                      return;  // the wreck takes no further shot
-                    }
-                  }
+                    if (enemy.fLife > 0) return true;
+                    PlaySoundFile(level.fSounds.Hit2, false, 75);
+                    enemy.Explode();
+                    level.fScore = SaturatingAdd(level.fScore, RoundToInt32(KillValue(level) * 10.0));
+                    return false;  // the wreck takes no further shot
+                  });
                 });
   }
   Guarded("MediumEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {

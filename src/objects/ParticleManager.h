@@ -52,6 +52,17 @@ class TParticleManager {
   // Shots appended since the list was made (a frame fired when it grew).
   [[nodiscard]] uint64_t Added() const { return fAdded; }
 
+  // Every live shot inside `box` (strictly, as THitBox::Contains) is killed
+  // and reported to `hit`, in creation order, until `hit` answers false.
+  template <typename Box, typename Hit>
+  void TakeHits(const Box& box, Hit&& hit) {
+    for (TParticleListItem& shot : fItems) {
+      if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
+      shot.Kill();
+      if (!hit()) return;
+    }
+  }
+
   // The shots in creation order, side by side in memory: every enemy tests
   // every player shot each frame.
   [[nodiscard]] std::vector<TParticleListItem>& Items() { return fItems; }

@@ -62,14 +62,12 @@ void TSmallEnemyManager::Progress(float elapsed) {
                 // Once it explodes the enemy takes no further shot.
                 if (enemy.fExploding) return;
                 const THitBox box = HitBoxAt(model, enemy.fPos, enemy.fRoll);
-                for (TParticleListItem& shot : level.fPlayer.ParticleManager->Items()) {
-                  if (!box.Contains(shot.fPos, shot.fRoll) || shot.fAge >= shot.fLifeTime) continue;
-                  shot.Kill();
+                level.fPlayer.ParticleManager->TakeHits(box, [&] {
                   enemy.Explode();
                   PlaySoundFile(level.fSounds.Hit0, false, 75);
                   level.fScore = SaturatingAdd(level.fScore, KillValue(level));
-                  return;
-                }
+                  return false;  // one shot is enough
+                });
               });
     GuardedItem("SmallEnemyManager, Progress: Fehler beim Kollisionstest von 'fPlayer' und 'fSmallEnemy(", i, ")'", [&] {
       if (enemy.fExploding) return;

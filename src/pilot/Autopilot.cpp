@@ -16,6 +16,7 @@
 #include "objects/SmallEnemyManager.h"
 #include "platform/VirtualKeys.h"
 #include "stage/Level.h"
+#include "stage/StageRules.h"
 
 namespace pilot {
 
@@ -25,10 +26,8 @@ namespace {
 constexpr int kBins = 360;  // one per degree of roll, -180 .. 179
 constexpr int kSlots = 32;
 constexpr float kSlotMs = 25;
-// How fast the pilot's hand rolls the ship (degrees per second) and how many
-// degrees of mouse motion one pixel is worth to the stage.
+// How fast the pilot's hand rolls the ship (degrees per second).
 constexpr float kRollRate = 400;
-constexpr float kDegreesPerPixel = 0.8f;
 constexpr float kMargin = 3;  // degrees kept clear of a threat's edge
 
 int Wrap(int bin) { return ((bin % kBins) + kBins) % kBins; }
@@ -168,7 +167,7 @@ void TAutopilot::Decide() {
       if (!fQueue.empty()) fQueue.erase(fQueue.begin());
       ReleaseAll();
     }
-    if (level.fFinish.State != 0) {
+    if (level.fFinish.State != TFinishState::Running) {
       DecideFinish(level);
     } else {
       DecideFlight(level);
@@ -241,7 +240,7 @@ void TAutopilot::DecideFinish(const TLevel& level) {
   const auto& finish = level.fFinish;
   if (!fResultTaken) {
     fResultTaken = true;
-    fResults.push_back({fPlaying, finish.State == 1, level.fScore, level.fLife, finish.Total, level.fTime});
+    fResults.push_back({fPlaying, finish.State == TFinishState::Passed, level.fScore, level.fLife, finish.Total, level.fTime});
   }
   if (!finish.NameEntry) {
     Tap(platform::kVkReturn);
@@ -269,7 +268,7 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   if (!(shipPos > 0)) return;  // the gate: no control yet
 
   const TShip& ship = *level.fPlayer.Ship;
-  const float shipSpeed = endZone || level.fTime <= 4000 ? 0.0f : level.fSpeed / c;
+  const float shipSpeed = endZone || level.fTime <= kIntroMs ? 0.0f : level.fSpeed / c;
 
   TDangerMap danger;
   for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
@@ -288,7 +287,7 @@ void TAutopilot::DecideFlight(const TLevel& level) {
     for (int r = static_cast<int>(std::ceil(lo)); r <= static_cast<int>(std::floor(hi)) && r - lo < kBins; ++r)
       want[static_cast<std::size_t>(Wrap(r + 180))] = std::max(want[static_cast<std::size_t>(Wrap(r + 180))], weight);
   };
-  const float shotSpeed = (level.fSpeed + 15) / c;
+  const float shotSpeed = (level.fSpeed + kShotSpeedBonus) / c;
   const float reach = level.fPlayer.ParticleLifeTime / 1000;
   for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
     if (enemy->fDead || enemy->fExploding || enemy->fPos <= shipPos) continue;
@@ -307,8 +306,8 @@ void TAutopilot::DecideFlight(const TLevel& level) {
     const float ahead = powerUp->Pos - shipPos;
     if (ahead < 0 || ahead > 2 * level.fSpeed / c) continue;
     float weight = 14;
-    if (powerUp->Kind == kPowerUpWeapon) weight = level.fPlayer.Weapon < 9 ? 40 : 0;
-    if (powerUp->Kind == kPowerUpLife) weight = level.fLife < 100 ? 30 : 0;
+    if (powerUp->Kind == kPowerUpWeapon) weight = level.fPlayer.Weapon < kMaxWeapon ? 40 : 0;
+    if (powerUp->Kind == kPowerUpLife) weight = level.fLife < kMaxLife ? 30 : 0;
     attract(powerUp->Roll - level.fPowerUp.Angle - ship.fRollMax + 1, powerUp->Roll + level.fPowerUp.Angle - ship.fRollMin - 1,
             weight);
   }
@@ -355,11 +354,10 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   }
   fTargetRoll = best;
 
-  // The mouse rolls the ship by 0.8 degrees per pixel of motion.
   const double stepMs = fStep > 0 ? fOptions.FixedStepMs : 16.7;
   const float maxTurn = static_cast<float>(kRollRate * stepMs / 1000);
   const float turn = std::clamp(endZone ? best - roll : Turn(roll, best), -maxTurn, maxTurn);
-  fCursorX -= static_cast<int>(std::lround(turn / kDegreesPerPixel));
+  fCursorX -= static_cast<int>(std::lround(turn / kMouseDegreesPerPixel));
 }
 
 }  // namespace pilot

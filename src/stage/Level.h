@@ -13,6 +13,7 @@
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
 #include "services/Types.h"
+#include "stage/StageRules.h"
 #include "stage/StageSettings.h"
 
 class TBoss;
@@ -180,7 +181,7 @@ class TLevel : public TTubeDimensions {
     float Time = 0, CursorTime = 0, CountTime = 0;  // ms
     int32_t EntryIndex = 0;
     int32_t Points = 0, LifeBonus = 0, TimeBonus = 0, Total = 0;
-    uint8_t State = 0;  // 0 running, 1 stage passed, 2 game over
+    TFinishState State = TFinishState::Running;
     // The pad's A fires in flight and confirms here: it counts only once it
     // was let go after the flight ended.
     bool PadArmed = false;

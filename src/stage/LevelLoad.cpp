@@ -138,7 +138,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fFileName = fileName;
   fSpeed = fPlayer.MinSpeed;
   fShootTime = fShootInterval - 1;
-  fFinish.State = 0;
+  fFinish.State = TFinishState::Running;
   fKeyLatch.Clear();
   fPadLatch.Clear();
   fFinish.PadArmed = false;

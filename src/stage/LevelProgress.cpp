@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <string_view>
+#include <utility>
 
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
@@ -23,6 +24,7 @@
 #include "services/RC4Stream.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
+#include "stage/StageRules.h"
 
 namespace {
 
@@ -96,12 +98,12 @@ void TLevel::Progress(float elapsed) {
   const platform::TScreenSize client = fPlatform.ClientSize();
 
   // On the finish screen P is a letter of the name.
-  if (fFinish.State == 0 && PausePressed()) SetPaused(!fPaused);
+  if (fFinish.State == TFinishState::Running && PausePressed()) SetPaused(!fPaused);
   if (fPaused) {
     // Escape leaves a paused stage like a running one; the menu's sounds
     // play on.
     if (!fActive) SetPaused(false);
-  } else if (fFinish.State != 0) {
+  } else if (fFinish.State != TFinishState::Running) {
     ProgressFinish(dt);
   } else {
     fTime += dt;
@@ -116,7 +118,7 @@ void TLevel::Progress(float elapsed) {
     right = std::max(right, stick);
     if (left > 0) delta += dt / 10 * left;
     if (right > 0) delta -= dt / 10 * right;
-    delta += static_cast<float>(client.Width / 2 - cursorX) * 0.8f;
+    delta += static_cast<float>(client.Width / 2 - cursorX) * kMouseDegreesPerPixel;
 
     if (ShipPos() > 0) ProgressControls(dt, delta, client.Height / 2 - cursorY);
 
@@ -130,7 +132,7 @@ void TLevel::Progress(float elapsed) {
       fLifeVisible = true;
     }
 
-    if (fTime > 4000) fPos += fSpeed * dt / 1000 / static_cast<float>(fCircles);
+    if (fTime > kIntroMs) fPos += fSpeed * dt / 1000 / static_cast<float>(fCircles);
 
     if (fPos > 0 && !fBolts.empty() && fBolts[0]) {
       for (auto& bolt : fBolts) bolt.reset();
@@ -140,7 +142,7 @@ void TLevel::Progress(float elapsed) {
     }
 
     if (fLife <= 0) {
-      fFinish.State = 2;
+      fFinish.State = TFinishState::GameOver;
       fFinish.Points = fScore;
       fFinish.LifeBonus = 0;
       fFinish.TimeBonus = 0;
@@ -149,7 +151,7 @@ void TLevel::Progress(float elapsed) {
   }
 
   // A won stage left without naming a highscore keeps its unlock.
-  if (!fActive && fFinish.State == 1 && !fFinish.Saved) {
+  if (!fActive && fFinish.State == TFinishState::Passed && !fFinish.Saved) {
     fFinish.Saved = true;
     TIniFile ini;
     LoadIni(ini, fFileName, kLevelKey);
@@ -160,7 +162,7 @@ void TLevel::Progress(float elapsed) {
 }
 
 void TLevel::Pause() {
-  if (fActive && fFinish.State == 0 && !fPaused) SetPaused(true);
+  if (fActive && fFinish.State == TFinishState::Running && !fPaused) SetPaused(true);
 }
 
 void TLevel::SetPaused(bool paused) {
@@ -204,11 +206,11 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   if (ShipPos() < 1) {
     if (HoldsUp()) {
       fSpeed = std::min(fSpeed + 100 * dt / 1000, fPlayer.MaxSpeed);
-      fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
+      fPlayer.ParticleManager->SetSpeed((fSpeed + kShotSpeedBonus) / circles);
     }
     if (HoldsDown()) {
       fSpeed = std::max(fSpeed - 100 * dt / 1000, fPlayer.MinSpeed);
-      fPlayer.ParticleManager->SetSpeed((fSpeed + 15) / circles);
+      fPlayer.ParticleManager->SetSpeed((fSpeed + kShotSpeedBonus) / circles);
     }
   } else {
     ProgressEndZone(dt, mouseRise);
@@ -230,9 +232,9 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
 }
 
 void TLevel::FireVolley() {
-  if (fPlayer.Weapon < 0 || fPlayer.Weapon > 9) return;
+  if (fPlayer.Weapon < 0 || fPlayer.Weapon > kMaxWeapon) return;
   const TShip& ship = *fPlayer.Ship;
-  const float speed = (fSpeed + 15) / static_cast<float>(fCircles);
+  const float speed = (fSpeed + kShotSpeedBonus) / static_cast<float>(fCircles);
   const TVolley& volley = kVolleys[fPlayer.Weapon];
   for (int i = 0; i < volley.count; ++i) {
     const TVolleyShot& shot = volley.shots[i];
@@ -317,10 +319,10 @@ void TLevel::ProgressPowerUps(float dt) {
     if (picked) {
       switch (powerUp.Kind) {
         case kPowerUpLife:
-          fLife = std::min(SaturatingAdd(fLife, powerUp.Value), 100);
+          fLife = std::min(SaturatingAdd(fLife, powerUp.Value), kMaxLife);
           break;
         case kPowerUpWeapon:
-          fPlayer.Weapon = std::min(SaturatingAdd(fPlayer.Weapon, powerUp.Value), 9);
+          fPlayer.Weapon = std::min(SaturatingAdd(fPlayer.Weapon, powerUp.Value), kMaxWeapon);
           break;
         default:
           fPlayer.ShieldTime = static_cast<float>(powerUp.Value);
@@ -336,16 +338,21 @@ void TLevel::ProgressFinish(float dt) {
   float& t = fFinish.Time;
   t += dt;
 
-  if ((t > 2000 && t < 5000) || (t > 5500 && t < 6000)) {
+  // The count-up ticks from the first number's start to the third's end and
+  // again while the total counts; a tick sounds for a number that is not 0.
+  if ((t > kCountPoints.Begin && t < kCountTimeBonus.End) || kCountTotal.Inside(t)) {
     fFinish.CountTime += dt;
-    if (fFinish.CountTime > 50) {
+    if (fFinish.CountTime > kCountTickMs) {
+      const std::pair<TCountSpan, int32_t> counts[] = {{kCountPoints, fFinish.Points},
+                                                       {kCountLifeBonus, fFinish.LifeBonus},
+                                                       {kCountTimeBonus, fFinish.TimeBonus},
+                                                       {kCountTotal, fFinish.Total}};
       int32_t counted = 0;
-      if (t > 2000 && t < 3000) counted = fFinish.Points;
-      if (t > 3000 && t < 4000) counted = fFinish.LifeBonus;
-      if (t > 4000 && t < 5000) counted = fFinish.TimeBonus;
-      if (t > 5500) counted = fFinish.Total;
+      for (const auto& [span, value] : counts) {
+        if (span.Inside(t)) counted = value;
+      }
       if (counted != 0) PlaySoundFile(fSounds.MenuChange, false, 100);
-      fFinish.CountTime -= 50;
+      fFinish.CountTime -= kCountTickMs;
     }
   }
 
@@ -377,10 +384,10 @@ void TLevel::ProgressFinish(float dt) {
   const bool padConfirms = fFinish.PadArmed && fPad.Down(platform::kPadA);
   if (fKeyLatch.Pressed(kVkReturn, platform::IsKeyDown(fPlatform, kVkReturn) || padConfirms)) {
     PlaySoundFile(fSounds.MenuEnter, false, 100);
-    if (t >= 6500 && !fFinish.NameEntry) {
+    if (t >= kFinishCountedMs && !fFinish.NameEntry) {
       fFinish.NameEntry = true;
       fFinish.EntryIndex = LoadHighscores(fFinish.Total);
-    } else if (t >= 6500 && fFinish.NameEntry) {
+    } else if (t >= kFinishCountedMs && fFinish.NameEntry) {
       const bool named = entryInList && !fFinish.HighScore[static_cast<std::size_t>(fFinish.EntryIndex)].Name.empty();
       if (named || fFinish.EntryIndex >= 10) {
         SaveHighscores();
@@ -388,7 +395,7 @@ void TLevel::ProgressFinish(float dt) {
         fActive = false;
       }
     }
-    if (t < 6500) t = 6500;
+    if (t < kFinishCountedMs) t = kFinishCountedMs;
   }
 }
 

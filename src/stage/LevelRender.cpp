@@ -21,6 +21,7 @@
 #include "services/FatalError.h"
 #include "services/ValueLists.h"
 #include "stage/Level.h"
+#include "stage/StageRules.h"
 
 namespace {
 
@@ -254,7 +255,7 @@ std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
 
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
   std::vector<THudText> texts;
-  if (fFinish.State == 0) return texts;
+  if (fFinish.State == TFinishState::Running) return texts;
   const float t = fFinish.Time;
   if (!fFinish.NameEntry) {
     // Labels left, values counting up right-aligned in the same block.
@@ -262,19 +263,20 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
       texts.push_back({label, kAlignLeft, w / 4, y, w / 2, s});
       texts.push_back({Pad(RoundToInt32(static_cast<double>(value) * counted), 10), kAlignRight, w / 4, y, w / 2, s});
     };
-    if (t > 1000) {
-      texts.push_back({fFinish.State == 2 ? "GAME OVER" : "STAGE PASSED", kAlignCentre, 0, 0.2f * h, w, s});
+    if (t > kFinishTitleMs) {
+      texts.push_back({fFinish.State == TFinishState::GameOver ? "GAME OVER" : "STAGE PASSED", kAlignCentre, 0,
+                       0.2f * h, w, s});
       texts.push_back({"___________", kAlignCentre, 0, 0.2f * h, w, s});
     }
-    if (t > 2000) row("Punkte", 0.3f * h, fFinish.Points, std::min((t - 2000) / 1000, 1.0f));
-    if (t > 3000) row("Lebensbonus", 0.35f * h, fFinish.LifeBonus, std::min((t - 3000) / 1000, 1.0f));
-    if (t > 4000) row("Zeitbonus", 0.4f * h, fFinish.TimeBonus, std::min((t - 4000) / 1000, 1.0f));
-    if (t > 5000) {
-      const float grow = std::min((t - 5000) / 500, 1.0f);
+    if (t > kCountPoints.Begin) row("Punkte", 0.3f * h, fFinish.Points, kCountPoints.Progress(t));
+    if (t > kCountLifeBonus.Begin) row("Lebensbonus", 0.35f * h, fFinish.LifeBonus, kCountLifeBonus.Progress(t));
+    if (t > kCountTimeBonus.Begin) row("Zeitbonus", 0.4f * h, fFinish.TimeBonus, kCountTimeBonus.Progress(t));
+    if (t > kFinishRule.Begin) {
+      const float grow = kFinishRule.Progress(t);
       texts.push_back({std::string(static_cast<std::size_t>(RoundToInt32(24 * grow) + 1), '_'), kAlignLeft, w / 4,
                        0.45f * h, w / 2, s});
     }
-    if (t > 5500) row("Gesamtpunkte", 0.55f * h, fFinish.Total, std::min((t - 5500) / 500, 1.0f));
+    if (t > kCountTotal.Begin) row("Gesamtpunkte", 0.55f * h, fFinish.Total, kCountTotal.Progress(t));
     return texts;
   }
   texts.push_back({"HIGHSCORE", kAlignCentre, 0, 0.2f * h, w, s});
@@ -355,7 +357,7 @@ void TLevel::RenderHud() {
   }
   print(HudTexts(w, h, s));
 
-  if (fFinish.State != 0) {
+  if (fFinish.State != TFinishState::Running) {
     glEnable(GL_BLEND);
     const float a = std::min(fFinish.Time / 1000.0f, 1.0f);
     glColor4f(0, 0, 0, 0.9f * a);

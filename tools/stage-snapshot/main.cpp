@@ -60,16 +60,16 @@ void Play(TLevel& level, TPilotInput& input, float seconds) {
   constexpr int kLeft = 37, kUp = 38, kRight = 39;
   input.Keys['X'] = true;
   input.Keys[kUp] = true;
-  for (float t = 0; t < seconds * 1000 && level.fActive && level.fFinish.State == 0; t += 16) {
+  for (float t = 0; t < seconds * 1000 && level.fActive && level.fFinish.State == TFinishState::Running; t += 16) {
     const bool inEndZone = level.ShipPos() >= 1;
     input.Keys[kLeft] = inEndZone && level.fBoss->fRoll > level.fRoll + 2;
     input.Keys[kRight] = inEndZone && level.fBoss->fRoll < level.fRoll - 2;
     level.Progress(16);
   }
   input.Keys['X'] = input.Keys[kUp] = input.Keys[kLeft] = input.Keys[kRight] = false;
-  while (level.fActive && level.fFinish.State != 0 && level.fFinish.Time < 6500) level.Progress(16);
+  while (level.fActive && level.fFinish.State != TFinishState::Running && level.fFinish.Time < kFinishCountedMs) level.Progress(16);
   std::fprintf(stderr, "stage-snapshot: Zeit %.1f s, Leben %d, Punkte %d, Boss %d, Ende %d\n", level.fTime / 1000,
-               level.fLife, level.fScore, level.fBoss->fLife, level.fFinish.State);
+               level.fLife, level.fScore, level.fBoss->fLife, static_cast<int>(level.fFinish.State));
 }
 
 int Fail(const std::string& message) {
@@ -171,7 +171,7 @@ bool SetMoment(TLevel& level, const std::string& moment) {
     level.fScore = 23870;
     level.fLife = 58;
     level.fBoss->fLife = 0;
-    level.fFinish.State = 1;
+    level.fFinish.State = TFinishState::Passed;
     level.fFinish.Points = level.fScore;
     level.fFinish.LifeBonus = level.fLife * 100;
     level.fFinish.TimeBonus = static_cast<int32_t>(std::nearbyint(level.fPathLength * 1000000.0 / 95000.0));
