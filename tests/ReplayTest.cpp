@@ -12,6 +12,7 @@
 
 #include "app/GameFolder.h"
 #include "app/Options.h"
+#include "app/PlatformStack.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"
@@ -19,6 +20,9 @@
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "render/Font.h"
+#include "services/IniFile.h"
+#include "services/RC4Stream.h"
+#include "services/Settings.h"
 #include "support/Run.h"
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
@@ -200,6 +204,62 @@ TEST(Replay, ScratchCopyNeverWritesToTheProgramFolder) {
   EXPECT_EQ(ReadBytes(base.File("data/Level01.level")), "old");
   EXPECT_EQ(ReadBytes(base.File("sound/laser.wav")), "wav");
   EXPECT_EQ(ReadBytes(base.File("settings.ini")), "[main]\r\nvsync=1\r\n");
+}
+
+// Each run mode stacks its layers on the window: the autopilot and a replay
+// on a scratch copy of the player's files, the recorder on top, an
+// installed game's player folder at the bottom.
+TEST(Replay, ThePlatformStackOfEachRunMode) {
+  TTempDir base;
+  std::filesystem::create_directories(base.Path() / "data");
+  std::filesystem::create_directories(base.Path() / "sound");
+  TIniFile locked;
+  locked.WriteBool("Level", "Active", false);
+  SaveIni(&locked, base.File("data/Level02.level"), kLevelKey);
+  const std::string stage = ReadBytes(base.File("data/Level02.level"));
+  WriteBytes(base.File("settings.ini"), "[main]\r\nsound=0\r\nvsync=1\r\n");
+  const std::string root = base.Path().string() + "/";
+  platform::ScriptedPlatform window;
+  window.Base = "/nowhere/";
+
+  auto stackFor = [&](std::vector<std::string> args, const char* player = nullptr) {
+    return std::make_unique<TPlatformStack>(window, ParseOptions(args), player ? std::string(player) : root);
+  };
+  auto play = stackFor({});
+  EXPECT_EQ(play->Top().BasePath(), root);
+  EXPECT_FALSE(play->Pilot() || play->Recorder() || play->Replay());
+  EXPECT_EQ(&stackFor({}, "")->Top(), &window);
+
+  // The pilot plays a copy in which the stage it is sent to is unlocked.
+  auto pilot = stackFor({"--autopilot", "--stage", "Level02", "--record", "x.rvr"});
+  ASSERT_TRUE(pilot->Pilot() && pilot->Recorder());
+  EXPECT_EQ(&pilot->Top(), static_cast<platform::TPlatform*>(pilot->Recorder()));
+  const std::string scratch = pilot->Top().BasePath();
+  EXPECT_NE(scratch, root);
+  TIniFile copy;
+  LoadIni(copy, scratch + "data/Level02.level", kLevelKey);
+  EXPECT_TRUE(copy.ReadBool("Level", "Active", false));
+  EXPECT_EQ(ReadBytes(base.File("data/Level02.level")), stage);
+  EXPECT_EQ(pilot->Recorder()->Recording().StageFiles.at("Level02.level"), ReadBytes(scratch + "data/Level02.level"));
+  EXPECT_EQ(stackFor({"--autopilot", "--keep-scores"})->Top().BasePath(), root);
+
+  // A replay plays the recorded files with this machine's sound setting.
+  platform::TRecording recorded = ReadStartState(root);
+  recorded.Settings = "[main]\r\nsound=1\r\nvsync=0\r\n";
+  recorded.StageFiles["Level02.level"] = "recorded";
+  recorded.Frequency = 1000;
+  recorded.ScreenWidth = 640;
+  recorded.ScreenHeight = 480;
+  recorded.Frames.resize(2);
+  platform::SaveRecording(recorded, base.File("run.rvr"));
+  auto replay = stackFor({"--timedemo", base.File("run.rvr")});
+  ASSERT_TRUE(replay->Replay());
+  EXPECT_EQ(&replay->Top(), static_cast<platform::TPlatform*>(replay->Replay()));
+  const TIniFile settings = ReadSettings(replay->Top().BasePath() + "settings.ini");
+  EXPECT_EQ(settings.ReadInteger("main", "sound", -1), 0);
+  EXPECT_EQ(settings.ReadInteger("main", "vsync", -1), 0);
+  EXPECT_EQ(ReadBytes(replay->Top().BasePath() + "data/Level02.level"), "recorded");
+  EXPECT_THROW(stackFor({"--replay", base.File("missing.rvr")}), std::exception);
 }
 
 TEST(Replay, CommandLineOptions) {

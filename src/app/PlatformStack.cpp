@@ -1,0 +1,71 @@
+// PlatformStack.cpp -- building the layers of a run, bottom to top.
+#include "app/PlatformStack.h"
+
+#include "app/Options.h"
+#include "pilot/Autopilot.h"
+#include "platform/FolderPlatform.h"
+#include "platform/RecordingPlatform.h"
+#include "platform/ReplayPlatform.h"
+#include "services/IniFile.h"
+#include "services/Paths.h"
+#include "services/RC4Stream.h"
+#include "services/Settings.h"
+
+namespace {
+
+// Marks the stages the pilot is told to play as unlocked in its copy.
+void UnlockStages(const std::string& base, const std::vector<std::string>& stages) {
+  for (const std::string& stage : stages) {
+    const std::string path = base + "data/" + stage;
+    if (!FileExists(path)) continue;  // the pilot reports it
+    TIniFile ini;
+    LoadIni(ini, path, kLevelKey);
+    if (ini.ReadBool("Level", "Active", false)) continue;
+    ini.WriteBool("Level", "Active", true);
+    SaveIni(&ini, path, kLevelKey);
+  }
+}
+
+}  // namespace
+
+TPlatformStack::TPlatformStack(platform::TPlatform& window, const TOptions& options, const std::string& playerFolder)
+    : fTop(&window) {
+  if (!playerFolder.empty()) {
+    fUserFolder = std::make_unique<platform::TFolderPlatform>(window, playerFolder);
+    fTop = fUserFolder.get();
+  }
+  const std::string realBase = fTop->BasePath();
+  if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo) StackReplay(options, realBase);
+  if (options.Mode == TRunMode::Autopilot) StackPilot(options, realBase);
+  if (!options.RecordFile.empty()) {
+    fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()));
+    fTop = fRecorder.get();
+  }
+}
+
+TPlatformStack::~TPlatformStack() = default;
+
+void TPlatformStack::StackReplay(const TOptions& options, const std::string& realBase) {
+  fRecording = platform::LoadRecording(options.ReplayFile);
+  fScratch = std::make_unique<TScratchFolder>(realBase, fRecording.Settings, fRecording.StageFiles);
+  // Whether this machine can open its audio device is its own affair.
+  const int sound = ReadSettings(realBase + "settings.ini").ReadInteger("main", "sound", 1);
+  WriteSetting(fScratch->Base() + "settings.ini", "sound", sound != 0 ? "1" : "0");
+  fReplay = std::make_unique<platform::TReplayPlatform>(
+      *fTop, fRecording, fScratch->Base(),
+      options.Mode == TRunMode::Timedemo ? platform::TReplayPace::Fastest : platform::TReplayPace::Recorded);
+  fTop = fReplay.get();
+}
+
+void TPlatformStack::StackPilot(const TOptions& options, const std::string& realBase) {
+  if (!options.KeepScores) {
+    const platform::TRecording start = ReadStartState(realBase);
+    fScratch = std::make_unique<TScratchFolder>(realBase, start.Settings, start.StageFiles);
+    UnlockStages(fScratch->Base(), options.Stages);
+    fFolder = std::make_unique<platform::TFolderPlatform>(*fTop, fScratch->Base());
+    fTop = fFolder.get();
+  }
+  fPilot = std::make_unique<pilot::TAutopilot>(
+      *fTop, pilot::TPilotOptions{options.Stages, options.AllStages, options.FixedStepMs, options.Seed, "AUTOPILOT"});
+  fTop = fPilot.get();
+}
