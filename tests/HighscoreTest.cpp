@@ -176,6 +176,11 @@ TEST_F(Finish, RanksAndTheTenthPlace) {
   EXPECT_EQ(saved.ReadString("Highscore", "name3", ""), "P2");
   EXPECT_EQ(saved.ReadString("Highscore", "name9", ""), "P8");
   EXPECT_EQ(saved.ReadInteger("Highscore", "score9", -1), 200);
+
+  // A hand-edited negative count is an empty list: the run is not lost.
+  Play.Load(TStagePlay::Empty({{"Highscore/count", "-3"}, {"Highscore/name0", "ALT"}}));
+  EXPECT_EQ(Level().LoadHighscores(10), 0);
+  EXPECT_EQ(Level().fFinish.HighScore.size(), 1u);
 }
 
 // Escape saves no list; after a won stage it still unlocks the next one, at

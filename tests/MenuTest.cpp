@@ -70,9 +70,14 @@ TEST(Menu, TreeIsReadDepthFirstWithDefaults) {
   EXPECT_EQ(missing.Caption, "item_0");
 }
 
-TEST(Menu, ImpossibleCountsNameTheFileAndSection) {
+TEST(Menu, ImpossibleCountsNameTheFileAndSectionAndNegativeOnesAreEmpty) {
   TTempDir dir;
-  for (const char* count : {"-1", "100000"}) {
+  WriteBytes(dir.File("ger.txt"), "[menu_0]\r\ncount=1\r\n[menu_0_0]\r\ncount=-1\r\n");
+  TMenu empty;
+  empty.Load(dir.File("ger.txt"));
+  ASSERT_EQ(empty.Items.size(), 1u);
+  EXPECT_TRUE(empty.Items[0].Items.empty());
+  for (const char* count : {"100000"}) {
     WriteBytes(dir.File("ger.txt"), std::string("[menu_0]\r\ncount=1\r\n[menu_0_0]\r\ncount=") + count + "\r\n");
     TMenu root;
     try {

@@ -32,7 +32,8 @@ TEST(KillValue, ScalesWithSpeedAndNeverCostsPoints) {
       {5, 10, 25, 1},        // slower than the minimum: still 1
       {0, 10, 25, 1},        //
       {20, 10, 10, 100},     // equal limits: full speed
-      {20, 25, 10, 100},     // inverted limits too
+      {20, 25, 10, 33},      // inverted limits: the formula as it stands
+      {30, 25, 10, 1},       // and never below 1
   };
   for (const TCase& c : cases) EXPECT_EQ(KillValue(c.speed, c.min, c.max), c.pct) << c.speed;
   // Rounding halves to even: 12.5 and 13.5 of 100.

@@ -11,7 +11,8 @@
 #include "stage/Level.h"
 
 int32_t KillValue(float speed, float minSpeed, float maxSpeed) {
-  if (!(maxSpeed > minSpeed)) return 100;
+  // Equal limits would divide by zero: that is full speed.
+  if (maxSpeed == minSpeed) return 100;
   const int32_t pct = RoundToInt32((static_cast<double>(speed) - minSpeed) / (static_cast<double>(maxSpeed) - minSpeed) * 100);
   return pct < 1 ? 1 : pct;
 }

@@ -12,7 +12,7 @@ class TShip;
 
 // Points a kill is worth at the player's speed `speed` between the limits
 // (rings per second): 1 at the slowest, 100 at the fastest. Slower than the
-// lower limit still earns 1; equal or inverted limits count as full speed.
+// lower limit still earns 1; equal limits count as full speed.
 [[nodiscard]] int32_t KillValue(float speed, float minSpeed, float maxSpeed);
 // The same for the stage's current speed and its player's limits.
 [[nodiscard]] int32_t KillValue(const TLevel& level);

@@ -12,6 +12,9 @@ void RequireRange(const std::string& where, double value, double low, double hig
 
 int32_t ReadCount(const TIniFile& ini, const std::string& file, const char* section, const char* key, int32_t max) {
   const int32_t count = ini.ReadInteger(section, key, 0);
+  // A list counted below zero has no items; only a count beyond what any
+  // real file needs is refused.
+  if (count < 0) return 0;
   RequireRange(file + ", [" + section + "] " + key, count, 0, max);
   return count;
 }

@@ -20,7 +20,7 @@ class EDataError : public std::runtime_error {
 // unless low <= value <= high (NaN never is).
 void RequireRange(const std::string& where, double value, double low, double high);
 
-// A count key of a data file (0 when absent), required to lie in 0..max.
-// `file` names the file in the message.
+// A count key of a data file: 0 when absent or negative (an empty list),
+// above `max` an EDataError naming `file`.
 [[nodiscard]] int32_t ReadCount(const TIniFile& ini, const std::string& file, const char* section, const char* key,
                                 int32_t max);
