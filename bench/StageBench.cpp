@@ -17,18 +17,13 @@
 #include "render/VertexBufferObject.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
+#include "render/FrameSetup.h"
 
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
 
-void Perspective() {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, static_cast<double>(kWidth) / kHeight, 0.001, 10000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
+void Perspective() { render::SetPerspective(kWidth, kHeight); }
 
 struct TStageScene {
   TStageScene() {

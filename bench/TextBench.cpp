@@ -8,6 +8,7 @@
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
 #include "render/GL.h"
+#include "render/FrameSetup.h"
 
 namespace {
 
@@ -24,12 +25,7 @@ struct TTextScene {
     Platform = std::make_unique<platform::SdlPlatform>(
         platform::TWindowOptions{.Width = 1280, .Height = 1024, .CaptureMouse = false});
     Context = CreateTextContext();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1280, 1024, 0, 0, 10);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
+    render::SetOverlay(1280, 1024);
   }
   std::unique_ptr<platform::SdlPlatform> Platform;
   ts::TtsContextID Context = 0;

@@ -13,10 +13,10 @@
 #include "services/RC4Stream.h"
 #include "services/Sound.h"
 #include "support/StagePlay.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 
-constexpr int kEnter = 13, kBack = 8, kEscape = 27;
 
 std::string StageText(const std::string& path) {
   TIniFile ini;
@@ -91,24 +91,24 @@ TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
   while (Level().fFinish.Time < 3000) Play.Frame(10);
 
   // Enter during the count-up jumps to its end.
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   EXPECT_GE(Level().fFinish.Time, 6500);
   EXPECT_LT(Level().fFinish.Time, 6550);
   EXPECT_FALSE(Level().fFinish.NameEntry);
   // The second opens the entry for the new score, first in an empty list.
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   ASSERT_TRUE(Level().fFinish.NameEntry);
   ASSERT_EQ(Level().fFinish.EntryIndex, 0);
   ASSERT_EQ(Level().fFinish.HighScore.size(), 1u);
   EXPECT_EQ(Level().fFinish.HighScore[0].Score, 32900);
   // An empty name is not taken.
   const uint64_t sounds = PlayedSoundCount();
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   EXPECT_TRUE(Level().fActive);
   EXPECT_EQ(PlayedSoundCount(), sounds + 1);
   // Letters, digits and the space; Backspace takes the last one back.
   Type("AB");
-  Play.Press(kBack);
+  Play.Press(platform::kVkBack);
   Type("C 7");
   EXPECT_EQ(Level().fFinish.HighScore[0].Name, "AC 7");
   // Held keys type once.
@@ -117,7 +117,7 @@ TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
   Play.Hold('Q', false);
   Play.Frame(16);
   EXPECT_EQ(Level().fFinish.HighScore[0].Name, "AC 7Q");
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   EXPECT_FALSE(Level().fActive);
 
   TIniFile saved;
@@ -150,11 +150,11 @@ TEST_F(Finish, RanksAndTheTenthPlace) {
   // the next stage is unlocked all the same.
   const std::string before = StageText(Play.StageFile);
   Passed(50, 0, 0, 50);
-  Play.Press(kEnter);
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
+  Play.Press(platform::kVkReturn);
   ASSERT_TRUE(Level().fFinish.NameEntry);
   ASSERT_EQ(Level().fFinish.EntryIndex, 10);
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   EXPECT_FALSE(Level().fActive);
   EXPECT_EQ(StageText(Play.StageFile), before);
   TIniFile next;
@@ -164,11 +164,11 @@ TEST_F(Finish, RanksAndTheTenthPlace) {
   // Inside the ten: the last one drops off.
   Play.Level->LoadFromFile(Play.StageFile);
   Passed(850, 0, 0, 850);
-  Play.Press(kEnter);
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
+  Play.Press(platform::kVkReturn);
   ASSERT_EQ(Level().fFinish.EntryIndex, 2);
   Type("NEU");
-  Play.Press(kEnter);
+  Play.Press(platform::kVkReturn);
   TIniFile saved;
   LoadIni(saved, Play.StageFile, kLevelKey);
   EXPECT_EQ(saved.ReadInteger("Highscore", "count", -1), 10);
@@ -195,11 +195,11 @@ TEST_F(Finish, EscSavesNoListButKeepsTheUnlockOfAWonStage) {
     Level().fFinish.State = state;
     Level().fFinish.Total = 5000;
     if (inEntry) {
-      Play.Press(kEnter);
-      Play.Press(kEnter);
+      Play.Press(platform::kVkReturn);
+      Play.Press(platform::kVkReturn);
       Type("X");
     }
-    Play.Press(kEscape);
+    Play.Press(platform::kVkEscape);
     EXPECT_FALSE(Level().fActive);
     EXPECT_EQ(ReadBytes(Play.StageFile), stage) << "the list was saved";
   };

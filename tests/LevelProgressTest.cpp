@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
 
 class LevelProgress : public testing::Test {
  protected:
@@ -67,7 +66,7 @@ TEST_F(LevelProgress, FireTimerFiresOnThePressThenEveryInterval) {
   // The left mouse button fires as well.
   Play.Hold('X', false);
   Play.Frame(16);
-  Play.Hold(1, true);
+  Play.Hold(platform::kVkLButton, true);
   Play.Frame(16);
   EXPECT_EQ(Level().fPlayer.ParticleManager->Added(), before + 3);
 }
@@ -133,14 +132,14 @@ TEST_F(LevelProgress, SpeedRollAndTheIntroInTheTube) {
   // The intro: 4000 ms standing still at -20 rings, no controls.
   const float start = Level().fPos;
   EXPECT_FLOAT_EQ(start, -20.0f / 1200);
-  Play.Hold(kLeft, true);
+  Play.Hold(platform::kVkLeft, true);
   Play.Frames(249, 16);
   EXPECT_EQ(Level().fPos, start);
   EXPECT_EQ(Level().fRoll, 0);
   Play.Frames(2, 16);
   EXPECT_GT(Level().fPos, start);
   EXPECT_EQ(Level().fRoll, 0);  // the ship is not in the tube yet
-  Play.Hold(kLeft, false);
+  Play.Hold(platform::kVkLeft, false);
   // The gate's bolts are released once the camera passes the start.
   EXPECT_TRUE(Level().fBolts[0] != nullptr);
   Level().fPos = 0.001f;
@@ -151,30 +150,30 @@ TEST_F(LevelProgress, SpeedRollAndTheIntroInTheTube) {
   // the shots in flight are re-sped to 15 rings per second faster.
   Play.FlyTo(0.2f);
   Level().fPlayer.ParticleManager->Add(Level().fPlayer.Particle.get()).Init(true, 0.3f, 0, 0, 0, 0, 0, 5000);
-  Play.Hold(kUp, true);
+  Play.Hold(platform::kVkUp, true);
   Play.Frames(15, 10);
   EXPECT_FLOAT_EQ(Level().fSpeed, 25);
   Play.Frames(5, 10);
   EXPECT_FLOAT_EQ(Level().fSpeed, 25);
   EXPECT_FLOAT_EQ(PlayerShots()[0].fSpeed, 40.0f / 1200);
-  Play.Hold(kUp, false);
-  Play.Hold(kDown, true);
+  Play.Hold(platform::kVkUp, false);
+  Play.Hold(platform::kVkDown, true);
   Play.Frames(30, 10);
   EXPECT_FLOAT_EQ(Level().fSpeed, 10);
   EXPECT_FLOAT_EQ(PlayerShots()[0].fSpeed, 25.0f / 1200);
-  Play.Hold(kDown, false);
+  Play.Hold(platform::kVkDown, false);
 
   // Roll: keys at Elapsed/10 degrees, the mouse at 0.8 degrees per pixel,
   // wrapped once at +-180 in the tube.
   Level().fRoll = 179;
-  Play.Hold(kLeft, true);
+  Play.Hold(platform::kVkLeft, true);
   Play.Frame(20);
   EXPECT_FLOAT_EQ(Level().fRoll, -179);
-  Play.Hold(kLeft, false);
-  Play.Hold(kRight, true);
+  Play.Hold(platform::kVkLeft, false);
+  Play.Hold(platform::kVkRight, true);
   Play.Frame(20);
   EXPECT_FLOAT_EQ(Level().fRoll, 179);
-  Play.Hold(kRight, false);
+  Play.Hold(platform::kVkRight, false);
   Level().fRoll = 0;
   Play.Input.MoveMouse(-10, 0);
   Play.Frame(16);
@@ -204,10 +203,10 @@ TEST_F(LevelProgress, TheEndZoneSlowsToTheBossAndKeepsTheShipInside) {
   Level().fRoll = 179;
 
   // On the opened floor the ship cannot roll over the top.
-  Play.Hold(kLeft, true);
+  Play.Hold(platform::kVkLeft, true);
   Play.Frame(20);
   EXPECT_FLOAT_EQ(Level().fRoll, 179);
-  Play.Hold(kLeft, false);
+  Play.Hold(platform::kVkLeft, false);
   EXPECT_FLOAT_EQ(Level().fEndPos, 1 + 1 / c + 10 * 0.02f / c);
   EXPECT_FLOAT_EQ(Level().fEndRoll, 179.0f * 0.97f);
   EXPECT_FALSE(Level().fBoss->fActive);
@@ -225,16 +224,16 @@ TEST_F(LevelProgress, TheEndZoneSlowsToTheBossAndKeepsTheShipInside) {
   EXPECT_LT(Level().ShipPos(), 1 + 35 / c);
 
   // Up and Down move ten rings a second within the zone's limits.
-  Play.Hold(kUp, true);
+  Play.Hold(platform::kVkUp, true);
   Play.Frames(600, 16);
   EXPECT_LE(Level().ShipPos(), (e - 5) / c + 1 + 1e-6f);
   EXPECT_GT(Level().ShipPos(), (e - 6) / c + 1);
-  Play.Hold(kUp, false);
-  Play.Hold(kDown, true);
+  Play.Hold(platform::kVkUp, false);
+  Play.Hold(platform::kVkDown, true);
   Play.Frames(800, 16);
   EXPECT_GE(Level().ShipPos(), 5 / c + 1 - 1e-6f);
   EXPECT_LT(Level().ShipPos(), 6 / c + 1);
-  Play.Hold(kDown, false);
+  Play.Hold(platform::kVkDown, false);
   // The mouse moves it only between 29 rings and 2 before the zone's end.
   Play.Input.MoveMouse(0, -10);
   const float before = Level().fPos;
@@ -347,7 +346,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
   Play.Load({{"SmallEnemy/Count", "8"}, {"SmallEnemy/ShootValue", "200"}});
   Play.Input.Pad.Connected = true;
   Play.Hold('X', true);
-  Play.Hold(kUp, true);
+  Play.Hold(platform::kVkUp, true);
   Play.Frames(400, 16);  // through the intro, firing, enemies about
   ASSERT_GT(Level().ShipPos(), 0);
   ASSERT_FALSE(PlayerShots().empty());
@@ -370,7 +369,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
     ASSERT_TRUE(Level().Paused()) << source;
     const std::vector<float> still = Motion(Level());
     const uint64_t sounds = PlayedSoundCount();
-    Play.Hold(kLeft, true);
+    Play.Hold(platform::kVkLeft, true);
     Play.Input.MoveMouse(40, -30);
     Play.Input.Pad.StickX = 32767;
     Play.Frames(100, 16);
@@ -379,7 +378,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
     EXPECT_TRUE(platform::AudioPaused());
     EXPECT_EQ(Level().PauseTexts(640, 480, 24).size(), 2u);
     EXPECT_EQ(Level().PauseTexts(640, 480, 24)[1].Text, "P oder Start: weiter, Esc: Level verlassen");
-    Play.Hold(kLeft, false);
+    Play.Hold(platform::kVkLeft, false);
     Play.Input.Pad.StickX = 0;
     press();
     EXPECT_FALSE(Level().Paused()) << source;
@@ -394,14 +393,14 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
   Level().Pause();
   Play.Frames(5, 16);
   EXPECT_TRUE(Level().Paused());
-  Play.Hold(27, true);
+  Play.Hold(platform::kVkEscape, true);
   Play.Frame(16);
   EXPECT_FALSE(Level().fActive);
   EXPECT_FALSE(Level().Paused());
   EXPECT_FALSE(platform::AudioPaused());
 
   // On the finish screen P is a letter, never a pause.
-  Play.Hold(27, false);
+  Play.Hold(platform::kVkEscape, false);
   Play.Load(TStagePlay::Empty());
   Level().fFinish.State = TFinishState::Passed;
   Level().Pause();
@@ -413,7 +412,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
 TEST_F(LevelProgress, EscLeavesAtOnce) {
   Play.Load(TStagePlay::Empty());
   Play.FlyTo(0.3f);
-  Play.Hold(27, true);
+  Play.Hold(platform::kVkEscape, true);
   Play.Frame(16);
   EXPECT_FALSE(Level().fActive);
   EXPECT_GT(Level().fTime, 5000);  // the rest of the frame still ran

@@ -10,6 +10,7 @@
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
 #include "support/TempDir.h"
+#include "render/FrameSetup.h"
 
 namespace {
 
@@ -19,15 +20,7 @@ class LevelRenderTest : public testing::Test {
 
   // One frame as the main form draws it.
   std::vector<uint8_t> Frame() {
-    glClearColor(0, 0, 0, 0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(Window.Width()) / Window.Height(), 0.001, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    render::BeginFrame(Window.Width(), Window.Height());
     glPushMatrix();
     Level.Render();
     glPopMatrix();

@@ -11,6 +11,7 @@
 #include "render/GL.h"
 #include "stage/Level.h"
 #include "support/MenuRuntime.h"
+#include "render/FrameSetup.h"
 
 namespace {
 
@@ -30,15 +31,7 @@ class MainMenuRenderTest : public TMenuTest {
 
   // One frame as the main form draws it.
   std::vector<uint8_t> Frame3D() {
-    glClearColor(0, 0, 0, 0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(kW) / kH, 0.001, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    render::BeginFrame(kW, kH);
     glPushMatrix();
     Menu->Render();
     glPopMatrix();
@@ -98,17 +91,12 @@ TEST_F(MainMenuRenderTest, TorusIsBlueAtStationZeroAndRedAtStationFifteen) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(-15, 10, -30);
-    glRotatef(50, 1, 0, 0);
-    glRotatef(-10, 0, 0, 1);
-    glRotatef(c.Angle, 0, 1, 0);
+    Menu->ApplyTorusCamera();
     GLdouble model[16], projection[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);
     glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(kW) / kH, 0.001, 10000.0);
+    render::SetPerspective(kW, kH);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
 

@@ -85,12 +85,7 @@ void ExpectSame(const TRecording& a, const TRecording& b) {
 // has to find the fault in the content itself.
 std::string Resealed(std::string bytes) {
   bytes.resize(bytes.size() - 4);
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char ch : bytes) {
-    crc ^= static_cast<uint8_t>(ch);
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  crc ^= 0xFFFFFFFFu;
+  const uint32_t crc = platform::Crc32(bytes);
   for (int i = 0; i < 4; ++i) bytes += static_cast<char>((crc >> (8 * i)) & 0xFF);
   return bytes;
 }

@@ -26,6 +26,7 @@
 #include "support/Run.h"
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 
@@ -112,10 +113,10 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   platform::TRecordingPlatform recorder(hands, {});
   const std::vector<TSnapshot> recorded = Play(recorder, play, [&](int i) {
     hands.AdvanceMs(10 + (i * 7) % 13);  // uneven frame times
-    hands.SetKey(1, i % 50 >= 5);        // fire, with pauses
-    hands.SetKey(38, i < 600);           // speed up, then coast
-    hands.SetKey(37, (i / 40) % 3 == 0);
-    hands.SetKey(39, (i / 40) % 3 == 1);
+    hands.SetKey(platform::kVkLButton, i % 50 >= 5);        // fire, with pauses
+    hands.SetKey(platform::kVkUp, i < 600);           // speed up, then coast
+    hands.SetKey(platform::kVkLeft, (i / 40) % 3 == 0);
+    hands.SetKey(platform::kVkRight, (i / 40) % 3 == 1);
     hands.MoveMouse(i % 9 - 4, (i % 5) - 2);
     if (i == 1500) hands.Active = false;  // the window loses focus for a while
     if (i == 1530) hands.Active = true;
@@ -136,7 +137,7 @@ TEST(Replay, AScriptedStageRunReplaysFrameByFrame) {
   // Onto a platform whose own seed, keys and pad differ.
   platform::ScriptedPlatform window;
   window.Seed = 1;
-  window.SetKey(1, true);
+  window.SetKey(platform::kVkLButton, true);
   window.Pad.Connected = true;
   window.SetPadButton(platform::kPadLeft, true);
   ExpectReplayed(recorder, play, window, recorded);
@@ -156,8 +157,8 @@ TEST(Replay, AResizedWindowReplaysInAWindowOfAnotherSize) {
   platform::TRecordingPlatform recorder(hands, {});
   const std::vector<TSnapshot> recorded = Play(recorder, play, [&](int i) {
     hands.AdvanceMs(16);
-    hands.SetKey(1, true);
-    hands.SetKey(38, i < 300);
+    hands.SetKey(platform::kVkLButton, true);
+    hands.SetKey(platform::kVkUp, i < 300);
     hands.MoveMouse(i % 7 - 3, i % 3 - 1);
     if (i == 200) hands.Resize(1280, 720);
     if (i == 400) hands.Resize(1000, 600);

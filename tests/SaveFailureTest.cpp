@@ -20,6 +20,7 @@
 #include "stage/Level.h"
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 
@@ -154,7 +155,7 @@ TEST(SaveFailure, AnUnlockThatCannotBeSavedLeavesBothStageFiles) {
         ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
       return kNoMounts;
     play.Level->fFinish.State = TFinishState::Passed;
-    play.Hold(27, true);
+    play.Hold(platform::kVkEscape, true);
     std::string message;
     try {
       play.Frame(16);

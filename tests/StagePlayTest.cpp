@@ -12,10 +12,10 @@
 #include "services/Sound.h"
 #include "support/Allocations.h"
 #include "support/StagePlay.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 
-constexpr int kLeft = 37, kUp = 38, kRight = 39, kEnter = 13;
 
 TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
   TStagePlay play;
@@ -34,15 +34,15 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
   TBoss& boss = *level.fBoss;
 
   play.Hold('X', true);
-  play.Hold(kUp, true);
+  play.Hold(platform::kVkUp, true);
   int frames = 0, quietFrames = 0, bossFrames = 0;
   uint64_t quietAllocations = 0;
   while (level.fFinish.State == TFinishState::Running && frames < 6000) {
     // Aim at the boss once it is in sight.
     const bool left = level.ShipPos() >= 1 && boss.fRoll > level.fRoll + 2;
     const bool right = level.ShipPos() >= 1 && boss.fRoll < level.fRoll - 2;
-    play.Hold(kLeft, left);
-    play.Hold(kRight, right);
+    play.Hold(platform::kVkLeft, left);
+    play.Hold(platform::kVkRight, right);
     const uint64_t shots = play.ShotsFired();
     const uint64_t sounds = PlayedSoundCount();
     const uint64_t allocations = HeapAllocations();
@@ -56,9 +56,9 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
     }
   }
   play.Hold('X', false);
-  play.Hold(kUp, false);
-  play.Hold(kLeft, false);
-  play.Hold(kRight, false);
+  play.Hold(platform::kVkUp, false);
+  play.Hold(platform::kVkLeft, false);
+  play.Hold(platform::kVkRight, false);
 
   ASSERT_EQ(level.fFinish.State, TFinishState::Passed) << "after " << frames << " frames, life " << level.fLife;
   EXPECT_LE(boss.fLife, 0);
@@ -77,11 +77,11 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
   EXPECT_EQ(finish.Total, finish.Points + finish.LifeBonus + finish.TimeBonus);
 
   // The finish screen: skip, open the entry, type, confirm.
-  play.Press(kEnter);
-  play.Press(kEnter);
+  play.Press(platform::kVkReturn);
+  play.Press(platform::kVkReturn);
   ASSERT_TRUE(finish.NameEntry);
   for (char key : std::string("PILOT")) play.Press(key);
-  play.Press(kEnter);
+  play.Press(platform::kVkReturn);
   EXPECT_FALSE(level.fActive);
 
   TIniFile saved;

@@ -7,6 +7,7 @@
 #include "menu/MainMenu.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
+#include "render/FrameSetup.h"
 #include "render/GL.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
@@ -97,48 +98,29 @@ void TForm1::IdleHandler(bool& done) {
 
 void TForm1::DrawFrame() {
   const platform::TScreenSize client = fPlatform.ClientSize();
-  const double aspect = client.Height > 0 ? static_cast<double>(client.Width) / client.Height : 1.0;
-
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, aspect, 0.001, 10000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  render::SetPerspective(client.Width, client.Height);
   if (MainMenu) {
     glPushMatrix();
     MainMenu->Render();
     glPopMatrix();
   }
 
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, client.Width, client.Height, 0, 0, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glDisable(GL_DEPTH_TEST);
+  render::BeginOverlay(static_cast<float>(client.Width), static_cast<float>(client.Height));
   if (FPSFont) {
     const int size = FPSFont->Size();
     FPSFont->Print(std::to_string(fFPS) + " FPS", ts::kAlignRight, 0, static_cast<float>(client.Height - size),
                    static_cast<float>(client.Width), static_cast<float>(size));
   }
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  render::EndOverlay();
 
   fPlatform.SwapBuffers();
 }
 
 void TForm1::FormResize() {
   const platform::TScreenSize client = fPlatform.ClientSize();
-  const double aspect = client.Height > 0 ? static_cast<double>(client.Width) / client.Height : 1.0;
   glViewport(0, 0, client.Width, client.Height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, aspect, 0.001, 10000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  render::SetPerspective(client.Width, client.Height);
   if (client.Width <= 0 || client.Height <= 0) return;  // nothing to lay out in
   if (!fPlatform.WindowMode().FullScreen) fWindowSize = client;
   const int fpsSize = FpsFontSize(client.Height);

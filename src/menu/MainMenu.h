@@ -73,6 +73,10 @@ class TMainMenu {
   // per pixel follow it, and so does the stage's HUD font.
   void Resize(int32_t width, int32_t height);
 
+  // Multiplies the modelview by the background's view of the torus, turned
+  // to fTorusAngle (tests project its points with it).
+  void ApplyTorusCamera() const;
+
   // The window lost focus: a stage in flight pauses and waits for the player.
   void FocusLost();
 

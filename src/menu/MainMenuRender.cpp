@@ -10,6 +10,7 @@
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "stage/Level.h"
+#include "render/FrameSetup.h"
 
 namespace {
 
@@ -103,12 +104,16 @@ void TMainMenu::Render() {
   RenderOverlay();
 }
 
-void TMainMenu::RenderBackground() {
-  glPushMatrix();
+void TMainMenu::ApplyTorusCamera() const {
   glTranslatef(-15, 10, -30);
   glRotatef(50, 1, 0, 0);
   glRotatef(-10, 0, 0, 1);
   glRotatef(fTorusAngle, 0, 1, 0);
+}
+
+void TMainMenu::RenderBackground() {
+  glPushMatrix();
+  ApplyTorusCamera();
   fTubeVBO->Draw(GL_LINE_LOOP);
   glDisableClientState(GL_COLOR_ARRAY);
   glColor3f(1, 1, 1);
@@ -178,13 +183,7 @@ void TMainMenu::RenderOverlay() {
   const float w = static_cast<float>(fWidth);
   const float h = static_cast<float>(fHeight);
 
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, fWidth, fHeight, 0, 0, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDisable(GL_DEPTH_TEST);
+  render::BeginOverlay(w, h);
 
   const TMenu& page = CurrentPage();
   const int32_t n = static_cast<int32_t>(page.Items.size());
@@ -264,8 +263,5 @@ void TMainMenu::RenderOverlay() {
   }
   glPopMatrix();
 
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  render::EndOverlay();
 }

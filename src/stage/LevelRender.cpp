@@ -14,6 +14,7 @@
 #include "objects/Ship.h"
 #include "objects/SmallEnemyManager.h"
 #include "render/Font.h"
+#include "render/FrameSetup.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "render/VertexBufferObject.h"
@@ -301,13 +302,7 @@ void TLevel::RenderHud() {
   auto print = [&](const std::vector<THudText>& texts) {
     for (const THudText& text : texts) fFont->Print(text.Text, text.Alignment, text.Left, text.Top, text.Width, text.Height);
   };
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, w, h, 0, 0, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDisable(GL_DEPTH_TEST);
+  render::BeginOverlay(w, h);
 
   // Bars and the progress track first; no text overlaps them but the one
   // written over its own bar.
@@ -372,10 +367,7 @@ void TLevel::RenderHud() {
     print(PauseTexts(w, h, s));
   }
 
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  render::EndOverlay();
   glDisable(GL_BLEND);
 }
 

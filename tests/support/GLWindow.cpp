@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "render/GL.h"
+#include "render/FrameSetup.h"
 
 TGLWindow::TGLWindow(int width, int height) : fWidth(width), fHeight(height) {
   fPlatform = std::make_unique<platform::SdlPlatform>(
@@ -51,11 +52,6 @@ TGLWindow::TBox TGLWindow::Ink(const std::vector<uint8_t>& rgba, int x0, int y0,
 void TGLWindow::BeginOverlay() const {
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, fWidth, fHeight, 0, 0, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDisable(GL_DEPTH_TEST);
+  render::SetOverlay(static_cast<float>(fWidth), static_cast<float>(fHeight));
   glEnable(GL_CULL_FACE);
 }

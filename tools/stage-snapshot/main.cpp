@@ -31,6 +31,8 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
+#include "render/FrameSetup.h"
+#include "platform/VirtualKeys.h"
 
 namespace {
 
@@ -57,16 +59,15 @@ class TPilotInput final : public platform::TPlatformDecorator {
 // then aiming at the boss from as close as the end zone allows. Once the
 // stage has ended the finish screen counts on to its end.
 void Play(TLevel& level, TPilotInput& input, float seconds) {
-  constexpr int kLeft = 37, kUp = 38, kRight = 39;
   input.Keys['X'] = true;
-  input.Keys[kUp] = true;
+  input.Keys[platform::kVkUp] = true;
   for (float t = 0; t < seconds * 1000 && level.fActive && level.fFinish.State == TFinishState::Running; t += 16) {
     const bool inEndZone = level.ShipPos() >= 1;
-    input.Keys[kLeft] = inEndZone && level.fBoss->fRoll > level.fRoll + 2;
-    input.Keys[kRight] = inEndZone && level.fBoss->fRoll < level.fRoll - 2;
+    input.Keys[platform::kVkLeft] = inEndZone && level.fBoss->fRoll > level.fRoll + 2;
+    input.Keys[platform::kVkRight] = inEndZone && level.fBoss->fRoll < level.fRoll - 2;
     level.Progress(16);
   }
-  input.Keys['X'] = input.Keys[kUp] = input.Keys[kLeft] = input.Keys[kRight] = false;
+  input.Keys['X'] = input.Keys[platform::kVkUp] = input.Keys[platform::kVkLeft] = input.Keys[platform::kVkRight] = false;
   while (level.fActive && level.fFinish.State != TFinishState::Running && level.fFinish.Time < kFinishCountedMs) level.Progress(16);
   std::fprintf(stderr, "stage-snapshot: Zeit %.1f s, Leben %d, Punkte %d, Boss %d, Ende %d\n", level.fTime / 1000,
                level.fLife, level.fScore, level.fBoss->fLife, static_cast<int>(level.fFinish.State));
@@ -243,12 +244,7 @@ int main(int argc, char** argv) {
       SetMoment(level, moment);
     }
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / height, 0.001, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    render::BeginFrame(width, height);
     glPushMatrix();
     level.Render();
     glPopMatrix();
