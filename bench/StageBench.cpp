@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"

@@ -7,6 +7,7 @@
 #include "objects/BossFile.h"
 #include "objects/Enemy.h"
 #include "objects/Particle.h"
+#include "objects/StageHub.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "services/Arith.h"
@@ -16,9 +17,8 @@
 #include "services/Paths.h"
 #include "services/Sound.h"
 #include "services/ValueLists.h"
-#include "stage/Level.h"
 
-TBoss::TBoss(TLevel& level) : fModel(std::make_unique<TShip>()), fParticleManager(level), fLevel(level) {}
+TBoss::TBoss(TStageHub& level) : fModel(std::make_unique<TShip>()), fParticleManager(level), fLevel(level) {}
 
 TBoss::~TBoss() = default;
 
@@ -130,17 +130,10 @@ void TBoss::TakeHits() {
   const THitBox box = HitBoxAt(*fModel, fPos, fRoll);
   fLevel.fPlayer.ParticleManager->TakeHits(box, [&] {
     fLife -= 1;
-    fLevel.fScore = SaturatingAdd(fLevel.fScore, 10);
+    fLevel.AddScore(10);
     if (fLife <= 0) {
       PlaySoundFile(fLevel.fSounds.BossExplode, false, 100);
-      auto& finish = fLevel.fFinish;
-      finish.State = TFinishState::Passed;
-      finish.Points = fLevel.fScore;
-      finish.LifeBonus = SaturatingAdd(0, int64_t{fLevel.fLife} * 100);
-      // A stage passed at time 0 would divide by zero: the bonus saturates.
-      finish.TimeBonus = fLevel.fTime > 0 ? RoundToInt32(fLevel.fPathLength * 1000000.0 / fLevel.fTime)
-                                          : RoundToInt32(fLevel.fPathLength > 0 ? HUGE_VAL : 0.0);
-      finish.Total = SaturatingAdd(SaturatingAdd(finish.Points, finish.TimeBonus), finish.LifeBonus);
+      fLevel.PassStage();
     }
     return true;  // every shot in the box hits
   });

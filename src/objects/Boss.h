@@ -11,7 +11,7 @@
 #include "objects/Ship.h"
 #include "services/Types.h"
 
-class TLevel;
+class TStageHub;
 class TParticle;
 
 struct TFirePoint {
@@ -42,7 +42,7 @@ struct TBossParticle {
 
 class TBoss {
  public:
-  explicit TBoss(TLevel& level);
+  explicit TBoss(TStageHub& level);
   ~TBoss();
 
   // Loads model, fire points and loops. The stage sets the model's scale,
@@ -81,5 +81,5 @@ class TBoss {
   void Wrap();
   void TakeHits();
 
-  TLevel& fLevel;
+  TStageHub& fLevel;
 };

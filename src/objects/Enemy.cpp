@@ -4,11 +4,11 @@
 #include <algorithm>
 
 #include "objects/Ship.h"
+#include "objects/StageHub.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "services/Arith.h"
 #include "services/Random.h"
-#include "stage/Level.h"
 
 int32_t KillValue(float speed, float minSpeed, float maxSpeed) {
   // Equal limits would divide by zero: that is full speed.
@@ -17,7 +17,7 @@ int32_t KillValue(float speed, float minSpeed, float maxSpeed) {
   return pct < 1 ? 1 : pct;
 }
 
-int32_t KillValue(const TLevel& level) {
+int32_t KillValue(const TStageHub& level) {
   return KillValue(level.fSpeed, level.fPlayer.MinSpeed, level.fPlayer.MaxSpeed);
 }
 

@@ -7,7 +7,7 @@
 #include "services/Types.h"
 
 class T3DSpline;
-class TLevel;
+class TStageHub;
 class TShip;
 
 // Points a kill is worth at the player's speed `speed` between the limits
@@ -15,7 +15,7 @@ class TShip;
 // lower limit still earns 1; equal limits count as full speed.
 [[nodiscard]] int32_t KillValue(float speed, float minSpeed, float maxSpeed);
 // The same for the stage's current speed and its player's limits.
-[[nodiscard]] int32_t KillValue(const TLevel& level);
+[[nodiscard]] int32_t KillValue(const TStageHub& level);
 
 // The open hit box of a body at one place: path parameter and roll bounds.
 // Angles are compared as stored, without wrap-around.

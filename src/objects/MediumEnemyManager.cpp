@@ -2,14 +2,14 @@
 #include "objects/MediumEnemyManager.h"
 
 #include "objects/Ship.h"
+#include "objects/StageHub.h"
 #include "render/GL.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
 #include "services/Sound.h"
-#include "stage/Level.h"
 
-TMediumEnemyManager::TMediumEnemyManager(TLevel& level) : fParticleManager(level), fLevel(level) {}
+TMediumEnemyManager::TMediumEnemyManager(TStageHub& level) : fParticleManager(level), fLevel(level) {}
 
 void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
   const auto& settings = fLevel.fMediumEnemy;
@@ -29,7 +29,7 @@ void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
 }
 
 void TMediumEnemyManager::Progress(float elapsed) {
-  TLevel& level = fLevel;
+  TStageHub& level = fLevel;
   const auto& settings = level.fMediumEnemy;
   const float circles = static_cast<float>(level.fCircles);
   const float c = level.fPos;
@@ -70,7 +70,7 @@ void TMediumEnemyManager::Progress(float elapsed) {
                     if (enemy.fLife > 0) return true;
                     PlaySoundFile(level.fSounds.Hit2, false, 75);
                     enemy.Explode();
-                    level.fScore = SaturatingAdd(level.fScore, RoundToInt32(KillValue(level) * 10.0));
+                    level.AddScore(RoundToInt32(KillValue(level) * 10.0));
                     return false;  // the wreck takes no further shot
                   });
                 });

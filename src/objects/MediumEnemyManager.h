@@ -7,11 +7,11 @@
 #include "objects/MediumEnemy.h"
 #include "objects/ParticleManager.h"
 
-class TLevel;
+class TStageHub;
 
 class TMediumEnemyManager {
  public:
-  explicit TMediumEnemyManager(TLevel& level);
+  explicit TMediumEnemyManager(TStageHub& level);
 
   // One enemy per path position, in list order, with a random roll.
   void SetPositions(const std::vector<float>& positions);
@@ -26,5 +26,5 @@ class TMediumEnemyManager {
   TParticleManager fParticleManager;
 
  private:
-  TLevel& fLevel;
+  TStageHub& fLevel;
 };

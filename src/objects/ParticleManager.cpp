@@ -6,11 +6,11 @@
 #include "objects/Enemy.h"
 #include "objects/Particle.h"
 #include "objects/Ship.h"
+#include "objects/StageHub.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "services/FatalError.h"
 #include "services/Sound.h"
-#include "stage/Level.h"
 
 TParticleListItem& TParticleListItem::Init(bool spin, float pos, float roll, float speed, float rollSpeed, float accel,
                                            float rollAccel, float lifeTime) {
@@ -60,10 +60,7 @@ void TParticleManager::CheckPlayerHit() {
   for (TParticleListItem& item : fItems) {
     if (item.Dead() || !ship.Contains(item.fPos, item.fRoll)) continue;
     item.Kill();
-    if (!(fLevel.fPlayer.ShieldTime > 0)) {
-      fLevel.fLife -= 1;
-      PlaySoundFile(fLevel.fSounds.Hit1, false, 75);
-    }
+    fLevel.HitPlayer();
   }
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-class TLevel;
+class TStageHub;
 class TParticle;
 
 // One shot: a model flying along the path and round the tube.
@@ -35,7 +35,7 @@ class TParticleListItem {
 // A shooter's shots, in creation order. The list owns them.
 class TParticleManager {
  public:
-  explicit TParticleManager(TLevel& level) : fLevel(level) {}
+  explicit TParticleManager(TStageHub& level) : fLevel(level) {}
 
   // Appends a shot of `model` and returns it for Init. The reference holds
   // until the next Add or Progress. Running out of memory here is fatal
@@ -69,7 +69,7 @@ class TParticleManager {
   [[nodiscard]] const std::vector<TParticleListItem>& Items() const { return fItems; }
 
  private:
-  TLevel& fLevel;
+  TStageHub& fLevel;
   std::vector<TParticleListItem> fItems;
   uint64_t fAdded = 0;
 };

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
+#include "objects/StageHub.h"
 #include "services/DataError.h"
 #include "services/ValueLists.h"
-#include "stage/Level.h"
 
-void TShip::CalcExtents(const TLevel& level) {
+void TShip::CalcExtents(const TStageHub& level) {
   const double s = fScale;
   const double r = level.fTubeSize;
   const double length = level.fPathLength;

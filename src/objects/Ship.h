@@ -3,7 +3,7 @@
 
 #include "objects/Particle.h"
 
-class TLevel;
+class TStageHub;
 
 // A body at path position t and roll r occupies the open box
 // (t + fPosMin, t + fPosMax) x (r + fRollMin, r + fRollMax).
@@ -12,7 +12,7 @@ class TShip : public TParticle {
   // Extents from the points, fScale, the stage's tube radius and path length.
   // Call after loading and after setting fScale. A model wider than the
   // tube's diameter throws EDataError.
-  void CalcExtents(const TLevel& level);
+  void CalcExtents(const TStageHub& level);
 
   float fRollMin = -1;  // degrees, at most -1
   float fRollMax = 1;   // degrees, at least +1

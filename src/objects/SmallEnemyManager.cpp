@@ -4,14 +4,14 @@
 #include <cmath>
 
 #include "objects/Ship.h"
+#include "objects/StageHub.h"
 #include "render/GL.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
 #include "services/Sound.h"
-#include "stage/Level.h"
 
-TSmallEnemyManager::TSmallEnemyManager(TLevel& level) : fParticleManager(level), fLevel(level) {}
+TSmallEnemyManager::TSmallEnemyManager(TStageHub& level) : fParticleManager(level), fLevel(level) {}
 
 void TSmallEnemyManager::SetCount(int32_t count) {
   fSmallEnemy.clear();
@@ -43,7 +43,7 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
 }
 
 void TSmallEnemyManager::Progress(float elapsed) {
-  TLevel& level = fLevel;
+  TStageHub& level = fLevel;
   const float circles = static_cast<float>(level.fCircles);
   const float c = level.fPos;
   const float p = level.ShipPos();
@@ -65,7 +65,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
                 level.fPlayer.ParticleManager->TakeHits(box, [&] {
                   enemy.Explode();
                   PlaySoundFile(level.fSounds.Hit0, false, 75);
-                  level.fScore = SaturatingAdd(level.fScore, KillValue(level));
+                  level.AddScore(KillValue(level));
                   return false;  // one shot is enough
                 });
               });
@@ -75,10 +75,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
           r + ship.fRollMax > enemy.fRoll + model.fRollMin && r + ship.fRollMin < enemy.fRoll + model.fRollMax) {
         enemy.Explode();
         PlaySoundFile(level.fSounds.Hit0, false, 75);
-        if (!(level.fPlayer.ShieldTime > 0)) {
-          level.fLife -= 1;
-          PlaySoundFile(level.fSounds.Hit1, false, 75);
-        }
+        level.HitPlayer();
       }
     });
     GuardedItem("SmallEnemyManager, Progress: Fehler beim Schie\xDF" "en (", i, ")", [&] {

@@ -8,11 +8,11 @@
 #include "objects/ParticleManager.h"
 #include "objects/SmallEnemy.h"
 
-class TLevel;
+class TStageHub;
 
 class TSmallEnemyManager {
  public:
-  explicit TSmallEnemyManager(TLevel& level);
+  explicit TSmallEnemyManager(TStageHub& level);
 
   // Creates `count` enemies with the stage's small-enemy ship and spawns
   // each, in index order.
@@ -32,5 +32,5 @@ class TSmallEnemyManager {
   TParticleManager fParticleManager;
 
  private:
-  TLevel& fLevel;
+  TStageHub& fLevel;
 };

@@ -8,22 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "geometry/Spline3D.h"
-#include "objects/Bolt.h"
+#include "objects/StageHub.h"
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
 #include "services/Types.h"
 #include "stage/StageRules.h"
 #include "stage/StageSettings.h"
 
+class TBolt;
 class TBoss;
 class TIniFile;
 class TglFont;
-class TMediumEnemyManager;
-class TParticle;
-class TParticleManager;
-class TShip;
-class TSmallEnemyManager;
 class TVertexBufferObject;
 struct TPowerUp;
 
@@ -54,17 +49,15 @@ struct THighScoreItem {
   int32_t Score = 0;
 };
 
-// fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
-// TTubeDimensions, which the path reads.
-class TLevel : public TTubeDimensions {
+// The stage's shared state (path, player, object settings, score and life)
+// lives in TStageHub, where its objects see it.
+class TLevel final : public TStageHub {
  public:
   // Builds the empty stage: HUD font, path, tube buffer, models, managers
   // and boss, each step guarded with its fatal message. Needs a current GL
   // context.
   TLevel(platform::TPlatform& platform, TTextContextHandle textContext);
-  ~TLevel();
-  TLevel(const TLevel&) = delete;
-  TLevel& operator=(const TLevel&) = delete;
+  ~TLevel() override;
 
   // Reads the stage file and starts the stage (fActive), or does nothing
   // more than the reset for a file without control points. Malformed values
@@ -118,54 +111,16 @@ class TLevel : public TTubeDimensions {
   // axis, with the same frame and opening as the objects on the wall.
   [[nodiscard]] TVector3f TubeVertex(float t, float angle, float k) const;
 
-  // The ship's path parameter: fCamera.Dist rings ahead of the camera.
-  [[nodiscard]] float ShipPos() const { return fPos + fCamera.Dist / static_cast<float>(fCircles); }
   // The executable's folder, with a trailing separator.
-  [[nodiscard]] std::string ProgramDir() const { return fPlatform.BasePath(); }
+  [[nodiscard]] std::string ProgramDir() const override { return fPlatform.BasePath(); }
+  void PassStage() override;
   [[nodiscard]] platform::TPlatform& Platform() { return fPlatform; }
 
   std::vector<std::unique_ptr<TBolt>> fBolts;  // 0: gate ring, 1..P: radial bolts
   TTextContextHandle fTextContext;
-  T3DSpline fSpline;
   std::unique_ptr<TVertexBufferObject> fTubeVBO;
   std::unique_ptr<TglFont> fFont;
   std::vector<TTubeRing> fRings;
-
-  struct {
-    float MinCreateDist = 0, MaxCreateDist = 0;  // rings
-    float MaxRollSpeed = 0, MinRollSpeed = 0;    // degrees per second
-    float MinSpeed = 0, MaxSpeed = 0;            // rings per second
-    float ExplodeSize = 0;
-    float ParticleSpeed = 0;  // rings per second
-    int32_t ShootValue = 0;
-    float ExplodeTime = 0;  // ms
-    std::unique_ptr<TShip> Ship;
-    std::unique_ptr<TSmallEnemyManager> Manager;
-    std::unique_ptr<TParticle> Particle;
-    TVector4f Color, ParticleColor;
-  } fSmallEnemy;
-
-  struct {
-    float ExplodeSize = 0, RollSpeed = 0, ParticleSpeed = 0, ExplodeTime = 0, PlayerDist = 0, ActionDist = 0;
-    int32_t ShootValue = 0, Life = 0;
-    std::unique_ptr<TShip> Ship;
-    std::unique_ptr<TMediumEnemyManager> Manager;
-    std::unique_ptr<TParticle> Particle;
-    TVector4f Color, ParticleColor;
-    std::vector<float> Position;  // path parameters
-  } fMediumEnemy;
-
-  struct {
-    bool ShieldVisible = false;
-    float MinSpeed = 0, MaxSpeed = 0;  // rings per second
-    float Radius = 0;                  // largest |x| or |z| of the unscaled ship
-    float ShieldTime = 0, ShieldBlinkTime = 0, ParticleLifeTime = 0;  // ms
-    int32_t Weapon = 0;  // 0..9
-    std::unique_ptr<TShip> Ship;
-    std::unique_ptr<TParticle> Particle;
-    std::unique_ptr<TParticleManager> ParticleManager;
-    TVector4f ShipColor, ParticleColor;
-  } fPlayer;
 
   struct {
     std::vector<std::unique_ptr<TPowerUp>> List;
@@ -189,19 +144,6 @@ class TLevel : public TTubeDimensions {
     bool Saved = false;
   } fFinish;
 
-  struct {
-    float Dist = 0;       // rings
-    float Height = 0;     // tube radii
-    float EndAngle = 0;   // degrees
-    float EndHeight = 0;  // tube radii
-  } fCamera;
-
-  // Full paths of the stage's sounds, made once so that frames build no
-  // strings.
-  struct {
-    std::string Laser, Hit0, Hit1, Hit2, BossExplode, MenuChange, MenuEnter;
-  } fSounds;
-
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fPaused = false;
@@ -209,22 +151,12 @@ class TLevel : public TTubeDimensions {
   platform::TKeyLatch fKeyLatch{257};
   platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
   platform::TGamepadState fPad;  // as this frame found it
-  float fPos = 0;
   float fEndPos = 0;
-  // fTubeSize: TTubeDimensions
-  float fRoll = 0;     // degrees, -180..180
   float fEndRoll = 0;  // degrees
-  float fSpeed = 0;    // rings per second
-  float fPathLength = 0;
-  float fTime = 0;  // ms
   float fShootTime = 0;
   float fShootInterval = 0;
   float fLifeBlinkTime = 0;
-  int32_t fScore = 0;
-  // fCircles: TTubeDimensions
   int32_t fPointsPerCircle = 0;
-  int32_t fEndLength = 0;
-  int32_t fLife = 0;
   std::string fFileName;
   TVector4f fTubeStartColor;
   TVector4f fTubeEndColor;

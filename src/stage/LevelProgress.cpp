@@ -161,6 +161,16 @@ void TLevel::Progress(float elapsed) {
   fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
 }
 
+void TLevel::PassStage() {
+  fFinish.State = TFinishState::Passed;
+  fFinish.Points = fScore;
+  fFinish.LifeBonus = SaturatingAdd(0, int64_t{fLife} * 100);
+  // A stage passed at time 0 would divide by zero: the bonus saturates.
+  fFinish.TimeBonus = fTime > 0 ? RoundToInt32(fPathLength * 1000000.0 / fTime)
+                                : RoundToInt32(fPathLength > 0 ? HUGE_VAL : 0.0);
+  fFinish.Total = SaturatingAdd(SaturatingAdd(fFinish.Points, fFinish.TimeBonus), fFinish.LifeBonus);
+}
+
 void TLevel::Pause() {
   if (fActive && fFinish.State == TFinishState::Running && !fPaused) SetPaused(true);
 }

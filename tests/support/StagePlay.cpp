@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"

@@ -1,0 +1,21 @@
+// StageHub.cpp -- the changes objects make to their stage.
+#include "objects/StageHub.h"
+
+#include "objects/MediumEnemyManager.h"
+#include "objects/ParticleManager.h"
+#include "objects/Ship.h"
+#include "objects/SmallEnemyManager.h"
+#include "services/Arith.h"
+#include "services/Sound.h"
+
+TStageHub::TStageHub() = default;
+
+TStageHub::~TStageHub() = default;
+
+void TStageHub::AddScore(int32_t points) { fScore = SaturatingAdd(fScore, points); }
+
+void TStageHub::HitPlayer() {
+  if (fPlayer.ShieldTime > 0) return;
+  fLife -= 1;
+  PlaySoundFile(fSounds.Hit1, false, 75);
+}
