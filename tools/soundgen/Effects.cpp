@@ -16,6 +16,7 @@ namespace {
 
 constexpr float kEffectPeak = 0.5f;   // -6 dBFS
 constexpr float kFirePeak = 0.4f;     // -8 dBFS
+constexpr float kMp3Peak = 0.45f;     // -7 dBFS: the encoder's ringing adds about half a decibel
 
 TEnvelope Percussive(float attack, float decay, float release) { return {attack, decay, 0, release}; }
 
@@ -101,7 +102,7 @@ TTrack MakeBossExplode() {
     const double at = 0.3 + 3.0 * std::pow(i / 40.0, 1.6) + 0.03 * noise.Next();
     track.Mix(NoiseBurst(7000, 3000, 0.02, Percussive(0.0005f, 0.008f, 0.01f), noise), at, 0.35f * (1 - i / 50.0f));
   }
-  return Finish(std::move(track), 2.5f);
+  return Finish(std::move(track), 2.5f, kMp3Peak);
 }
 
 TTrack MakeMenuChange() {
