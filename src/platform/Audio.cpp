@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/Limiter.h"
+
 namespace platform {
 
 namespace {
@@ -27,6 +29,9 @@ struct TAudioState {
   std::map<int, int> EffectChannels;  // handle -> mixer channel
   std::unique_ptr<Mix_Music, TMusicDeleter> Music;
   int MusicHandle = 0;
+  // The last step of the mix, run by the mixer's post-mix hook.
+  TLimiter Limiter;
+  int MixChannels = 2;
 };
 
 TAudioState& State() {
@@ -60,6 +65,14 @@ int FreeChannel() {
   return channels;
 }
 
+// The post-mix hook, on the audio thread: the device runs on float samples,
+// so the sum of every channel and the music arrives here unclipped.
+void LimitMix(void* state, Uint8* stream, int bytes) {
+  auto& audio = *static_cast<TAudioState*>(state);
+  const auto frames = static_cast<std::size_t>(bytes) / (sizeof(float) * static_cast<std::size_t>(audio.MixChannels));
+  audio.Limiter.Process(reinterpret_cast<float*>(stream), frames, audio.MixChannels);
+}
+
 int PlayMusic(TAudioState& state, const std::string& path, bool loop, int volume) {
   std::unique_ptr<Mix_Music, TMusicDeleter> music(Mix_LoadMUS(path.c_str()));
   if (!music) return 0;
@@ -78,10 +91,19 @@ bool OpenAudioDevice() {
   if (state.Open) return true;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   Mix_Init(MIX_INIT_MP3 | MIX_INIT_MOD | MIX_INIT_OGG);
-  if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
+  // Float samples: channels add up without clipping until the limiter.
+  if (Mix_OpenAudio(44100, AUDIO_F32SYS, 2, 1024) != 0) {
     Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
+  }
+  int frequency = 0;
+  Uint16 format = 0;
+  int channels = 0;
+  if (Mix_QuerySpec(&frequency, &format, &channels) != 0 && format == AUDIO_F32SYS) {
+    state.Limiter.Reset(frequency);
+    state.MixChannels = channels;
+    Mix_SetPostMix(LimitMix, &state);
   }
   Mix_AllocateChannels(16);
   state.Open = true;
@@ -91,6 +113,7 @@ bool OpenAudioDevice() {
 void CloseAudioDevice() {
   TAudioState& state = State();
   if (!state.Open) return;
+  Mix_SetPostMix(nullptr, nullptr);
   Mix_HaltChannel(-1);
   Mix_HaltMusic();
   state.EffectChannels.clear();

@@ -1,17 +1,22 @@
 // Effects.cpp -- the effects, built from sweeps, filtered noise and FM.
 //
-// Every effect ends at full peak (-1 dBFS) so that it stands above the music,
-// which is mastered quieter and played at half volume.
+// No effect peaks above -6 dBFS: several of them at once, over the music,
+// still fit under full scale. The fire sound, heard ten times a second for a
+// whole stage, is quieter still, short and soft at the top, so that the music
+// stays audible under it.
 #include "Effects.h"
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace soundgen {
 
 namespace {
 
-constexpr float kEffectPeak = 0.89f;
+constexpr float kEffectPeak = 0.5f;   // -6 dBFS
+constexpr float kFirePeak = 0.4f;     // -8 dBFS
+constexpr float kMp3Peak = 0.45f;     // -7 dBFS: the encoder's ringing adds about half a decibel
 
 TEnvelope Percussive(float attack, float decay, float release) { return {attack, decay, 0, release}; }
 
@@ -25,12 +30,12 @@ void Blast(TTrack& track, double at, double seconds, float size, TRandom& noise)
 
 // Brings an effect to its peak level. A drive soft-clips it first, so that
 // the body of an explosion is loud and not only its first crack.
-TTrack Finish(TTrack track, float drive = 0) {
+TTrack Finish(TTrack track, float drive = 0, float peak = kEffectPeak) {
   if (drive > 0) {
     track.Normalise(1);
     track.Saturate(drive);
   }
-  track.Normalise(kEffectPeak);
+  track.Normalise(peak);
   return track;
 }
 
@@ -38,10 +43,16 @@ TTrack Finish(TTrack track, float drive = 0) {
 
 TTrack MakeLaser() {
   TRandom noise(11);
-  TTrack track(0.16, false, 1);
-  track.Mix(Sweep(TWave::Square, 2600, 380, 0.16, Percussive(0.002f, 0.08f, 0.06f), noise), 0, 0.5f);
-  track.Mix(Sweep(TWave::Saw, 1950, 300, 0.14, Percussive(0.001f, 0.06f, 0.05f), noise), 0.004, 0.35f);
-  return Finish(std::move(track));
+  TTrack track(0.085, false, 1);
+  track.Mix(Sweep(TWave::Triangle, 1500, 330, 0.085, Percussive(0.002f, 0.06f, 0.04f), noise), 0, 0.7f);
+  track.Mix(Sweep(TWave::Square, 750, 165, 0.075, Percussive(0.002f, 0.05f, 0.035f), noise), 0, 0.2f);
+  // A low-pass falling with the pitch keeps the top end soft.
+  TFilter soft(TFilter::TMode::LowPass, 0.6f);
+  std::vector<float>& samples = track.Left();
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = soft.Process(samples[i], 3200.0f - 2200.0f * static_cast<float>(i) / static_cast<float>(samples.size()));
+  }
+  return Finish(std::move(track), 0, kFirePeak);
 }
 
 TTrack MakeSmallHit() {
@@ -91,7 +102,7 @@ TTrack MakeBossExplode() {
     const double at = 0.3 + 3.0 * std::pow(i / 40.0, 1.6) + 0.03 * noise.Next();
     track.Mix(NoiseBurst(7000, 3000, 0.02, Percussive(0.0005f, 0.008f, 0.01f), noise), at, 0.35f * (1 - i / 50.0f));
   }
-  return Finish(std::move(track), 2.5f);
+  return Finish(std::move(track), 2.5f, kMp3Peak);
 }
 
 TTrack MakeMenuChange() {

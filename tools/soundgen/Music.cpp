@@ -5,6 +5,7 @@
 // the loop, so the track loops without a seam.
 #include "Music.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -12,7 +13,12 @@ namespace soundgen {
 
 namespace {
 
-constexpr float kMusicPeak = 0.7f;
+// The tracks are levelled by loudness, so that each sits alike under the
+// effects: a soft saturation of the master first rounds off the drum peaks,
+// then the track is scaled to its RMS, its peak kept below -1 dBFS.
+constexpr float kMasterDrive = 0.6f;
+constexpr float kMusicRms = 0.16f;  // -15.9 dBFS
+constexpr float kMusicPeak = 0.89f;
 
 // A triad (or any chord) as MIDI notes.
 using TChord = std::vector<int>;
@@ -61,7 +67,9 @@ class TSong {
     master.Add(Bass, bass);
     master.Add(Pad, pad);
     master.Add(Lead, lead);
-    master.Normalise(kMusicPeak);
+    master.Normalise(1);
+    master.Saturate(kMasterDrive);
+    master.Normalise(std::min(kMusicPeak, kMusicRms / std::max(master.Rms(), 1e-6f)));
     return master;
   }
 

@@ -274,6 +274,14 @@ void TTrack::Saturate(float drive) {
   for (float& s : fRight) s = soundgen::Saturate(s, drive);
 }
 
+float TTrack::Rms() const {
+  double sum = 0;
+  for (float s : fLeft) sum += static_cast<double>(s) * s;
+  for (float s : fRight) sum += static_cast<double>(s) * s;
+  const std::size_t count = fLeft.size() + fRight.size();
+  return count == 0 ? 0 : static_cast<float>(std::sqrt(sum / static_cast<double>(count)));
+}
+
 float TTrack::Normalise(float peak) {
   float largest = 0;
   for (float s : fLeft) largest = std::max(largest, std::abs(s));

@@ -109,6 +109,8 @@ class TTrack {
   void Saturate(float drive);
   // Scales so that the largest sample is `peak` (0..1) and returns the gain.
   float Normalise(float peak);
+  // Root mean square over every sample of both sides.
+  [[nodiscard]] float Rms() const;
 
  private:
   // Runs `process(sample)` over every frame and stores its result. On a
