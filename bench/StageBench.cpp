@@ -19,6 +19,7 @@
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "render/FrameSetup.h"
+#include "services/Random.h"
 
 namespace {
 
@@ -31,9 +32,10 @@ struct TStageScene {
     Platform = std::make_unique<platform::SdlPlatform>(
         platform::TWindowOptions{.Width = kWidth, .Height = kHeight, .CaptureMouse = false});
     glViewport(0, 0, kWidth, kHeight);
-    Level = std::make_unique<TLevel>(*Platform, CreateTextContext());
+    Level = std::make_unique<TLevel>(*Platform, CreateTextContext(), Random);
   }
   std::unique_ptr<platform::SdlPlatform> Platform;
+  TRandom Random;
   std::unique_ptr<TLevel> Level;
   std::string Stage = platform::ExecutableDirectory() + "data/Level01.level";
 };

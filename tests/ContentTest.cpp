@@ -25,6 +25,7 @@
 #include "services/ValueLists.h"
 #include "support/GLWindow.h"
 #include "support/TempDir.h"
+#include "services/Random.h"
 
 namespace {
 
@@ -201,7 +202,8 @@ TEST(Content, StagesUnlockOneAfterAnotherFromTheFirst) {
 // models, lists and values.
 TEST(Content, EveryStageLoadsWithTheGamesLoader) {
   TGLWindow window(640, 400);
-  TLevel level(window.Platform(), CreateTextContext());
+  TRandom random;
+  TLevel level(window.Platform(), CreateTextContext(), random);
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     try {

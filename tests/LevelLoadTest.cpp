@@ -17,6 +17,7 @@
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
 #include "support/TempDir.h"
+#include "services/Random.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ class LevelTest : public testing::Test {
  protected:
   TGLWindow Window{1024, 768};
   TTempDir Dir;
-  TLevel Level{Window.Platform(), CreateTextContext()};
+  TRandom Random;
+  TLevel Level{Window.Platform(), CreateTextContext(), Random};
 };
 
 TEST_F(LevelTest, DefaultStageBuildsTheSpecifiedMesh) {

@@ -11,6 +11,7 @@
 #include "support/StageFiles.h"
 #include "support/TempDir.h"
 #include "render/FrameSetup.h"
+#include "services/Random.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ class LevelRenderTest : public testing::Test {
 
   TGLWindow Window{800, 600};
   TTempDir Dir;
-  TLevel Level{Window.Platform(), CreateTextContext()};
+  TRandom Random;
+  TLevel Level{Window.Platform(), CreateTextContext(), Random};
 };
 
 const THudText* Find(const std::vector<THudText>& texts, const std::string& text) {

@@ -21,11 +21,12 @@ class ModelsTest : public testing::Test {
   void SetUp() override { Level.LoadFromFile(WriteStage(Dir)); }
   TGLWindow Window{320, 240};
   TTempDir Dir;
-  TLevel Level{Window.Platform(), CreateTextContext()};
+  TRandom Random;
+  TLevel Level{Window.Platform(), CreateTextContext(), Random};
 };
 
 TEST_F(ModelsTest, ExtentsFollowTheArcsineRule) {
-  TShip empty;
+  TShip empty(Window.Platform());
   WriteBytes(Dir.File("empty.ship"), "[Vertex]\r\nVertexCount=0\r\n[Lines]\r\nLineCount=0\r\n");
   empty.LoadFromFile(Dir.File("empty.ship"));
   empty.CalcExtents(Level);
@@ -38,7 +39,7 @@ TEST_F(ModelsTest, ExtentsFollowTheArcsineRule) {
   // Entirely at x >= 0 and z >= 0: the origin still bounds the box.
   WriteBytes(Dir.File("right.ship"),
              "[Vertex]\r\nVertexCount=2\r\nVertex0=50;0;10\r\nVertex1=100;0;30\r\n[Lines]\r\nLineCount=1\r\nLine0=0;1\r\n");
-  TShip right;
+  TShip right(Window.Platform());
   right.LoadFromFile(Dir.File("right.ship"));
   right.fScale = 0.03f;  // a chord of 3 on a tube of radius 4: 44.05 degrees
   right.CalcExtents(Level);
@@ -56,7 +57,7 @@ TEST_F(ModelsTest, ExtentsFollowTheArcsineRule) {
 }
 
 TEST_F(ModelsTest, ReloadingReplacesTheGeometry) {
-  TShip ship;
+  TShip ship(Window.Platform());
   WriteBytes(Dir.File("a.ship"), ModelText(5, 5));
   WriteBytes(Dir.File("b.ship"), "[Vertex]\r\nVertexCount=2\r\nVertex0=0;0;0\r\nVertex1=1;1;1\r\n[Lines]\r\nLineCount=1\r\nLine0=1;0\r\n");
   ship.LoadFromFile(Dir.File("a.ship"));
@@ -89,11 +90,12 @@ TEST_F(ModelsTest, ShotsMoveWrapAndExpire) {
 }
 
 TEST(Bolt, TwoPointsAreEvenlySpacedAndWalksStayInBounds) {
-  TBolt bolt({{0, 0, 0}, {0, 0, -9}}, 10);
+  TRandom random;
+  TBolt bolt({{0, 0, 0}, {0, 0, -9}}, 10, random);
   EXPECT_FLOAT_EQ(bolt.fBoltPoints.front().fCurrent.z, 0);
   EXPECT_FLOAT_EQ(bolt.fBoltPoints[3].fBase.z, -3);
   EXPECT_FLOAT_EQ(bolt.fBoltPoints.back().fBase.z, -9);
-  SetRandomSeed(7);
+  random.Seed(7);
   bolt.fReshapeTime = 0;
   bolt.fMaxSide = 0.3f;
   bolt.fMaxUp = 0.2f;
@@ -108,13 +110,14 @@ TEST(Bolt, TwoPointsAreEvenlySpacedAndWalksStayInBounds) {
       }
     }
   }
-  EXPECT_THROW(TBolt({{0, 0, 0}}, 10), std::invalid_argument);
+  EXPECT_THROW(TBolt({{0, 0, 0}}, 10, random), std::invalid_argument);
 }
 
 TEST(Bolt, ClosedRingMeetsAndFlickerFollowsItsChance) {
   std::vector<TVector3f> ring;
   for (int i = 0; i <= 8; ++i) ring.push_back({std::cos(i * 0.785398f), std::sin(i * 0.785398f), 0});
-  TBolt bolt(ring, 50);
+  TRandom random;
+  TBolt bolt(ring, 50, random);
   EXPECT_NEAR(bolt.fBoltPoints.front().fBase.x, bolt.fBoltPoints.back().fBase.x, 1e-5);
   EXPECT_NEAR(bolt.fBoltPoints.front().fBase.y, bolt.fBoltPoints.back().fBase.y, 1e-5);
   bolt.fFlickerTime = 10;

@@ -27,6 +27,7 @@
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
 #include "platform/VirtualKeys.h"
+#include "services/Random.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ TSnapshot Snap(const TLevel& level) {
 std::vector<TSnapshot> Play(platform::TPlatform& platform, const TStagePlay& play, auto&& hands) {
   // On the test stage's text context: a font is freed in the context that
   // is current, so one context for all keeps every font where it was made.
-  TLevel level(platform, play.Level->fTextContext);
+  TRandom random;
+  TLevel level(platform, play.Level->fTextContext, random);
   level.LoadFromFile(play.StageFile);
   std::vector<TSnapshot> frames;
   uint64_t last = platform.PerformanceCounter();

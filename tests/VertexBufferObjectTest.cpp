@@ -15,7 +15,7 @@ std::vector<TVertexV3F> Square(float x, float y, float size) {
 
 TEST(VertexBufferObject, FillingTakesExactlyCapacityVertices) {
   TGLWindow window(64, 64);
-  TVertexBufferObject vbo;
+  TVertexBufferObject vbo(window.Platform());
   const std::vector<TVertexV3F> corners = Square(8, 8, 16);
   vbo.SetSize(4, GL_V3F, GL_STATIC_DRAW);
   for (int i = 0; i < 3; ++i) vbo.Add(corners[static_cast<std::size_t>(i)]);
@@ -51,14 +51,14 @@ TEST(VertexBufferObject, DrawsAllVerticesOfTheColouredFormats) {
   TGLWindow window(64, 64);
   window.BeginOverlay();
 
-  TVertexBufferObject packed;  // two red squares from unsigned-byte colours
+  TVertexBufferObject packed(window.Platform());  // two red squares from unsigned-byte colours
   packed.SetSize(8, GL_C4UB_V3F, GL_STATIC_DRAW);
   for (float x : {4.0f, 36.0f})
     for (const TVertexV3F& v : Square(x, 4, 8)) packed.Add(TVertexC4UBV3F{255, 0, 0, 255, v.x, v.y, v.z});
   packed.Finish();
   EXPECT_EQ(packed.Capacity(), 8);
 
-  TVertexBufferObject floats;  // one green square from float colours
+  TVertexBufferObject floats(window.Platform());  // one green square from float colours
   floats.SetSize(4, GL_C3F_V3F, GL_STATIC_DRAW);
   for (const TVertexV3F& v : Square(20, 40, 8)) floats.Add(TVertexC3FV3F{0, 1, 0, v.x, v.y, v.z});
   floats.Finish();
@@ -77,7 +77,7 @@ TEST(VertexBufferObject, UnsupportedFormatsSizeNothingAndTakeNoVertices) {
   for (GLenum format : {GLenum{GL_T4F_V4F}, GLenum{GL_T4F_C4F_N3F_V4F}, GLenum{0x1234}}) {
     SCOPED_TRACE(format);
     EXPECT_EQ(TVertexBufferObject::VertexSize(format), 0);
-    TVertexBufferObject vbo;
+    TVertexBufferObject vbo(window.Platform());
     vbo.SetSize(4, format, GL_STATIC_DRAW);
     const float vertex[16] = {};
     vbo.AddVertex(vertex);

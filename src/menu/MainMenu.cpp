@@ -44,26 +44,26 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext
   SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
-  SetRandomSeed(fPlatform.RandomSeed());
+  fRandom.Seed(fPlatform.RandomSeed());
 
   SizeToHeight();
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
-          [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext); });
+          [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom); });
 
   fInfoPowerUp.Scale = 2;
-  fEnemyModel = std::make_unique<TShip>();
+  fEnemyModel = std::make_unique<TShip>(fPlatform);
   fEnemyModel->LoadFromFile(ProgramDir() + "data\\SmallEnemy.ship");
   fEnemyModel->fScale = 0.02f;
-  fPlayerModel = std::make_unique<TShip>();
+  fPlayerModel = std::make_unique<TShip>(fPlatform);
   fPlayerModel->LoadFromFile(ProgramDir() + "data\\Player.ship");
   fPlayerModel->fScale = 0.02f;
   for (TMenuShip& ship : fShips) {
-    ship.Orbit = static_cast<float>(Rnd(360));
-    ship.Roll = static_cast<float>(Rnd(360));
-    ship.OrbitSpeed = static_cast<float>(Rnd(20));
-    ship.RollSpeed = static_cast<float>(Rnd(15) - 7);
-    ship.Spin = static_cast<float>(Rnd(360));
+    ship.Orbit = static_cast<float>(fRandom.Rnd(360));
+    ship.Roll = static_cast<float>(fRandom.Rnd(360));
+    ship.OrbitSpeed = static_cast<float>(fRandom.Rnd(20));
+    ship.RollSpeed = static_cast<float>(fRandom.Rnd(15) - 7);
+    ship.Spin = static_cast<float>(fRandom.Rnd(360));
   }
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'fMenu'", [&] {

@@ -14,6 +14,7 @@
 #include "objects/PowerUp.h"
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
+#include "services/Random.h"
 #include "services/Types.h"
 
 class TglFont;
@@ -127,6 +128,9 @@ class TMainMenu {
   std::string fPath = "0";
   std::string fItemId = "0_0";
   TMenu fMenu;
+  // The game's one random generator, for the background and the stage (it
+  // outlives the stage).
+  TRandom fRandom;
   std::unique_ptr<TLevel> Level;
   TPowerUp fInfoPowerUp;
   int fMusic = 0;

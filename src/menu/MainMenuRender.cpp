@@ -62,7 +62,7 @@ std::vector<std::array<float, 6>> TMainMenu::TorusVertices() {
 }
 
 void TMainMenu::BuildTorus() {
-  fTubeVBO = std::make_unique<TVertexBufferObject>();
+  fTubeVBO = std::make_unique<TVertexBufferObject>(fPlatform);
   fTubeVBO->SetSize(kTorusVertexCount, GL_C3F_V3F, GL_STATIC_DRAW);
   for (const std::array<float, 6>& v : TorusVertices()) {
     const TVertexC3FV3F vertex{v[0], v[1], v[2], v[3], v[4], v[5]};

@@ -27,7 +27,7 @@ float HoldNear(float value, float neighbour, float step) {
 
 }  // namespace
 
-TBolt::TBolt(const std::vector<TVector3f>& points, int32_t count) : fCount(count) {
+TBolt::TBolt(const std::vector<TVector3f>& points, int32_t count, TRandom& random) : fRandom(random), fCount(count) {
   if (points.size() < 2) throw std::invalid_argument("TBolt: Zu wenig Punkte im Array (mind. 2)");
   if (count < 2) throw std::invalid_argument("TBolt: Zu wenig Punkte im Bogen (mind. 2)");
   fBoltPoints.resize(static_cast<std::size_t>(count));
@@ -85,7 +85,7 @@ void TBolt::Progress(float elapsed) {
     fFlickerTimer += elapsed;
     if (fFlickerTimer > fFlickerTime) {
       fFlickerTimer -= fFlickerTime;
-      fVisible = Rnd(fFlickerChance) == 0;
+      fVisible = fRandom.Rnd(fFlickerChance) == 0;
     }
   }
   fReshapeTimer += elapsed;
@@ -99,12 +99,12 @@ void TBolt::Progress(float elapsed) {
     const TBoltPoint* prev = i > 0 ? &fBoltPoints[i - 1] : nullptr;
     const TBoltPoint* next = i + 1 < n ? &fBoltPoints[i + 1] : nullptr;
 
-    point.fUpOffset += static_cast<float>((RandomReal() - 0.5) * fWalkStep);
+    point.fUpOffset += static_cast<float>((fRandom.Real() - 0.5) * fWalkStep);
     if (prev) point.fUpOffset = HoldNear(point.fUpOffset, prev->fUpOffset, fMaxUpStep);
     if (next) point.fUpOffset = HoldNear(point.fUpOffset, next->fUpOffset, fMaxUpStep);
     point.fUpOffset = std::clamp(point.fUpOffset, -fMaxUp, fMaxUp);
 
-    point.fSideOffset += static_cast<float>((RandomReal() - 0.5) * fWalkStep);
+    point.fSideOffset += static_cast<float>((fRandom.Real() - 0.5) * fWalkStep);
     if (prev) point.fSideOffset = HoldNear(point.fSideOffset, prev->fSideOffset, fMaxSideStep);
     if (next) point.fSideOffset = HoldNear(point.fSideOffset, next->fSideOffset, fMaxSideStep);
     point.fSideOffset = std::clamp(point.fSideOffset, -fMaxSide, fMaxSide);
@@ -117,9 +117,9 @@ void TBolt::Progress(float elapsed) {
                       static_cast<float>(point.fBase.y + b * std::cos(pitch)),
                       static_cast<float>(point.fBase.z - a * std::cos(yaw) - b * std::sin(pitch) * std::sin(yaw))};
     for (TVector3f& jitter : point.fJitter) {
-      jitter.x = static_cast<float>((RandomReal() - 0.5) * fJitterSize);
-      jitter.y = static_cast<float>((RandomReal() - 0.5) * fJitterSize);
-      jitter.z = static_cast<float>((RandomReal() - 0.5) * fJitterSize);
+      jitter.x = static_cast<float>((fRandom.Real() - 0.5) * fJitterSize);
+      jitter.y = static_cast<float>((fRandom.Real() - 0.5) * fJitterSize);
+      jitter.z = static_cast<float>((fRandom.Real() - 0.5) * fJitterSize);
     }
   }
 }

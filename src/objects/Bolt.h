@@ -17,11 +17,14 @@ struct TBoltPoint {
   std::vector<TVector3f> fJitter;  // one per strand
 };
 
+class TRandom;
+
 class TBolt {
  public:
   // An arc of `count` points (at least 2) through at least two control
-  // points; throws std::invalid_argument otherwise.
-  TBolt(const std::vector<TVector3f>& points, int32_t count);
+  // points, flickering by draws from `random`; throws std::invalid_argument
+  // otherwise.
+  TBolt(const std::vector<TVector3f>& points, int32_t count, TRandom& random);
 
   void SetStrands(int32_t strands);
   // Recomputes the points' places on the curve from fControlPoints.
@@ -31,6 +34,7 @@ class TBolt {
   // Draws in world coordinates with additive blending.
   void Render() const;
 
+  TRandom& fRandom;
   std::vector<TVector3f> fControlPoints;
   TVector4f fColor{0, 0.4f, 1.0f, 0.5f};
   std::vector<TBoltPoint> fBoltPoints;

@@ -18,7 +18,7 @@
 #include "services/Sound.h"
 #include "services/ValueLists.h"
 
-TBoss::TBoss(TStageHub& level) : fModel(std::make_unique<TShip>()), fParticleManager(level), fLevel(level) {}
+TBoss::TBoss(TStageHub& level) : fModel(std::make_unique<TShip>(level.Platform())), fParticleManager(level), fLevel(level) {}
 
 TBoss::~TBoss() = default;
 
@@ -65,7 +65,7 @@ const TParticle* TBoss::GetParticle(const std::string& fileName, float scale) {
   }
   const TParticle* result = nullptr;
   Guarded("Boss, LoadFromFile, GetParticle: Fehler beim hinzuf\xFCgen", [&] {
-    TBossParticle entry{fileName, std::make_unique<TParticle>()};
+    TBossParticle entry{fileName, std::make_unique<TParticle>(fLevel.Platform())};
     entry.fModel->LoadFromFile(fileName);
     entry.fModel->fScale = scale;
     result = entry.fModel.get();

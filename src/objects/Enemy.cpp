@@ -25,7 +25,7 @@ THitBox HitBoxAt(const TShip& model, float pos, float roll) {
   return {pos + model.fPosMin, pos + model.fPosMax, roll + model.fRollMin, roll + model.fRollMax};
 }
 
-TEnemy::TEnemy(const TShip* model) : fModel(model) { Reset(); }
+TEnemy::TEnemy(const TShip* model, TRandom& random) : fModel(model), fRandom(random) { Reset(); }
 
 bool TEnemy::ShootNow(float elapsed) {
   if (fShootValue < 0) {
@@ -35,7 +35,7 @@ bool TEnemy::ShootNow(float elapsed) {
     return true;
   }
   const double d = elapsed == 0 ? 1.0 : static_cast<double>(elapsed);
-  return Rnd(RoundToInt32(fShootValue / d)) == 0;
+  return fRandom.Rnd(RoundToInt32(fShootValue / d)) == 0;
 }
 
 void TEnemy::Reset() {
@@ -46,7 +46,7 @@ void TEnemy::Reset() {
   fPos = 0;
   fRoll = 0;
   fRollSpeed = 0;
-  if (fShootValue < 0) fShootTimer = static_cast<float>(Rnd(-fShootValue));
+  if (fShootValue < 0) fShootTimer = static_cast<float>(fRandom.Rnd(-fShootValue));
 }
 
 void TEnemy::Explode() {

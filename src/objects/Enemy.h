@@ -7,6 +7,7 @@
 #include "services/Types.h"
 
 class T3DSpline;
+class TRandom;
 class TStageHub;
 class TShip;
 
@@ -32,8 +33,9 @@ struct THitBox {
 
 class TEnemy {
  public:
-  // Stores the model (not owned); explode time 1000 ms; then Reset.
-  explicit TEnemy(const TShip* model);
+  // Stores the model (not owned) and the generator it draws from; explode
+  // time 1000 ms; then Reset.
+  TEnemy(const TShip* model, TRandom& random);
   virtual ~TEnemy() = default;
 
   // Back to alive and still; draws the first shoot timer in timer mode.
@@ -64,6 +66,8 @@ class TEnemy {
   const TShip* fModel;
 
  protected:
+  TRandom& fRandom;
+
   // Steps 2 to 5 of the motion: everything but moving by the own speed.
   void Age(float elapsed);
 };

@@ -15,9 +15,9 @@ void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
   const auto& settings = fLevel.fMediumEnemy;
   for (float position : positions) {
     // Created while its shoot value is still 0, so the timer starts at 0.
-    auto enemy = std::make_unique<TMediumEnemy>(settings.Ship.get());
+    auto enemy = std::make_unique<TMediumEnemy>(settings.Ship.get(), fLevel.Random());
     enemy->fPos = position;
-    enemy->fRoll = static_cast<float>(Rnd(360));
+    enemy->fRoll = static_cast<float>(fLevel.Random().Rnd(360));
     enemy->fExplodeSize = settings.ExplodeSize;
     enemy->fExplodeTime = settings.ExplodeTime;
     enemy->fRollSpeed = settings.RollSpeed;

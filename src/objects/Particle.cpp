@@ -9,7 +9,7 @@
 #include "services/FatalError.h"
 #include "services/IniFile.h"
 
-TParticle::TParticle() : fBuffer(std::make_unique<TVertexBufferObject>()) {}
+TParticle::TParticle(platform::TPlatform& platform) : fBuffer(std::make_unique<TVertexBufferObject>(platform)) {}
 
 TParticle::~TParticle() = default;
 

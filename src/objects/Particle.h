@@ -10,10 +10,15 @@
 
 class TVertexBufferObject;
 
+namespace platform {
+class TPlatform;
+}
+
 class TParticle {
  public:
-  // An empty model with scale 1 and a new vertex buffer (needs a GL context).
-  TParticle();
+  // An empty model with scale 1 and a new vertex buffer (needs a GL context,
+  // whose entry points `platform` finds).
+  explicit TParticle(platform::TPlatform& platform);
   virtual ~TParticle();
   TParticle(const TParticle&) = delete;
   TParticle& operator=(const TParticle&) = delete;

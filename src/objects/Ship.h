@@ -9,6 +9,7 @@ class TStageHub;
 // (t + fPosMin, t + fPosMax) x (r + fRollMin, r + fRollMax).
 class TShip : public TParticle {
  public:
+  using TParticle::TParticle;
   // Extents from the points, fScale, the stage's tube radius and path length.
   // Call after loading and after setting fScale. A model wider than the
   // tube's diameter throws EDataError.

@@ -4,7 +4,9 @@
 #include "render/GL.h"
 #include "services/Random.h"
 
-TSmallEnemy::TSmallEnemy(const TShip* model) : TEnemy(model) { fSpinAngle = static_cast<float>(Rnd(360)); }
+TSmallEnemy::TSmallEnemy(const TShip* model, TRandom& random) : TEnemy(model, random) {
+  fSpinAngle = static_cast<float>(fRandom.Rnd(360));
+}
 
 void TSmallEnemy::Move(float elapsed) {
   if (!fDead) fSpinAngle += elapsed / 10;

@@ -6,7 +6,7 @@
 class TSmallEnemy : public TEnemy {
  public:
   // The base enemy with a random spin angle in [0, 360).
-  explicit TSmallEnemy(const TShip* model);
+  TSmallEnemy(const TShip* model, TRandom& random);
   void Move(float elapsed);
   void Render() const override;
 

@@ -16,7 +16,7 @@ TSmallEnemyManager::TSmallEnemyManager(TStageHub& level) : fParticleManager(leve
 void TSmallEnemyManager::SetCount(int32_t count) {
   fSmallEnemy.clear();
   for (int32_t i = 0; i < count; ++i) {
-    fSmallEnemy.push_back(std::make_unique<TSmallEnemy>(fLevel.fSmallEnemy.Ship.get()));
+    fSmallEnemy.push_back(std::make_unique<TSmallEnemy>(fLevel.fSmallEnemy.Ship.get(), fLevel.Random()));
     Spawn(fSmallEnemy.size() - 1);
   }
 }
@@ -27,16 +27,16 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
   TSmallEnemy& enemy = *fSmallEnemy[index];
   enemy.fShootValue = settings.ShootValue;
   enemy.Reset();
-  enemy.fPos = (static_cast<float>(Rnd(RoundToInt32(settings.MaxCreateDist - settings.MinCreateDist) * 1000)) / 1000 +
+  enemy.fPos = (static_cast<float>(fLevel.Random().Rnd(RoundToInt32(settings.MaxCreateDist - settings.MinCreateDist) * 1000)) / 1000 +
                 settings.MinCreateDist) /
                    circles +
                fLevel.fPos;
-  enemy.fRoll = static_cast<float>(Rnd(360) - 180);
+  enemy.fRoll = static_cast<float>(fLevel.Random().Rnd(360) - 180);
   enemy.fRollSpeed =
-      static_cast<float>(Rnd(RoundToInt32(settings.MaxRollSpeed - settings.MinRollSpeed) * 100)) / 100 + settings.MinRollSpeed;
-  if (Rnd(2) == 0) enemy.fRollSpeed = -enemy.fRollSpeed;
+      static_cast<float>(fLevel.Random().Rnd(RoundToInt32(settings.MaxRollSpeed - settings.MinRollSpeed) * 100)) / 100 + settings.MinRollSpeed;
+  if (fLevel.Random().Rnd(2) == 0) enemy.fRollSpeed = -enemy.fRollSpeed;
   enemy.fSpeed =
-      -(static_cast<float>(Rnd(RoundToInt32(settings.MaxSpeed - settings.MinSpeed) * 100)) / 100 + settings.MinSpeed) /
+      -(static_cast<float>(fLevel.Random().Rnd(RoundToInt32(settings.MaxSpeed - settings.MinSpeed) * 100)) / 100 + settings.MinSpeed) /
       circles;
   enemy.fExplodeTime = settings.ExplodeTime;
   enemy.fExplodeSize = settings.ExplodeSize;

@@ -8,7 +8,7 @@
 #include "services/Arith.h"
 #include "services/Sound.h"
 
-TStageHub::TStageHub() = default;
+TStageHub::TStageHub(TRandom& random) : fRandom(random) {}
 
 TStageHub::~TStageHub() = default;
 

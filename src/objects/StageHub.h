@@ -12,9 +12,13 @@
 #include "geometry/Spline3D.h"
 #include "services/Types.h"
 
+namespace platform {
+class TPlatform;
+}
 class TMediumEnemyManager;
 class TParticle;
 class TParticleManager;
+class TRandom;
 class TShip;
 class TSmallEnemyManager;
 
@@ -22,16 +26,20 @@ class TSmallEnemyManager;
 // TTubeDimensions, which the path reads.
 class TStageHub : public TTubeDimensions {
  public:
-  TStageHub();
+  explicit TStageHub(TRandom& random);
   virtual ~TStageHub();
   TStageHub(const TStageHub&) = delete;
   TStageHub& operator=(const TStageHub&) = delete;
 
   // The ship's path parameter: fCamera.Dist rings ahead of the camera.
   [[nodiscard]] float ShipPos() const { return fPos + fCamera.Dist / static_cast<float>(fCircles); }
+  // The game's random generator (the menu's), for every draw of the stage.
+  [[nodiscard]] TRandom& Random() { return fRandom; }
   // The program folder (stage files name theirs relative to it), with a
   // trailing separator.
   [[nodiscard]] virtual std::string ProgramDir() const = 0;
+  // The platform the stage runs on (models need its GL entry points).
+  [[nodiscard]] virtual platform::TPlatform& Platform() = 0;
 
   // A kill or a hit on the boss: points added, saturating.
   void AddScore(int32_t points);
@@ -101,4 +109,7 @@ class TStageHub : public TTubeDimensions {
   int32_t fScore = 0;
   int32_t fEndLength = 0;
   int32_t fLife = 0;
+
+ private:
+  TRandom& fRandom;
 };

@@ -84,6 +84,11 @@ class TPlatform {
   virtual void SwapBuffers() = 0;
   virtual void Close() = 0;  // ask the main loop to end
 
+  // OpenGL of the window's context: an entry point by name (null when the
+  // driver has none) and whether an extension is offered.
+  virtual void* GLProcAddress(const char* name) = 0;
+  virtual bool GLExtensionSupported(const char* name) = 0;
+
   // Swap control; the extension counts as missing where it cannot be set.
   virtual bool HasSwapControl() = 0;
   virtual int GetSwapInterval() = 0;

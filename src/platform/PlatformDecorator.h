@@ -29,6 +29,8 @@ class TPlatformDecorator : public TPlatform {
   TWindowMode WindowMode() override { return fInner.WindowMode(); }
   void SwapBuffers() override { fInner.SwapBuffers(); }
   void Close() override { fInner.Close(); }
+  void* GLProcAddress(const char* name) override { return fInner.GLProcAddress(name); }
+  bool GLExtensionSupported(const char* name) override { return fInner.GLExtensionSupported(name); }
   bool HasSwapControl() override { return fInner.HasSwapControl(); }
   int GetSwapInterval() override { return fInner.GetSwapInterval(); }
   void SetSwapInterval(int interval) override { fInner.SetSwapInterval(interval); }

@@ -1,6 +1,8 @@
 // ScriptedPlatform.cpp -- the test platform's few behaviours.
 #include "platform/ScriptedPlatform.h"
 
+#include <SDL.h>
+
 #include "platform/VirtualKeys.h"
 
 namespace platform {
@@ -55,5 +57,9 @@ void ScriptedPlatform::SetSwapInterval(int interval) {
   SwapIntervalCalls.push_back(interval);
   SwapInterval = interval;
 }
+
+void* ScriptedPlatform::GLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+bool ScriptedPlatform::GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
 }  // namespace platform

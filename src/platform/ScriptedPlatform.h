@@ -86,6 +86,9 @@ class ScriptedPlatform final : public TPlatform {
   TWindowMode WindowMode() override { return Mode; }
   void SwapBuffers() override { ++Swaps; }
   void Close() override { Closed = true; }
+  // The GL context the test made current (a test window's).
+  void* GLProcAddress(const char* name) override;
+  bool GLExtensionSupported(const char* name) override;
   bool HasSwapControl() override { return SwapControl; }
   int GetSwapInterval() override { return SwapInterval; }
   void SetSwapInterval(int interval) override;

@@ -303,9 +303,9 @@ uint32_t SdlPlatform::RandomSeed() {
   return static_cast<uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }
 
-void* SdlPlatform::GetProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+void* SdlPlatform::GLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-bool SdlPlatform::ExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
+bool SdlPlatform::GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
 std::string ExecutableDirectory() {
   char* path = SDL_GetBasePath();

@@ -52,15 +52,14 @@ class SdlPlatform final : public TPlatform {
   TWindowMode WindowMode() override;
   void SwapBuffers() override;
   void Close() override;
+  void* GLProcAddress(const char* name) override;
+  bool GLExtensionSupported(const char* name) override;
   bool HasSwapControl() override;
   int GetSwapInterval() override;
   void SetSwapInterval(int interval) override;
   std::string BasePath() override;
   uint32_t RandomSeed() override;
 
-  // Looks up a GL entry point of the current context (for buffer objects).
-  static void* GetProcAddress(const char* name);
-  static bool ExtensionSupported(const char* name);
 
  private:
   struct Impl;

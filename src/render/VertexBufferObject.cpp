@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/SdlPlatform.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -18,22 +18,20 @@ struct TBufferEntryPoints {
   bool Complete() const { return GenBuffers && DeleteBuffers && BindBuffer && BufferData && MapBuffer && UnmapBuffer; }
 };
 
-template <typename TProc>
-TProc Lookup(const char* name) {
-  return reinterpret_cast<TProc>(platform::SdlPlatform::GetProcAddress(name));
-}
-
 // Looked up for the current context whenever a buffer is created.
 TBufferEntryPoints gGL;
 
-bool LoadEntryPoints() {
-  if (!platform::SdlPlatform::ExtensionSupported("GL_ARB_vertex_buffer_object")) return false;
-  gGL.GenBuffers = Lookup<PFNGLGENBUFFERSPROC>("glGenBuffers");
-  gGL.DeleteBuffers = Lookup<PFNGLDELETEBUFFERSPROC>("glDeleteBuffers");
-  gGL.BindBuffer = Lookup<PFNGLBINDBUFFERARBPROC>("glBindBufferARB");
-  gGL.BufferData = Lookup<PFNGLBUFFERDATAARBPROC>("glBufferDataARB");
-  gGL.MapBuffer = Lookup<PFNGLMAPBUFFERPROC>("glMapBuffer");
-  gGL.UnmapBuffer = Lookup<PFNGLUNMAPBUFFERPROC>("glUnmapBuffer");
+bool LoadEntryPoints(platform::TPlatform& platform) {
+  if (!platform.GLExtensionSupported("GL_ARB_vertex_buffer_object")) return false;
+  auto lookup = [&]<typename TProc>(TProc& proc, const char* name) {
+    proc = reinterpret_cast<TProc>(platform.GLProcAddress(name));
+  };
+  lookup(gGL.GenBuffers, "glGenBuffers");
+  lookup(gGL.DeleteBuffers, "glDeleteBuffers");
+  lookup(gGL.BindBuffer, "glBindBufferARB");
+  lookup(gGL.BufferData, "glBufferDataARB");
+  lookup(gGL.MapBuffer, "glMapBuffer");
+  lookup(gGL.UnmapBuffer, "glUnmapBuffer");
   return gGL.Complete();
 }
 
@@ -57,8 +55,8 @@ int TVertexBufferObject::VertexSize(GLenum format) {
   }
 }
 
-TVertexBufferObject::TVertexBufferObject() {
-  if (!LoadEntryPoints()) throw VertexBufferException("VertexBuffer: not supported");
+TVertexBufferObject::TVertexBufferObject(platform::TPlatform& platform) {
+  if (!LoadEntryPoints(platform)) throw VertexBufferException("VertexBuffer: not supported");
   gGL.GenBuffers(1, &fName);
   gGL.BindBuffer(GL_ARRAY_BUFFER, fName);
   glEnableClientState(GL_VERTEX_ARRAY);

@@ -32,11 +32,16 @@ struct TVertexC3FV3F {
 };
 #pragma pack(pop)
 
+namespace platform {
+class TPlatform;
+}
+
 class TVertexBufferObject {
  public:
-  // Needs a current GL context with GL_ARB_vertex_buffer_object; raises
-  // VertexBufferException("VertexBuffer: not supported") otherwise.
-  TVertexBufferObject();
+  // Needs a current GL context with GL_ARB_vertex_buffer_object, whose entry
+  // points `platform` finds; raises VertexBufferException("VertexBuffer: not
+  // supported") otherwise.
+  explicit TVertexBufferObject(platform::TPlatform& platform);
   ~TVertexBufferObject();
   TVertexBufferObject(const TVertexBufferObject&) = delete;
   TVertexBufferObject& operator=(const TVertexBufferObject&) = delete;

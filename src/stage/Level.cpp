@@ -17,9 +17,9 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 
-TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
-    : fTextContext(textContext), fPlatform(platform) {
-  SetRandomSeed(fPlatform.RandomSeed());
+TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random)
+    : TStageHub(random), fTextContext(textContext), fPlatform(platform) {
+  Random().Seed(fPlatform.RandomSeed());
   const std::string sound = ProgramDir() + "sound\\";
   fSounds.Laser = sound + "laser.wav";
   fSounds.Hit0 = sound + "hit_0.wav";
@@ -39,24 +39,24 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext)
     Resize(viewport[3]);
   });
   try {
-    fTubeVBO = std::make_unique<TVertexBufferObject>();
+    fTubeVBO = std::make_unique<TVertexBufferObject>(fPlatform);
   } catch (const VertexBufferException&) {
     FatalError("VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.");
   } catch (const std::exception&) {
     FatalError("Level, Create: Fehler beim erstellen von 'fTubeVBO'");
   }
   const std::string failed = "Level, Create: Fehler beim erstellen von ";
-  Guarded(failed + "'fPlayer.Ship'", [&] { fPlayer.Ship = std::make_unique<TShip>(); });
-  Guarded(failed + "'fPlayer.Particle'", [&] { fPlayer.Particle = std::make_unique<TParticle>(); });
+  Guarded(failed + "'fPlayer.Ship'", [&] { fPlayer.Ship = std::make_unique<TShip>(fPlatform); });
+  Guarded(failed + "'fPlayer.Particle'", [&] { fPlayer.Particle = std::make_unique<TParticle>(fPlatform); });
   Guarded(failed + "'fPlayer.ParticleManager'",
           [&] { fPlayer.ParticleManager = std::make_unique<TParticleManager>(*this); });
-  Guarded(failed + "'fSmallEnemy.Ship'", [&] { fSmallEnemy.Ship = std::make_unique<TShip>(); });
+  Guarded(failed + "'fSmallEnemy.Ship'", [&] { fSmallEnemy.Ship = std::make_unique<TShip>(fPlatform); });
   Guarded(failed + "'fSmallEnemy.Manager'", [&] { fSmallEnemy.Manager = std::make_unique<TSmallEnemyManager>(*this); });
-  Guarded(failed + "'fSmallEnemy.Particle'", [&] { fSmallEnemy.Particle = std::make_unique<TParticle>(); });
-  Guarded(failed + "'fMediumEnemy.Ship'", [&] { fMediumEnemy.Ship = std::make_unique<TShip>(); });
+  Guarded(failed + "'fSmallEnemy.Particle'", [&] { fSmallEnemy.Particle = std::make_unique<TParticle>(fPlatform); });
+  Guarded(failed + "'fMediumEnemy.Ship'", [&] { fMediumEnemy.Ship = std::make_unique<TShip>(fPlatform); });
   Guarded(failed + "'fMediumEnemy.Manager'",
           [&] { fMediumEnemy.Manager = std::make_unique<TMediumEnemyManager>(*this); });
-  Guarded(failed + "'fMediumEnemy.Particle'", [&] { fMediumEnemy.Particle = std::make_unique<TParticle>(); });
+  Guarded(failed + "'fMediumEnemy.Particle'", [&] { fMediumEnemy.Particle = std::make_unique<TParticle>(fPlatform); });
   Guarded(failed + "'fBoss'", [&] { fBoss = std::make_unique<TBoss>(*this); });
 }
 

@@ -56,7 +56,7 @@ class TLevel final : public TStageHub {
   // Builds the empty stage: HUD font, path, tube buffer, models, managers
   // and boss, each step guarded with its fatal message. Needs a current GL
   // context.
-  TLevel(platform::TPlatform& platform, TTextContextHandle textContext);
+  TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random);
   ~TLevel() override;
 
   // Reads the stage file and starts the stage (fActive), or does nothing
@@ -114,7 +114,7 @@ class TLevel final : public TStageHub {
   // The executable's folder, with a trailing separator.
   [[nodiscard]] std::string ProgramDir() const override { return fPlatform.BasePath(); }
   void PassStage() override;
-  [[nodiscard]] platform::TPlatform& Platform() { return fPlatform; }
+  [[nodiscard]] platform::TPlatform& Platform() override { return fPlatform; }
 
   std::vector<std::unique_ptr<TBolt>> fBolts;  // 0: gate ring, 1..P: radial bolts
   TTextContextHandle fTextContext;

@@ -117,17 +117,17 @@ void TLevel::BuildBolts() {
   fBolts.clear();
   std::vector<TVector3f> ring;
   for (int32_t i = 0; i <= p; ++i) ring.push_back(TubeVertex(-2 / circles, static_cast<float>(i * 2 * M_PI / p), 1));
-  auto gate = std::make_unique<TBolt>(ring, 50);
+  auto gate = std::make_unique<TBolt>(ring, 50, Random());
   gateSettings(*gate);
   gate->fFlickerTime = 100;
   gate->fFlickerChance = 3;
   fBolts.push_back(std::move(gate));
   for (int32_t i = 1; i <= p; ++i) {
     const float angle = static_cast<float>((i - 1) * 2 * M_PI / p);
-    auto bolt = std::make_unique<TBolt>(std::vector<TVector3f>{TubeVertex(0, angle, 1), TubeVertex(-20 / circles, angle, 5)}, 100);
+    auto bolt = std::make_unique<TBolt>(std::vector<TVector3f>{TubeVertex(0, angle, 1), TubeVertex(-20 / circles, angle, 5)}, 100, Random());
     gateSettings(*bolt);
     bolt->SetStrands(2);
-    bolt->fFlickerTime = static_cast<float>(75 + Rnd(50));
+    bolt->fFlickerTime = static_cast<float>(75 + Random().Rnd(50));
     bolt->fFlickerChance = 40;
     bolt->fReshapeTime = 0;
     fBolts.push_back(std::move(bolt));

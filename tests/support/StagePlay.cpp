@@ -17,8 +17,8 @@ TStagePlay::TStagePlay() {
   ::setenv("SDL_AUDIODRIVER", "dummy", 0);
   InitAudio();
   Input.Base = RV_BIN_DIR "/";
-  Level = std::make_unique<TLevel>(Input, CreateTextContext());
-  SetRandomSeed(20261207);
+  Level = std::make_unique<TLevel>(Input, CreateTextContext(), Random);
+  Random.Seed(20261207);
 }
 
 TStagePlay::~TStagePlay() {

@@ -11,6 +11,7 @@
 #include "stage/Level.h"
 #include "support/GLWindow.h"
 #include "support/TempDir.h"
+#include "services/Random.h"
 
 class TStagePlay {
  public:
@@ -37,6 +38,7 @@ class TStagePlay {
 
   TGLWindow Window{320, 240};
   platform::ScriptedPlatform Input;
+  TRandom Random;  // the stage's generator, seeded 20261207
   TTempDir Dir;
   std::unique_ptr<TLevel> Level;
   std::string StageFile;

@@ -229,15 +229,16 @@ int main(int argc, char** argv) {
     glEnable(GL_CULL_FACE);
 
     const TTextContextHandle context = CreateTextContext();
-    TLevel level(platform, context);
-    SetRandomSeed(20261207);
+    TRandom random;
+    TLevel level(platform, context, random);
+    random.Seed(20261207);
     try {
       level.LoadFromFile(stageFile);
     } catch (const std::exception& error) {
       return Fail("Fehler beim Laden von " + stageFile + ": " + error.what());
     }
     if (!level.fActive) return Fail(stageFile + " hat keine Kontrollpunkte: kein Level");
-    SetRandomSeed(20261207);
+    random.Seed(20261207);
     if (playSeconds >= 0) {
       Play(level, platform, playSeconds);
     } else {
