@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,8 @@
 #include "objects/Particle.h"
 #include "objects/Ship.h"
 #include "render/Font.h"
+#include "render/GL.h"
+#include "render/TubeTransform.h"
 #include "stage/Level.h"
 #include "platform/Audio.h"
 #include "services/IniFile.h"
@@ -242,6 +246,102 @@ TEST(Content, EveryStageLoadsWithTheGamesLoader) {
       EXPECT_TRUE(loop.fJumpTo < loop.fAt && loop.fAt < boss.fMaxTime) << "Loop" << i;
       EXPECT_GT(loop.fRepeats, 0) << "Loop" << i;
     }
+  }
+}
+
+// The colours the tube and its floor are drawn in: each ring's colour as the
+// mesh carries it, the opened floor's faded over the black behind it.
+std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
+  std::vector<TVector3f> colours;
+  for (int i = 0; i <= level.fCircles + level.fEndLength; ++i) {
+    const auto c = level.RingColor(static_cast<float>(i) / static_cast<float>(level.fCircles));
+    const float a = static_cast<float>(c[3]) / 255 / 255;
+    colours.push_back({static_cast<float>(c[0]) * a, static_cast<float>(c[1]) * a, static_cast<float>(c[2]) * a});
+  }
+  return colours;
+}
+
+// The ship and every shot stand out from the tube and the floor they fly
+// over: no colour of the tube's gradient or of the fading floor lies within
+// 0.35 of them (RGB, 0..1 channels).
+TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
+  TGLWindow window(320, 240);
+  TLevel level(window.Platform(), CreateTextContext());
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const std::vector<TVector3f> background = TubeAndFloorColours(level);
+    const std::pair<const char*, TVector4f> seen[] = {{"ShipColor", level.fPlayer.ShipColor},
+                                                      {"player's ParticleColor", level.fPlayer.ParticleColor},
+                                                      {"SmallEnemy ParticleColor", level.fSmallEnemy.ParticleColor},
+                                                      {"MediumEnemy ParticleColor", level.fMediumEnemy.ParticleColor},
+                                                      {"Boss ParticleColor", level.fBoss->fParticleColor}};
+    for (const auto& [what, colour] : seen) {
+      float nearest = 1e9f;
+      for (const TVector3f& b : background) nearest = std::min(nearest, Distance({colour.r, colour.g, colour.b}, b));
+      EXPECT_GE(nearest, 0.35f) << what;
+    }
+  }
+}
+
+// The boss stays in view for its whole fight: every point of its model,
+// projected through the game's own end-zone camera on the narrowest common
+// desktop (5:4), for every place of the camera on its way into the arena,
+// every roll the player can take on the floor and every roll of the boss's
+// swing, stays on screen and clear of the HUD's top row (a twentieth of the
+// height) and of the boss bar at the bottom.
+TEST(Content, BossStaysOnScreenInItsArena) {
+  TGLWindow window(320, 256);
+  TLevel level(window.Platform(), CreateTextContext());
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, 320.0 / 256.0, 0.001, 10000.0);
+  std::array<double, 16> projection{};
+  glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
+  glMatrixMode(GL_MODELVIEW);
+  auto transform = [](const std::array<double, 16>& m, const std::array<double, 4>& v) {
+    std::array<double, 4> r{};
+    for (int row = 0; row < 4; ++row)
+      for (int k = 0; k < 4; ++k) r[static_cast<std::size_t>(row)] += m[static_cast<std::size_t>(k * 4 + row)] * v[static_cast<std::size_t>(k)];
+    return r;
+  };
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const TBoss& boss = *level.fBoss;
+    const float c = static_cast<float>(level.fCircles);
+    const float first = 1 - level.fCamera.Dist / c;  // the end flight starts as the ship leaves the tube
+    const float last = (static_cast<float>(level.fEndLength) - 30) / c + 1;
+    const float swing = 90 + std::fabs(boss.fRollSpeed) * 0.05f;  // one slow frame past the turn
+    double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9, nearest = 1e9;
+    for (int k = 0; k <= 8; ++k) {
+      level.fEndPos = first + (last - first) * static_cast<float>(k) / 8;
+      for (int r = -3; r <= 3; ++r) {
+        level.fRoll = 179.0f * static_cast<float>(r) / 3;
+        for (int b = -4; b <= 4; ++b) {
+          glLoadIdentity();
+          level.RenderCamera();
+          ApplyTubeTransform(level.fSpline, boss.fPos, swing * static_cast<float>(b) / 4);
+          glScalef(boss.fModel->fScale, boss.fModel->fScale, boss.fModel->fScale);
+          std::array<double, 16> modelview{};
+          glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+          for (const TVector3f& v : boss.fModel->fVertices) {
+            const auto clip = transform(projection, transform(modelview, {v.x, v.y, v.z, 1}));
+            nearest = std::min(nearest, clip[3]);
+            left = std::min(left, clip[0] / clip[3]);
+            right = std::max(right, clip[0] / clip[3]);
+            bottom = std::min(bottom, clip[1] / clip[3]);
+            top = std::max(top, clip[1] / clip[3]);
+          }
+        }
+      }
+    }
+    glLoadIdentity();
+    ASSERT_GT(nearest, 0) << "the boss reaches behind the camera";
+    EXPECT_GE(left, -1) << "cut off on the left";
+    EXPECT_LE(right, 1) << "cut off on the right";
+    EXPECT_GE(bottom, -1 + 2 * 1.1 / 20) << "under the boss bar";
+    EXPECT_LE(top, 1 - 2.0 / 20) << "under the score and life";
   }
 }
 
