@@ -284,13 +284,45 @@ TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
   }
 }
 
-// The boss stays in view for its whole fight: every point of its model,
-// projected through the game's own end-zone camera on the narrowest common
-// desktop (5:4), for every place of the camera on its way into the arena,
-// every roll the player can take on the floor and every roll of the boss's
-// swing, stays on screen and clear of the HUD's top row (a twentieth of the
-// height) and of the boss bar at the bottom.
-TEST(Content, BossStaysOnScreenInItsArena) {
+// Where a model drawn on the wall at (t, roll) lands on screen with the
+// camera that Render sets: the smallest box (in normalised device
+// coordinates) round its points, and how far in front of the camera the
+// nearest of them is.
+struct TScreenBox {
+  double Left = 1e9, Right = -1e9, Bottom = 1e9, Top = -1e9, Nearest = 1e9;
+};
+
+void Project(TLevel& level, const std::array<double, 16>& projection, const TParticle& model, float t, float roll,
+             TScreenBox& box) {
+  glLoadIdentity();
+  level.RenderCamera();
+  ApplyTubeTransform(level.fSpline, t, roll);
+  glScalef(model.fScale, model.fScale, model.fScale);
+  std::array<double, 16> modelview{};
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+  auto transform = [](const std::array<double, 16>& m, const std::array<double, 4>& v) {
+    std::array<double, 4> r{};
+    for (std::size_t row = 0; row < 4; ++row)
+      for (std::size_t k = 0; k < 4; ++k) r[row] += m[k * 4 + row] * v[k];
+    return r;
+  };
+  for (const TVector3f& v : model.fVertices) {
+    const auto clip = transform(projection, transform(modelview, {v.x, v.y, v.z, 1}));
+    box.Nearest = std::min(box.Nearest, clip[3]);
+    box.Left = std::min(box.Left, clip[0] / clip[3]);
+    box.Right = std::max(box.Right, clip[0] / clip[3]);
+    box.Bottom = std::min(box.Bottom, clip[1] / clip[3]);
+    box.Top = std::max(box.Top, clip[1] / clip[3]);
+  }
+}
+
+// The arena in view: the boss for its whole fight, for every place of the
+// camera on its way into the arena, every roll the player can take on the
+// floor and every roll of the boss's swing; and the ship where it comes to
+// rest (30 rings into the zone) at the rolls it takes to face the boss. Both stay on screen, clear of
+// the HUD's top row (a twentieth of the height) and of the boss bar at the
+// bottom, on the narrowest common desktop (5:4).
+TEST(Content, BossAndShipStayInViewInTheArena) {
   TGLWindow window(320, 256);
   TLevel level(window.Platform(), CreateTextContext());
   glMatrixMode(GL_PROJECTION);
@@ -299,12 +331,6 @@ TEST(Content, BossStaysOnScreenInItsArena) {
   std::array<double, 16> projection{};
   glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
   glMatrixMode(GL_MODELVIEW);
-  auto transform = [](const std::array<double, 16>& m, const std::array<double, 4>& v) {
-    std::array<double, 4> r{};
-    for (int row = 0; row < 4; ++row)
-      for (int k = 0; k < 4; ++k) r[static_cast<std::size_t>(row)] += m[static_cast<std::size_t>(k * 4 + row)] * v[static_cast<std::size_t>(k)];
-    return r;
-  };
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
@@ -313,35 +339,24 @@ TEST(Content, BossStaysOnScreenInItsArena) {
     const float first = 1 - level.fCamera.Dist / c;  // the end flight starts as the ship leaves the tube
     const float last = (static_cast<float>(level.fEndLength) - 30) / c + 1;
     const float swing = 90 + std::fabs(boss.fRollSpeed) * 0.05f;  // one slow frame past the turn
-    double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9, nearest = 1e9;
+    TScreenBox bossBox, shipBox;
     for (int k = 0; k <= 8; ++k) {
       level.fEndPos = first + (last - first) * static_cast<float>(k) / 8;
       for (int r = -3; r <= 3; ++r) {
         level.fRoll = 179.0f * static_cast<float>(r) / 3;
-        for (int b = -4; b <= 4; ++b) {
-          glLoadIdentity();
-          level.RenderCamera();
-          ApplyTubeTransform(level.fSpline, boss.fPos, swing * static_cast<float>(b) / 4);
-          glScalef(boss.fModel->fScale, boss.fModel->fScale, boss.fModel->fScale);
-          std::array<double, 16> modelview{};
-          glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
-          for (const TVector3f& v : boss.fModel->fVertices) {
-            const auto clip = transform(projection, transform(modelview, {v.x, v.y, v.z, 1}));
-            nearest = std::min(nearest, clip[3]);
-            left = std::min(left, clip[0] / clip[3]);
-            right = std::max(right, clip[0] / clip[3]);
-            bottom = std::min(bottom, clip[1] / clip[3]);
-            top = std::max(top, clip[1] / clip[3]);
-          }
-        }
+        for (int b = -4; b <= 4; ++b)
+          Project(level, projection, *boss.fModel, boss.fPos, swing * static_cast<float>(b) / 4, bossBox);
+        if (k == 8 && std::fabs(level.fRoll) <= 120) Project(level, projection, *level.fPlayer.Ship, 1 + 30 / c, level.fRoll, shipBox);
       }
     }
     glLoadIdentity();
-    ASSERT_GT(nearest, 0) << "the boss reaches behind the camera";
-    EXPECT_GE(left, -1) << "cut off on the left";
-    EXPECT_LE(right, 1) << "cut off on the right";
-    EXPECT_GE(bottom, -1 + 2 * 1.1 / 20) << "under the boss bar";
-    EXPECT_LE(top, 1 - 2.0 / 20) << "under the score and life";
+    for (const auto& [what, box] : {std::pair{"boss", bossBox}, std::pair{"ship", shipBox}}) {
+      ASSERT_GT(box.Nearest, 0) << what << " reaches behind the camera";
+      EXPECT_GE(box.Left, -1) << what << " cut off on the left";
+      EXPECT_LE(box.Right, 1) << what << " cut off on the right";
+      EXPECT_GE(box.Bottom, -1 + 2 * 1.1 / 20) << what << " under the boss bar";
+      EXPECT_LE(box.Top, 1 - 2.0 / 20) << what << " under the score and life";
+    }
   }
 }
 
