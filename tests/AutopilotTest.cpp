@@ -67,7 +67,25 @@ TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ShippedStages, AutopilotWins,
-                         testing::Values("Level01", "Level02", "Level03", "Level04", "Level05"));
+                         testing::Values("Level01", "Level02", "Level03", "Level04", "Level05", "Level06", "Level07",
+                                         "Level08"));
+
+// The campaign's ramp from the other side: a pilot that holds fire and full
+// speed and never dodges (the review tool's, which only turns toward the boss
+// in its arena) gets through the first stage but not the last.
+TEST(Campaign, APilotThatNeverDodgesWinsTheFirstStageAndLosesTheLast) {
+  TTempDir dir;
+  const struct {
+    const char* stage;
+    const char* end;
+  } cases[] = {{"Level01", "Ende 1"}, {"Level08", "Ende 2"}};
+  for (const auto& c : cases) {
+    const TRun run = RunCommand(std::string("cd '") + RV_BIN_DIR + "' && ./stage-snapshot data/" + c.stage + ".level '" +
+                                dir.File("end.png") + "' 160x120 play:600");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    EXPECT_NE(run.Output.find(c.end), std::string::npos) << c.stage << ": " << run.Output;
+  }
+}
 
 TEST(AutopilotReplay, DamagedFilesAreClearErrors) {
   TTempDir dir;

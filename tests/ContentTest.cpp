@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,8 @@
 #include "objects/Particle.h"
 #include "objects/Ship.h"
 #include "render/Font.h"
+#include "render/GL.h"
+#include "render/TubeTransform.h"
 #include "stage/Level.h"
 #include "platform/Audio.h"
 #include "services/IniFile.h"
@@ -61,7 +65,7 @@ float Distance(const TVector3f& a, const TVector3f& b) {
 
 TEST(Content, StagePathsAreCurvedTubesThatNeverTouchThemselves) {
   const auto names = StageNames();
-  ASSERT_GE(names.size(), 5u);
+  ASSERT_GE(names.size(), 8u);
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     const TIniFile ini = LoadStage(name);
@@ -243,6 +247,117 @@ TEST(Content, EveryStageLoadsWithTheGamesLoader) {
       const TBossLoop& loop = boss.fLoops[i];
       EXPECT_TRUE(loop.fJumpTo < loop.fAt && loop.fAt < boss.fMaxTime) << "Loop" << i;
       EXPECT_GT(loop.fRepeats, 0) << "Loop" << i;
+    }
+  }
+}
+
+// The colours the tube and its floor are drawn in: each ring's colour as the
+// mesh carries it, the opened floor's faded over the black behind it.
+std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
+  std::vector<TVector3f> colours;
+  for (int i = 0; i <= level.fCircles + level.fEndLength; ++i) {
+    const auto c = level.RingColor(static_cast<float>(i) / static_cast<float>(level.fCircles));
+    const float a = static_cast<float>(c[3]) / 255 / 255;
+    colours.push_back({static_cast<float>(c[0]) * a, static_cast<float>(c[1]) * a, static_cast<float>(c[2]) * a});
+  }
+  return colours;
+}
+
+// The ship and every shot stand out from the tube and the floor they fly
+// over: no colour of the tube's gradient or of the fading floor lies within
+// 0.35 of them (RGB, 0..1 channels).
+TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
+  TGLWindow window(320, 240);
+  TLevel level(window.Platform(), CreateTextContext());
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const std::vector<TVector3f> background = TubeAndFloorColours(level);
+    const std::pair<const char*, TVector4f> seen[] = {{"ShipColor", level.fPlayer.ShipColor},
+                                                      {"player's ParticleColor", level.fPlayer.ParticleColor},
+                                                      {"SmallEnemy ParticleColor", level.fSmallEnemy.ParticleColor},
+                                                      {"MediumEnemy ParticleColor", level.fMediumEnemy.ParticleColor},
+                                                      {"Boss ParticleColor", level.fBoss->fParticleColor}};
+    for (const auto& [what, colour] : seen) {
+      float nearest = 1e9f;
+      for (const TVector3f& b : background) nearest = std::min(nearest, Distance({colour.r, colour.g, colour.b}, b));
+      EXPECT_GE(nearest, 0.35f) << what;
+    }
+  }
+}
+
+// Where a model drawn on the wall at (t, roll) lands on screen with the
+// camera that Render sets: the smallest box (in normalised device
+// coordinates) round its points, and how far in front of the camera the
+// nearest of them is.
+struct TScreenBox {
+  double Left = 1e9, Right = -1e9, Bottom = 1e9, Top = -1e9, Nearest = 1e9;
+};
+
+void Project(TLevel& level, const std::array<double, 16>& projection, const TParticle& model, float t, float roll,
+             TScreenBox& box) {
+  glLoadIdentity();
+  level.RenderCamera();
+  ApplyTubeTransform(level.fSpline, t, roll);
+  glScalef(model.fScale, model.fScale, model.fScale);
+  std::array<double, 16> modelview{};
+  glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+  auto transform = [](const std::array<double, 16>& m, const std::array<double, 4>& v) {
+    std::array<double, 4> r{};
+    for (std::size_t row = 0; row < 4; ++row)
+      for (std::size_t k = 0; k < 4; ++k) r[row] += m[k * 4 + row] * v[k];
+    return r;
+  };
+  for (const TVector3f& v : model.fVertices) {
+    const auto clip = transform(projection, transform(modelview, {v.x, v.y, v.z, 1}));
+    box.Nearest = std::min(box.Nearest, clip[3]);
+    box.Left = std::min(box.Left, clip[0] / clip[3]);
+    box.Right = std::max(box.Right, clip[0] / clip[3]);
+    box.Bottom = std::min(box.Bottom, clip[1] / clip[3]);
+    box.Top = std::max(box.Top, clip[1] / clip[3]);
+  }
+}
+
+// The arena in view: the boss for its whole fight, for every place of the
+// camera on its way into the arena, every roll the player can take on the
+// floor and every roll of the boss's swing; and the ship where it comes to
+// rest (30 rings into the zone) at the rolls it takes to face the boss. Both stay on screen, clear of
+// the HUD's top row (a twentieth of the height) and of the boss bar at the
+// bottom, on the narrowest common desktop (5:4).
+TEST(Content, BossAndShipStayInViewInTheArena) {
+  TGLWindow window(320, 256);
+  TLevel level(window.Platform(), CreateTextContext());
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, 320.0 / 256.0, 0.001, 10000.0);
+  std::array<double, 16> projection{};
+  glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
+  glMatrixMode(GL_MODELVIEW);
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const TBoss& boss = *level.fBoss;
+    const float c = static_cast<float>(level.fCircles);
+    const float first = 1 - level.fCamera.Dist / c;  // the end flight starts as the ship leaves the tube
+    const float last = (static_cast<float>(level.fEndLength) - 30) / c + 1;
+    const float swing = 90 + std::fabs(boss.fRollSpeed) * 0.05f;  // one slow frame past the turn
+    TScreenBox bossBox, shipBox;
+    for (int k = 0; k <= 8; ++k) {
+      level.fEndPos = first + (last - first) * static_cast<float>(k) / 8;
+      for (int r = -3; r <= 3; ++r) {
+        level.fRoll = 179.0f * static_cast<float>(r) / 3;
+        for (int b = -4; b <= 4; ++b)
+          Project(level, projection, *boss.fModel, boss.fPos, swing * static_cast<float>(b) / 4, bossBox);
+        if (k == 8 && std::fabs(level.fRoll) <= 120) Project(level, projection, *level.fPlayer.Ship, 1 + 30 / c, level.fRoll, shipBox);
+      }
+    }
+    glLoadIdentity();
+    for (const auto& [what, box] : {std::pair{"boss", bossBox}, std::pair{"ship", shipBox}}) {
+      ASSERT_GT(box.Nearest, 0) << what << " reaches behind the camera";
+      EXPECT_GE(box.Left, -1) << what << " cut off on the left";
+      EXPECT_LE(box.Right, 1) << what << " cut off on the right";
+      EXPECT_GE(box.Bottom, -1 + 2 * 1.1 / 20) << what << " under the boss bar";
+      EXPECT_LE(box.Top, 1 - 2.0 / 20) << what << " under the score and life";
     }
   }
 }

@@ -230,7 +230,7 @@ TEST(InstalledGame, SavesHighscoresInThePlayersFolderOnly) {
   ASSERT_EQ(install.Status, 0) << install.Output;
   for (const char* file : {"bin/riftvaulter", "share/riftvaulter/data/lcd.ttf", "share/riftvaulter/data/lucon.ttf",
                            "share/riftvaulter/data/ger.txt", "share/riftvaulter/data/Level01.boss",
-                           "share/riftvaulter/data/Level05.level", "share/riftvaulter/sound/music2.mp3",
+                           "share/riftvaulter/data/Level08.level", "share/riftvaulter/sound/music2.mp3",
                            "share/applications/riftvaulter.desktop",
                            "share/icons/hicolor/scalable/apps/riftvaulter.svg"}) {
     EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
