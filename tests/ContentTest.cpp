@@ -20,6 +20,7 @@
 #include "objects/Particle.h"
 #include "objects/Ship.h"
 #include "render/Font.h"
+#include "render/FrameSetup.h"
 #include "render/GL.h"
 #include "render/TubeTransform.h"
 #include "stage/Level.h"
@@ -268,7 +269,8 @@ std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
 // 0.35 of them (RGB, 0..1 channels).
 TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
   TGLWindow window(320, 240);
-  TLevel level(window.Platform(), CreateTextContext());
+  TRandom random;
+  TLevel level(window.Platform(), CreateTextContext(), random);
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
@@ -326,11 +328,11 @@ void Project(TLevel& level, const std::array<double, 16>& projection, const TPar
 // bottom, on the narrowest common desktop (5:4).
 TEST(Content, BossAndShipStayInViewInTheArena) {
   TGLWindow window(320, 256);
-  TLevel level(window.Platform(), CreateTextContext());
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, 320.0 / 256.0, 0.001, 10000.0);
+  TRandom random;
+  TLevel level(window.Platform(), CreateTextContext(), random);
+  render::SetPerspective(320, 256);
   std::array<double, 16> projection{};
+  glMatrixMode(GL_PROJECTION);
   glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
   glMatrixMode(GL_MODELVIEW);
   for (const std::string& name : StageNames()) {
