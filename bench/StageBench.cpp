@@ -32,10 +32,14 @@ struct TStageScene {
     Platform = std::make_unique<platform::SdlPlatform>(
         platform::TWindowOptions{.Width = kWidth, .Height = kHeight, .CaptureMouse = false});
     glViewport(0, 0, kWidth, kHeight);
-    Level = std::make_unique<TLevel>(*Platform, CreateTextContext(), Random);
+    // A kill plays its sound; nobody listens.
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Sound = std::make_unique<TSound>();
+    Level = std::make_unique<TLevel>(*Platform, CreateTextContext(), Random, *Sound);
   }
   std::unique_ptr<platform::SdlPlatform> Platform;
   TRandom Random;
+  std::unique_ptr<TSound> Sound;
   std::unique_ptr<TLevel> Level;
   std::string Stage = platform::ExecutableDirectory() + "data/Level01.level";
 };
@@ -79,8 +83,6 @@ namespace {
 // is drawn; the shots keep to the near part of the tube so that every one
 // of them is tested against every enemy and the boss each frame.
 void BM_ProgressBusiestFrame(benchmark::State& state) {
-  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-  InitAudio();  // a kill plays its sound
   TStageScene& scene = Scene();
   TLevel& level = *scene.Level;
   level.LoadFromFile(platform::ExecutableDirectory() + "data/Level05.level");
@@ -144,8 +146,6 @@ void SetBusiestMoment(TLevel& level) {
 // HUD, against the tube buffer alone from the same camera. The moment is set
 // again every 30 frames (untimed) so that it stays the busiest.
 void BM_P1_FullFrameLevel05(benchmark::State& state) {
-  ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-  InitAudio();
   TLevel& level = *Scene().Level;
   SetBusiestMoment(level);
   int frames = 0;

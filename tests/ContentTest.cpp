@@ -31,6 +31,7 @@
 #include "support/GLWindow.h"
 #include "support/TempDir.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 
 namespace {
 
@@ -208,7 +209,8 @@ TEST(Content, StagesUnlockOneAfterAnotherFromTheFirst) {
 TEST(Content, EveryStageLoadsWithTheGamesLoader) {
   TGLWindow window(640, 400);
   TRandom random;
-  TLevel level(window.Platform(), CreateTextContext(), random);
+  TSound silent(false);
+  TLevel level(window.Platform(), CreateTextContext(), random, silent);
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     try {
@@ -270,7 +272,8 @@ std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
 TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
   TGLWindow window(320, 240);
   TRandom random;
-  TLevel level(window.Platform(), CreateTextContext(), random);
+  TSound silent(false);
+  TLevel level(window.Platform(), CreateTextContext(), random, silent);
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
@@ -329,7 +332,8 @@ void Project(TLevel& level, const std::array<double, 16>& projection, const TPar
 TEST(Content, BossAndShipStayInViewInTheArena) {
   TGLWindow window(320, 256);
   TRandom random;
-  TLevel level(window.Platform(), CreateTextContext(), random);
+  TSound silent(false);
+  TLevel level(window.Platform(), CreateTextContext(), random, silent);
   render::SetPerspective(320, 256);
   std::array<double, 16> projection{};
   glMatrixMode(GL_PROJECTION);

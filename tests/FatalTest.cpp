@@ -42,14 +42,14 @@ TEST(SoundDeathTest, MissingAndUnplayableFilesAreFatalWhenPlayed) {
   WriteBytes(dir.File("noise.wav"), "this is not a sound file at all");
   EXPECT_EXIT(
       {
-        InitAudio();
-        PlaySoundFile("sound\\laser.wav.missing", false, 50);
+        TSound sound;
+        (void)sound.Play("sound\\laser.wav.missing", false, 50);
       },
       testing::ExitedWithCode(1), "Datei nicht gefunden: \r\nsound.laser.wav.missing");
   EXPECT_EXIT(
       {
-        InitAudio();
-        PlaySoundFile(dir.File("noise.wav"), false, 50);
+        TSound sound;
+        (void)sound.Play(dir.File("noise.wav"), false, 50);
       },
       testing::ExitedWithCode(1), "Fehler beim Abspielen der Datei: .*noise.wav");
 }

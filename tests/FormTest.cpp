@@ -190,21 +190,24 @@ TEST(Form, SoundSettingSwitchesTheAudioDeviceOff) {
   }
   // Off: the device stays closed and sound calls do nothing, even for a
   // file that does not exist.
-  InitAudio(false);
+  {
+    TSound off(false);
+    EXPECT_FALSE(platform::AudioDeviceOpen());
+    EXPECT_EQ(off.Play(dir.File("fehlt.wav"), false, 100), 0);
+    off.Stop(1);
+  }
+  {
+    TSound on(true);
+    EXPECT_TRUE(platform::AudioDeviceOpen());
+  }
   EXPECT_FALSE(platform::AudioDeviceOpen());
-  EXPECT_EQ(PlaySoundFile(dir.File("fehlt.wav"), false, 100), 0);
-  StopSound(1);
-  DoneAudio();
-  InitAudio(true);
-  EXPECT_TRUE(platform::AudioDeviceOpen());
-  DoneAudio();
 }
 
 TEST(FormDeathTest, AMissingAudioDeviceTellsHowToPlayWithoutSound) {
   EXPECT_EXIT(
       {
         ::setenv("SDL_AUDIODRIVER", "kein-solcher-treiber", 1);
-        InitAudio(true);
+        TSound sound(true);
       },
       testing::ExitedWithCode(1), "Audioger.*tes.\r\nOhne Ton spielen: sound=0 in settings.ini eintragen.");
 }

@@ -66,9 +66,9 @@ TEST_F(Finish, CountUpTicksOnlyForNumbersThatAreNotZero) {
   Play.Load(TStagePlay::Empty());
   Passed(100, 0, 5, 105);
   auto soundsUntil = [&](float t) {
-    const uint64_t before = PlayedSoundCount();
+    const uint64_t before = Play.Sound.PlayedCount();
     while (Level().fFinish.Time + 10 <= t) Play.Frame(10);
-    return PlayedSoundCount() - before;
+    return Play.Sound.PlayedCount() - before;
   };
   EXPECT_EQ(soundsUntil(2000), 0u);
   const uint64_t points = soundsUntil(3000);
@@ -102,10 +102,10 @@ TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
   ASSERT_EQ(Level().fFinish.HighScore.size(), 1u);
   EXPECT_EQ(Level().fFinish.HighScore[0].Score, 32900);
   // An empty name is not taken.
-  const uint64_t sounds = PlayedSoundCount();
+  const uint64_t sounds = Play.Sound.PlayedCount();
   Play.Press(platform::kVkReturn);
   EXPECT_TRUE(Level().fActive);
-  EXPECT_EQ(PlayedSoundCount(), sounds + 1);
+  EXPECT_EQ(Play.Sound.PlayedCount(), sounds + 1);
   // Letters, digits and the space; Backspace takes the last one back.
   Type("AB");
   Play.Press(platform::kVkBack);

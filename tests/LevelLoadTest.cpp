@@ -18,6 +18,7 @@
 #include "support/StageFiles.h"
 #include "support/TempDir.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ class LevelTest : public testing::Test {
   TGLWindow Window{1024, 768};
   TTempDir Dir;
   TRandom Random;
-  TLevel Level{Window.Platform(), CreateTextContext(), Random};
+  TSound Silent{false};
+  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
 };
 
 TEST_F(LevelTest, DefaultStageBuildsTheSpecifiedMesh) {

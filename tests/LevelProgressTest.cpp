@@ -368,13 +368,13 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
     press();
     ASSERT_TRUE(Level().Paused()) << source;
     const std::vector<float> still = Motion(Level());
-    const uint64_t sounds = PlayedSoundCount();
+    const uint64_t sounds = Play.Sound.PlayedCount();
     Play.Hold(platform::kVkLeft, true);
     Play.Input.MoveMouse(40, -30);
     Play.Input.Pad.StickX = 32767;
     Play.Frames(100, 16);
     EXPECT_EQ(Motion(Level()), still) << source;
-    EXPECT_EQ(PlayedSoundCount(), sounds) << source;
+    EXPECT_EQ(Play.Sound.PlayedCount(), sounds) << source;
     EXPECT_TRUE(platform::AudioPaused());
     EXPECT_EQ(Level().PauseTexts(640, 480, 24).size(), 2u);
     EXPECT_EQ(Level().PauseTexts(640, 480, 24)[1].Text, "P oder Start: weiter, Esc: Level verlassen");

@@ -12,6 +12,7 @@
 #include "support/TempDir.h"
 #include "render/FrameSetup.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ class LevelRenderTest : public testing::Test {
   TGLWindow Window{800, 600};
   TTempDir Dir;
   TRandom Random;
-  TLevel Level{Window.Platform(), CreateTextContext(), Random};
+  TSound Silent{false};
+  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
 };
 
 const THudText* Find(const std::vector<THudText>& texts, const std::string& text) {

@@ -122,18 +122,18 @@ TEST_F(MainMenuTest, EnterStartsOnlyUnlockedStagesAndTheMenuWaitsOnTheRoot) {
 
   // Locked: the enter sound and nothing else.
   Press(kVkDown);
-  const uint64_t played = PlayedSoundCount();
+  const uint64_t played = Sound.PlayedCount();
   Tap(kVkReturn);
-  EXPECT_EQ(PlayedSoundCount(), played + 1);
+  EXPECT_EQ(Sound.PlayedCount(), played + 1);
   Frame();
   EXPECT_FALSE(menu.Level->fActive);
   EXPECT_EQ(menu.fPath, "0_0");
   EXPECT_FALSE(menu.fRefresh);
 
   Press(kVkUp);
-  const uint64_t beforeStart = PlayedSoundCount();
+  const uint64_t beforeStart = Sound.PlayedCount();
   Tap(kVkReturn);
-  EXPECT_EQ(PlayedSoundCount(), beforeStart + 1);
+  EXPECT_EQ(Sound.PlayedCount(), beforeStart + 1);
   EXPECT_TRUE(menu.Level->fActive);
   EXPECT_EQ(menu.Level->fFileName, Runtime.Base() + "data\\A.level");
   EXPECT_EQ(menu.fPath, "0");
@@ -323,7 +323,6 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
     EXPECT_EQ(Setting("effectsvolume"), expected);
   }
   EXPECT_EQ(Setting("musicvolume"), "100");
-  SetVolumeScales(100, 100);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
 #include "support/TempDir.h"
+#include "services/Sound.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ class ModelsTest : public testing::Test {
   TGLWindow Window{320, 240};
   TTempDir Dir;
   TRandom Random;
-  TLevel Level{Window.Platform(), CreateTextContext(), Random};
+  TSound Silent{false};
+  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
 };
 
 TEST_F(ModelsTest, ExtentsFollowTheArcsineRule) {

@@ -67,11 +67,11 @@ TSnapshot Snap(const TLevel& level) {
 
 // Plays the stage on `platform` as the main loop would: pump, time since the
 // last frame, one stage frame. `hands` moves before each frame.
-std::vector<TSnapshot> Play(platform::TPlatform& platform, const TStagePlay& play, auto&& hands) {
+std::vector<TSnapshot> Play(platform::TPlatform& platform, TStagePlay& play, auto&& hands) {
   // On the test stage's text context: a font is freed in the context that
   // is current, so one context for all keeps every font where it was made.
   TRandom random;
-  TLevel level(platform, play.Level->fTextContext, random);
+  TLevel level(platform, play.Level->fTextContext, random, play.Sound);
   level.LoadFromFile(play.StageFile);
   std::vector<TSnapshot> frames;
   uint64_t last = platform.PerformanceCounter();
@@ -90,7 +90,7 @@ std::vector<TSnapshot> Play(platform::TPlatform& platform, const TStagePlay& pla
 // Replays what `recorder` took, through the file format, on `window` (whose
 // own clock, seed, keys and pad must not matter), and expects every frame
 // of `recorded` again.
-void ExpectReplayed(const platform::TRecordingPlatform& recorder, const TStagePlay& play,
+void ExpectReplayed(const platform::TRecordingPlatform& recorder, TStagePlay& play,
                     platform::ScriptedPlatform& window, const std::vector<TSnapshot>& recorded) {
   const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
   platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "platform/Audio.h"
@@ -33,22 +34,21 @@ TEST(Sound, VolumeScalesReachTheMixer) {
   TTempDir dir;
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);
   WriteBytes(dir.File("beep.wav"), SineWav(0.5, 880, 0.5));
-  InitAudio();
-  SetVolumeScales(40, 50);
-  const int effect = PlaySoundFile(dir.File("beep.wav"), false, 75);  // 37.5 to even: 38
-  const int music = PlaySoundFile(dir.File("beep.wav"), true, 50);    // 20
+  TSound sound;
+  sound.SetVolumeScales(40, 50);
+  const int effect = sound.Play(dir.File("beep.wav"), false, 75);  // 37.5 to even: 38
+  const int music = sound.Play(dir.File("beep.wav"), true, 50);    // 20
   EXPECT_EQ(platform::MixerVolume(effect), 38 * 128 / 100);
   EXPECT_EQ(platform::MixerVolume(music), 20 * 128 / 100);
   // A new music scale reaches the music now playing; effects keep theirs.
-  SetVolumeScales(100, 0);
+  sound.SetVolumeScales(100, 0);
   EXPECT_EQ(platform::MixerVolume(music), 50 * 128 / 100);
   EXPECT_EQ(platform::MixerVolume(effect), 38 * 128 / 100);
-  EXPECT_EQ(platform::MixerVolume(PlaySoundFile(dir.File("beep.wav"), false, 75)), 0);
-  SetVolumeScales(-20, 300);  // clamped
+  EXPECT_EQ(platform::MixerVolume(sound.Play(dir.File("beep.wav"), false, 75)), 0);
+  sound.SetVolumeScales(-20, 300);  // clamped
   EXPECT_EQ(platform::MixerVolume(music), 0);
-  EXPECT_EQ(platform::MixerVolume(PlaySoundFile(dir.File("beep.wav"), false, 100)), 128);
-  SetVolumeScales(100, 100);
-  DoneAudio();
+  EXPECT_EQ(platform::MixerVolume(sound.Play(dir.File("beep.wav"), false, 100)), 128);
+
 }
 
 TEST(Sound, EffectsOverlapAndMusicLoopsUntilStopped) {
@@ -60,19 +60,19 @@ TEST(Sound, EffectsOverlapAndMusicLoopsUntilStopped) {
   WriteBytes(dir.File("beep.wav"), SineWav(0.3, 880, 0.5));
   WriteBytes(dir.File("loop.wav"), SineWav(0.1, 220, 0.3));
 
-  InitAudio();
-  const int first = PlaySoundFile(dir.File("beep.wav"), false, 100);
-  const int second = PlaySoundFile(dir.File("beep.wav"), false, 100);
+  auto sound = std::make_unique<TSound>();
+  const int first = sound->Play(dir.File("beep.wav"), false, 100);
+  const int second = sound->Play(dir.File("beep.wav"), false, 100);
   EXPECT_NE(first, 0);
   EXPECT_NE(second, first);
-  const int music = PlaySoundFile(dir.File("loop.wav"), true, 50);
+  const int music = sound->Play(dir.File("loop.wav"), true, 50);
   EXPECT_EQ(platform::PlayingAudioCount(), 3);
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   // The effects ended by themselves; the looped music goes on.
   EXPECT_EQ(platform::PlayingAudioCount(), 1);
-  StopSound(music);
+  sound->Stop(music);
   EXPECT_EQ(platform::PlayingAudioCount(), 0);
-  DoneAudio();
+  sound.reset();  // the device closes: the capture is complete
 
   // What reached the device (float samples) is sound, not silence.
   const std::string bytes = ReadBytes(raw);

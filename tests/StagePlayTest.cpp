@@ -44,13 +44,13 @@ TEST(StagePlay, ASmallStageFromTheGateToASavedHighscore) {
     play.Hold(platform::kVkLeft, left);
     play.Hold(platform::kVkRight, right);
     const uint64_t shots = play.ShotsFired();
-    const uint64_t sounds = PlayedSoundCount();
+    const uint64_t sounds = play.Sound.PlayedCount();
     const uint64_t allocations = HeapAllocations();
     play.Frame(16);
     const uint64_t allocated = HeapAllocations() - allocations;
     ++frames;
     if (boss.fActive) ++bossFrames;
-    if (play.ShotsFired() == shots && PlayedSoundCount() == sounds && level.fFinish.State == TFinishState::Running) {
+    if (play.ShotsFired() == shots && play.Sound.PlayedCount() == sounds && level.fFinish.State == TFinishState::Running) {
       ++quietFrames;
       quietAllocations += allocated;
     }

@@ -53,7 +53,7 @@ bool TForm1::SoundSetting() {
 }
 
 void TForm1::InitGame() {
-  InitAudio(SoundSetting());
+  fSound = std::make_unique<TSound>(SoundSetting());
   FormResize();
   Guarded("Fehler beim Erzeugen von 'FPSFont'", [this] {
     fTextContext = CreateTextContext();
@@ -64,7 +64,7 @@ void TForm1::InitGame() {
     // The menu lays itself out in the client area: in a window, not over
     // the desktop.
     const platform::TScreenSize client = fPlatform.ClientSize();
-    MainMenu = std::make_unique<TMainMenu>(fPlatform, fTextContext, client.Width, client.Height);
+    MainMenu = std::make_unique<TMainMenu>(fPlatform, *fSound, fTextContext, client.Width, client.Height);
     MainMenu->OnQuit = [this] { MenuQuit(); };
   });
   fFrequency = fPlatform.PerformanceFrequency();
@@ -150,7 +150,8 @@ void TForm1::ToggleWindowMode() {
 void TForm1::FormDestroy() {
   if (!fCreated || fDestroyed) return;
   fDestroyed = true;
-  DoneAudio();
+  // Audio ends first; the menu and its stage play nothing while they go.
+  fSound.reset();
   FPSFont.reset();
   MainMenu.reset();
   // The fonts of the context are gone; its textures go while GL is current.

@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "render/textengine/TextEngine.h"
+#include "services/Sound.h"
 
 class TglFont;
 class TMainMenu;
@@ -67,6 +68,7 @@ class TForm1 {
   int32_t fFPS = 0;
   float fFPSTime = 0;
   float fElapsed = 0;
+  std::unique_ptr<TSound> fSound;  // the run's sound, from InitGame on
   std::unique_ptr<TMainMenu> MainMenu;
   ts::TtsContextID fTextContext = 0;
   std::unique_ptr<TglFont> FPSFont;

@@ -35,21 +35,22 @@ int32_t NextVolumeStep(int32_t percent) {
   return 0;
 }
 
-TMainMenu::TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height)
-    : fTextContext(textContext), fHeight(height), fWidth(width), fPlatform(platform) {
+TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContextID textContext, int32_t width,
+                     int32_t height)
+    : fTextContext(textContext), fHeight(height), fWidth(width), fPlatform(platform), fSound(sound) {
   const TIniFile settings = ReadSettings(ProgramDir() + "settings.ini");
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
   fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
-  SetVolumeScales(fMusicVolume, fEffectsVolume);
-  fMusic = PlaySoundFile(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
+  fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
+  fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
   fRandom.Seed(fPlatform.RandomSeed());
 
   SizeToHeight();
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
-          [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom); });
+          [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom, fSound); });
 
   fInfoPowerUp.Scale = 2;
   fEnemyModel = std::make_unique<TShip>(fPlatform);
@@ -132,7 +133,7 @@ bool TMainMenu::KeyPressed(int vk) {
   return fKeyLatch.Pressed(vk, platform::IsKeyDown(fPlatform, vk) || padDown);
 }
 
-void TMainMenu::PlayMenuSound(const char* file) { PlaySoundFile(ProgramDir() + file, false, 100); }
+void TMainMenu::PlayMenuSound(const char* file) { fSound.Play(ProgramDir() + file, false, 100); }
 
 void TMainMenu::FocusLost() {
   if (Level && Level->fActive) Level->Pause();
@@ -229,15 +230,15 @@ void TMainMenu::Enter() {
     const bool music = fItemId == kMusicVolumeItem;
     int32_t& volume = music ? fMusicVolume : fEffectsVolume;
     volume = NextVolumeStep(volume);
-    SetVolumeScales(fMusicVolume, fEffectsVolume);
+    fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
     WriteSetting(music ? "musicvolume" : "effectsvolume", std::to_string(volume));
   }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {
     if (fItemId != "0_3_1_" + std::to_string(track)) continue;
-    StopSound(fMusic);
+    fSound.Stop(fMusic);
     WriteSetting("music", kMusicFiles[track]);
-    fMusic = PlaySoundFile(ProgramDir() + kMusicFiles[track], true, 50);
+    fMusic = fSound.Play(ProgramDir() + kMusicFiles[track], true, 50);
   }
 
   if (item && !item->Items.empty()) {

@@ -15,6 +15,7 @@
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
 #include "services/Random.h"
+#include "services/Sound.h"
 #include "services/Types.h"
 
 class TglFont;
@@ -56,10 +57,11 @@ class TMainMenu {
  public:
   // Starts the music named in settings.ini, creates fonts, the stage object,
   // the background scene, reads data/ger.txt and lists the stage files of
-  // data/. Needs a current GL context and an initialised audio layer. Steps
+  // data/. Needs a current GL context; plays through `sound`. Steps
   // with a message of their own end the program through FatalError; others
   // throw (the form reports them).
-  TMainMenu(platform::TPlatform& platform, ts::TtsContextID textContext, int32_t width, int32_t height);
+  TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContextID textContext, int32_t width,
+            int32_t height);
   ~TMainMenu();
   TMainMenu(const TMainMenu&) = delete;
   TMainMenu& operator=(const TMainMenu&) = delete;
@@ -163,4 +165,5 @@ class TMainMenu {
   void RenderOverlay();
 
   platform::TPlatform& fPlatform;
+  TSound& fSound;
 };

@@ -132,7 +132,7 @@ void TBoss::TakeHits() {
     fLife -= 1;
     fLevel.AddScore(10);
     if (fLife <= 0) {
-      PlaySoundFile(fLevel.fSounds.BossExplode, false, 100);
+      fLevel.Sound().Play(fLevel.fSounds.BossExplode, false, 100);
       fLevel.PassStage();
     }
     return true;  // every shot in the box hits

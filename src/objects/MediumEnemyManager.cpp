@@ -68,7 +68,7 @@ void TMediumEnemyManager::Progress(float elapsed) {
                   level.fPlayer.ParticleManager->TakeHits(box, [&] {
                     enemy.fLife -= 1;
                     if (enemy.fLife > 0) return true;
-                    PlaySoundFile(level.fSounds.Hit2, false, 75);
+                    level.Sound().Play(level.fSounds.Hit2, false, 75);
                     enemy.Explode();
                     level.AddScore(RoundToInt32(KillValue(level) * 10.0));
                     return false;  // the wreck takes no further shot

@@ -64,7 +64,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
                 const THitBox box = HitBoxAt(model, enemy.fPos, enemy.fRoll);
                 level.fPlayer.ParticleManager->TakeHits(box, [&] {
                   enemy.Explode();
-                  PlaySoundFile(level.fSounds.Hit0, false, 75);
+                  level.Sound().Play(level.fSounds.Hit0, false, 75);
                   level.AddScore(KillValue(level));
                   return false;  // one shot is enough
                 });
@@ -74,7 +74,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
       if (p + ship.fPosMax > enemy.fPos + model.fPosMin && p + ship.fPosMin < enemy.fPos + model.fPosMax &&
           r + ship.fRollMax > enemy.fRoll + model.fRollMin && r + ship.fRollMin < enemy.fRoll + model.fRollMax) {
         enemy.Explode();
-        PlaySoundFile(level.fSounds.Hit0, false, 75);
+        level.Sound().Play(level.fSounds.Hit0, false, 75);
         level.HitPlayer();
       }
     });

@@ -8,7 +8,7 @@
 #include "services/Arith.h"
 #include "services/Sound.h"
 
-TStageHub::TStageHub(TRandom& random) : fRandom(random) {}
+TStageHub::TStageHub(TRandom& random, TSound& sound) : fRandom(random), fSound(sound) {}
 
 TStageHub::~TStageHub() = default;
 
@@ -17,5 +17,5 @@ void TStageHub::AddScore(int32_t points) { fScore = SaturatingAdd(fScore, points
 void TStageHub::HitPlayer() {
   if (fPlayer.ShieldTime > 0) return;
   fLife -= 1;
-  PlaySoundFile(fSounds.Hit1, false, 75);
+  fSound.Play(fSounds.Hit1, false, 75);
 }

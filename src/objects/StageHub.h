@@ -19,6 +19,7 @@ class TMediumEnemyManager;
 class TParticle;
 class TParticleManager;
 class TRandom;
+class TSound;
 class TShip;
 class TSmallEnemyManager;
 
@@ -26,7 +27,7 @@ class TSmallEnemyManager;
 // TTubeDimensions, which the path reads.
 class TStageHub : public TTubeDimensions {
  public:
-  explicit TStageHub(TRandom& random);
+  TStageHub(TRandom& random, TSound& sound);
   virtual ~TStageHub();
   TStageHub(const TStageHub&) = delete;
   TStageHub& operator=(const TStageHub&) = delete;
@@ -35,6 +36,8 @@ class TStageHub : public TTubeDimensions {
   [[nodiscard]] float ShipPos() const { return fPos + fCamera.Dist / static_cast<float>(fCircles); }
   // The game's random generator (the menu's), for every draw of the stage.
   [[nodiscard]] TRandom& Random() { return fRandom; }
+  // The game's sound (the form's).
+  [[nodiscard]] TSound& Sound() { return fSound; }
   // The program folder (stage files name theirs relative to it), with a
   // trailing separator.
   [[nodiscard]] virtual std::string ProgramDir() const = 0;
@@ -112,4 +115,5 @@ class TStageHub : public TTubeDimensions {
 
  private:
   TRandom& fRandom;
+  TSound& fSound;
 };

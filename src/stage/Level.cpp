@@ -17,22 +17,22 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 
-TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random)
-    : TStageHub(random), fTextContext(textContext), fPlatform(platform) {
+TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random, TSound& sound)
+    : TStageHub(random, sound), fTextContext(textContext), fPlatform(platform) {
   Random().Seed(fPlatform.RandomSeed());
-  const std::string sound = ProgramDir() + "sound\\";
-  fSounds.Laser = sound + "laser.wav";
-  fSounds.Hit0 = sound + "hit_0.wav";
-  fSounds.Hit1 = sound + "hit_1.wav";
-  fSounds.Hit2 = sound + "hit_2.wav";
-  fSounds.BossExplode = sound + "boss_explode.mp3";
-  fSounds.MenuChange = sound + "menu_change.wav";
-  fSounds.MenuEnter = sound + "menu_enter.wav";
+  const std::string folder = ProgramDir() + "sound\\";
+  fSounds.Laser = folder + "laser.wav";
+  fSounds.Hit0 = folder + "hit_0.wav";
+  fSounds.Hit1 = folder + "hit_1.wav";
+  fSounds.Hit2 = folder + "hit_2.wav";
+  fSounds.BossExplode = folder + "boss_explode.mp3";
+  fSounds.MenuChange = folder + "menu_change.wav";
+  fSounds.MenuEnter = folder + "menu_enter.wav";
   // Decoded now, at start-up, so that no frame of play waits for a decoder
   // (the boss's explosion is a long compressed file).
   for (const std::string* path : {&fSounds.Laser, &fSounds.Hit0, &fSounds.Hit1, &fSounds.Hit2, &fSounds.BossExplode,
                                   &fSounds.MenuChange, &fSounds.MenuEnter})
-    PreloadSound(*path);
+    Sound().Preload(*path);
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);

@@ -56,7 +56,7 @@ class TLevel final : public TStageHub {
   // Builds the empty stage: HUD font, path, tube buffer, models, managers
   // and boss, each step guarded with its fatal message. Needs a current GL
   // context.
-  TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random);
+  TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random, TSound& sound);
   ~TLevel() override;
 
   // Reads the stage file and starts the stage (fActive), or does nothing

@@ -177,7 +177,7 @@ void TLevel::Pause() {
 
 void TLevel::SetPaused(bool paused) {
   fPaused = paused;
-  PauseSounds(paused);
+  Sound().Pause(paused);
 }
 
 bool TLevel::PausePressed() {
@@ -208,7 +208,7 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
     fShootTime = fShootInterval - 1;
   }
   if (fShootTime > fShootInterval) {
-    PlaySoundFile(fSounds.Laser, false, 50);
+    Sound().Play(fSounds.Laser, false, 50);
     FireVolley();
     fShootTime -= fShootInterval;
   }
@@ -361,7 +361,7 @@ void TLevel::ProgressFinish(float dt) {
       for (const auto& [span, value] : counts) {
         if (span.Inside(t)) counted = value;
       }
-      if (counted != 0) PlaySoundFile(fSounds.MenuChange, false, 100);
+      if (counted != 0) Sound().Play(fSounds.MenuChange, false, 100);
       fFinish.CountTime -= kCountTickMs;
     }
   }
@@ -378,14 +378,14 @@ void TLevel::ProgressFinish(float dt) {
     auto type = [&](int vk, char ch) {
       if (!fKeyLatch.KeyPressed(fPlatform, vk)) return;
       if (name) *name += ch;
-      PlaySoundFile(fSounds.MenuChange, false, 100);
+      Sound().Play(fSounds.MenuChange, false, 100);
     };
     for (int vk = 'A'; vk <= 'Z'; ++vk) type(vk, static_cast<char>(vk));
     for (int vk = '0'; vk <= '9'; ++vk) type(vk, static_cast<char>(vk));
     type(kVkSpace, ' ');
     if (fKeyLatch.KeyPressed(fPlatform, kVkBack)) {
       if (name && !name->empty()) name->pop_back();
-      PlaySoundFile(fSounds.MenuChange, false, 100);
+      Sound().Play(fSounds.MenuChange, false, 100);
     }
     ProgressPadNameEntry(name);
   }
@@ -393,7 +393,7 @@ void TLevel::ProgressFinish(float dt) {
   if (!fPad.Down(platform::kPadA)) fFinish.PadArmed = true;
   const bool padConfirms = fFinish.PadArmed && fPad.Down(platform::kPadA);
   if (fKeyLatch.Pressed(kVkReturn, platform::IsKeyDown(fPlatform, kVkReturn) || padConfirms)) {
-    PlaySoundFile(fSounds.MenuEnter, false, 100);
+    Sound().Play(fSounds.MenuEnter, false, 100);
     if (t >= kFinishCountedMs && !fFinish.NameEntry) {
       fFinish.NameEntry = true;
       fFinish.EntryIndex = LoadHighscores(fFinish.Total);
@@ -430,16 +430,16 @@ void TLevel::ProgressPadNameEntry(std::string* name) {
       const int index = at == std::string_view::npos ? 0 : static_cast<int>(at);
       name->back() = kLetters[static_cast<std::size_t>((index + step + n) % n)];
     }
-    PlaySoundFile(fSounds.MenuChange, false, 100);
+    Sound().Play(fSounds.MenuChange, false, 100);
   };
   if (PadPressed(platform::kPadUp)) turn(1);
   if (PadPressed(platform::kPadDown)) turn(-1);
   if (PadPressed(platform::kPadRight)) {
     if (name) *name += 'A';
-    PlaySoundFile(fSounds.MenuChange, false, 100);
+    Sound().Play(fSounds.MenuChange, false, 100);
   }
   if (PadPressed(platform::kPadLeft)) {
     if (name && !name->empty()) name->pop_back();
-    PlaySoundFile(fSounds.MenuChange, false, 100);
+    Sound().Play(fSounds.MenuChange, false, 100);
   }
 }

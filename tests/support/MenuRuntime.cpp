@@ -46,20 +46,18 @@ void TMenuRuntime::WritePlayableStage(const std::string& name, const std::string
 TMenuTest::TMenuTest(int width, int height) : Window(width, height) {
   Keys.Base = Runtime.Base();
   Keys.SwapInterval = 1;
-  InitAudio();
 }
 
 TMenuTest::~TMenuTest() {
   Menu.reset();
   if (TextContext != 0) ts::ContextDestroy(TextContext);
-  DoneAudio();
 }
 
 TMainMenu& TMenuTest::Create() {
   // One menu at a time on one text context, as in the game.
   Menu.reset();
   if (TextContext == 0) TextContext = CreateTextContext();
-  Menu = std::make_unique<TMainMenu>(Keys, TextContext, Window.Width(), Window.Height());
+  Menu = std::make_unique<TMainMenu>(Keys, Sound, TextContext, Window.Width(), Window.Height());
   Menu->OnQuit = [this] { ++Quits; };
   return *Menu;
 }

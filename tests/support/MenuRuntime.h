@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "menu/MainMenu.h"
+#include "services/Sound.h"
 #include "platform/ScriptedPlatform.h"
 #include "support/GLWindow.h"
 #include "support/TempDir.h"
@@ -56,6 +57,7 @@ class TMenuTest : public testing::Test {
   TGLWindow Window;
   TMenuRuntime Runtime;
   platform::ScriptedPlatform Keys;
+  TSound Sound;  // on the driver the test run chooses
   ts::TtsContextID TextContext = 0;
   std::unique_ptr<TMainMenu> Menu;
   int Quits = 0;

@@ -13,18 +13,18 @@
 #include "services/Sound.h"
 #include "support/StageFiles.h"
 
-TStagePlay::TStagePlay() {
+bool DummyAudio() {
   ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-  InitAudio();
+  return true;
+}
+
+TStagePlay::TStagePlay() {
   Input.Base = RV_BIN_DIR "/";
-  Level = std::make_unique<TLevel>(Input, CreateTextContext(), Random);
+  Level = std::make_unique<TLevel>(Input, CreateTextContext(), Random, Sound);
   Random.Seed(20261207);
 }
 
-TStagePlay::~TStagePlay() {
-  Level.reset();
-  DoneAudio();
-}
+TStagePlay::~TStagePlay() { Level.reset(); }
 
 void TStagePlay::Load(const std::map<std::string, std::string>& values) {
   StageFile = WriteStage(Dir, values);

@@ -12,6 +12,10 @@
 #include "support/GLWindow.h"
 #include "support/TempDir.h"
 #include "services/Random.h"
+#include "services/Sound.h"
+
+// Chooses SDL's dummy audio driver unless the environment names one; true.
+bool DummyAudio();
 
 class TStagePlay {
  public:
@@ -39,6 +43,7 @@ class TStagePlay {
   TGLWindow Window{320, 240};
   platform::ScriptedPlatform Input;
   TRandom Random;  // the stage's generator, seeded 20261207
+  TSound Sound{DummyAudio()};  // on SDL's dummy driver unless the run chose one
   TTempDir Dir;
   std::unique_ptr<TLevel> Level;
   std::string StageFile;

@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     platform::SdlPlatform window(platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
     TPilotInput platform(window);
     platform::EnableDialogBoxes(false);  // a tool reports on stderr only
-    if (playSeconds >= 0) InitAudio();
+    TSound sound(playSeconds >= 0);
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);
     glEnable(GL_DEPTH_TEST);
@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
 
     const TTextContextHandle context = CreateTextContext();
     TRandom random;
-    TLevel level(platform, context, random);
+    TLevel level(platform, context, random, sound);
     random.Seed(20261207);
     try {
       level.LoadFromFile(stageFile);
