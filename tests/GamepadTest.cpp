@@ -219,4 +219,24 @@ TEST(GamepadSdl, APadPluggedInAndPulledOutWhileTheGameRuns) {
   EXPECT_FALSE(sdl.Gamepad().Down(kPadA));
 }
 
+// Many keyboards send Pause's press and its release at once: a press
+// between two pumps still reaches the game, for that pump only.
+TEST(SdlKeys, APauseTapBetweenTwoPumpsIsSeen) {
+  SdlPlatform sdl(TWindowOptions{64, 64, false});
+  sdl.PumpEvents();
+  SDL_Event down{};
+  down.type = SDL_KEYDOWN;
+  down.key.state = SDL_PRESSED;
+  down.key.keysym.scancode = SDL_SCANCODE_PAUSE;
+  SDL_Event up = down;
+  up.type = SDL_KEYUP;
+  up.key.state = SDL_RELEASED;
+  SDL_PushEvent(&down);
+  SDL_PushEvent(&up);
+  sdl.PumpEvents();
+  EXPECT_TRUE(sdl.IsVirtualKeyDown(platform::kVkPause));
+  sdl.PumpEvents();
+  EXPECT_FALSE(sdl.IsVirtualKeyDown(platform::kVkPause));
+}
+
 }  // namespace

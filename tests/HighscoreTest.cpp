@@ -213,6 +213,13 @@ TEST_F(Finish, EscSavesNoListButKeepsTheUnlockOfAWonStage) {
   const std::string unlocked = ReadBytes(Next());
   leave(TFinishState::Passed, true);  // won again, left from the name entry
   EXPECT_EQ(ReadBytes(Next()), unlocked);
+
+  // A next stage gone meanwhile: leaving names it on stderr and goes on.
+  std::filesystem::remove(Next());
+  testing::internal::CaptureStderr();
+  leave(TFinishState::Passed, false);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("nichts freigeschaltet"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Next()));
 }
 
 TEST_F(Finish, NextLevelOutsideTheStageFolderIsRefusedButTheListIsSaved) {

@@ -151,9 +151,10 @@ void TForm1::FormDestroy() {
   if (!fCreated || fDestroyed) return;
   fDestroyed = true;
   // Audio ends first; the menu and its stage play nothing while they go.
-  fSound.reset();
+  if (fSound) fSound->Close();
   FPSFont.reset();
   MainMenu.reset();
+  fSound.reset();
   // The fonts of the context are gone; its textures go while GL is current.
   if (fTextContext != 0) ts::ContextDestroy(fTextContext);
   fTextContext = 0;

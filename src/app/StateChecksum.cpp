@@ -80,6 +80,9 @@ uint32_t StateChecksum(const TMainMenu& menu) {
   h.Add(level.fBoss->fRoll);
   h.Add(level.fBoss->fClock);
   h.Add(static_cast<uint8_t>(level.fFinish.State));
+  // Only while paused, so that recordings from before the pause keep their
+  // checksums.
+  if (level.fPaused) h.Add(uint8_t{1});
   h.Add(level.fFinish.Total);
   h.Add(level.fFinish.NameEntry);
   for (const THighScoreItem& item : level.fFinish.HighScore) {

@@ -66,7 +66,8 @@ void ShowMessage(TDialogKind kind, const std::string& caption, const std::string
     Sink()(kind, caption, text);
     return;
   }
-  if (!BoxesEnabled()) return;
+  // Asked to end: a box now would only keep the program waiting.
+  if (!BoxesEnabled() || QuitSignalled()) return;
   const Uint32 flags = kind == TDialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
   const TModalBox box;
   SDL_ShowSimpleMessageBox(flags, utf8Caption.c_str(), utf8Text.c_str(), nullptr);

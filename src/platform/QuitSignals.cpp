@@ -1,6 +1,7 @@
 // QuitSignals.cpp -- the two signals a desktop sends to end a program.
 #include "platform/QuitSignals.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 
@@ -13,8 +14,11 @@ namespace platform {
 
 namespace {
 
-volatile std::sig_atomic_t gQuit = 0;
-volatile std::sig_atomic_t gModalBoxes = 0;
+// Lock-free atomics: the handler may run on any thread (on Windows always
+// on one of its own).
+std::atomic<int> gQuit{0};
+std::atomic<int> gModalBoxes{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 #ifdef __linux__
 // SDL shows an X11 message box from a child process and waits for it; the
@@ -53,25 +57,32 @@ void SignalChildren(int) {}
 extern "C" void OnQuitSignal(int signal) {
   // A box's own event loop never returns to ours: end here, as a failure,
   // since a box means something went wrong.
-  if (gModalBoxes > 0) {
+  if (gModalBoxes.load() > 0) {
     SignalChildren(signal);
     std::_Exit(1);
   }
-  gQuit = 1;
-  std::signal(signal, OnQuitSignal);
+  gQuit.store(1);
+  // A second signal ends a game whose loop no longer runs.
+  std::signal(signal, SIG_DFL);
+}
+
+void Install(int signal) {
+  // A signal the process was started to ignore (a game run in the
+  // background by a script) stays ignored.
+  if (std::signal(signal, OnQuitSignal) == SIG_IGN) std::signal(signal, SIG_IGN);
 }
 
 }  // namespace
 
 void InstallQuitSignals() {
-  std::signal(SIGINT, OnQuitSignal);
-  std::signal(SIGTERM, OnQuitSignal);
+  Install(SIGINT);
+  Install(SIGTERM);
 }
 
-bool QuitSignalled() { return gQuit != 0; }
+bool QuitSignalled() { return gQuit.load() != 0; }
 
-TModalBox::TModalBox() { gModalBoxes = gModalBoxes + 1; }
+TModalBox::TModalBox() { gModalBoxes.fetch_add(1); }
 
-TModalBox::~TModalBox() { gModalBoxes = gModalBoxes - 1; }
+TModalBox::~TModalBox() { gModalBoxes.fetch_sub(1); }
 
 }  // namespace platform

@@ -6,7 +6,8 @@ namespace platform {
 
 // Installs the handlers (before SDL's video starts, which then keeps them).
 void InstallQuitSignals();
-// True once SIGINT or SIGTERM arrived; the next event pump reports Quit.
+// True once SIGINT or SIGTERM arrived; the next event pump reports Quit (a
+// second one ends the process at once).
 [[nodiscard]] bool QuitSignalled();
 
 // While one of these lives a modal box is open: a signal then ends the

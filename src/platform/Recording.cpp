@@ -122,7 +122,7 @@ uint32_t Crc32(std::string_view bytes) {
 std::string SerializeRecording(const TRecording& recording) {
   TWriter w;
   w.Bytes(kMagic);
-  w.Fixed(kReplayVersion, 2);
+  w.Fixed(recording.Version, 2);
   w.Fixed(recording.Frequency, 8);
   w.Fixed(static_cast<uint32_t>(recording.ScreenWidth), 4);
   w.Fixed(static_cast<uint32_t>(recording.ScreenHeight), 4);
@@ -193,7 +193,7 @@ TRecording ParseRecording(std::string_view bytes) {
     throw EReplayError("Keine Replay-Datei von Riftvaulter (Kennung fehlt)");
   TReader header(bytes.substr(kMagic.size()));
   const uint64_t version = header.Fixed(2, "die Version");
-  if (version != 1 && version != kReplayVersion)
+  if (version < 1 || version > kReplayVersion)
     throw EReplayError("Replay-Datei der Version " + std::to_string(version) + ", lesbar sind die Versionen 1 bis " +
                        std::to_string(kReplayVersion));
   if (bytes.size() < kMagic.size() + 2 + 4) throw EReplayError("Replay-Datei zu kurz: es fehlt die Pr\xFC" "fsumme");
@@ -204,6 +204,7 @@ TRecording ParseRecording(std::string_view bytes) {
 
   TReader r(body.substr(kMagic.size() + 2));
   TRecording recording;
+  recording.Version = static_cast<uint16_t>(version);
   recording.Frequency = r.Fixed(8, "die Taktfrequenz");
   if (recording.Frequency == 0) throw EReplayError("Replay-Datei besch\xE4" "digt: Taktfrequenz 0");
   recording.ScreenWidth = static_cast<int32_t>(r.Fixed(4, "die Bildschirmbreite"));

@@ -24,9 +24,11 @@ class EReplayError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Version 2 added the game controller; version 1 files (keyboard and mouse
-// only) are still read.
-inline constexpr uint16_t kReplayVersion = 2;
+// Version 2 added the game controller, version 3 the pause (the same
+// bytes: what changed is that the game pauses on P, Pause, Start and lost
+// focus). Files of versions 1 and 2 are still read and replay as they were
+// recorded, without the pause.
+inline constexpr uint16_t kReplayVersion = 3;
 
 // One frame: from one PumpEvents call to the next (frame 0 is everything
 // before the first). Keys, cursor and focus are as the pump left them.
@@ -45,6 +47,7 @@ struct TRecordedFrame {
 };
 
 struct TRecording {
+  uint16_t Version = kReplayVersion;  // as read; written back as it is
   uint64_t Frequency = 1;  // clock ticks per second
   int32_t ScreenWidth = 0, ScreenHeight = 0;
   // VirtualKeyForChar of every byte value (-1: the layout cannot type it).

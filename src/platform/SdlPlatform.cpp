@@ -36,6 +36,9 @@ struct SdlPlatform::Impl {
   TAltEnter AltEnter;
   bool Active = true;
   bool CloseRequested = false;
+  // Pause sends its press and its release at once on many keyboards: a
+  // press seen by this pump counts as held until the next.
+  bool PauseTapped = false;
   bool SwapControl = false;
   int CursorX = 0;
   int CursorY = 0;
@@ -173,6 +176,7 @@ uint64_t SdlPlatform::PerformanceFrequency() { return SDL_GetPerformanceFrequenc
 
 bool SdlPlatform::IsVirtualKeyDown(int vk) {
   if (vk == kVkReturn && fImpl->AltEnter.HidesReturn()) return false;
+  if (vk == kVkPause && fImpl->PauseTapped) return true;
   if (vk == kVkLButton) return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
@@ -207,6 +211,7 @@ TScreenSize SdlPlatform::ClientSize() { return fImpl->Client; }
 
 TEvents SdlPlatform::PumpEvents() {
   TEvents result;
+  fImpl->PauseTapped = false;
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
@@ -219,6 +224,7 @@ TEvents SdlPlatform::PumpEvents() {
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.Quit = true;
         break;
       case SDL_KEYDOWN:
+        if (event.key.keysym.scancode == SDL_SCANCODE_PAUSE) fImpl->PauseTapped = true;
         if (IsEnter(event.key.keysym.scancode) && !event.key.repeat &&
             fImpl->AltEnter.EnterDown((event.key.keysym.mod & KMOD_ALT) != 0))
           result.ToggleWindowMode = true;

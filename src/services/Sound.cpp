@@ -24,8 +24,11 @@ TSound::TSound(bool enabled) : fEnabled(enabled) {
         "Ohne Ton spielen: sound=0 in settings.ini eintragen.");
 }
 
-TSound::~TSound() {
+TSound::~TSound() { Close(); }
+
+void TSound::Close() {
   if (fEnabled) platform::CloseAudioDevice();
+  fEnabled = false;
 }
 
 int TSound::Play(const std::string& path, bool loop, int volume) {

@@ -15,6 +15,9 @@ class TSound {
   explicit TSound(bool enabled = true);
   // Stops everything and closes the device.
   ~TSound();
+  // The same while the object stays: every later call does nothing (the
+  // form ends audio before it frees the menu, which still holds it).
+  void Close();
   TSound(const TSound&) = delete;
   TSound& operator=(const TSound&) = delete;
 

@@ -147,6 +147,8 @@ class TLevel final : public TStageHub {
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fPaused = false;
+  // Off only to replay a recording made before the game could pause.
+  bool fPauseAllowed = true;
   bool fLifeVisible = false;
   platform::TKeyLatch fKeyLatch{257};
   platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
@@ -176,8 +178,10 @@ class TLevel final : public TStageHub {
   bool PausePressed();
   void SetPaused(bool paused);
   // Sets Active in the stage named by `stage`'s NextLevel and saves that
-  // file; with `onlyIfLocked`, a stage already unlocked is not written again.
-  void UnlockNextStage(const TIniFile& stage, bool onlyIfLocked);
+  // file. `leaving` (Escape from a won stage): a stage already unlocked is
+  // not written again and a missing one is only named on stderr, where the
+  // highscore save treats it as fatal.
+  void UnlockNextStage(const TIniFile& stage, bool leaving);
   // Speed and end-zone moves: the arrow keys, the d-pad or the stick.
   bool HoldsUp();
   bool HoldsDown();

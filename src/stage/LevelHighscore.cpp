@@ -7,6 +7,7 @@
 #include "platform/FileNames.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"
+#include "services/Paths.h"
 #include "services/RC4Stream.h"
 #include "stage/Level.h"
 
@@ -55,7 +56,7 @@ void TLevel::SaveHighscores() {
   UnlockNextStage(ini, false);
 }
 
-void TLevel::UnlockNextStage(const TIniFile& stage, bool onlyIfLocked) {
+void TLevel::UnlockNextStage(const TIniFile& stage, bool leaving) {
   const std::string next = stage.ReadString("Level", "NextLevel", "");
   if (next.empty()) return;
   // NextLevel must name a file beside the stage: no folders, no way up or
@@ -68,9 +69,14 @@ void TLevel::UnlockNextStage(const TIniFile& stage, bool onlyIfLocked) {
     return;
   }
   const std::string nextFile = FolderOf(fFileName) + next;
+  if (leaving && !FileExists(nextFile)) {
+    std::fprintf(stderr, "%s\n",
+                 platform::Cp1252ToUtf8("Level, UnlockNextStage: " + nextFile + " fehlt; nichts freigeschaltet").c_str());
+    return;
+  }
   TIniFile ini;
   LoadIni(ini, nextFile, kLevelKey);
-  if (onlyIfLocked && ini.ReadBool("Level", "Active", false)) return;
+  if (leaving && ini.ReadBool("Level", "Active", false)) return;
   ini.WriteBool("Level", "Active", true);
   SaveIni(&ini, nextFile, kLevelKey);
 }

@@ -21,6 +21,7 @@
 #include "platform/VirtualKeys.h"
 #include "services/Arith.h"
 #include "services/IniFile.h"
+#include "services/Paths.h"
 #include "services/RC4Stream.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
@@ -98,7 +99,7 @@ void TLevel::Progress(float elapsed) {
   const platform::TScreenSize client = fPlatform.ClientSize();
 
   // On the finish screen P is a letter of the name.
-  if (fFinish.State == TFinishState::Running && PausePressed()) SetPaused(!fPaused);
+  if (fPauseAllowed && fFinish.State == TFinishState::Running && PausePressed()) SetPaused(!fPaused);
   if (fPaused) {
     // Escape leaves a paused stage like a running one; the menu's sounds
     // play on.
@@ -150,12 +151,15 @@ void TLevel::Progress(float elapsed) {
     }
   }
 
-  // A won stage left without naming a highscore keeps its unlock.
+  // A won stage left without naming a highscore keeps its unlock. Leaving
+  // never ends the game: a stage file gone meanwhile unlocks nothing.
   if (!fActive && fFinish.State == TFinishState::Passed && !fFinish.Saved) {
     fFinish.Saved = true;
-    TIniFile ini;
-    LoadIni(ini, fFileName, kLevelKey);
-    UnlockNextStage(ini, true);
+    if (FileExists(fFileName)) {
+      TIniFile ini;
+      LoadIni(ini, fFileName, kLevelKey);
+      UnlockNextStage(ini, true);
+    }
   }
   if (fLife < lifeBefore) fPlatform.Rumble(kHitRumbleStrength, kHitRumbleMs);
   fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
@@ -172,7 +176,7 @@ void TLevel::PassStage() {
 }
 
 void TLevel::Pause() {
-  if (fActive && fFinish.State == TFinishState::Running && !fPaused) SetPaused(true);
+  if (fPauseAllowed && fActive && fFinish.State == TFinishState::Running && !fPaused) SetPaused(true);
 }
 
 void TLevel::SetPaused(bool paused) {
