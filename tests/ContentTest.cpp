@@ -29,9 +29,8 @@
 #include "services/RC4Stream.h"
 #include "services/ValueLists.h"
 #include "support/GLWindow.h"
+#include "support/StagePlay.h"
 #include "support/TempDir.h"
-#include "services/Random.h"
-#include "services/Sound.h"
 
 namespace {
 
@@ -208,9 +207,7 @@ TEST(Content, StagesUnlockOneAfterAnotherFromTheFirst) {
 // models, lists and values.
 TEST(Content, EveryStageLoadsWithTheGamesLoader) {
   TGLWindow window(640, 400);
-  TRandom random;
-  TSound silent(false);
-  TLevel level(window.Platform(), CreateTextContext(), random, silent);
+  TSilentLevel level(window.Platform());
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     try {
@@ -271,9 +268,7 @@ std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
 // 0.35 of them (RGB, 0..1 channels).
 TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
   TGLWindow window(320, 240);
-  TRandom random;
-  TSound silent(false);
-  TLevel level(window.Platform(), CreateTextContext(), random, silent);
+  TSilentLevel level(window.Platform());
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
@@ -331,9 +326,7 @@ void Project(TLevel& level, const std::array<double, 16>& projection, const TPar
 // bottom, on the narrowest common desktop (5:4).
 TEST(Content, BossAndShipStayInViewInTheArena) {
   TGLWindow window(320, 256);
-  TRandom random;
-  TSound silent(false);
-  TLevel level(window.Platform(), CreateTextContext(), random, silent);
+  TSilentLevel level(window.Platform());
   render::SetPerspective(320, 256);
   std::array<double, 16> projection{};
   glMatrixMode(GL_PROJECTION);

@@ -16,9 +16,8 @@
 #include "stage/Level.h"
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
+#include "support/StagePlay.h"
 #include "support/TempDir.h"
-#include "services/Random.h"
-#include "services/Sound.h"
 
 namespace {
 
@@ -26,9 +25,7 @@ class LevelTest : public testing::Test {
  protected:
   TGLWindow Window{1024, 768};
   TTempDir Dir;
-  TRandom Random;
-  TSound Silent{false};
-  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
+  TSilentLevel Level{Window.Platform()};
 };
 
 TEST_F(LevelTest, DefaultStageBuildsTheSpecifiedMesh) {

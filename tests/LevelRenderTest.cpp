@@ -9,10 +9,9 @@
 #include "stage/Level.h"
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
+#include "support/StagePlay.h"
 #include "support/TempDir.h"
 #include "render/FrameSetup.h"
-#include "services/Random.h"
-#include "services/Sound.h"
 
 namespace {
 
@@ -39,9 +38,7 @@ class LevelRenderTest : public testing::Test {
 
   TGLWindow Window{800, 600};
   TTempDir Dir;
-  TRandom Random;
-  TSound Silent{false};
-  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
+  TSilentLevel Level{Window.Platform()};
 };
 
 const THudText* Find(const std::vector<THudText>& texts, const std::string& text) {

@@ -8,12 +8,11 @@
 #include "objects/Ship.h"
 #include "render/Font.h"
 #include "render/VertexBufferObject.h"
-#include "services/Random.h"
 #include "stage/Level.h"
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
+#include "support/StagePlay.h"
 #include "support/TempDir.h"
-#include "services/Sound.h"
 
 namespace {
 
@@ -22,9 +21,7 @@ class ModelsTest : public testing::Test {
   void SetUp() override { Level.LoadFromFile(WriteStage(Dir)); }
   TGLWindow Window{320, 240};
   TTempDir Dir;
-  TRandom Random;
-  TSound Silent{false};
-  TLevel Level{Window.Platform(), CreateTextContext(), Random, Silent};
+  TSilentLevel Level{Window.Platform()};
 };
 
 TEST_F(ModelsTest, ExtentsFollowTheArcsineRule) {

@@ -51,7 +51,7 @@ struct THighScoreItem {
 
 // The stage's shared state (path, player, object settings, score and life)
 // lives in TStageHub, where its objects see it.
-class TLevel final : public TStageHub {
+class TLevel : public TStageHub {
  public:
   // Builds the empty stage: HUD font, path, tube buffer, models, managers
   // and boss, each step guarded with its fatal message. Needs a current GL
@@ -177,6 +177,10 @@ class TLevel final : public TStageHub {
   // P, the Pause key or the pad's Start, pressed since the last frame.
   bool PausePressed();
   void SetPaused(bool paused);
+  // Pausing is possible: in flight, and not in a replay from before it.
+  [[nodiscard]] bool CanPause() const { return fPauseAllowed && fFinish.State == TFinishState::Running; }
+  // Escape left a won stage: the next stage is unlocked all the same.
+  void KeepUnlock();
   // Sets Active in the stage named by `stage`'s NextLevel and saves that
   // file. `leaving` (Escape from a won stage): a stage already unlocked is
   // not written again and a missing one is only named on stderr, where the

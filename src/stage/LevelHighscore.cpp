@@ -56,22 +56,30 @@ void TLevel::SaveHighscores() {
   UnlockNextStage(ini, false);
 }
 
+void TLevel::KeepUnlock() {
+  fFinish.Saved = true;
+  // Leaving never ends the game: a stage file gone meanwhile unlocks nothing.
+  if (!FileExists(fFileName)) return;
+  TIniFile ini;
+  LoadIni(ini, fFileName, kLevelKey);
+  UnlockNextStage(ini, true);
+}
+
 void TLevel::UnlockNextStage(const TIniFile& stage, bool leaving) {
+  auto nothingUnlocked = [&](const std::string& why) {
+    std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8("Level, UnlockNextStage: " + why + "; nichts freigeschaltet").c_str());
+  };
   const std::string next = stage.ReadString("Level", "NextLevel", "");
   if (next.empty()) return;
   // NextLevel must name a file beside the stage: no folders, no way up or
   // out, and no drive either.
   if (!platform::IsPlainFileName(next) || next.find(':') != std::string::npos) {
-    std::fprintf(stderr, "%s\n",
-                 platform::Cp1252ToUtf8("Level, UnlockNextStage: NextLevel '" + next + "' in " + fFileName +
-                                        " ist kein Dateiname neben dem Level; nichts freigeschaltet")
-                     .c_str());
+    nothingUnlocked("NextLevel '" + next + "' in " + fFileName + " ist kein Dateiname neben dem Level");
     return;
   }
   const std::string nextFile = FolderOf(fFileName) + next;
   if (leaving && !FileExists(nextFile)) {
-    std::fprintf(stderr, "%s\n",
-                 platform::Cp1252ToUtf8("Level, UnlockNextStage: " + nextFile + " fehlt; nichts freigeschaltet").c_str());
+    nothingUnlocked(nextFile + " fehlt");
     return;
   }
   TIniFile ini;

@@ -20,9 +20,6 @@
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "services/Arith.h"
-#include "services/IniFile.h"
-#include "services/Paths.h"
-#include "services/RC4Stream.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
@@ -99,7 +96,7 @@ void TLevel::Progress(float elapsed) {
   const platform::TScreenSize client = fPlatform.ClientSize();
 
   // On the finish screen P is a letter of the name.
-  if (fPauseAllowed && fFinish.State == TFinishState::Running && PausePressed()) SetPaused(!fPaused);
+  if (CanPause() && PausePressed()) SetPaused(!fPaused);
   if (fPaused) {
     // Escape leaves a paused stage like a running one; the menu's sounds
     // play on.
@@ -151,16 +148,8 @@ void TLevel::Progress(float elapsed) {
     }
   }
 
-  // A won stage left without naming a highscore keeps its unlock. Leaving
-  // never ends the game: a stage file gone meanwhile unlocks nothing.
-  if (!fActive && fFinish.State == TFinishState::Passed && !fFinish.Saved) {
-    fFinish.Saved = true;
-    if (FileExists(fFileName)) {
-      TIniFile ini;
-      LoadIni(ini, fFileName, kLevelKey);
-      UnlockNextStage(ini, true);
-    }
-  }
+  // A won stage left without naming a highscore keeps its unlock.
+  if (!fActive && fFinish.State == TFinishState::Passed && !fFinish.Saved) KeepUnlock();
   if (fLife < lifeBefore) fPlatform.Rumble(kHitRumbleStrength, kHitRumbleMs);
   fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
 }
@@ -176,7 +165,7 @@ void TLevel::PassStage() {
 }
 
 void TLevel::Pause() {
-  if (fPauseAllowed && fActive && fFinish.State == TFinishState::Running && !fPaused) SetPaused(true);
+  if (CanPause() && fActive && !fPaused) SetPaused(true);
 }
 
 void TLevel::SetPaused(bool paused) {

@@ -13,6 +13,9 @@
 #include "services/Sound.h"
 #include "support/StageFiles.h"
 
+TSilentLevel::TSilentLevel(platform::TPlatform& platform)
+    : TLevel(platform, CreateTextContext(), QuietRandom, NoSound) {}
+
 bool DummyAudio() {
   ::setenv("SDL_AUDIODRIVER", "dummy", 0);
   return true;

@@ -14,6 +14,19 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 
+struct TQuietServices {
+  TRandom QuietRandom;
+  TSound NoSound{false};
+};
+
+// A stage for tests that load and draw it but play no sound: its own
+// generator and a sound that stays off, made before the stage and gone
+// after it.
+class TSilentLevel : private TQuietServices, public TLevel {
+ public:
+  explicit TSilentLevel(platform::TPlatform& platform);
+};
+
 // Chooses SDL's dummy audio driver unless the environment names one; true.
 bool DummyAudio();
 
