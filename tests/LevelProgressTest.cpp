@@ -399,16 +399,6 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
   EXPECT_FALSE(Level().Paused());
   EXPECT_FALSE(platform::AudioPaused());
 
-  // A replay of a recording from before the pause: neither keys nor focus
-  // pause it.
-  Play.Hold(platform::kVkEscape, false);
-  Play.Load(TStagePlay::Empty());
-  Level().fPauseAllowed = false;
-  Play.Press('P');
-  Level().Pause();
-  EXPECT_FALSE(Level().Paused());
-  Level().fPauseAllowed = true;
-
   // On the finish screen P is a letter, never a pause.
   Play.Hold(platform::kVkEscape, false);
   Play.Load(TStagePlay::Empty());

@@ -257,18 +257,12 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   platform::SaveRecording(recorded, base.File("run.rvr"));
   auto replay = stackFor({"--timedemo", base.File("run.rvr")});
   ASSERT_TRUE(replay->Replay());
-  EXPECT_FALSE(replay->ReplaysWithoutPause());
   EXPECT_EQ(&replay->Top(), static_cast<platform::TPlatform*>(replay->Replay()));
   const TIniFile settings = ReadSettings(replay->Top().BasePath() + "settings.ini");
   EXPECT_EQ(settings.ReadInteger("main", "sound", -1), 0);
   EXPECT_EQ(settings.ReadInteger("main", "vsync", -1), 0);
   EXPECT_EQ(ReadBytes(replay->Top().BasePath() + "data/Level02.level"), "recorded");
   EXPECT_THROW(stackFor({"--replay", base.File("missing.rvr")}), std::exception);
-  // A recording from before the pause replays without it.
-  recorded.Version = 2;
-  platform::SaveRecording(recorded, base.File("old.rvr"));
-  EXPECT_TRUE(stackFor({"--replay", base.File("old.rvr")})->ReplaysWithoutPause());
-  EXPECT_FALSE(play->ReplaysWithoutPause());
 }
 
 TEST(Replay, CommandLineOptions) {

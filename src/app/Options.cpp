@@ -1,6 +1,7 @@
 // Options.cpp -- reading the command line.
 #include "app/Options.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -9,9 +10,11 @@
 namespace {
 
 double ParseNumber(const std::string& text, const std::string& option) {
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(value))
+  // from_chars reads alike on every system, whatever the locale.
+  double value = 0;
+  const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+  const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
     throw EOptionsError("Option " + option + ": '" + text + "' ist keine Zahl");
   return value;
 }

@@ -38,9 +38,6 @@ class TPlatformStack {
   [[nodiscard]] pilot::TAutopilot* Pilot() { return fPilot.get(); }
   [[nodiscard]] platform::TRecordingPlatform* Recorder() { return fRecorder.get(); }
   [[nodiscard]] platform::TReplayPlatform* Replay() { return fReplay.get(); }
-  // A replay of a recording made before the game could pause: it must play
-  // without the pause, as it was recorded.
-  [[nodiscard]] bool ReplaysWithoutPause() const { return fReplay && fRecording.Version < 3; }
 
  private:
   void StackReplay(const TOptions& options, const std::string& realBase);

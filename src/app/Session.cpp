@@ -82,7 +82,6 @@ int RunSession(const TOptions& options) {
   TRunHooks hooks;
   hooks.Created = [&] {
     if (pilot) pilot->Attach(*form.MainMenu);
-    if (stack->ReplaysWithoutPause()) form.MainMenu->Level->fPauseAllowed = false;
   };
   hooks.FrameDone = [&] {
     if (timedemo) timedemo->FrameDone(form.MainMenu->Level->fActive, replay->FrameIndex());

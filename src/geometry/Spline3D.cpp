@@ -1,4 +1,5 @@
 // Spline3D.cpp -- path points, frames and the tube transform.
+#include "geometry/SimMath.h"
 #include "geometry/Spline3D.h"
 
 #include <algorithm>
@@ -33,8 +34,8 @@ TMatrix4f Translation(double x, double y, double z) {
 // The rotation glRotate builds for an axis of unit length.
 TMatrix4f Rotation(double degrees, double x, double y, double z) {
   const double a = degrees * kPi / 180.0;
-  const double c = std::cos(a);
-  const double s = std::sin(a);
+  const double c = simmath::Cos(a);
+  const double s = simmath::Sin(a);
   TMatrix4f m = Identity();
   m[0] = static_cast<float>(x * x * (1 - c) + c);
   m[1] = static_cast<float>(y * x * (1 - c) + z * s);
@@ -74,8 +75,8 @@ void T3DSpline::GetFrame(float step, float t, TSplineFrame& frame) const {
   const float dy = p.y - q.y;
   const float dz = p.z - q.z;
   const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
-  frame.Pitch = std::asin(dy / len);
-  frame.Yaw = static_cast<float>(std::atan2(dz, dx) - kPi / 2);
+  frame.Pitch = simmath::Asin(dy / len);
+  frame.Yaw = static_cast<float>(simmath::Atan2(dz, dx) - kPi / 2);
   frame.Roll = 0;
   frame.Position = p;
 }
@@ -84,8 +85,8 @@ TMatrix4f T3DSpline::TubeTransform(float t, float roll) const {
   const double radius = fLevel ? fLevel->fTubeSize : 0.0;
   const int circles = fLevel ? fLevel->fCircles : 1;
   double r = roll;
-  if (t > 1) r = r / std::pow(static_cast<double>(t), 50.0);
-  const double e = std::pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+  if (t > 1) r = r / simmath::Pow(static_cast<double>(t), 50.0);
+  const double e = simmath::Pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
   TSplineFrame f;
   GetFrame(1.0f / static_cast<float>(circles), t, f);
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "geometry/CubicSpline.h"
+#include "geometry/SimMath.h"
 #include "render/GL.h"
 #include "services/Random.h"
 
@@ -14,8 +15,8 @@ namespace {
 constexpr double kDegrees = 180.0 / M_PI;
 
 void Direction(const TVector3f& d, TBoltPoint& point) {
-  point.fYaw = static_cast<float>(std::atan2(d.z, d.x) * kDegrees);
-  point.fPitch = static_cast<float>(std::atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) * kDegrees);
+  point.fYaw = static_cast<float>(simmath::Atan2(d.z, d.x) * kDegrees);
+  point.fPitch = static_cast<float>(simmath::Atan2(d.y, std::sqrt(d.x * d.x + d.z * d.z)) * kDegrees);
 }
 
 // Keeps `value` within `step` of a neighbour's value.
@@ -113,9 +114,9 @@ void TBolt::Progress(float elapsed) {
     const double pitch = point.fPitch / kDegrees;
     const double a = point.fSideOffset;
     const double b = point.fUpOffset;
-    point.fCurrent = {static_cast<float>(point.fBase.x + a * std::sin(yaw) - b * std::sin(pitch) * std::cos(yaw)),
-                      static_cast<float>(point.fBase.y + b * std::cos(pitch)),
-                      static_cast<float>(point.fBase.z - a * std::cos(yaw) - b * std::sin(pitch) * std::sin(yaw))};
+    point.fCurrent = {static_cast<float>(point.fBase.x + a * simmath::Sin(yaw) - b * simmath::Sin(pitch) * simmath::Cos(yaw)),
+                      static_cast<float>(point.fBase.y + b * simmath::Cos(pitch)),
+                      static_cast<float>(point.fBase.z - a * simmath::Cos(yaw) - b * simmath::Sin(pitch) * simmath::Sin(yaw))};
     for (TVector3f& jitter : point.fJitter) {
       jitter.x = static_cast<float>((fRandom.Real() - 0.5) * fJitterSize);
       jitter.y = static_cast<float>((fRandom.Real() - 0.5) * fJitterSize);

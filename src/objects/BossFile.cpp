@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "geometry/SimMath.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"
 #include "services/ValueLists.h"
@@ -59,5 +60,5 @@ float FirePointAngle(int32_t x, double scale, double tubeSize, const std::string
   if (!(std::fabs(sine) <= 1.0))
     throw EDataError("Boss " + fileName + ", Point" + std::to_string(index) + ": der Feuerpunkt liegt au\xDF" +
                      "erhalb der R\xF6hre");
-  return static_cast<float>(-std::trunc(2 * std::asin(sine) * 180 / M_PI));
+  return static_cast<float>(-std::trunc(2 * simmath::Asin(sine) * 180 / M_PI));
 }

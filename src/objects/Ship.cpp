@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "geometry/SimMath.h"
 #include "objects/StageHub.h"
 #include "services/DataError.h"
 #include "services/ValueLists.h"
@@ -25,7 +26,7 @@ void TShip::CalcExtents(const TStageHub& level) {
     if (!(std::fabs(sine) <= 1.0))
       throw EDataError("Modell " + FileName() + ": bei Skalierung " + FloatToStr(s) +
                        " breiter als der Durchmesser der R\xF6hre (" + FloatToStr(2 * r) + ")");
-    return std::trunc(2 * std::asin(sine) * 180 / M_PI);
+    return std::trunc(2 * simmath::Asin(sine) * 180 / M_PI);
   };
   fRollMin = static_cast<float>(-(angle(maxX) + 1));
   fRollMax = static_cast<float>(-angle(minX) + 1);

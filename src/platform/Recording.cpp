@@ -25,7 +25,6 @@ enum : uint8_t {
   kFlagCursor = 16,
   kFlagSeeds = 32,
   kFlagPad = 64,
-  kKnownFlagsVersion1 = 63,
   kKnownFlags = 127,
 };
 
@@ -122,7 +121,7 @@ uint32_t Crc32(std::string_view bytes) {
 std::string SerializeRecording(const TRecording& recording) {
   TWriter w;
   w.Bytes(kMagic);
-  w.Fixed(recording.Version, 2);
+  w.Fixed(kReplayVersion, 2);
   w.Fixed(recording.Frequency, 8);
   w.Fixed(static_cast<uint32_t>(recording.ScreenWidth), 4);
   w.Fixed(static_cast<uint32_t>(recording.ScreenHeight), 4);
@@ -193,9 +192,14 @@ TRecording ParseRecording(std::string_view bytes) {
     throw EReplayError("Keine Replay-Datei von Riftvaulter (Kennung fehlt)");
   TReader header(bytes.substr(kMagic.size()));
   const uint64_t version = header.Fixed(2, "die Version");
-  if (version < 1 || version > kReplayVersion)
-    throw EReplayError("Replay-Datei der Version " + std::to_string(version) + ", lesbar sind die Versionen 1 bis " +
-                       std::to_string(kReplayVersion));
+  if (version < kReplayVersion)
+    throw EReplayError("Replay-Datei der Version " + std::to_string(version) +
+                       " aus einer \xE4lteren Ausgabe des Spiels: sie l\xE4uft in dieser nicht mehr gleich ab "
+                       "und kann nicht abgespielt werden (lesbar ist Version " +
+                       std::to_string(kReplayVersion) + ")");
+  if (version > kReplayVersion)
+    throw EReplayError("Replay-Datei der Version " + std::to_string(version) +
+                       " aus einer neueren Ausgabe des Spiels, lesbar ist Version " + std::to_string(kReplayVersion));
   if (bytes.size() < kMagic.size() + 2 + 4) throw EReplayError("Replay-Datei zu kurz: es fehlt die Pr\xFC" "fsumme");
   const std::string_view body = bytes.substr(0, bytes.size() - 4);
   TReader crcReader(bytes.substr(bytes.size() - 4));
@@ -204,7 +208,6 @@ TRecording ParseRecording(std::string_view bytes) {
 
   TReader r(body.substr(kMagic.size() + 2));
   TRecording recording;
-  recording.Version = static_cast<uint16_t>(version);
   recording.Frequency = r.Fixed(8, "die Taktfrequenz");
   if (recording.Frequency == 0) throw EReplayError("Replay-Datei besch\xE4" "digt: Taktfrequenz 0");
   recording.ScreenWidth = static_cast<int32_t>(r.Fixed(4, "die Bildschirmbreite"));
@@ -245,7 +248,7 @@ TRecording ParseRecording(std::string_view bytes) {
     frame.CursorY = previous.CursorY;
     frame.Pad = previous.Pad;
     const auto flags = static_cast<uint8_t>(r.Fixed(1, "ein Bild"));
-    if ((flags & ~(version == 1 ? kKnownFlagsVersion1 : kKnownFlags)) != 0) throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Bildmerkmale");
+    if ((flags & ~kKnownFlags) != 0) throw EReplayError("Replay-Datei besch\xE4" "digt: unbekannte Bildmerkmale");
     frame.Active = (flags & kFlagActive) != 0;
     frame.Quit = (flags & kFlagQuit) != 0;
     const uint64_t counters = r.Var("die Uhr eines Bildes");
@@ -292,8 +295,17 @@ TRecording ParseRecording(std::string_view bytes) {
   return recording;
 }
 
+namespace {
+
+// File names are UTF-8 on every system (Windows opens them as wide text).
+std::filesystem::path Utf8ToPath(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+}  // namespace
+
 TRecording LoadRecording(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
+  std::ifstream in(Utf8ToPath(fileName), std::ios::binary);
   if (!in) throw EReplayError("Replay-Datei " + fileName + " kann nicht ge\xF6" "ffnet werden");
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw EReplayError("Replay-Datei " + fileName + " kann nicht gelesen werden");
@@ -307,7 +319,7 @@ TRecording LoadRecording(const std::string& fileName) {
 
 void SaveRecording(const TRecording& recording, const std::string& fileName) {
   const std::string bytes = SerializeRecording(recording);
-  const std::string temporary = fileName + ".tmp";
+  const std::filesystem::path temporary = Utf8ToPath(fileName + ".tmp");
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -319,7 +331,7 @@ void SaveRecording(const TRecording& recording, const std::string& fileName) {
     }
   }
   std::error_code error;
-  std::filesystem::rename(temporary, fileName, error);
+  std::filesystem::rename(temporary, Utf8ToPath(fileName), error);
   if (error) {
     std::filesystem::remove(temporary, error);
     throw EReplayError("Replay-Datei " + fileName + " kann nicht geschrieben werden");

@@ -24,11 +24,12 @@ class EReplayError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Version 2 added the game controller, version 3 the pause (the same
-// bytes: what changed is that the game pauses on P, Pause, Start and lost
-// focus). Files of versions 1 and 2 are still read and replay as they were
-// recorded, without the pause.
-inline constexpr uint16_t kReplayVersion = 3;
+// Version 2 added the game controller, version 3 the pause. Version 4 has
+// the bytes of version 3; what changed is the game: its sines, arctangents
+// and powers come from its own functions, the same on Linux and Windows,
+// and differ from the C library's in the last bit. A recording of an older
+// version would drift, so it is refused with a message that says why.
+inline constexpr uint16_t kReplayVersion = 4;
 
 // One frame: from one PumpEvents call to the next (frame 0 is everything
 // before the first). Keys, cursor and focus are as the pump left them.
@@ -47,7 +48,6 @@ struct TRecordedFrame {
 };
 
 struct TRecording {
-  uint16_t Version = kReplayVersion;  // as read; written back as it is
   uint64_t Frequency = 1;  // clock ticks per second
   int32_t ScreenWidth = 0, ScreenHeight = 0;
   // VirtualKeyForChar of every byte value (-1: the layout cannot type it).

@@ -1,7 +1,7 @@
 // ValueLists.cpp -- strict number conversion and value lists.
 #include "services/ValueLists.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -78,8 +78,11 @@ bool TryStrToFloat(std::string_view text, float& value) {
     if (!exponent) return false;
   }
   if (i != text.size()) return false;
-  errno = 0;
-  const double parsed = std::strtod(c.c_str(), nullptr);
+  // from_chars rounds correctly and alike on every system (strtod of some C
+  // libraries does not); it takes no leading '+'.
+  double parsed = 0;
+  const char* first = c.data() + (c[0] == '+' ? 1 : 0);
+  if (std::from_chars(first, c.data() + c.size(), parsed).ec != std::errc()) return false;
   if (!std::isfinite(parsed) || std::fabs(parsed) > std::numeric_limits<float>::max()) return false;
   value = static_cast<float>(parsed);
   return true;
@@ -137,8 +140,9 @@ std::string FloatToStr(double value) {
   const bool single = static_cast<double>(static_cast<float>(value)) == value;
   char buffer[64];
   for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    const double back = std::strtod(buffer, nullptr);
+    *std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::general, precision).ptr = '\0';
+    double back = 0;
+    std::from_chars(buffer, buffer + std::strlen(buffer), back);
     const bool exact = single ? static_cast<float>(back) == static_cast<float>(value) : back == value;
     // Plain notation for everyday magnitudes: "1200", not "1,2e+03".
     const bool plain = std::strchr(buffer, 'e') == nullptr || std::fabs(value) >= 1e15 || std::fabs(value) < 1e-4;

@@ -147,8 +147,6 @@ class TLevel : public TStageHub {
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fPaused = false;
-  // Off only to replay a recording made before the game could pause.
-  bool fPauseAllowed = true;
   bool fLifeVisible = false;
   platform::TKeyLatch fKeyLatch{257};
   platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
@@ -178,7 +176,7 @@ class TLevel : public TStageHub {
   bool PausePressed();
   void SetPaused(bool paused);
   // Pausing is possible: in flight, and not in a replay from before it.
-  [[nodiscard]] bool CanPause() const { return fPauseAllowed && fFinish.State == TFinishState::Running; }
+  [[nodiscard]] bool CanPause() const { return fFinish.State == TFinishState::Running; }
   // Escape left a won stage: the next stage is unlocked all the same.
   void KeepUnlock();
   // Sets Active in the stage named by `stage`'s NextLevel and saves that

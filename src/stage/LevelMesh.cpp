@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/SimMath.h"
 #include "objects/Bolt.h"
 #include "render/VertexBufferObject.h"
 #include "services/Random.h"
@@ -32,15 +33,15 @@ TVector3f TLevel::TubeVertex(float t, float angle, float k) const {
   TSplineFrame f;
   fSpline.GetFrame(1.0f / static_cast<float>(fCircles), t, f);
   double a = angle;
-  if (t > 1) a = a / std::pow(static_cast<double>(t), 50.0);
+  if (t > 1) a = a / simmath::Pow(static_cast<double>(t), 50.0);
   a -= M_PI / 2;
-  const double e = std::pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
-  const float x = static_cast<float>(std::cos(a) * fTubeSize * e * k);
-  const float y = static_cast<float>(std::sin(a) * fTubeSize * e * k + (e - 1) * fTubeSize);
-  const double yPrime = std::cos(f.Pitch) * y;
-  const double w = -std::sin(f.Pitch) * y;
-  const double bigX = std::cos(f.Yaw) * x - std::sin(f.Yaw) * w;
-  const double bigZ = std::sin(f.Yaw) * x + std::cos(f.Yaw) * w;
+  const double e = simmath::Pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+  const float x = static_cast<float>(simmath::Cos(a) * fTubeSize * e * k);
+  const float y = static_cast<float>(simmath::Sin(a) * fTubeSize * e * k + (e - 1) * fTubeSize);
+  const double yPrime = simmath::Cos(f.Pitch) * y;
+  const double w = -simmath::Sin(f.Pitch) * y;
+  const double bigX = simmath::Cos(f.Yaw) * x - simmath::Sin(f.Yaw) * w;
+  const double bigZ = simmath::Sin(f.Yaw) * x + simmath::Cos(f.Yaw) * w;
   return {static_cast<float>(bigX + f.Position.x), static_cast<float>(yPrime + f.Position.y),
           static_cast<float>(bigZ + f.Position.z)};
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/SimMath.h"
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
@@ -123,8 +124,8 @@ void TLevel::DrawShield() const {
     glBegin(GL_LINE_LOOP);
     for (int j = 0; j < 12; ++j) {
       const double a = j * 30.0 / kDegrees;
-      glVertex3f(static_cast<float>(std::cos(a) * std::cos(latitude)), static_cast<float>(std::sin(latitude)),
-                 static_cast<float>(std::sin(a) * std::cos(latitude)));
+      glVertex3f(static_cast<float>(simmath::Cos(a) * simmath::Cos(latitude)), static_cast<float>(simmath::Sin(latitude)),
+                 static_cast<float>(simmath::Sin(a) * simmath::Cos(latitude)));
     }
     glEnd();
   }
@@ -132,7 +133,7 @@ void TLevel::DrawShield() const {
     glBegin(GL_LINE_STRIP);
     for (int j = 0; j <= 6; ++j) {
       const double a = j * 30.0 / kDegrees;
-      glVertex3f(static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a)), 0);
+      glVertex3f(static_cast<float>(simmath::Cos(a)), static_cast<float>(simmath::Sin(a)), 0);
     }
     glEnd();
     glRotatef(30, 0, 1, 0);
@@ -143,9 +144,9 @@ void TLevel::RenderCamera() {
   const bool endFlight = fEndPos != 0;
   const double p = endFlight ? fEndPos : fPos;
   const double v = std::max(p - 1, 0.0);
-  const double f = std::pow(v + 1, 50.0);
+  const double f = simmath::Pow(v + 1, 50.0);
   double r = endFlight ? fRoll / 4.0 : fRoll;
-  if (p > 1) r /= std::pow(p, 50.0);
+  if (p > 1) r /= simmath::Pow(p, 50.0);
   const double k = endFlight ? v / (static_cast<double>(fEndLength) / fCircles) : 0.0;
   TSplineFrame frame;
   fSpline.GetFrame(1.0f / static_cast<float>(fCircles), static_cast<float>(p), frame);
@@ -168,12 +169,12 @@ void TLevel::RenderStart() {
     std::vector<TVector3f> ring(static_cast<std::size_t>(p));
     for (int32_t i = 0; i < p; ++i) {
       const double a = i * 2 * M_PI / p - M_PI / 2;
-      const double x0 = std::cos(a) * fTubeSize * sx;
-      const double y0 = std::sin(a) * fTubeSize * sy;
+      const double x0 = simmath::Cos(a) * fTubeSize * sx;
+      const double y0 = simmath::Sin(a) * fTubeSize * sy;
       ring[static_cast<std::size_t>(i)] = {
-          static_cast<float>(std::cos(frame.Yaw) * x0 + std::sin(frame.Yaw) * std::sin(frame.Pitch) * y0 + frame.Position.x),
-          static_cast<float>(std::cos(frame.Pitch) * y0 + frame.Position.y),
-          static_cast<float>(std::sin(frame.Yaw) * x0 - std::cos(frame.Yaw) * std::sin(frame.Pitch) * y0 + frame.Position.z)};
+          static_cast<float>(simmath::Cos(frame.Yaw) * x0 + simmath::Sin(frame.Yaw) * simmath::Sin(frame.Pitch) * y0 + frame.Position.x),
+          static_cast<float>(simmath::Cos(frame.Pitch) * y0 + frame.Position.y),
+          static_cast<float>(simmath::Sin(frame.Yaw) * x0 - simmath::Cos(frame.Yaw) * simmath::Sin(frame.Pitch) * y0 + frame.Position.z)};
     }
     // The gate's lightning follows the opening ring.
     Guarded("Level, Render: Fehler beim Update der Blitze", [&] {
@@ -381,7 +382,7 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
       glBegin(GL_LINE_LOOP);
       for (int i = 0; i < 10; ++i) {
         const double t = i * 2 * M_PI / 10;
-        glVertex3f(static_cast<float>(0.7 * std::cos(t)), static_cast<float>(0.7 * std::sin(t)), 0);
+        glVertex3f(static_cast<float>(0.7 * simmath::Cos(t)), static_cast<float>(0.7 * simmath::Sin(t)), 0);
       }
       glEnd();
       break;
@@ -418,13 +419,13 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
   glLineWidth(1);
   glColor4f(1, 1, 1, 1);
   LineLoop(
-      12, [](double t) { return static_cast<float>(std::cos(t)); }, [](double t) { return static_cast<float>(std::sin(t)); },
+      12, [](double t) { return static_cast<float>(simmath::Cos(t)); }, [](double t) { return static_cast<float>(simmath::Sin(t)); },
       [](double) { return 0.0f; });
   LineLoop(
-      12, [](double t) { return static_cast<float>(std::cos(t)); }, [](double) { return 0.0f; },
-      [](double t) { return static_cast<float>(std::sin(t)); });
+      12, [](double t) { return static_cast<float>(simmath::Cos(t)); }, [](double) { return 0.0f; },
+      [](double t) { return static_cast<float>(simmath::Sin(t)); });
   LineLoop(
-      12, [](double) { return 0.0f; }, [](double t) { return static_cast<float>(std::cos(t)); },
-      [](double t) { return static_cast<float>(std::sin(t)); });
+      12, [](double) { return 0.0f; }, [](double t) { return static_cast<float>(simmath::Cos(t)); },
+      [](double t) { return static_cast<float>(simmath::Sin(t)); });
   glPopMatrix();
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "geometry/SimMath.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"
 #include "services/ValueLists.h"
@@ -157,7 +158,7 @@ TStageSettings ReadStageSettings(const TIniFile& ini, const std::string& fileNam
   if (!(std::fabs(pickUpSine) <= 1.0))
     throw EDataError(Where(fileName, "Level", "PowerUpScale") + " = " + FloatToStr(s.PowerUpScale) +
                      ": gr\xF6\xDF" "er als der Durchmesser der R\xF6hre");
-  s.PowerUpAngle = static_cast<float>(std::trunc(2 * std::asin(pickUpSine) * 180 / M_PI) + 1);
+  s.PowerUpAngle = static_cast<float>(std::trunc(2 * simmath::Asin(pickUpSine) * 180 / M_PI) + 1);
   s.PowerUpLength = s.PowerUpScale / s.PathLength;
   return s;
 }

@@ -1,0 +1,44 @@
+// SimMath.h -- the transcendental functions the simulation uses, with the
+// same bits on every system.
+//
+// Replays store inputs, not positions: a replay is exact only when every
+// computation gives the same bits on the machine that recorded it and on the
+// one that plays it back. IEEE 754 fixes +, -, *, / and sqrt, but not sin,
+// atan2 or pow, and the C libraries of Linux and Windows differ in the last
+// bit for many inputs. These functions use nothing but the operations IEEE
+// fixes (the build turns floating-point contraction off), so they agree
+// everywhere. They are accurate to a few units in the last place; drawing
+// that feeds nothing back into the game may keep the system's functions.
+#pragma once
+
+namespace simmath {
+
+inline constexpr double kPi = 3.14159265358979323846;
+
+// Angles in radians. NaN in, NaN out; an infinite angle gives NaN.
+[[nodiscard]] double Sin(double x);
+[[nodiscard]] double Cos(double x);
+[[nodiscard]] double Tan(double x);
+// atan2 with the C library's conventions for zeros, signs and infinities.
+[[nodiscard]] double Atan2(double y, double x);
+[[nodiscard]] double Atan(double x);
+// NaN outside [-1, 1].
+[[nodiscard]] double Asin(double x);
+[[nodiscard]] double Acos(double x);
+// Natural logarithm and exponential; Log of a negative number is NaN,
+// Log(0) is -infinity.
+[[nodiscard]] double Log(double x);
+[[nodiscard]] double Exp(double x);
+// x to the power y; whole exponents by repeated multiplication (any sign
+// of x), others through Exp(y * Log(x)) (NaN for negative x).
+[[nodiscard]] double Pow(double x, double y);
+
+// Single-precision arguments: computed in double, rounded once.
+[[nodiscard]] inline float Sin(float x) { return static_cast<float>(Sin(static_cast<double>(x))); }
+[[nodiscard]] inline float Cos(float x) { return static_cast<float>(Cos(static_cast<double>(x))); }
+[[nodiscard]] inline float Atan2(float y, float x) {
+  return static_cast<float>(Atan2(static_cast<double>(y), static_cast<double>(x)));
+}
+[[nodiscard]] inline float Asin(float x) { return static_cast<float>(Asin(static_cast<double>(x))); }
+
+}  // namespace simmath
