@@ -223,8 +223,10 @@ TEST(UserFolder, FailuresNameThePathAndLeaveNoHalfCopy) {
 // with --keep-scores, so its highscore is saved where a player's would be.
 TEST(InstalledGame, SavesHighscoresInThePlayersFolderOnly) {
   TTempDir dir;
-  const fs::path prefix = dir.Path() / "prefix", share = prefix / "share/riftvaulter";
-  const fs::path dataHome = dir.Path() / "xdg", user = dataHome / "riftvaulter";
+  // Folders named with umlauts (UTF-8): every file the game opens, reads
+  // and saves lies below one.
+  const fs::path prefix = dir.Path() / "Pr\xC3\xBC" "fung", share = prefix / "share/riftvaulter";
+  const fs::path dataHome = dir.Path() / "Spielst\xC3\xA4nde", user = dataHome / "riftvaulter";
   const TRun install = RunCommand(std::string("'") + RV_CMAKE_COMMAND + "' --install '" + RV_BUILD_DIR +
                                   "' --prefix '" + prefix.string() + "'");
   ASSERT_EQ(install.Status, 0) << install.Output;

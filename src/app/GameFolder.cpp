@@ -1,23 +1,26 @@
 // GameFolder.cpp -- reading the start state and laying out a scratch copy.
 #include "app/GameFolder.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
+
+#include "services/Paths.h"
+#include "services/SystemFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+std::string Shown(const fs::path& path) { return PathForMessage(Utf8Path(path)); }
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error(path.string() + " kann nicht ge\xF6" "ffnet werden");
+  if (!in) throw std::runtime_error(Shown(path) + " kann nicht ge\xF6" "ffnet werden");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error(path.string() + " kann nicht gelesen werden");
+  if (in.bad()) throw std::runtime_error(Shown(path) + " kann nicht gelesen werden");
   return bytes;
 }
 
@@ -25,7 +28,50 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
-  if (!out) throw std::runtime_error(path.string() + " kann nicht geschrieben werden");
+  if (!out) throw std::runtime_error(Shown(path) + " kann nicht geschrieben werden");
+}
+
+// A new folder of our own under the system's temporary folder.
+fs::path MakeTempFolder() {
+  static std::mt19937 names{std::random_device{}()};
+  const fs::path parent = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "riftvaulter-";
+    for (int i = 0; i < 8; ++i) name += "0123456789abcdefghijklmnopqrstuvwxyz"[names() % 36];
+    std::error_code error;
+    if (fs::create_directory(parent / name, error)) {
+      fs::permissions(parent / name, fs::perms::owner_all, error);
+      return parent / name;
+    }
+    if (error) break;
+  }
+  throw std::runtime_error("Tempor\xE4res Verzeichnis kann nicht angelegt werden");
+}
+
+// `link` stands for `target`: a symbolic link where the system lets anyone
+// make one; else (Windows) a hard link, or a copy across drives. A folder
+// gets a folder of such links.
+void LinkTo(const fs::path& target, const fs::path& link) {
+  std::error_code error;
+  const bool folder = fs::is_directory(target, error);
+  if (folder) {
+    fs::create_directory_symlink(target, link, error);
+  } else {
+    fs::create_symlink(target, link, error);
+  }
+  if (!error) return;
+#ifdef _WIN32
+  if (folder) {
+    fs::create_directory(link);
+    for (const auto& entry : fs::directory_iterator(target)) LinkTo(entry.path(), link / entry.path().filename());
+    return;
+  }
+  fs::create_hard_link(target, link, error);
+  if (!error) return;
+  fs::copy_file(target, link);
+#else
+  throw fs::filesystem_error("Verkn\xFCpfung kann nicht angelegt werden", target, link, error);
+#endif
 }
 
 bool IsStageFile(const fs::path& path) { return path.extension() == ".level"; }
@@ -35,11 +81,11 @@ bool IsStageFile(const fs::path& path) { return path.extension() == ".level"; }
 platform::TRecording ReadStartState(const std::string& base) {
   platform::TRecording start;
   std::error_code error;
-  if (fs::is_regular_file(fs::path(base) / "settings.ini", error)) start.Settings = ReadFile(fs::path(base) / "settings.ini");
-  for (const auto& entry : fs::directory_iterator(fs::path(base) / "data", error)) {
+  if (fs::is_regular_file(FsPath(base) / "settings.ini", error)) start.Settings = ReadFile(FsPath(base) / "settings.ini");
+  for (const auto& entry : fs::directory_iterator(FsPath(base) / "data", error)) {
     std::error_code kindError;
     if (!entry.is_regular_file(kindError) || !IsStageFile(entry.path())) continue;
-    const std::string name = entry.path().filename().string();
+    const std::string name = Utf8Path(entry.path().filename());
     if (platform::IsPlainFileName(name)) start.StageFiles[name] = ReadFile(entry.path());
   }
   return start;
@@ -47,24 +93,20 @@ platform::TRecording ReadStartState(const std::string& base) {
 
 TScratchFolder::TScratchFolder(const std::string& base, const std::string& settings,
                                const std::map<std::string, std::string>& stages) {
-  std::string pattern = (fs::temp_directory_path() / "riftvaulter-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!::mkdtemp(buffer.data())) throw std::runtime_error("Tempor\xE4res Verzeichnis kann nicht angelegt werden");
-  fPath = buffer.data();
+  fPath = MakeTempFolder();
   try {
-    const fs::path source = fs::absolute(fs::path(base));
+    const fs::path source = fs::absolute(FsPath(base));
     fs::create_directory(fPath / "data");
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(source / "data", error)) {
       if (IsStageFile(entry.path())) continue;
-      fs::create_symlink(entry.path(), fPath / "data" / entry.path().filename());
+      LinkTo(entry.path(), fPath / "data" / entry.path().filename());
     }
-    if (fs::exists(source / "sound", error)) fs::create_directory_symlink(source / "sound", fPath / "sound");
+    if (fs::exists(source / "sound", error)) LinkTo(source / "sound", fPath / "sound");
     for (const auto& [name, bytes] : stages) {
       // Names come from replay files too: only plain names of files that are
       // not there yet, never through one of the links to the real folder.
-      const fs::path target = fPath / "data" / name;
+      const fs::path target = fPath / "data" / FsPath(name);
       if (!platform::IsPlainFileName(name) || fs::exists(fs::symlink_status(target)))
         throw std::runtime_error("unzul\xE4ssiger Levelname " + name);
       WriteFile(target, bytes);
@@ -76,6 +118,8 @@ TScratchFolder::TScratchFolder(const std::string& base, const std::string& setti
     throw std::runtime_error(std::string("Tempor\xE4re Spielkopie: ") + failure.what());
   }
 }
+
+std::string TScratchFolder::Base() const { return Utf8Path(fPath) + "/"; }
 
 TScratchFolder::~TScratchFolder() {
   std::error_code ignored;

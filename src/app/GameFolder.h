@@ -28,7 +28,7 @@ class TScratchFolder {
   TScratchFolder& operator=(const TScratchFolder&) = delete;
 
   // The folder with a trailing separator, as the platform reports it.
-  [[nodiscard]] std::string Base() const { return fPath.string() + "/"; }
+  [[nodiscard]] std::string Base() const;
 
  private:
   std::filesystem::path fPath;

@@ -2,19 +2,17 @@
 // the player's folder.
 #include "app/UserFolder.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
-#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "services/Stream.h"
+#include "services/SystemFile.h"
 
 namespace fs = std::filesystem;
 
@@ -26,10 +24,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kUserFolderName = "Riftvaulter";
+#else
 constexpr const char* kUserFolderName = "riftvaulter";
+#endif
 
 [[noreturn]] void Fail(const char* what, const fs::path& path, int error) {
-  throw std::runtime_error(FileErrorText(what, path.string(), error));
+  throw std::runtime_error(FileErrorText(what, Utf8Path(path), error));
 }
 
 void MakeFolder(const fs::path& folder) {
@@ -37,7 +39,7 @@ void MakeFolder(const fs::path& folder) {
   if (fs::is_directory(folder, ignored)) return;
   const fs::path parent = folder.parent_path();
   if (!parent.empty() && parent != folder) MakeFolder(parent);
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) Fail("Ordner kann nicht angelegt werden", folder, errno);
+  if (sysfile::MakeFolder(Utf8Path(folder).c_str()) != 0 && errno != EEXIST) Fail("Ordner kann nicht angelegt werden", folder, errno);
   if (!fs::is_directory(folder, ignored)) Fail("Ordner kann nicht angelegt werden", folder, ENOTDIR);
 }
 
@@ -51,12 +53,16 @@ class TFd {
  public:
   explicit TFd(int fd) : fFd(fd) {}
   ~TFd() {
-    if (fFd >= 0) ::close(fFd);
+    if (fFd >= 0) sysfile::Close(fFd);
   }
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int Get() const { return fFd; }
   int Release() { return std::exchange(fFd, -1); }
+  void Reset(int fd) {
+    if (fFd >= 0) sysfile::Close(fFd);
+    fFd = fd;
+  }
 
  private:
   int fFd;
@@ -67,55 +73,87 @@ class TFd {
 // replacing: a crash or a full disk never leaves a half-written file under
 // the real name, and a second instance starting at the same moment cannot
 // overwrite the first one's copy.
-void CopyIfMissing(const fs::path& source, const fs::path& target) {
-  if (Exists(target)) return;
-  TFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.Get() < 0) Fail("Datei kann nicht ge\xF6" "ffnet werden", source, errno);
+// Copies `source` to a new temporary beside `target`, flushed to the disk;
+// `remove` deletes it on every way out until it is renamed.
+struct TTempCopy {
+  std::string Path;
+  ~TTempCopy() {
+    if (!Path.empty()) sysfile::Remove(Path.c_str());
+  }
+};
 
-  std::string pattern = target.string() + ".tmp-XXXXXX";
-  std::vector<char> temp(pattern.begin(), pattern.end());
-  temp.push_back('\0');
-  TFd out(::mkostemp(temp.data(), O_CLOEXEC));
+void CopyToTemp(const fs::path& source, const fs::path& target, TTempCopy& temp) {
+  TFd in(sysfile::Open(Utf8Path(source).c_str(), sysfile::kReadFlags));
+  if (in.Get() < 0) Fail("Datei kann nicht ge\xF6" "ffnet werden", source, errno);
+  TFd out(sysfile::CreateTempBeside(Utf8Path(target), temp.Path, 0644));
   if (out.Get() < 0) Fail("Datei kann nicht erstellt werden", target, errno);
-  struct TRemove {
-    const char* Path;
-    ~TRemove() {
-      if (Path) ::unlink(Path);
-    }
-  } remove{temp.data()};
-  ::fchmod(out.Get(), 0644);
 
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
+    const long n = sysfile::Read(in.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail("Datei kann nicht gelesen werden", source, errno);
     if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t written = ::write(out.Get(), buffer + done, static_cast<std::size_t>(n - done));
+    for (long done = 0; done < n;) {
+      const long written = sysfile::Write(out.Get(), buffer + done, static_cast<unsigned long>(n - done));
       if (written < 0 && errno == EINTR) continue;
       if (written < 0) Fail("Datei kann nicht geschrieben werden", target, errno);
       done += written;
     }
   }
-  if (::fsync(out.Get()) != 0) Fail("Datei kann nicht geschrieben werden", target, errno);
-  if (::close(out.Release()) != 0) Fail("Datei kann nicht geschrieben werden", target, errno);
+  if (sysfile::Sync(out.Get()) != 0) Fail("Datei kann nicht geschrieben werden", target, errno);
+  if (sysfile::Close(out.Release()) != 0) Fail("Datei kann nicht geschrieben werden", target, errno);
+}
 
-  if (::renameat2(AT_FDCWD, temp.data(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+void CopyIfMissing(const fs::path& source, const fs::path& target) {
+  if (Exists(target)) return;
+  TTempCopy temp;
+  CopyToTemp(source, target, temp);
+  if (sysfile::RenameNoReplace(temp.Path.c_str(), Utf8Path(target).c_str()) != 0) {
     const int reason = errno;
     if (reason == EEXIST) return;  // another instance was quicker; its copy stays
     if (reason != EINVAL && reason != ENOSYS && reason != ENOTSUP)
       Fail("Datei kann nicht umbenannt werden", target, reason);
     // A file system without the flag: the check above has to do.
     if (Exists(target)) return;
-    if (::rename(temp.data(), target.c_str()) != 0) Fail("Datei kann nicht umbenannt werden", target, errno);
+    if (sysfile::Replace(temp.Path.c_str(), Utf8Path(target).c_str()) != 0)
+      Fail("Datei kann nicht umbenannt werden", target, errno);
   }
-  remove.Path = nullptr;
+  temp.Path.clear();
 }
 
+#ifdef _WIN32
+// Windows lets only administrators make links: the player's folder holds
+// copies instead, made again whenever the shipped file's size or time
+// differs (an upgrade), each replaced in one step. A folder is copied file
+// by file.
+void RefreshShared(const fs::path& source, const fs::path& target) {
+  std::error_code error;
+  if (fs::is_directory(source, error)) {
+    MakeFolder(target);
+    fs::directory_iterator entry(source, error);
+    for (; !error && entry != fs::directory_iterator(); entry.increment(error))
+      RefreshShared(entry->path(), target / entry->path().filename());
+    if (error) Fail("Ordner kann nicht gelesen werden", source, error.value());
+    return;
+  }
+  std::error_code sourceError, targetError;
+  const auto sourceSize = fs::file_size(source, sourceError);
+  const auto targetSize = fs::file_size(target, targetError);
+  const auto sourceTime = fs::last_write_time(source, sourceError);
+  const auto targetTime = fs::last_write_time(target, targetError);
+  if (!sourceError && !targetError && sourceSize == targetSize && sourceTime == targetTime) return;
+  TTempCopy temp;
+  CopyToTemp(source, target, temp);
+  fs::last_write_time(FsPath(temp.Path), sourceTime, error);
+  if (sysfile::Replace(temp.Path.c_str(), Utf8Path(target).c_str()) != 0)
+    Fail("Datei kann nicht ersetzt werden", target, errno);
+  temp.Path.clear();
+}
+#else
 // Points `link` at `target`, unless the player has a file or folder of their
 // own there.
-void RefreshLink(const fs::path& target, const fs::path& link) {
+void RefreshShared(const fs::path& target, const fs::path& link) {
   std::error_code error;
   const fs::file_status status = fs::symlink_status(link, error);
   if (fs::is_symlink(status)) {
@@ -136,6 +174,7 @@ void RefreshLink(const fs::path& target, const fs::path& link) {
   if (::symlink(target.c_str(), link.c_str()) != 0 && errno != EEXIST)
     Fail("Verkn\xFCpfung kann nicht angelegt werden", link, errno);
 }
+#endif
 
 }  // namespace
 
@@ -168,31 +207,47 @@ void PrepareUserFolder(const fs::path& share, const fs::path& user) {
     if (name.extension() == ".level") {
       if (entry->is_regular_file(kindError)) CopyIfMissing(entry->path(), data / name);
     } else {
-      RefreshLink(entry->path(), data / name);
+      RefreshShared(entry->path(), data / name);
     }
   }
   if (error) Fail("Ordner kann nicht gelesen werden", sharedData, error.value());
-  if (fs::is_directory(shared / "sound", error)) RefreshLink(shared / "sound", user / "sound");
+  if (fs::is_directory(shared / "sound", error)) RefreshShared(shared / "sound", user / "sound");
   if (fs::is_regular_file(shared / "settings.ini", error))
     CopyIfMissing(shared / "settings.ini", user / "settings.ini");
 }
 
 TProgramFolder LocateProgramFolder(const std::string& exeDir, const std::string& dataHome) {
   TProgramFolder folder;
-  folder.Share = InstalledShareFolder(exeDir);
+#ifdef _WIN32
+  // The game keeps its files beside the executable, unless it may not write
+  // there (under Program Files): then the folder it came in is the shared
+  // one, and the player's files go to %APPDATA%.
+  if (!Exists(FsPath(exeDir) / "data") || sysfile::FolderWritable(exeDir)) {
+    folder.Path = exeDir;
+    return folder;
+  }
+  folder.Share = fs::absolute(FsPath(exeDir));
+#else
+  folder.Share = InstalledShareFolder(FsPath(exeDir));
   if (!folder.Share) {
     folder.Path = exeDir;
-  } else if (!dataHome.empty() && dataHome[0] == '/') {
-    folder.Path = (fs::path(dataHome) / kUserFolderName).string() + "/";
+    return folder;
   }
+#endif
+  if (!dataHome.empty() && FsPath(dataHome).is_absolute())
+    folder.Path = Utf8Path(FsPath(dataHome) / kUserFolderName) + "/";
   return folder;
 }
 
 void PrepareProgramFolder(const TProgramFolder& folder) {
   if (!folder.Share) return;
   if (folder.Path.empty())
+#ifdef _WIN32
+    throw std::runtime_error("Kein Ordner f\xFCr Spielst\xE4nde: der Spielordner ist schreibgesch\xFCtzt und APPDATA nennt keinen absoluten Pfad");
+#else
     throw std::runtime_error("Kein Ordner f\xFCr Spielst\xE4nde: weder XDG_DATA_HOME noch HOME nennen einen absoluten Pfad");
-  PrepareUserFolder(*folder.Share, fs::path(folder.Path).parent_path());
+#endif
+  PrepareUserFolder(*folder.Share, FsPath(folder.Path).parent_path());
 }
 
 std::string ProgramFolder(const std::string& exeDir, const std::string& dataHome) {

@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
   TOptions options;
   try {
-    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    options = ParseOptions(platform::CommandLineArguments(argc, argv));
   } catch (const EOptionsError& error) {
     std::fprintf(stderr, "%s: %s\n%s", platform::kApplicationTitle, platform::Cp1252ToUtf8(error.what()).c_str(),
                  platform::Cp1252ToUtf8(UsageText()).c_str());

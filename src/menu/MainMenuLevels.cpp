@@ -12,6 +12,7 @@
 #include "services/FatalError.h"
 #include "services/IniFile.h"
 #include "services/Paths.h"
+#include "services/SystemFile.h"
 #include "services/RC4Stream.h"
 
 namespace {
@@ -64,10 +65,10 @@ void TMainMenu::ScanLevels() {
   // Sorted by name, so the campaign is listed in the same order everywhere.
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(NativePath(ProgramDir() + "data"), error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(FsPath(ProgramDir() + "data"), error)) {
     std::error_code kindError;
     if (!entry.is_regular_file(kindError)) continue;
-    const std::string name = entry.path().filename().string();
+    const std::string name = Utf8Path(entry.path().filename());
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos && std::string_view(name).substr(dot) == kLevelExtension) names.push_back(name);
   }

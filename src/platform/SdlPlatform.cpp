@@ -2,15 +2,22 @@
 #include "platform/SdlPlatform.h"
 
 #include <SDL.h>
-#include <pwd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <utility>
+
+#ifdef _WIN32
+#include <shellapi.h>
+#include <windows.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 #include "platform/Dialog.h"
 #include "platform/Keyboard.h"
@@ -156,8 +163,12 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   fImpl->PadSystem = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
   if (!fImpl->PadSystem) std::fprintf(stderr, "%s\n", SdlError("SDL_INIT_GAMECONTROLLER").c_str());
   // RIFTVAULTER_NO_DIALOGS keeps unattended runs from waiting on a box.
-  EnableDialogBoxes((std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr) &&
-                    std::getenv("RIFTVAULTER_NO_DIALOGS") == nullptr);
+#ifdef _WIN32
+  const bool desktop = true;
+#else
+  const bool desktop = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+#endif
+  EnableDialogBoxes(desktop && std::getenv("RIFTVAULTER_NO_DIALOGS") == nullptr);
 }
 
 SdlPlatform::~SdlPlatform() {
@@ -318,6 +329,7 @@ std::string ExecutableDirectory() {
   if (!path) return "./";
   std::string result(path);
   SDL_free(path);
+  std::replace(result.begin(), result.end(), '\\', '/');  // Windows names folders with backslashes
   if (result.empty() || result.back() != '/') result += '/';
   return result;
 }
@@ -339,11 +351,36 @@ std::string XdgDataHome(const char* xdgDataHome, const char* home) {
 }
 
 std::string DataHomeDirectory() {
+#ifdef _WIN32
+  const wchar_t* appData = ::_wgetenv(L"APPDATA");
+  if (!appData || !*appData) return {};
+  const std::u8string text = std::filesystem::path(appData).u8string();
+  std::string result(text.begin(), text.end());
+  std::replace(result.begin(), result.end(), '\\', '/');
+  return result;
+#else
   const char* home = std::getenv("HOME");
   if (!home || home[0] != '/') {
     if (const passwd* entry = ::getpwuid(::getuid())) home = entry->pw_dir;
   }
   return XdgDataHome(std::getenv("XDG_DATA_HOME"), home);
+#endif
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+#ifdef _WIN32
+  int count = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) {
+      const std::u8string text = std::filesystem::path(wide[i]).u8string();
+      arguments.emplace_back(text.begin(), text.end());
+    }
+    LocalFree(wide);
+    return arguments;
+  }
+#endif
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -75,7 +77,13 @@ std::string ExecutableDirectory();
 // No trailing separator. Either argument may be null.
 [[nodiscard]] std::string XdgDataHome(const char* xdgDataHome, const char* home);
 // XdgDataHome of this process's environment; an unset or relative HOME falls
-// back to the home folder in the password database.
+// back to the home folder in the password database. On Windows: %APPDATA%,
+// with forward slashes.
 [[nodiscard]] std::string DataHomeDirectory();
+
+// The arguments after the program's name, in UTF-8. Windows hands main() its
+// code page's text, which cannot spell every file name; its wide command
+// line can.
+[[nodiscard]] std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 }  // namespace platform

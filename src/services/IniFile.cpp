@@ -9,6 +9,7 @@
 
 #include "services/AtomicFile.h"
 #include "services/Paths.h"
+#include "services/SystemFile.h"
 #include "services/ValueLists.h"
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -70,7 +71,7 @@ std::string TIniFile::GetText() const {
 }
 
 void TIniFile::LoadFromFile(const std::string& path) {
-  std::ifstream in(NativePath(path), std::ios::binary);
+  std::ifstream in(FsPath(path), std::ios::binary);
   if (!in) {
     fSections.clear();
     return;

@@ -9,6 +9,7 @@
 #include "platform/Dialog.h"
 #include "services/AtomicFile.h"
 #include "services/Paths.h"
+#include "services/SystemFile.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ void Report(const std::string& text) { std::fprintf(stderr, "%s\n", platform::Cp
 // The whole file; empty when there is none. A file that exists but cannot be
 // read throws.
 std::string ReadText(const std::string& fileName) {
-  std::ifstream in(NativePath(fileName), std::ios::binary);
+  std::ifstream in(FsPath(fileName), std::ios::binary);
   if (!in) return {};
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw std::runtime_error("Lesefehler");
