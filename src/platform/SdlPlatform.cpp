@@ -12,8 +12,9 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <pwd.h>
 #include <unistd.h>

@@ -5,3 +5,10 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/glu.h>
+
+#ifdef _WIN32
+// mingw's <GL/gl.h> brings in <windows.h>, whose CreateFont and TextOut
+// macros would rename the text engine's functions of the same names.
+#undef CreateFont
+#undef TextOut
+#endif
