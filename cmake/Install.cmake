@@ -8,6 +8,9 @@
 #   DIR/share/applications/riftvaulter.desktop
 #   DIR/share/icons/hicolor/scalable/apps/riftvaulter.svg
 #   (and a 256 x 256 PNG beside it when rsvg-convert is at hand)
+#   DIR/share/metainfo/io.github.riftvaulter.Riftvaulter.metainfo.xml
+#   DIR/share/riftvaulter/screenshots/   the screenshots the AppStream entry shows
+#   DIR/share/man/man6/riftvaulter.6
 #
 # Everything under share/ is read-only. The game tells this layout from a
 # build by itself (src/app/UserFolder.h) and keeps each player's stage files
@@ -53,6 +56,14 @@ if(RV_RSVG_CONVERT)
   add_custom_target(rv_icon ALL DEPENDS ${RV_ICON_PNG})
   install(FILES ${RV_ICON_PNG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 endif()
+
+# The AppStream entry names the menu entry (riftvaulter.desktop) and the
+# icon as installed here.
+install(FILES ${CMAKE_SOURCE_DIR}/assets/desktop/io.github.riftvaulter.Riftvaulter.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+file(GLOB RV_SCREENSHOTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/desktop/screenshots/*.png)
+install(FILES ${RV_SCREENSHOTS} DESTINATION ${RV_SHARE_DIR}/screenshots)
+install(FILES ${CMAKE_SOURCE_DIR}/assets/desktop/riftvaulter.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The menu entry starts the game by its full path (the prefix need not be on
 # PATH), known only when installing: `--prefix` may differ from the prefix

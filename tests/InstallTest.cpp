@@ -234,7 +234,9 @@ TEST(InstalledGame, SavesHighscoresInThePlayersFolderOnly) {
                            "share/riftvaulter/data/ger.txt", "share/riftvaulter/data/Level01.boss",
                            "share/riftvaulter/data/Level08.level", "share/riftvaulter/sound/music2.mp3",
                            "share/applications/riftvaulter.desktop",
-                           "share/icons/hicolor/scalable/apps/riftvaulter.svg"}) {
+                           "share/icons/hicolor/scalable/apps/riftvaulter.svg",
+                           "share/metainfo/io.github.riftvaulter.Riftvaulter.metainfo.xml",
+                           "share/riftvaulter/screenshots/flight.png", "share/man/man6/riftvaulter.6"}) {
     EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
   }
   EXPECT_FALSE(fs::exists(prefix / "bin/data"));
@@ -245,6 +247,11 @@ TEST(InstalledGame, SavesHighscoresInThePlayersFolderOnly) {
     const TRun check = RunCommand("desktop-file-validate '" + (prefix / "share/applications/riftvaulter.desktop").string() + "'");
     EXPECT_EQ(check.Status, 0) << check.Output;
     EXPECT_EQ(check.Output, "");
+  }
+  // The AppStream entry, checked against the menu entry it launches.
+  if (RunCommand("command -v appstreamcli").Status == 0) {
+    const TRun check = RunCommand("appstreamcli validate-tree --no-net '" + prefix.string() + "'");
+    EXPECT_EQ(check.Status, 0) << check.Output;
   }
   // Shipped as written in assets/stages: no one's highscores.
   TIniFile shippedStage;
