@@ -203,6 +203,9 @@ TEST(Replay, ScratchCopyNeverWritesToTheProgramFolder) {
   EXPECT_FALSE(std::filesystem::exists(scratchPath));
   EXPECT_THROW(TScratchFolder(root, "", {{"lucon.ttf", "evil"}}), std::runtime_error);
   EXPECT_THROW(TScratchFolder(root, "", {{"../settings.ini", "evil"}}), std::runtime_error);
+  // Names that Windows reads as another drive, a stream or a device.
+  for (const char* name : {"D:evil.level", "ab:c.level", "CON.level", "nul.level", "Com1.level", "x.level.", "a*.level"})
+    EXPECT_THROW(TScratchFolder(root, "", {{name, "evil"}}), std::runtime_error) << name;
   EXPECT_EQ(ReadBytes(base.File("data/lucon.ttf")), "font");
   EXPECT_EQ(ReadBytes(base.File("data/Level01.level")), "old");
   EXPECT_EQ(ReadBytes(base.File("sound/laser.wav")), "wav");

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "geometry/SimMath.h"
 #include "menu/MainMenu.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
@@ -72,6 +73,7 @@ void TForm1::InitGame() {
 }
 
 void TForm1::IdleHandler(bool& done) {
+  simmath::SteadyExtendedPrecision();
   fCounter = fPlatform.PerformanceCounter();
   const long double ticks = static_cast<long double>(fCounter - fLastCounter);
   fElapsed = static_cast<float>(ticks / static_cast<long double>(fFrequency) * 1000.0L);

@@ -1,6 +1,8 @@
 // GameFolder.cpp -- reading the start state and laying out a scratch copy.
 #include "app/GameFolder.h"
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -33,6 +35,11 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 
 // A new folder of our own under the system's temporary folder.
 fs::path MakeTempFolder() {
+#ifndef _WIN32
+  // mkdtemp makes it private (0700) from the start.
+  std::string pattern = Utf8Path(fs::temp_directory_path() / "riftvaulter-XXXXXX");
+  if (::mkdtemp(pattern.data())) return FsPath(pattern);
+#else
   static std::mt19937 names{std::random_device{}()};
   const fs::path parent = fs::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -45,6 +52,7 @@ fs::path MakeTempFolder() {
     }
     if (error) break;
   }
+#endif
   throw std::runtime_error("Tempor\xE4res Verzeichnis kann nicht angelegt werden");
 }
 
@@ -66,9 +74,15 @@ void LinkTo(const fs::path& target, const fs::path& link) {
     for (const auto& entry : fs::directory_iterator(target)) LinkTo(entry.path(), link / entry.path().filename());
     return;
   }
-  fs::create_hard_link(target, link, error);
-  if (!error) return;
+  // A hard link shares the read-only mark of a read-only file, which would
+  // keep the scratch folder from being removed: such a file is copied.
+  const bool readOnly = (fs::status(target, error).permissions() & fs::perms::owner_write) == fs::perms::none;
+  if (!readOnly) {
+    fs::create_hard_link(target, link, error);
+    if (!error) return;
+  }
   fs::copy_file(target, link);
+  fs::permissions(link, fs::perms::owner_write, fs::perm_options::add);
 #else
   throw fs::filesystem_error("Verkn\xFCpfung kann nicht angelegt werden", target, link, error);
 #endif

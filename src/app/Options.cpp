@@ -12,7 +12,7 @@ namespace {
 double ParseNumber(const std::string& text, const std::string& option) {
   // from_chars reads alike on every system, whatever the locale.
   double value = 0;
-  const char* first = text.data() + (text.starts_with('+') ? 1 : 0);
+  const char* first = text.data() + (text.starts_with('+') && !text.starts_with("+-") ? 1 : 0);
   const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
     throw EOptionsError("Option " + option + ": '" + text + "' ist keine Zahl");

@@ -59,22 +59,13 @@ class TFd {
   TFd& operator=(const TFd&) = delete;
   int Get() const { return fFd; }
   int Release() { return std::exchange(fFd, -1); }
-  void Reset(int fd) {
-    if (fFd >= 0) sysfile::Close(fFd);
-    fFd = fd;
-  }
 
  private:
   int fFd;
 };
 
-// Copies `source` to `target` unless something is at `target` already. The
-// copy is written and flushed under a temporary name, then renamed without
-// replacing: a crash or a full disk never leaves a half-written file under
-// the real name, and a second instance starting at the same moment cannot
-// overwrite the first one's copy.
-// Copies `source` to a new temporary beside `target`, flushed to the disk;
-// `remove` deletes it on every way out until it is renamed.
+// A temporary file, removed on every way out until its path is cleared
+// (once it has been renamed).
 struct TTempCopy {
   std::string Path;
   ~TTempCopy() {
@@ -82,6 +73,7 @@ struct TTempCopy {
   }
 };
 
+// Copies `source` to a new temporary beside `target`, flushed to the disk.
 void CopyToTemp(const fs::path& source, const fs::path& target, TTempCopy& temp) {
   TFd in(sysfile::Open(Utf8Path(source).c_str(), sysfile::kReadFlags));
   if (in.Get() < 0) Fail("Datei kann nicht ge\xF6" "ffnet werden", source, errno);
@@ -105,6 +97,11 @@ void CopyToTemp(const fs::path& source, const fs::path& target, TTempCopy& temp)
   if (sysfile::Close(out.Release()) != 0) Fail("Datei kann nicht geschrieben werden", target, errno);
 }
 
+// Copies `source` to `target` unless something is at `target` already. The
+// copy is written and flushed under a temporary name, then renamed without
+// replacing: a crash or a full disk never leaves a half-written file under
+// the real name, and a second instance starting at the same moment cannot
+// overwrite the first one's copy.
 void CopyIfMissing(const fs::path& source, const fs::path& target) {
   if (Exists(target)) return;
   TTempCopy temp;

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace simmath {
 namespace {
 
@@ -49,6 +53,17 @@ double FromBits(uint64_t bits) {
 
 // 2^k for a normal exponent, -1022 <= k <= 1023.
 double TwoTo(int k) { return FromBits(static_cast<uint64_t>(k + 1023) << 52); }
+
+// The correctly rounded square root IEEE asks for. mingw's sqrt runs on the
+// x87 unit and rounds twice, which GCC hides only where it inlines the
+// instruction itself; SSE2 always rounds once.
+double Sqrt(double x) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_set_sd(x), _mm_set_sd(x)));
+#else
+  return std::sqrt(x);
+#endif
+}
 
 // x * 2^k for any k, in at most three exact or correctly rounded steps.
 double Scale(double x, int k) {
@@ -90,16 +105,18 @@ double CosKernel(double r) {
   return 1.0 + z * p;
 }
 
-// x = k * pi/2 + r, |r| <= pi/4 (accurate while |x| < 2^20 * pi/2).
-double Reduce(double x, int64_t& k) {
+// x = k * pi/2 + r, |r| <= pi/4 (accurate while |x| < 2^20 * pi/2); the
+// quadrant k mod 4 goes to `quadrant`, taken in floating point so that no
+// argument is too large for it.
+double Reduce(double x, int& quadrant) {
   const double n = std::nearbyint(x * kTwoOverPi);
-  k = static_cast<int64_t>(n);
+  quadrant = static_cast<int>(n - 4.0 * std::floor(n * 0.25));
   return ((x - n * kPio2Part1) - n * kPio2Part2) - n * kPio2Part3;
 }
 
 // atan of 0 <= t <= tan(pi/8): one halving of the angle, then the series.
 double AtanKernel(double t) {
-  const double u = t / (1.0 + std::sqrt(1.0 + t * t));  // tan of half the angle, <= 0.199
+  const double u = t / (1.0 + Sqrt(1.0 + t * t));  // tan of half the angle, <= 0.199
   const double z = u * u;
   double sum = 1.0 / 25;
   for (int n = 23; n >= 3; n -= 2) sum = (n % 4 == 1 ? 1.0 : -1.0) / n + z * sum;
@@ -119,9 +136,9 @@ double Sin(double x) {
   if (!std::isfinite(x)) return kNaN;
   if (x == 0) return x;  // keeps the sign of a zero
   if (std::fabs(x) <= kPio4) return SinKernel(x);
-  int64_t k = 0;
-  const double r = Reduce(x, k);
-  switch (k & 3) {
+  int quadrant = 0;
+  const double r = Reduce(x, quadrant);
+  switch (quadrant) {
     case 0: return SinKernel(r);
     case 1: return CosKernel(r);
     case 2: return -SinKernel(r);
@@ -132,9 +149,9 @@ double Sin(double x) {
 double Cos(double x) {
   if (!std::isfinite(x)) return kNaN;
   if (std::fabs(x) <= kPio4) return CosKernel(x);
-  int64_t k = 0;
-  const double r = Reduce(x, k);
-  switch (k & 3) {
+  int quadrant = 0;
+  const double r = Reduce(x, quadrant);
+  switch (quadrant) {
     case 0: return CosKernel(r);
     case 1: return -SinKernel(r);
     case 2: return -CosKernel(r);
@@ -166,12 +183,12 @@ double Atan2(double y, double x) {
 
 double Asin(double x) {
   if (!(std::fabs(x) <= 1.0)) return kNaN;
-  return Atan2(x, std::sqrt((1.0 - x) * (1.0 + x)));
+  return Atan2(x, Sqrt((1.0 - x) * (1.0 + x)));
 }
 
 double Acos(double x) {
   if (!(std::fabs(x) <= 1.0)) return kNaN;
-  return Atan2(std::sqrt((1.0 - x) * (1.0 + x)), x);
+  return Atan2(Sqrt((1.0 - x) * (1.0 + x)), x);
 }
 
 double Log(double x) {
@@ -227,13 +244,23 @@ double Pow(double x, double y) {
       k >>= 1;
       if (k != 0) power *= power;
     }
-    return y < 0 ? 1.0 / result : result;
+    if (y > 0) return result;
+    // 1/0 is infinite, with the sign of the zero (and no division by it).
+    if (result == 0) return std::copysign(kInf, result);
+    return 1.0 / result;
   }
   if (x < 0) return kNaN;
   if (x == 0) return y > 0 ? 0.0 : kInf;
   if (std::isinf(x)) return y > 0 ? kInf : 0.0;
   if (std::isinf(y)) return (x > 1) == (y > 0) ? kInf : 0.0;
   return Exp(y * Log(x));
+}
+
+void SteadyExtendedPrecision() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  const uint16_t control = 0x037F;
+  __asm__ volatile("fldcw %0" : : "m"(control));
+#endif
 }
 
 }  // namespace simmath

@@ -53,6 +53,14 @@ std::string Cp1252ToUtf8(const std::string& text) {
   return out;
 }
 
+char Cp1252FromCodePoint(char32_t code) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == code) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
 void SetDialogSink(TDialogSink sink) { Sink() = std::move(sink); }
 
 void EnableDialogBoxes(bool enable) { BoxesEnabled() = enable; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -11,8 +12,21 @@ namespace platform {
 [[nodiscard]] inline bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (const char ch : name) {
-    if (ch == '/' || ch == '\\' || static_cast<uint8_t>(ch) < 32) return false;
+    // Also what Windows reads as a drive (D:x joins to another drive's
+    // folder), a stream or a wildcard: names must mean the same everywhere.
+    if (static_cast<uint8_t>(ch) < 32 || std::string_view("/\\:*?\"<>|").find(ch) != std::string_view::npos)
+      return false;
   }
+  if (name.back() == '.' || name.back() == ' ') return false;  // Windows drops them
+  // Windows' device names, with any extension: CON.level is the console.
+  std::string base(name.substr(0, name.find('.')));
+  for (char& ch : base) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (base == device) return false;
+  }
+  if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' && base[3] <= '9')
+    return false;
   return true;
 }
 

@@ -34,7 +34,13 @@ TAtomicFile::TAtomicFile(const std::string& path, const TFileOps& ops, std::pair
     : fPath(path), fTempPath(std::move(temp.second)), fOps(&ops), fStream(temp.first, path, ops) {}
 
 TAtomicFile::~TAtomicFile() {
-  if (!fCommitted) sysfile::Remove(fTempPath.c_str());
+  if (fCommitted) return;
+  // Closed first: Windows removes no file that is open.
+  try {
+    fStream.Close();
+  } catch (const EStreamError&) {
+  }
+  sysfile::Remove(fTempPath.c_str());
 }
 
 void TAtomicFile::Commit() {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Dialog.h"
 #include "services/SystemFile.h"
 
 std::string NativePath(std::string_view path) {
@@ -28,18 +29,21 @@ std::string PathForMessage(std::string_view utf8) {
       ++i;
       continue;
     }
-    // A two-byte sequence up to U+00FF is the same letter in Windows-1252;
-    // anything else, or bytes that are no UTF-8, show as '?'.
-    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-    if ((c == 0xC2 || c == 0xC3) && (next & 0xC0) == 0x80) {
-      const unsigned code = ((c & 0x1Fu) << 6) | (next & 0x3Fu);
-      result += code >= 0xA0 ? static_cast<char>(code) : '?';
-      i += 2;
-      continue;
+    // One code point of two or three bytes; what Windows-1252 has keeps its
+    // form, anything else (or bytes that are no UTF-8) shows as '?'.
+    std::size_t length = c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
+    char32_t code = length == 3 ? c & 0x0Fu : c & 0x1Fu;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0;
+      if ((next & 0xC0) != 0x80) {
+        length = 1;
+        break;
+      }
+      code = (code << 6) | (next & 0x3Fu);
     }
-    result += '?';
-    ++i;
-    while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
+    result += length == 1 ? '?' : platform::Cp1252FromCodePoint(code);
+    i += length;
+    while (length == 1 && i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
   }
   return result;
 }

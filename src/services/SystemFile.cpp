@@ -9,6 +9,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include "platform/Dialog.h"
 #else
 #include <fcntl.h>
 #include <stdio.h>
@@ -24,7 +26,18 @@ std::filesystem::path FsPath(std::string_view utf8) {
   for (char8_t& c : text) {
     if (c == u8'\\') c = u8'/';
   }
+#ifdef _WIN32
+  // Windows must turn the name into wide characters. A name that is no
+  // UTF-8 came from a data file, which the game writes in Windows-1252.
+  try {
+    return std::filesystem::path(text);
+  } catch (const std::exception&) {
+    const std::string converted = platform::Cp1252ToUtf8(std::string(text.begin(), text.end()));
+    return std::filesystem::path(std::u8string(converted.begin(), converted.end()));
+  }
+#else
   return std::filesystem::path(text);
+#endif
 }
 
 std::string Utf8Path(const std::filesystem::path& path) {
@@ -66,15 +79,30 @@ int ErrnoOf(DWORD error) {
       return EXDEV;
     case ERROR_DIRECTORY:
       return ENOTDIR;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+      return EINVAL;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
     default:
       return EIO;
   }
 }
 
 int Move(const char* from, const char* to, DWORD flags) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags | MOVEFILE_WRITE_THROUGH)) return 0;
-  errno = ErrnoOf(GetLastError());
-  return -1;
+  // A virus scanner or an indexer may hold the target open for a moment:
+  // a replace that finds it in use is tried again for up to a second.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags | MOVEFILE_WRITE_THROUGH)) return 0;
+    const DWORD error = GetLastError();
+    if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      errno = ErrnoOf(error);
+      return -1;
+    }
+    Sleep(50);
+  }
 }
 
 }  // namespace

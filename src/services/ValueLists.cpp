@@ -50,7 +50,7 @@ void SetDecimalSeparator(char separator) { gDecimalSeparator = separator; }
 
 bool TryStrToFloat(std::string_view text, float& value) {
   text = TrimBlanks(text);
-  std::string c;  // the number rewritten for strtod in the C locale
+  std::string c;  // the number rewritten as from_chars reads it
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) c += text[i++];
   bool mantissa = false;

@@ -14,8 +14,12 @@ std::mutex& FreeTypeLock() {
 }
 
 void TFaceDeleter::operator()(FT_Face face) const {
-  const std::lock_guard guard(FreeTypeLock());
-  FT_Done_Face(face);
+  auto* bytes = static_cast<std::vector<FT_Byte>*>(face->generic.data);
+  {
+    const std::lock_guard guard(FreeTypeLock());
+    FT_Done_Face(face);
+  }
+  delete bytes;
 }
 
 TtsFreeType::~TtsFreeType() { Close(); }
@@ -44,10 +48,8 @@ FT_Error TtsFreeType::OpenFace(const std::string& path, TFacePtr& face) {
   const FT_Error error =
       FT_New_Memory_Face(fLibrary, bytes->data(), static_cast<FT_Long>(bytes->size()), 0, &opened);
   if (error != 0) return error;
+  // The bytes go with the face; its deleter frees them after FT_Done_Face.
   opened->generic.data = bytes.release();
-  opened->generic.finalizer = [](void* object) {
-    delete static_cast<std::vector<FT_Byte>*>(static_cast<FT_Face>(object)->generic.data);
-  };
   face.reset(opened);
   return 0;
 }
