@@ -15,34 +15,57 @@
 # Everything under share/ is read-only. The game tells this layout from a
 # build by itself (src/app/UserFolder.h) and keeps each player's stage files
 # and settings.ini in $XDG_DATA_HOME/riftvaulter.
-include(GNUInstallDirs)
-
-set(RV_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/riftvaulter)
-# The game finds its share folder from the folder of its executable.
-file(RELATIVE_PATH RV_SHARE_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/riftvaulter)
-target_compile_definitions(rv_app PRIVATE RV_SHARE_FROM_BIN="${RV_SHARE_FROM_BIN}")
+#
+# On Windows the game is one folder, as in a build: DIR/riftvaulter.exe with
+# data/, sound/ and LIESMICH.txt beside it; `cpack` zips that folder into
+# dist/riftvaulter-VERSION-windows-x64.zip (scripts/build-windows).
+if(WIN32)
+  set(RV_INSTALL_BIN_DIR .)
+  set(RV_SHARE_DIR .)
+else()
+  include(GNUInstallDirs)
+  set(RV_INSTALL_BIN_DIR ${CMAKE_INSTALL_BINDIR})
+  set(RV_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/riftvaulter)
+  # The game finds its share folder from the folder of its executable.
+  file(RELATIVE_PATH RV_SHARE_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/riftvaulter)
+  target_compile_definitions(rv_app PRIVATE RV_SHARE_FROM_BIN="${RV_SHARE_FROM_BIN}")
+endif()
 
 # The stage files of build/bin/data hold whatever the developer has played
 # (they are never overwritten); an install ships them fresh from their
-# sources, enciphered again whenever a source changes.
-set(RV_SHIPPED_STAGE_DIR ${CMAKE_BINARY_DIR}/shipped-stages)
-set(RV_SHIPPED_STAGES)
-foreach(source ${RV_STAGE_SOURCES})
-  get_filename_component(name ${source} NAME)
-  string(REGEX REPLACE "\\.ini$" "" name ${name})
-  add_custom_command(OUTPUT ${RV_SHIPPED_STAGE_DIR}/${name}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${RV_SHIPPED_STAGE_DIR}
-    COMMAND $<TARGET_FILE:levelpack> encrypt ${source} ${RV_SHIPPED_STAGE_DIR}/${name}
-    DEPENDS ${source} levelpack VERBATIM)
-  list(APPEND RV_SHIPPED_STAGES ${RV_SHIPPED_STAGE_DIR}/${name})
-endforeach()
-add_custom_target(rv_shipped_stages ALL DEPENDS ${RV_SHIPPED_STAGES})
+# sources, enciphered again whenever a source changes. (A cross build takes
+# these from a native build: cmake/Runtime.cmake.)
+if(NOT CMAKE_CROSSCOMPILING)
+  set(RV_SHIPPED_STAGE_DIR ${CMAKE_BINARY_DIR}/shipped-stages)
+  set(RV_SHIPPED_STAGES)
+  foreach(name ${RV_STAGE_NAMES})
+    set(source ${CMAKE_SOURCE_DIR}/assets/stages/${name}.ini)
+    add_custom_command(OUTPUT ${RV_SHIPPED_STAGE_DIR}/${name}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${RV_SHIPPED_STAGE_DIR}
+      COMMAND $<TARGET_FILE:levelpack> encrypt ${source} ${RV_SHIPPED_STAGE_DIR}/${name}
+      DEPENDS ${source} levelpack VERBATIM)
+    list(APPEND RV_SHIPPED_STAGES ${RV_SHIPPED_STAGE_DIR}/${name})
+  endforeach()
+  add_custom_target(rv_shipped_stages ALL DEPENDS ${RV_SHIPPED_STAGES})
+endif()
 
-install(TARGETS riftvaulter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS riftvaulter RUNTIME DESTINATION ${RV_INSTALL_BIN_DIR})
 install(FILES ${RV_PLAIN_DATA} ${RV_SHIPPED_STAGES} DESTINATION ${RV_SHARE_DIR}/data)
 install(FILES ${RV_FONT_3270} DESTINATION ${RV_SHARE_DIR}/data RENAME lcd.ttf)
 install(FILES ${RV_FONT_LUCON} DESTINATION ${RV_SHARE_DIR}/data RENAME lucon.ttf)
 install(FILES ${RV_SOUND_OUTPUTS} DESTINATION ${RV_SHARE_DIR}/sound)
+
+if(WIN32)
+  install(FILES ${CMAKE_SOURCE_DIR}/assets/windows/LIESMICH.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME riftvaulter)
+  set(CPACK_PACKAGE_FILE_NAME riftvaulter-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # Without its debug information: build-windows/bin keeps the full one.
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
 
 set(RV_ICON ${CMAKE_SOURCE_DIR}/assets/desktop/riftvaulter.svg)
 install(FILES ${RV_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -17,7 +17,11 @@ TSilentLevel::TSilentLevel(platform::TPlatform& platform)
     : TLevel(platform, CreateTextContext(), QuietRandom, NoSound) {}
 
 bool DummyAudio() {
+#ifdef _WIN32
+  if (!std::getenv("SDL_AUDIODRIVER")) ::_putenv_s("SDL_AUDIODRIVER", "dummy");
+#else
   ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+#endif
   return true;
 }
 
