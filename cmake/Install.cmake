@@ -57,6 +57,15 @@ install(FILES ${RV_SOUND_OUTPUTS} DESTINATION ${RV_SHARE_DIR}/sound)
 
 if(WIN32)
   install(FILES ${CMAKE_SOURCE_DIR}/assets/windows/LIESMICH.txt DESTINATION .)
+  # The licences of the fonts and libraries that ship in the zip, as Debian
+  # records them for the same versions (the fonts' and libraries' packages
+  # are on every machine that builds).
+  foreach(package fonts-3270 fonts-liberation2 libsdl2-2.0-0 libsdl2-mixer-2.0-0 libfreetype6)
+    if(NOT EXISTS /usr/share/doc/${package}/copyright)
+      message(FATAL_ERROR "/usr/share/doc/${package}/copyright is missing: the zip must carry that licence")
+    endif()
+    install(FILES /usr/share/doc/${package}/copyright DESTINATION Lizenzen RENAME ${package}.txt)
+  endforeach()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME riftvaulter)
   set(CPACK_PACKAGE_FILE_NAME riftvaulter-${PROJECT_VERSION}-windows-x64)

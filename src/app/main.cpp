@@ -10,6 +10,7 @@
 #include "platform/SdlPlatform.h"
 
 int main(int argc, char** argv) {
+  platform::AttachParentConsole();
   TOptions options;
   try {
     options = ParseOptions(platform::CommandLineArguments(argc, argv));

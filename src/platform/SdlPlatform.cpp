@@ -384,4 +384,16 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+void AttachParentConsole() {
+#ifdef _WIN32
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  std::FILE* ignored = nullptr;
+  ignored = std::freopen("CONOUT$", "w", stdout);
+  ignored = std::freopen("CONOUT$", "w", stderr);
+  (void)ignored;
+#endif
+}
+
 }  // namespace platform

@@ -86,4 +86,10 @@ std::string ExecutableDirectory();
 // line can.
 [[nodiscard]] std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
+// Windows starts the game, a windowed program, without a console: when its
+// output goes nowhere, it is sent to the console it was started from (so
+// that --help prints in cmd.exe). Redirected output stays where it goes.
+// Nothing on other systems.
+void AttachParentConsole();
+
 }  // namespace platform
