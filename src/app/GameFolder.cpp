@@ -1,11 +1,8 @@
 // GameFolder.cpp -- reading the start state and laying out a scratch copy.
 #include "app/GameFolder.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 
@@ -31,29 +28,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
   if (!out) throw std::runtime_error(Shown(path) + " kann nicht geschrieben werden");
-}
-
-// A new folder of our own under the system's temporary folder.
-fs::path MakeTempFolder() {
-#ifndef _WIN32
-  // mkdtemp makes it private (0700) from the start.
-  std::string pattern = Utf8Path(fs::temp_directory_path() / "riftvaulter-XXXXXX");
-  if (::mkdtemp(pattern.data())) return FsPath(pattern);
-#else
-  static std::mt19937 names{std::random_device{}()};
-  const fs::path parent = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = "riftvaulter-";
-    for (int i = 0; i < 8; ++i) name += "0123456789abcdefghijklmnopqrstuvwxyz"[names() % 36];
-    std::error_code error;
-    if (fs::create_directory(parent / name, error)) {
-      fs::permissions(parent / name, fs::perms::owner_all, error);
-      return parent / name;
-    }
-    if (error) break;
-  }
-#endif
-  throw std::runtime_error("Tempor\xE4res Verzeichnis kann nicht angelegt werden");
 }
 
 // `link` stands for `target`: a symbolic link where the system lets anyone
@@ -107,7 +81,8 @@ platform::TRecording ReadStartState(const std::string& base) {
 
 TScratchFolder::TScratchFolder(const std::string& base, const std::string& settings,
                                const std::map<std::string, std::string>& stages) {
-  fPath = MakeTempFolder();
+  fPath = sysfile::MakeTempFolder("riftvaulter-");
+  if (fPath.empty()) throw std::runtime_error("Tempor\xE4res Verzeichnis kann nicht angelegt werden");
   try {
     const fs::path source = fs::absolute(FsPath(base));
     fs::create_directory(fPath / "data");

@@ -2,10 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace platform {
+
+// A path the standard library opens correctly on every system, from a UTF-8
+// name with either separator.
+[[nodiscard]] std::filesystem::path FsPath(std::string_view utf8);
+// The UTF-8 text of a path, with forward slashes.
+[[nodiscard]] std::string Utf8Path(const std::filesystem::path& path);
 
 // True for a name that may be written inside a folder: no separators, not
 // "." or "..", not empty, no control bytes.

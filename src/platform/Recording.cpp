@@ -295,17 +295,8 @@ TRecording ParseRecording(std::string_view bytes) {
   return recording;
 }
 
-namespace {
-
-// File names are UTF-8 on every system (Windows opens them as wide text).
-std::filesystem::path Utf8ToPath(const std::string& name) {
-  return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-
-}  // namespace
-
 TRecording LoadRecording(const std::string& fileName) {
-  std::ifstream in(Utf8ToPath(fileName), std::ios::binary);
+  std::ifstream in(FsPath(fileName), std::ios::binary);
   if (!in) throw EReplayError("Replay-Datei " + fileName + " kann nicht ge\xF6" "ffnet werden");
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw EReplayError("Replay-Datei " + fileName + " kann nicht gelesen werden");
@@ -319,7 +310,7 @@ TRecording LoadRecording(const std::string& fileName) {
 
 void SaveRecording(const TRecording& recording, const std::string& fileName) {
   const std::string bytes = SerializeRecording(recording);
-  const std::filesystem::path temporary = Utf8ToPath(fileName + ".tmp");
+  const std::filesystem::path temporary = FsPath(fileName + ".tmp");
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -331,7 +322,7 @@ void SaveRecording(const TRecording& recording, const std::string& fileName) {
     }
   }
   std::error_code error;
-  std::filesystem::rename(temporary, Utf8ToPath(fileName), error);
+  std::filesystem::rename(temporary, FsPath(fileName), error);
   if (error) {
     std::filesystem::remove(temporary, error);
     throw EReplayError("Replay-Datei " + fileName + " kann nicht geschrieben werden");

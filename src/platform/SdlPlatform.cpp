@@ -21,6 +21,7 @@
 #endif
 
 #include "platform/Dialog.h"
+#include "platform/FileNames.h"
 #include "platform/Keyboard.h"
 #include "platform/QuitSignals.h"
 #include "platform/VirtualKeys.h"
@@ -355,10 +356,7 @@ std::string DataHomeDirectory() {
 #ifdef _WIN32
   const wchar_t* appData = ::_wgetenv(L"APPDATA");
   if (!appData || !*appData) return {};
-  const std::u8string text = std::filesystem::path(appData).u8string();
-  std::string result(text.begin(), text.end());
-  std::replace(result.begin(), result.end(), '\\', '/');
-  return result;
+  return Utf8Path(appData);
 #else
   const char* home = std::getenv("HOME");
   if (!home || home[0] != '/') {

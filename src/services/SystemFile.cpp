@@ -9,8 +9,6 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
-
-#include "platform/Dialog.h"
 #else
 #include <fcntl.h>
 #include <stdio.h>
@@ -20,34 +18,6 @@
 
 #include <vector>
 #endif
-
-std::filesystem::path FsPath(std::string_view utf8) {
-  std::u8string text(utf8.begin(), utf8.end());
-  for (char8_t& c : text) {
-    if (c == u8'\\') c = u8'/';
-  }
-#ifdef _WIN32
-  // Windows must turn the name into wide characters. A name that is no
-  // UTF-8 came from a data file, which the game writes in Windows-1252.
-  try {
-    return std::filesystem::path(text);
-  } catch (const std::exception&) {
-    const std::string converted = platform::Cp1252ToUtf8(std::string(text.begin(), text.end()));
-    return std::filesystem::path(std::u8string(converted.begin(), converted.end()));
-  }
-#else
-  return std::filesystem::path(text);
-#endif
-}
-
-std::string Utf8Path(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  std::string result(text.begin(), text.end());
-  for (char& c : result) {
-    if (c == '\\') c = '/';
-  }
-  return result;
-}
 
 namespace sysfile {
 
@@ -91,6 +61,15 @@ int ErrnoOf(DWORD error) {
   }
 }
 
+// `count` random letters and digits, for names no one else uses.
+std::string RandomName(int count) {
+  static std::mt19937 names{std::random_device{}()};
+  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string name;
+  for (int i = 0; i < count; ++i) name += kDigits[names() % 36];
+  return name;
+}
+
 int Move(const char* from, const char* to, DWORD flags) {
   // A virus scanner or an indexer may hold the target open for a moment:
   // a replace that finds it in use is tried again for up to a second.
@@ -112,11 +91,8 @@ const int kReadFlags = _O_RDONLY | _O_BINARY | _O_NOINHERIT;
 int Open(const char* utf8Path, int flags) { return ::_wopen(Wide(utf8Path).c_str(), flags); }
 
 int CreateTempBeside(const std::string& target, std::string& temp, int) {
-  static std::mt19937 names{std::random_device{}()};
-  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = target + ".tmp-";
-    for (int i = 0; i < 6; ++i) name += kDigits[names() % 36];
+    const std::string name = target + ".tmp-" + RandomName(6);
     const int fd = ::_wopen(Wide(name.c_str()).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                             _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
@@ -209,6 +185,23 @@ int ModeOf(const char* utf8Path, int fallback) {
 void SetMode(int fd, int mode) { ::fchmod(fd, static_cast<mode_t>(mode)); }
 
 #endif
+
+std::filesystem::path MakeTempFolder(const std::string& prefix) {
+  const std::filesystem::path parent = std::filesystem::temp_directory_path();
+#ifdef _WIN32
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::error_code error;
+    const std::filesystem::path folder = parent / (prefix + RandomName(8));
+    if (std::filesystem::create_directory(folder, error)) return folder;
+    if (error) break;
+  }
+  return {};
+#else
+  // mkdtemp makes it private (0700) from the start.
+  std::string pattern = Utf8Path(parent / (prefix + "XXXXXX"));
+  return ::mkdtemp(pattern.data()) ? FsPath(pattern) : std::filesystem::path();
+#endif
+}
 
 bool FolderWritable(const std::string& folder) {
   std::string probe;

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-// A path the standard library opens correctly on every system.
-[[nodiscard]] std::filesystem::path FsPath(std::string_view utf8);
-// The UTF-8 text of a path (forward slashes stay as they are).
-[[nodiscard]] std::string Utf8Path(const std::filesystem::path& path);
+#include "platform/FileNames.h"
+
+using platform::FsPath;
+using platform::Utf8Path;
 
 namespace sysfile {
 
@@ -43,6 +43,9 @@ void SyncFolder(const std::string& folder);
 // The permissions of an existing file, or `fallback`.
 int ModeOf(const char* utf8Path, int fallback);
 void SetMode(int fd, int mode);
+// A new, private folder named `prefix` and random letters under the system's
+// temporary folder; empty when none can be made.
+[[nodiscard]] std::filesystem::path MakeTempFolder(const std::string& prefix);
 // True when a file can be created in `folder` (tried, then removed).
 bool FolderWritable(const std::string& folder);
 
