@@ -14,7 +14,8 @@
 #include "objects/SmallEnemyManager.h"
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Backend.h"
+#include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
@@ -31,7 +32,7 @@ struct TStageScene {
   TStageScene() {
     Platform = std::make_unique<platform::SdlPlatform>(
         platform::TWindowOptions{.Width = kWidth, .Height = kHeight, .CaptureMouse = false});
-    glViewport(0, 0, kWidth, kHeight);
+    gfx::Viewport({0, 0, kWidth, kHeight});
     // A kill plays its sound; nobody listens.
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     Sound = std::make_unique<TSound>();
@@ -49,6 +50,12 @@ TStageScene& Scene() {
   return scene;
 }
 
+// Argument 0 draws with the fixed-function backend, 1 with the shaders.
+void UseBackend(benchmark::State& state) {
+  render::SelectBackend(state.range(0) == 0 ? render::TBackendKind::FixedFunction : render::TBackendKind::Shader);
+  state.counters["shader"] = static_cast<double>(state.range(0));
+}
+
 void BM_LoadStage(benchmark::State& state) {
   TStageScene& scene = Scene();
   for (auto _ : state) scene.Level->LoadFromFile(scene.Stage);
@@ -59,20 +66,21 @@ BENCHMARK(BM_LoadStage)->Unit(benchmark::kMillisecond);
 // and the HUD; glFinish includes the drawing.
 void BM_RenderFlightFrame(benchmark::State& state) {
   TStageScene& scene = Scene();
+  UseBackend(state);
   TLevel& level = *scene.Level;
   level.LoadFromFile(scene.Stage);
   level.fTime = 20000;
   level.fPos = 0.3f;
   level.fBolts.clear();
-  glEnable(GL_DEPTH_TEST);
+  gfx::Enable(gfx::TCap::DepthTest);
   for (auto _ : state) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gfx::Clear();
     Perspective();
     level.Render();
-    glFinish();
+    gfx::Finish();
   }
 }
-BENCHMARK(BM_RenderFlightFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderFlightFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -115,11 +123,11 @@ BENCHMARK(BM_ProgressBusiestFrame)->Unit(benchmark::kMicrosecond);
 
 namespace {
 
-// The busiest moment of Level05 in flight, as the autopilot meets it: the
+// The busiest moment of the last stage in flight, as the autopilot meets it: the
 // whole swarm ahead and closing, its shots, every gunboat within reach and
 // firing, a stream of full volleys, the shield up so that the moment lasts.
 void SetBusiestMoment(TLevel& level) {
-  level.LoadFromFile(platform::ExecutableDirectory() + "data/Level05.level");
+  level.LoadFromFile(platform::ExecutableDirectory() + "data/Level08.level");
   const float c = static_cast<float>(level.fCircles);
   level.fTime = 60000;
   level.fPos = 0.45f;
@@ -145,7 +153,8 @@ void SetBusiestMoment(TLevel& level) {
 // P1: a whole frame at the busiest moment, one update and the picture with
 // HUD, against the tube buffer alone from the same camera. The moment is set
 // again every 30 frames (untimed) so that it stays the busiest.
-void BM_P1_FullFrameLevel05(benchmark::State& state) {
+void BM_P1_FullFrame(benchmark::State& state) {
+  UseBackend(state);
   TLevel& level = *Scene().Level;
   SetBusiestMoment(level);
   int frames = 0;
@@ -156,28 +165,29 @@ void BM_P1_FullFrameLevel05(benchmark::State& state) {
       state.ResumeTiming();
     }
     level.Progress(16.667f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gfx::Clear();
     Perspective();
     level.Render();
-    glFinish();
+    gfx::Finish();
   }
   state.counters["shots"] = static_cast<double>(level.fPlayer.ParticleManager->Items().size() +
                                                 level.fSmallEnemy.Manager->fParticleManager.Items().size() +
                                                 level.fMediumEnemy.Manager->fParticleManager.Items().size());
 }
-BENCHMARK(BM_P1_FullFrameLevel05)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_P1_FullFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_P1_TubeOnlyLevel05(benchmark::State& state) {
+void BM_P1_TubeOnly(benchmark::State& state) {
+  UseBackend(state);
   TLevel& level = *Scene().Level;
   SetBusiestMoment(level);
   for (auto _ : state) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gfx::Clear();
     Perspective();
     level.RenderCamera();
-    level.fTubeVBO->Draw(GL_LINE_STRIP);
-    glFinish();
+    level.fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+    gfx::Finish();
   }
 }
-BENCHMARK(BM_P1_TubeOnlyLevel05)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_P1_TubeOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

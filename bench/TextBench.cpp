@@ -7,7 +7,7 @@
 
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/FrameSetup.h"
 
 namespace {
@@ -43,10 +43,10 @@ void BM_PrintHudWarm(benchmark::State& state) {
   TTextScene& scene = Scene();
   TglFont font(scene.Context, 0, 1024 / 20, scene.FontFile);
   font.Print(kHud, ts::kAlignLeft, 10, 10, 1260, 1000);
-  glFinish();
+  gfx::Finish();
   for (auto _ : state) {
     font.Print(kHud, ts::kAlignLeft, 10, 10, 1260, 1000);
-    glFinish();
+    gfx::Finish();
   }
 }
 BENCHMARK(BM_PrintHudWarm)->Unit(benchmark::kMicrosecond);
@@ -60,10 +60,10 @@ void BM_PrintHudCold(benchmark::State& state) {
     state.PauseTiming();
     auto font = std::make_unique<TglFont>(scene.Context, 0, size, scene.FontFile);
     size = size < 80 ? size + 1 : 20;
-    glFinish();
+    gfx::Finish();
     state.ResumeTiming();
     font->Print(kHud, ts::kAlignLeft, 10, 10, 1260, 1000);
-    glFinish();
+    gfx::Finish();
     state.PauseTiming();
     font.reset();
     state.ResumeTiming();

@@ -21,7 +21,7 @@
 #include "objects/Ship.h"
 #include "render/Font.h"
 #include "render/FrameSetup.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "stage/Level.h"
 #include "platform/Audio.h"
@@ -296,12 +296,13 @@ struct TScreenBox {
 
 void Project(TLevel& level, const std::array<double, 16>& projection, const TParticle& model, float t, float roll,
              TScreenBox& box) {
-  glLoadIdentity();
+  gfx::LoadIdentity();
   level.RenderCamera();
   ApplyTubeTransform(level.fSpline, t, roll);
-  glScalef(model.fScale, model.fScale, model.fScale);
+  gfx::Scale(model.fScale, model.fScale, model.fScale);
+  const gfx::TMatrix m = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
   std::array<double, 16> modelview{};
-  glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+  std::copy(m.begin(), m.end(), modelview.begin());
   auto transform = [](const std::array<double, 16>& m, const std::array<double, 4>& v) {
     std::array<double, 4> r{};
     for (std::size_t row = 0; row < 4; ++row)
@@ -329,9 +330,8 @@ TEST(Content, BossAndShipStayInViewInTheArena) {
   TSilentLevel level(window.Platform());
   render::SetPerspective(320, 256);
   std::array<double, 16> projection{};
-  glMatrixMode(GL_PROJECTION);
-  glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
-  glMatrixMode(GL_MODELVIEW);
+  const gfx::TMatrix p = gfx::GetMatrix(gfx::TMatrixStack::Projection);
+  std::copy(p.begin(), p.end(), projection.begin());
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
@@ -350,7 +350,7 @@ TEST(Content, BossAndShipStayInViewInTheArena) {
         if (k == 8 && std::fabs(level.fRoll) <= 120) Project(level, projection, *level.fPlayer.Ship, 1 + 30 / c, level.fRoll, shipBox);
       }
     }
-    glLoadIdentity();
+    gfx::LoadIdentity();
     for (const auto& [what, box] : {std::pair{"boss", bossBox}, std::pair{"ship", shipBox}}) {
       ASSERT_GT(box.Nearest, 0) << what << " reaches behind the camera";
       EXPECT_GE(box.Left, -1) << what << " cut off on the left";

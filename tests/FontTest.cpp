@@ -7,7 +7,8 @@
 
 #include "platform/Dialog.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
+#include "render/draw/GL.h"
 #include "support/GLWindow.h"
 
 namespace {
@@ -221,7 +222,7 @@ TEST_F(FontTest, GlyphLargerThanATextureIsDrawnWhole) {
   const TGLWindow::TBox box = Ink();
   ASSERT_FALSE(box.Empty());
   EXPECT_GT(box.Bottom - box.Top + 1, 256);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(gfx::TakeError(), "");
 }
 
 class FontErrorDeathTest : public FontTest {};

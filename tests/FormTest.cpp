@@ -18,7 +18,7 @@
 #include "platform/Audio.h"
 #include "platform/ScriptedPlatform.h"
 #include "platform/SdlPlatform.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "support/GLWindow.h"
@@ -143,11 +143,8 @@ TEST(Form, DrawFrameShowsTheMenuAndTheFpsFigureAtTheBottomRight) {
   form.DrawFrame();
 
   const platform::TScreenSize screen = p.ClientSize();
-  std::vector<uint8_t> rgba(static_cast<std::size_t>(screen.Width) * screen.Height * 4);
   // Mesa's software swap copies the frame out, so the back buffer still holds it.
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, screen.Width, screen.Height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  const std::vector<uint8_t> rgba = gfx::ReadPixels({0, 0, screen.Width, screen.Height});
   // White ink in [x0, x1) x [y0, y1), y from the top.
   auto ink = [&](int x0, int y0, int x1, int y1) {
     int left = screen.Width, right = -1, top = screen.Height;

@@ -5,7 +5,7 @@
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "stage/Level.h"
 #include "support/GLWindow.h"
 #include "support/StageFiles.h"
@@ -22,9 +22,9 @@ class LevelRenderTest : public testing::Test {
   // One frame as the main form draws it.
   std::vector<uint8_t> Frame() {
     render::BeginFrame(Window.Width(), Window.Height());
-    glPushMatrix();
+    gfx::PushMatrix();
     Level.Render();
-    glPopMatrix();
+    gfx::PopMatrix();
     return Window.ReadPixels();
   }
 

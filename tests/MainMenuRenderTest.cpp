@@ -8,7 +8,8 @@
 #include "menu/MainMenu.h"
 #include "platform/VirtualKeys.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
+#include "render/draw/GL.h"
 #include "stage/Level.h"
 #include "support/MenuRuntime.h"
 #include "render/FrameSetup.h"
@@ -32,9 +33,9 @@ class MainMenuRenderTest : public TMenuTest {
   // One frame as the main form draws it.
   std::vector<uint8_t> Frame3D() {
     render::BeginFrame(kW, kH);
-    glPushMatrix();
+    gfx::PushMatrix();
     Menu->Render();
-    glPopMatrix();
+    gfx::PopMatrix();
     return Window.ReadPixels();
   }
 
@@ -88,17 +89,19 @@ TEST_F(MainMenuRenderTest, TorusIsBlueAtStationZeroAndRedAtStationFifteen) {
     const std::vector<uint8_t> frame = Frame3D();
 
     // Where the station's ring points land on screen.
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+    gfx::PushMatrix();
+    gfx::LoadIdentity();
     Menu->ApplyTorusCamera();
     GLdouble model[16], projection[16];
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, model);
-    glPopMatrix();
+    const gfx::TMatrix m = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
+    std::copy(m.begin(), m.end(), model);
+    gfx::PopMatrix();
     render::SetPerspective(kW, kH);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const gfx::TMatrix p = gfx::GetMatrix(gfx::TMatrixStack::Projection);
+    std::copy(p.begin(), p.end(), projection);
+    const gfx::TRect box = gfx::GetViewport();
+    const GLint viewport[4] = {box.X, box.Y, box.Width, box.Height};
 
     int visible = 0, matched = 0;
     for (int l = 0; l < 16; ++l) {

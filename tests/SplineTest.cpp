@@ -5,7 +5,7 @@
 
 #include "geometry/CubicSpline.h"
 #include "geometry/Spline3D.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "support/GLWindow.h"
 
@@ -125,17 +125,15 @@ TMatrix4f ReferenceTransform(const T3DSpline& path, const TTubeDimensions& level
   const double e = std::pow(std::max(t - 1.0, 0.0) + 1.0, 50.0);
   TSplineFrame f;
   path.GetFrame(1.0f / level.fCircles, t, f);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslatef(f.Position.x, f.Position.y, f.Position.z);
-  glRotatef(static_cast<float>(-f.Yaw * 180 / M_PI), 0, 1, 0);
-  glRotatef(static_cast<float>(-f.Pitch * 180 / M_PI), 1, 0, 0);
-  glTranslatef(0, static_cast<float>((e - 1) * level.fTubeSize), 0);
-  glRotatef(-r, 0, 0, 1);
-  glTranslatef(0, static_cast<float>(-0.9 * level.fTubeSize - (e - 1) * level.fTubeSize), 0);
-  TMatrix4f m;
-  glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
-  return m;
+  gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+  gfx::LoadIdentity();
+  gfx::Translate(f.Position.x, f.Position.y, f.Position.z);
+  gfx::Rotate(static_cast<float>(-f.Yaw * 180 / M_PI), 0, 1, 0);
+  gfx::Rotate(static_cast<float>(-f.Pitch * 180 / M_PI), 1, 0, 0);
+  gfx::Translate(0, static_cast<float>((e - 1) * level.fTubeSize), 0);
+  gfx::Rotate(-r, 0, 0, 1);
+  gfx::Translate(0, static_cast<float>(-0.9 * level.fTubeSize - (e - 1) * level.fTubeSize), 0);
+  return gfx::GetMatrix(gfx::TMatrixStack::ModelView);
 }
 
 TEST(Spline3D, TubeTransformMatchesOpenGLsOwnComposition) {
@@ -148,10 +146,9 @@ TEST(Spline3D, TubeTransformMatchesOpenGLsOwnComposition) {
   for (float t : {-0.02f, 0.0f, 0.37f, 0.999f, 1.02f, 1.05f}) {
     for (float roll : {-170.0f, 0.0f, 33.0f, 180.0f}) {
       const TMatrix4f expected = ReferenceTransform(path, level, t, roll);
-      glLoadIdentity();
+      gfx::LoadIdentity();
       ApplyTubeTransform(path, t, roll);
-      TMatrix4f actual;
-      glGetFloatv(GL_MODELVIEW_MATRIX, actual.data());
+      const TMatrix4f actual = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
       for (int i = 0; i < 16; ++i) {
         const float tolerance = 1e-4f * std::max(1.0f, std::fabs(expected[i]));
         EXPECT_NEAR(actual[i], expected[i], tolerance) << "t " << t << " roll " << roll << " element " << i;

@@ -1,7 +1,7 @@
 // VertexBufferObjectTest.cpp -- filling rules and what a buffer draws.
 #include <gtest/gtest.h>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "support/GLWindow.h"
 
@@ -15,9 +15,9 @@ std::vector<TVertexV3F> Square(float x, float y, float size) {
 
 TEST(VertexBufferObject, FillingTakesExactlyCapacityVertices) {
   TGLWindow window(64, 64);
-  TVertexBufferObject vbo(window.Platform());
+  TVertexBufferObject vbo;
   const std::vector<TVertexV3F> corners = Square(8, 8, 16);
-  vbo.SetSize(4, GL_V3F, GL_STATIC_DRAW);
+  vbo.SetSize(4, gfx::TVertexFormat::V3F);
   for (int i = 0; i < 3; ++i) vbo.Add(corners[static_cast<std::size_t>(i)]);
   try {
     vbo.Finish();
@@ -34,15 +34,15 @@ TEST(VertexBufferObject, FillingTakesExactlyCapacityVertices) {
   EXPECT_EQ(vbo.Count(), 4);
 
   window.BeginOverlay();
-  glColor3f(1, 1, 1);
-  vbo.Draw(GL_QUADS);
+  gfx::Color(1, 1, 1);
+  vbo.Draw(gfx::TPrimitive::Quads);
   const std::vector<uint8_t> pixels = window.ReadPixels();
   const TGLWindow::TBox ink = window.Ink(pixels);
   EXPECT_EQ(ink.Left, 8);
   EXPECT_EQ(ink.Top, 8);
   EXPECT_EQ(ink.Right, 23);
   EXPECT_EQ(ink.Bottom, 23);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(gfx::TakeError(), "");
 }
 
 // The game's coloured formats: each draws every one of its `capacity`
@@ -51,41 +51,25 @@ TEST(VertexBufferObject, DrawsAllVerticesOfTheColouredFormats) {
   TGLWindow window(64, 64);
   window.BeginOverlay();
 
-  TVertexBufferObject packed(window.Platform());  // two red squares from unsigned-byte colours
-  packed.SetSize(8, GL_C4UB_V3F, GL_STATIC_DRAW);
+  TVertexBufferObject packed;  // two red squares from unsigned-byte colours
+  packed.SetSize(8, gfx::TVertexFormat::C4UB_V3F);
   for (float x : {4.0f, 36.0f})
     for (const TVertexV3F& v : Square(x, 4, 8)) packed.Add(TVertexC4UBV3F{255, 0, 0, 255, v.x, v.y, v.z});
   packed.Finish();
   EXPECT_EQ(packed.Capacity(), 8);
 
-  TVertexBufferObject floats(window.Platform());  // one green square from float colours
-  floats.SetSize(4, GL_C3F_V3F, GL_STATIC_DRAW);
+  TVertexBufferObject floats;  // one green square from float colours
+  floats.SetSize(4, gfx::TVertexFormat::C3F_V3F);
   for (const TVertexV3F& v : Square(20, 40, 8)) floats.Add(TVertexC3FV3F{0, 1, 0, v.x, v.y, v.z});
   floats.Finish();
 
-  packed.Draw(GL_QUADS);
-  floats.Draw(GL_QUADS);
+  packed.Draw(gfx::TPrimitive::Quads);
+  floats.Draw(gfx::TPrimitive::Quads);
   const std::vector<uint8_t> pixels = window.ReadPixels();
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 8, 8), 0xFF0000u);
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 40, 8), 0xFF0000u);  // the second square too
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 24, 44), 0x00FF00u);
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 24, 8), 0x000000u);
-}
-
-TEST(VertexBufferObject, UnsupportedFormatsSizeNothingAndTakeNoVertices) {
-  TGLWindow window(64, 64);
-  for (GLenum format : {GLenum{GL_T4F_V4F}, GLenum{GL_T4F_C4F_N3F_V4F}, GLenum{0x1234}}) {
-    SCOPED_TRACE(format);
-    EXPECT_EQ(TVertexBufferObject::VertexSize(format), 0);
-    TVertexBufferObject vbo(window.Platform());
-    vbo.SetSize(4, format, GL_STATIC_DRAW);
-    const float vertex[16] = {};
-    vbo.AddVertex(vertex);
-    EXPECT_EQ(vbo.Count(), 0);
-    EXPECT_THROW(vbo.Finish(), VertexBufferException);
-  }
-  while (glGetError() != GL_NO_ERROR) {
-  }
 }
 
 }  // namespace

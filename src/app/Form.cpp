@@ -9,7 +9,7 @@
 #include "platform/Platform.h"
 #include "render/Font.h"
 #include "render/FrameSetup.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
 #include "services/Settings.h"
@@ -31,9 +31,9 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::InitGL() {
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
+  gfx::ClearColor(0, 0, 0, 0);
+  gfx::Enable(gfx::TCap::DepthTest);
+  gfx::Enable(gfx::TCap::CullFace);
 }
 
 void TForm1::SetVSync(bool enable) {
@@ -100,12 +100,12 @@ void TForm1::IdleHandler(bool& done) {
 
 void TForm1::DrawFrame() {
   const platform::TScreenSize client = fPlatform.ClientSize();
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gfx::Clear();
   render::SetPerspective(client.Width, client.Height);
   if (MainMenu) {
-    glPushMatrix();
+    gfx::PushMatrix();
     MainMenu->Render();
-    glPopMatrix();
+    gfx::PopMatrix();
   }
 
   render::BeginOverlay(static_cast<float>(client.Width), static_cast<float>(client.Height));
@@ -116,12 +116,13 @@ void TForm1::DrawFrame() {
   }
   render::EndOverlay();
 
+  gfx::Flush();
   fPlatform.SwapBuffers();
 }
 
 void TForm1::FormResize() {
   const platform::TScreenSize client = fPlatform.ClientSize();
-  glViewport(0, 0, client.Width, client.Height);
+  gfx::Viewport({0, 0, client.Width, client.Height});
   render::SetPerspective(client.Width, client.Height);
   if (client.Width <= 0 || client.Height <= 0) return;  // nothing to lay out in
   if (!fPlatform.WindowMode().FullScreen) fWindowSize = client;

@@ -19,6 +19,8 @@
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "platform/SdlPlatform.h"
+#include "render/draw/Backend.h"
+#include "render/draw/Draw.h"
 #include "services/FatalError.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
@@ -29,6 +31,14 @@ constexpr float kChecksumIntervalMs = 1000;
 
 void Report(const std::string& text) {
   std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str());
+}
+
+void SelectRenderer(const TIniFile& settings) {
+  const std::string value = settings.ReadString("main", "renderer", "");
+  const std::optional<render::TBackendKind> kind = render::ParseBackendKind(value);
+  if (!kind)
+    Report("settings.ini: renderer=" + value + " ist unbekannt (m\xF6glich sind auto, gl1 und shader); es gilt auto");
+  render::SelectBackend(kind.value_or(render::TBackendKind::Auto));
 }
 
 }  // namespace
@@ -53,6 +63,8 @@ int RunSession(const TOptions& options) {
   }
   window.CaptureMouse = options.Mode == TRunMode::Play;
   platform::SdlPlatform sdl(window);
+  // How frames are drawn is this machine's choice too, replays included.
+  SelectRenderer(programFolder.Path.empty() ? TIniFile() : ReadSettings(programFolder.Path + "settings.ini"));
   try {
     PrepareProgramFolder(programFolder);
   } catch (const std::exception& failure) {
@@ -124,7 +136,10 @@ int RunSession(const TOptions& options) {
       return kExitDiverged;
     }
     if (!replay->Finished()) Report("Wiedergabe vorzeitig beendet");
-    if (timedemo) timedemo->Print();
+    if (timedemo) {
+      timedemo->Print();
+      std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
+    }
   }
   std::fflush(stdout);
   return exitCode;

@@ -6,7 +6,7 @@
 #include "objects/Ship.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "stage/Level.h"
@@ -19,12 +19,12 @@ constexpr double kTwoPi = 2 * M_PI;
 // A closed loop of 12 points, t = j * 2 pi / 12.
 template <typename TPoint>
 void LineLoop12(TPoint point) {
-  glBegin(GL_LINE_LOOP);
+  gfx::Begin(gfx::TPrimitive::LineLoop);
   for (int j = 0; j < 12; ++j) {
     const TVector3f p = point(j * kTwoPi / 12);
-    glVertex3f(p.x, p.y, p.z);
+    gfx::Vertex(p.x, p.y, p.z);
   }
-  glEnd();
+  gfx::End();
 }
 
 }  // namespace
@@ -62,8 +62,8 @@ std::vector<std::array<float, 6>> TMainMenu::TorusVertices() {
 }
 
 void TMainMenu::BuildTorus() {
-  fTubeVBO = std::make_unique<TVertexBufferObject>(fPlatform);
-  fTubeVBO->SetSize(kTorusVertexCount, GL_C3F_V3F, GL_STATIC_DRAW);
+  fTubeVBO = std::make_unique<TVertexBufferObject>();
+  fTubeVBO->SetSize(kTorusVertexCount, gfx::TVertexFormat::C3F_V3F);
   for (const std::array<float, 6>& v : TorusVertices()) {
     const TVertexC3FV3F vertex{v[0], v[1], v[2], v[3], v[4], v[5]};
     fTubeVBO->Add(vertex);
@@ -97,7 +97,7 @@ void TMainMenu::Render() {
     Guarded("MainMen\xFC, Render: Fehler beim Rendern des Levels", [&] { Level->Render(); });
     return;
   }
-  glLineWidth(1);
+  gfx::LineWidth(1);
   RenderBackground();
   RenderMarker();
   RenderInfoPowerUp();
@@ -105,58 +105,57 @@ void TMainMenu::Render() {
 }
 
 void TMainMenu::ApplyTorusCamera() const {
-  glTranslatef(-15, 10, -30);
-  glRotatef(50, 1, 0, 0);
-  glRotatef(-10, 0, 0, 1);
-  glRotatef(fTorusAngle, 0, 1, 0);
+  gfx::Translate(-15, 10, -30);
+  gfx::Rotate(50, 1, 0, 0);
+  gfx::Rotate(-10, 0, 0, 1);
+  gfx::Rotate(fTorusAngle, 0, 1, 0);
 }
 
 void TMainMenu::RenderBackground() {
-  glPushMatrix();
+  gfx::PushMatrix();
   ApplyTorusCamera();
-  fTubeVBO->Draw(GL_LINE_LOOP);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glColor3f(1, 1, 1);
+  fTubeVBO->Draw(gfx::TPrimitive::LineLoop);
+  gfx::Color(1, 1, 1);
   for (std::size_t i = 0; i < fShips.size(); ++i) {
     const TMenuShip& ship = fShips[i];
-    glPushMatrix();
-    glRotatef(ship.Orbit, 0, 1, 0);
-    glTranslatef(20, 0, 0);
-    glRotatef(ship.Roll, 0, 0, 1);
-    glTranslatef(0, -2.4f, 0);  // inside the tube, 2.4 from its centre line
+    gfx::PushMatrix();
+    gfx::Rotate(ship.Orbit, 0, 1, 0);
+    gfx::Translate(20, 0, 0);
+    gfx::Rotate(ship.Roll, 0, 0, 1);
+    gfx::Translate(0, -2.4f, 0);  // inside the tube, 2.4 from its centre line
     if (i == 0) {
-      glColor3f(1, 1, 0);
+      gfx::Color(1, 1, 0);
       fPlayerModel->Render();
-      glColor3f(1, 1, 1);
+      gfx::Color(1, 1, 1);
     } else {
-      glRotatef(ship.Spin, 0, 1, 0);
+      gfx::Rotate(ship.Spin, 0, 1, 0);
       fEnemyModel->Render();
     }
-    glPopMatrix();
+    gfx::PopMatrix();
   }
-  glPopMatrix();
+  gfx::PopMatrix();
 }
 
 void TMainMenu::RenderMarker() {
   const float sB = static_cast<float>(fBigFont->Size());
-  glPushMatrix();
+  gfx::PushMatrix();
   const float q = fMarkerPhase / 540;
   if (q < 1) {
-    glColor3f(q, 1, 0);
+    gfx::Color(q, 1, 0);
   } else {
-    glColor3f(2 - q, 1, 0);
+    gfx::Color(2 - q, 1, 0);
   }
   // The point at depth 40 that lies on screen beside the selected row.
   const float rows = static_cast<float>(fLastRow) + 1.5f - static_cast<float>(fCursor) - fCursorMove;
-  glTranslatef(fUnitsPerPixel * (static_cast<float>(fWidth) / 2 - 0.75f * sB),
+  gfx::Translate(fUnitsPerPixel * (static_cast<float>(fWidth) / 2 - 0.75f * sB),
                fUnitsPerPixel * (rows * sB - static_cast<float>(fHeight) / 2), -40);
-  glRotatef(fMarkerPhase / 3, 1, 0, 0);
+  gfx::Rotate(fMarkerPhase / 3, 1, 0, 0);
   LineLoop12([](double t) { return TVector3f{static_cast<float>(std::cos(t)), static_cast<float>(std::sin(t)), 0}; });
-  glRotatef(fMarkerPhase / 2, 0, 1, 0);
+  gfx::Rotate(fMarkerPhase / 2, 0, 1, 0);
   LineLoop12([](double t) { return TVector3f{0, static_cast<float>(std::sin(t)), static_cast<float>(std::cos(t))}; });
-  glRotatef(fMarkerPhase, 0, 0, 1);
+  gfx::Rotate(fMarkerPhase, 0, 0, 1);
   LineLoop12([](double t) { return TVector3f{static_cast<float>(std::sin(t)), 0, static_cast<float>(std::cos(t))}; });
-  glPopMatrix();
+  gfx::PopMatrix();
 }
 
 void TMainMenu::RenderInfoPowerUp() {
@@ -169,12 +168,12 @@ void TMainMenu::RenderInfoPowerUp() {
   } else {
     return;
   }
-  glPushMatrix();
-  glTranslatef(fUnitsPerPixel * (100 - static_cast<float>(fWidth) / 2), 0, -40);
-  glRotatef(15, 1, 0, 0);
+  gfx::PushMatrix();
+  gfx::Translate(fUnitsPerPixel * (100 - static_cast<float>(fWidth) / 2), 0, -40);
+  gfx::Rotate(15, 1, 0, 0);
   TLevel::DrawPowerUp(fInfoPowerUp);
-  glPopMatrix();
-  glLineWidth(1);
+  gfx::PopMatrix();
+  gfx::LineWidth(1);
 }
 
 void TMainMenu::RenderOverlay() {
@@ -191,33 +190,33 @@ void TMainMenu::RenderOverlay() {
   const bool highscorePage = fPath == kHighscorePage;
   const auto stages = static_cast<int32_t>(fLevelList.size());
 
-  glColor3f(1, 1, 1);
+  gfx::Color(1, 1, 1);
   if (fFirst < n - fLastRow - 1) {  // more items below the window
-    glPushMatrix();
-    glTranslatef(w - 1.5f * sB, h - sB, 0);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(0, 0);
-    glVertex2f(-40, 0);
-    glVertex2f(-20, 20);
-    glEnd();
-    glPopMatrix();
+    gfx::PushMatrix();
+    gfx::Translate(w - 1.5f * sB, h - sB, 0);
+    gfx::Begin(gfx::TPrimitive::Triangles);
+    gfx::Vertex(0, 0);
+    gfx::Vertex(-40, 0);
+    gfx::Vertex(-20, 20);
+    gfx::End();
+    gfx::PopMatrix();
   }
   if (fFirst > 0) {  // more items above
-    glPushMatrix();
-    glTranslatef(w - 1.5f * sB, h - 5 * sB, 0);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(0, 0);
-    glVertex2f(-20, -20);
-    glVertex2f(-40, 0);
-    glEnd();
-    glPopMatrix();
+    gfx::PushMatrix();
+    gfx::Translate(w - 1.5f * sB, h - 5 * sB, 0);
+    gfx::Begin(gfx::TPrimitive::Triangles);
+    gfx::Vertex(0, 0);
+    gfx::Vertex(-20, -20);
+    gfx::Vertex(-40, 0);
+    gfx::End();
+    gfx::PopMatrix();
   }
 
   // The four rows above the bottom row; rows sliding out are clipped.
-  glPushMatrix();
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, static_cast<GLint>(sB), fWidth, static_cast<GLsizei>(4 * sB));
-  glTranslatef(0, -(static_cast<float>(fFirst) + fScrollMove) * sB, 0);
+  gfx::PushMatrix();
+  gfx::Enable(gfx::TCap::ScissorTest);
+  gfx::Scissor({0, static_cast<int>(sB), fWidth, static_cast<int>(4 * sB)});
+  gfx::Translate(0, -(static_cast<float>(fFirst) + fScrollMove) * sB, 0);
   for (int32_t k = n - 1; k >= 0; --k) {
     const bool locked = stagePage && k < stages && !fLevelList[static_cast<std::size_t>(k)].Active;
     if (locked) {
@@ -228,11 +227,11 @@ void TMainMenu::RenderOverlay() {
     fBigFont->Print(page.Items[static_cast<std::size_t>(k)].Caption, ts::kAlignRight, -1.5f * sB,
                     h - static_cast<float>(fLastRow + 2 - k) * sB, w, sB);
   }
-  glDisable(GL_SCISSOR_TEST);
-  glPopMatrix();
+  gfx::Disable(gfx::TCap::ScissorTest);
+  gfx::PopMatrix();
 
-  glPushMatrix();
-  glTranslatef(10, 10, 0);
+  gfx::PushMatrix();
+  gfx::Translate(10, 10, 0);
   if (fSelected >= 0 && fSelected < n)
     fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
                       0.5f * h);
@@ -250,7 +249,7 @@ void TMainMenu::RenderOverlay() {
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   if (highscorePage && fSelected < stages) {
     const TLevelListItem& level = fLevelList[static_cast<std::size_t>(fSelected)];
-    glTranslatef(sS, 1.5f * sS, 0);
+    gfx::Translate(sS, 1.5f * sS, 0);
     if (level.HighScores.empty())
       fSmallFont->Print("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", ts::kAlignLeft, 0, 0, 0.4f * w,
                         0.5f * h);
@@ -261,7 +260,7 @@ void TMainMenu::RenderOverlay() {
       fSmallFont->Print(std::to_string(level.HighScores[j].Score), ts::kAlignRight, sS, top, 0.4f * w, sS);
     }
   }
-  glPopMatrix();
+  gfx::PopMatrix();
 
   render::EndOverlay();
 }

@@ -7,7 +7,7 @@
 
 #include "geometry/CubicSpline.h"
 #include "geometry/SimMath.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Random.h"
 
 namespace {
@@ -127,22 +127,22 @@ void TBolt::Progress(float elapsed) {
 
 void TBolt::Render() const {
   if (!fVisible) return;
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(fColor.r, fColor.g, fColor.b, fColor.a);
+  gfx::BlendFunc(gfx::TBlend::Additive);
+  gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
   const std::size_t n = fBoltPoints.size();
   for (int32_t k = 0; k < fStrands; ++k) {
-    glLineWidth(static_cast<float>(fLineWidth));
-    glBegin(GL_LINE_STRIP);
+    gfx::LineWidth(static_cast<float>(fLineWidth));
+    gfx::Begin(gfx::TPrimitive::LineStrip);
     for (std::size_t i = 0; i < n; ++i) {
       if (fFadeEnds) {
         const bool end = i == 0 || i + 1 == n;
-        glColor4f(fColor.r, fColor.g, fColor.b, end ? 0.0f : fColor.a);
+        gfx::Color(fColor.r, fColor.g, fColor.b, end ? 0.0f : fColor.a);
       }
       const TBoltPoint& point = fBoltPoints[i];
       const TVector3f& jitter = point.fJitter[static_cast<std::size_t>(k)];
-      glVertex3f(point.fCurrent.x + jitter.x, point.fCurrent.y + jitter.y, point.fCurrent.z + jitter.z);
+      gfx::Vertex(point.fCurrent.x + jitter.x, point.fCurrent.y + jitter.y, point.fCurrent.z + jitter.z);
     }
-    glEnd();
+    gfx::End();
   }
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  gfx::BlendFunc(gfx::TBlend::Alpha);
 }

@@ -8,7 +8,7 @@
 #include "objects/Enemy.h"
 #include "objects/Particle.h"
 #include "objects/StageHub.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "services/Arith.h"
 #include "services/DataError.h"
@@ -140,13 +140,13 @@ void TBoss::TakeHits() {
 }
 
 void TBoss::Render() const {
-  glColor4f(fColor.r, fColor.g, fColor.b, fColor.a);
-  glPushMatrix();
+  gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
+  gfx::PushMatrix();
   ApplyTubeTransform(fLevel.fSpline, fPos, fRoll);
-  glLineWidth(1.0f);
+  gfx::LineWidth(1.0f);
   fModel->Render();
-  glPopMatrix();
-  glColor4f(fParticleColor.r, fParticleColor.g, fParticleColor.b, fParticleColor.a);
+  gfx::PopMatrix();
+  gfx::Color(fParticleColor.r, fParticleColor.g, fParticleColor.b, fParticleColor.a);
   fParticleManager.Render();
 }
 

@@ -5,7 +5,7 @@
 
 #include "objects/Ship.h"
 #include "objects/StageHub.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "services/Arith.h"
 #include "services/Random.h"
@@ -75,12 +75,12 @@ void TEnemy::Age(float elapsed) {
 }
 
 void TEnemy::RenderOnTube(const T3DSpline& spline, const TVector4f& color) const {
-  glPushMatrix();
-  glColor4f(color.r, color.g, color.b, std::max(1 - fExplodeTimer / fExplodeTime, 0.0f));
+  gfx::PushMatrix();
+  gfx::Color(color.r, color.g, color.b, std::max(1 - fExplodeTimer / fExplodeTime, 0.0f));
   ApplyTubeTransform(spline, fPos, fRoll);
-  glLineWidth(1.0f);
+  gfx::LineWidth(1.0f);
   Render();
-  glPopMatrix();
+  gfx::PopMatrix();
 }
 
 void TEnemy::Render() const {
@@ -90,9 +90,9 @@ void TEnemy::Render() const {
     return;
   }
   const float scale = fModel->fScale;
-  glScalef(scale, scale, scale);
-  glPushMatrix();
-  glBegin(GL_LINES);
+  gfx::Scale(scale, scale, scale);
+  gfx::PushMatrix();
+  gfx::Begin(gfx::TPrimitive::Lines);
   const float k = fExplodeTimer / fExplodeTime;
   for (const TIndexPair& line : fModel->fLines) {
     const TVector3f& a = fModel->fVertices[static_cast<std::size_t>(line.first)];
@@ -100,9 +100,9 @@ void TEnemy::Render() const {
     const TVector3f half{(b.x - a.x) / 2, (b.y - a.y) / 2, (b.z - a.z) / 2};
     TVector3f mid{a.x + half.x, a.y + half.y, a.z + half.z};
     mid = {mid.x + k * mid.x * fExplodeSize, mid.y + k * mid.y * fExplodeSize, mid.z + k * mid.z * fExplodeSize};
-    glVertex3f(mid.x + half.x, mid.y + half.y, mid.z + half.z);
-    glVertex3f(mid.x - half.x, mid.y - half.y, mid.z - half.z);
+    gfx::Vertex(mid.x + half.x, mid.y + half.y, mid.z + half.z);
+    gfx::Vertex(mid.x - half.x, mid.y - half.y, mid.z - half.z);
   }
-  glEnd();
-  glPopMatrix();
+  gfx::End();
+  gfx::PopMatrix();
 }

@@ -3,7 +3,7 @@
 
 #include "objects/Ship.h"
 #include "objects/StageHub.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
@@ -87,7 +87,7 @@ void TMediumEnemyManager::Progress(float elapsed) {
 void TMediumEnemyManager::Render() const {
   const auto& settings = fLevel.fMediumEnemy;
   for (const auto& enemy : fMediumEnemys) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
-  glColor4f(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
+  gfx::Color(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
   fParticleManager.Render();
 }
 

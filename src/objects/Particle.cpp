@@ -4,12 +4,12 @@
 #include <string>
 
 #include "objects/ModelFile.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
 
-TParticle::TParticle(platform::TPlatform& platform) : fBuffer(std::make_unique<TVertexBufferObject>(platform)) {}
+TParticle::TParticle(platform::TPlatform& /*platform*/) : fBuffer(std::make_unique<TVertexBufferObject>()) {}
 
 TParticle::~TParticle() = default;
 
@@ -24,7 +24,7 @@ void TParticle::LoadFromFile(const std::string& fileName) {
   fLines = std::move(model.Lines);
   const auto lineCount = static_cast<int32_t>(fLines.size());
 
-  fBuffer->SetSize(2 * lineCount, GL_V3F, GL_STATIC_DRAW);
+  fBuffer->SetSize(2 * lineCount, gfx::TVertexFormat::V3F);
   for (const TIndexPair& line : fLines) {
     fBuffer->Add(fVertices[static_cast<std::size_t>(line.first)]);
     fBuffer->Add(fVertices[static_cast<std::size_t>(line.second)]);
@@ -33,8 +33,8 @@ void TParticle::LoadFromFile(const std::string& fileName) {
 }
 
 void TParticle::Render() const {
-  glPushMatrix();
-  glScalef(fScale, fScale, fScale);
-  fBuffer->Draw(GL_LINES);
-  glPopMatrix();
+  gfx::PushMatrix();
+  gfx::Scale(fScale, fScale, fScale);
+  fBuffer->Draw(gfx::TPrimitive::Lines);
+  gfx::PopMatrix();
 }

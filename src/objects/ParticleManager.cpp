@@ -7,7 +7,7 @@
 #include "objects/Particle.h"
 #include "objects/Ship.h"
 #include "objects/StageHub.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "services/FatalError.h"
 #include "services/Sound.h"
@@ -65,14 +65,14 @@ void TParticleManager::CheckPlayerHit() {
 }
 
 void TParticleManager::Render() const {
-  glLineWidth(2.0f);
+  gfx::LineWidth(2.0f);
   for (const TParticleListItem& item : fItems) {
     if (!item.fModel) continue;
-    glPushMatrix();
+    gfx::PushMatrix();
     ApplyTubeTransform(fLevel.fSpline, item.fPos, item.fRoll);
-    glRotatef(item.fSpinAngle, 0, 1, 0);
+    gfx::Rotate(item.fSpinAngle, 0, 1, 0);
     item.fModel->Render();
-    glPopMatrix();
+    gfx::PopMatrix();
   }
 }
 

@@ -1,7 +1,7 @@
 // SmallEnemy.cpp -- spinning swarm ships.
 #include "objects/SmallEnemy.h"
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Random.h"
 
 TSmallEnemy::TSmallEnemy(const TShip* model, TRandom& random) : TEnemy(model, random) {
@@ -15,6 +15,6 @@ void TSmallEnemy::Move(float elapsed) {
 
 void TSmallEnemy::Render() const {
   if (fDead) return;
-  glRotatef(fSpinAngle, 0, 1, 0);
+  gfx::Rotate(fSpinAngle, 0, 1, 0);
   TEnemy::Render();
 }

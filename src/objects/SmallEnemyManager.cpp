@@ -5,7 +5,7 @@
 
 #include "objects/Ship.h"
 #include "objects/StageHub.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
@@ -94,9 +94,9 @@ void TSmallEnemyManager::Progress(float elapsed) {
 
 void TSmallEnemyManager::Render() const {
   const auto& settings = fLevel.fSmallEnemy;
-  glLineWidth(1.0f);
+  gfx::LineWidth(1.0f);
   for (const auto& enemy : fSmallEnemy) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
-  glColor4f(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
+  gfx::Color(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
   fParticleManager.Render();
 }
 

@@ -30,6 +30,9 @@ namespace platform {
 
 namespace {
 
+uint64_t gContextSerials = 0;     // the last serial given out
+uint64_t gCurrentContextSerial = 0;
+
 std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
 
 bool IsEnter(SDL_Scancode scancode) { return scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER; }
@@ -147,6 +150,7 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(message);
   }
   SDL_GL_MakeCurrent(fImpl->Window, fImpl->Context);
+  gCurrentContextSerial = ++gContextSerials;
   // Every font stays a few pixels high in the smallest window.
   SDL_SetWindowMinimumSize(fImpl->Window, kMinWindowSide, kMinWindowSide);
   SDL_GL_GetDrawableSize(fImpl->Window, &fImpl->Client.Width, &fImpl->Client.Height);
@@ -180,6 +184,7 @@ SdlPlatform::~SdlPlatform() {
   if (fImpl->CaptureMouse) SDL_SetRelativeMouseMode(SDL_FALSE);
   SDL_GL_MakeCurrent(fImpl->Window, nullptr);
   SDL_GL_DeleteContext(fImpl->Context);
+  gCurrentContextSerial = 0;
   SDL_DestroyWindow(fImpl->Window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -325,6 +330,12 @@ uint32_t SdlPlatform::RandomSeed() {
 void* SdlPlatform::GLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 bool SdlPlatform::GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
+
+uint64_t CurrentGLContextSerial() { return gCurrentContextSerial; }
+
+void* CurrentGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+bool CurrentGLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
 std::string ExecutableDirectory() {
   char* path = SDL_GetBasePath();

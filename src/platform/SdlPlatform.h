@@ -68,6 +68,16 @@ class SdlPlatform final : public TPlatform {
   std::unique_ptr<Impl> fImpl;
 };
 
+// The GL context of this thread, for the drawing layer: a number that is new
+// for every context an SdlPlatform creates, 0 while none is current. A
+// context made after another was destroyed never reuses its number, so GL
+// objects of the old one are never taken for the new one's.
+[[nodiscard]] uint64_t CurrentGLContextSerial();
+// The current context's entry point `name` (null when it has none) and
+// whether it offers extension `name`.
+[[nodiscard]] void* CurrentGLProcAddress(const char* name);
+[[nodiscard]] bool CurrentGLExtensionSupported(const char* name);
+
 // The executable's directory with a trailing '/', without a window.
 std::string ExecutableDirectory();
 

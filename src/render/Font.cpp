@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Paths.h"
@@ -37,13 +37,12 @@ TglFont::~TglFont() { ts::FontDestroy(fFont); }
 void TglFont::SetColor(float r, float g, float b, float a) { fColor = {r, g, b, a}; }
 
 void TglFont::Print(const std::string& text, ts::TtsEnum align, float left, float top, float width, float height) {
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_ALPHA_TEST);
-  glAlphaFunc(GL_GREATER, 0.1f);
-  glPushMatrix();
-  const GLfloat color[4] = {fColor.r, fColor.g, fColor.b, fColor.a};
-  glColor4fv(color);
+  gfx::Enable(gfx::TCap::Blend);
+  gfx::BlendFunc(gfx::TBlend::Alpha);
+  gfx::Enable(gfx::TCap::AlphaTest);
+  gfx::AlphaFunc(0.1f);
+  gfx::PushMatrix();
+  gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
 
   ts::SetParameteri(ts::kAlign, align);
   ts::TextBeginBlock(RoundToInt32(left), RoundToInt32(top), RoundToInt32(width), RoundToInt32(height), ts::kBlockWordWrap);
@@ -51,18 +50,15 @@ void TglFont::Print(const std::string& text, ts::TtsEnum align, float left, floa
   ts::TextOut(text);
   ts::TextEndBlock();
 
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glPopMatrix();
-  glDisable(GL_BLEND);
-  glDisable(GL_ALPHA_TEST);
+  gfx::BindTexture(0);
+  gfx::PopMatrix();
+  gfx::Disable(gfx::TCap::Blend);
+  gfx::Disable(gfx::TCap::AlphaTest);
 }
 
 void TglFont::CheckTextErrors() {
   const uint32_t error = ts::GetError();
   if (error != ts::kNoError) FatalMessage(std::string("Text engine error: ") + ts::GetErrorString(error));
-  const GLenum glError = glGetError();
-  if (glError != GL_NO_ERROR) {
-    const auto* text = reinterpret_cast<const char*>(gluErrorString(glError));
-    FatalMessage(std::string("OpenGL error: ") + (text ? text : std::to_string(glError)));
-  }
+  const std::string glError = gfx::TakeError();
+  if (!glError.empty()) FatalMessage("OpenGL error: " + glError);
 }

@@ -1,47 +1,47 @@
 // FrameSetup.cpp -- the game's projections.
 #include "render/FrameSetup.h"
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 
 namespace render {
 
 void SetPerspective(int width, int height) {
   const double aspect = height > 0 ? static_cast<double>(width) / height : 1.0;
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, aspect, 0.001, 10000.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  gfx::MatrixMode(gfx::TMatrixStack::Projection);
+  gfx::LoadIdentity();
+  gfx::Perspective(45.0, aspect, 0.001, 10000.0);
+  gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+  gfx::LoadIdentity();
 }
 
 void BeginFrame(int width, int height) {
-  glClearColor(0, 0, 0, 0);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gfx::ClearColor(0, 0, 0, 0);
+  gfx::Enable(gfx::TCap::DepthTest);
+  gfx::Enable(gfx::TCap::CullFace);
+  gfx::Clear();
   SetPerspective(width, height);
 }
 
 void SetOverlay(float width, float height) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, width, height, 0, 0, 10);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDisable(GL_DEPTH_TEST);
+  gfx::MatrixMode(gfx::TMatrixStack::Projection);
+  gfx::LoadIdentity();
+  gfx::Ortho(0, width, height, 0, 0, 10);
+  gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+  gfx::LoadIdentity();
+  gfx::Disable(gfx::TCap::DepthTest);
 }
 
 void BeginOverlay(float width, float height) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
+  gfx::MatrixMode(gfx::TMatrixStack::Projection);
+  gfx::PushMatrix();
   SetOverlay(width, height);
 }
 
 void EndOverlay() {
-  glEnable(GL_DEPTH_TEST);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  gfx::Enable(gfx::TCap::DepthTest);
+  gfx::MatrixMode(gfx::TMatrixStack::Projection);
+  gfx::PopMatrix();
+  gfx::MatrixMode(gfx::TMatrixStack::ModelView);
 }
 
 }  // namespace render

@@ -2,9 +2,9 @@
 #include "render/TubeTransform.h"
 
 #include "geometry/Spline3D.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 
 void ApplyTubeTransform(const T3DSpline& spline, float t, float roll) {
   const TMatrix4f m = spline.TubeTransform(t, roll);
-  glMultMatrixf(m.data());
+  gfx::MultMatrix(m);
 }

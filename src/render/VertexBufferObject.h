@@ -1,17 +1,18 @@
 // VertexBufferObject.h -- one fixed-size vertex array in graphics memory.
 //
 // Calling order: Create (the constructor) -> SetSize -> AddVertex exactly
-// `capacity` times -> Finish -> Draw any number of times. The fill writes each
-// vertex straight into the mapped buffer.
+// `capacity` times -> Finish -> Draw any number of times. The vertices are
+// gathered in memory and handed to the drawing layer at Finish.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 
-// Raised for a missing buffer-object extension and for a buffer finished
-// with fewer vertices than it was sized for.
+// Raised for a context that cannot keep vertex buffers and for a buffer
+// finished with fewer vertices than it was sized for.
 class VertexBufferException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -32,23 +33,18 @@ struct TVertexC3FV3F {
 };
 #pragma pack(pop)
 
-namespace platform {
-class TPlatform;
-}
-
 class TVertexBufferObject {
  public:
-  // Needs a current GL context with GL_ARB_vertex_buffer_object, whose entry
-  // points `platform` finds; raises VertexBufferException("VertexBuffer: not
-  // supported") otherwise.
-  explicit TVertexBufferObject(platform::TPlatform& platform);
+  // Needs a current GL context that keeps vertex buffers; raises
+  // VertexBufferException("VertexBuffer: not supported") otherwise.
+  TVertexBufferObject();
   ~TVertexBufferObject();
   TVertexBufferObject(const TVertexBufferObject&) = delete;
   TVertexBufferObject& operator=(const TVertexBufferObject&) = delete;
 
-  // Allocates count x vertex size bytes and maps them for writing. An
-  // unsupported format sizes 0 bytes and ignores every vertex.
-  void SetSize(int32_t count, GLenum format, GLenum usage);
+  // Makes room for `count` vertices of `format` and starts filling; a
+  // buffer filled before is replaced at the next Finish.
+  void SetSize(int32_t count, gfx::TVertexFormat format);
   // Appends one vertex (vertex-size bytes of `vertex`); ignored when the
   // buffer is full or not being filled.
   void AddVertex(const void* vertex);
@@ -56,27 +52,25 @@ class TVertexBufferObject {
   void Add(const TVertex& vertex) {
     AddVertex(&vertex);
   }
-  // Unmaps. Raises "Weniger Vertex übergeben als erwartet!" when fewer than
-  // `capacity` vertices were added (the buffer stays mapped).
+  // Hands the vertices over. Raises "Weniger Vertex übergeben als erwartet!"
+  // when fewer than `capacity` vertices were added (filling goes on).
   void Finish();
-  void Bind();
-  void Unbind();
-  // Draws all `capacity` vertices, whatever was added.
-  void Draw(GLenum mode);
+  // Draws all `capacity` vertices with the current matrices and state;
+  // nothing before the first Finish.
+  void Draw(gfx::TPrimitive mode);
 
   [[nodiscard]] int32_t Capacity() const { return fCapacity; }
   [[nodiscard]] int32_t Count() const { return fCount; }
-  [[nodiscard]] GLenum Format() const { return fFormat; }
+  [[nodiscard]] gfx::TVertexFormat Format() const { return fFormat; }
 
-  // Bytes of one vertex of `format`; 0 for unsupported formats.
-  static int VertexSize(GLenum format);
+  // Bytes of one vertex of `format`.
+  static int VertexSize(gfx::TVertexFormat format);
 
  private:
-  GLuint fName = 0;
+  gfx::TBuffer fBuffer = 0;
   int32_t fCapacity = 0;
   int32_t fCount = 0;
-  GLenum fFormat = 0;
+  gfx::TVertexFormat fFormat = gfx::TVertexFormat::V3F;
   bool fFilling = false;
-  uint8_t* fBase = nullptr;
-  uint8_t* fCursor = nullptr;
+  std::vector<uint8_t> fData;
 };

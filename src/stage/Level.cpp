@@ -11,7 +11,7 @@
 #include "objects/SmallEnemyManager.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
@@ -34,12 +34,10 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TR
                                   &fSounds.MenuChange, &fSounds.MenuEnter})
     Sound().Preload(*path);
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    Resize(viewport[3]);
+    Resize(gfx::GetViewport().Height);
   });
   try {
-    fTubeVBO = std::make_unique<TVertexBufferObject>(fPlatform);
+    fTubeVBO = std::make_unique<TVertexBufferObject>();
   } catch (const VertexBufferException&) {
     FatalError("VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.");
   } catch (const std::exception&) {

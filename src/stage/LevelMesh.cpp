@@ -58,7 +58,7 @@ void TLevel::BuildTube() {
     const TVector3f v = TubeVertex(t, static_cast<float>(n * step), 1);
     fTubeVBO->Add(TVertexC4UBV3F{colour[0], colour[1], colour[2], colour[3], v.x, v.y, v.z});
   };
-  fTubeVBO->SetSize((last + 1) * (p + 1) * 2, GL_C4UB_V3F, GL_STATIC_DRAW);
+  fTubeVBO->SetSize((last + 1) * (p + 1) * 2, gfx::TVertexFormat::C4UB_V3F);
   // Both passes snake back and forth, so the mesh is one line strip: every
   // ring first, then every lengthwise line.
   for (int32_t i = 0; i <= last; ++i) {

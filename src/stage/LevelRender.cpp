@@ -16,7 +16,7 @@
 #include "objects/SmallEnemyManager.h"
 #include "render/Font.h"
 #include "render/FrameSetup.h"
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/TubeTransform.h"
 #include "render/VertexBufferObject.h"
 #include "services/Arith.h"
@@ -41,32 +41,32 @@ std::string PadSigned(int64_t value, std::size_t width) { return PadLeft(std::to
 
 // A bar from red on the left to (0, g, 0) on the right.
 void GradientBar(float width, float height, float green) {
-  glBegin(GL_QUADS);
-  glColor4f(1, 0, 0, 1);
-  glVertex2f(0, 0);
-  glVertex2f(0, height);
-  glColor3f(0, green, 0);
-  glVertex2f(width, height);
-  glVertex2f(width, 0);
-  glEnd();
+  gfx::Begin(gfx::TPrimitive::Quads);
+  gfx::Color(1, 0, 0, 1);
+  gfx::Vertex(0, 0);
+  gfx::Vertex(0, height);
+  gfx::Color(0, green, 0);
+  gfx::Vertex(width, height);
+  gfx::Vertex(width, 0);
+  gfx::End();
 }
 
 void Quad(float x0, float y0, float x1, float y1) {
-  glBegin(GL_QUADS);
-  glVertex2f(x0, y0);
-  glVertex2f(x0, y1);
-  glVertex2f(x1, y1);
-  glVertex2f(x1, y0);
-  glEnd();
+  gfx::Begin(gfx::TPrimitive::Quads);
+  gfx::Vertex(x0, y0);
+  gfx::Vertex(x0, y1);
+  gfx::Vertex(x1, y1);
+  gfx::Vertex(x1, y0);
+  gfx::End();
 }
 
 void LineLoop(int points, float (*x)(double), float (*y)(double), float (*z)(double)) {
-  glBegin(GL_LINE_LOOP);
+  gfx::Begin(gfx::TPrimitive::LineLoop);
   for (int i = 0; i < points; ++i) {
     const double t = i * 2 * M_PI / points;
-    glVertex3f(x(t), y(t), z(t));
+    gfx::Vertex(x(t), y(t), z(t));
   }
-  glEnd();
+  gfx::End();
 }
 
 }  // namespace
@@ -75,20 +75,20 @@ void TLevel::Render() {
   RenderCamera();
 
   // The player's ship, with its shield dome.
-  glPushMatrix();
+  gfx::PushMatrix();
   ApplyTubeTransform(fSpline, ShipPos(), fRoll);
-  glColor4f(fPlayer.ShipColor.r, fPlayer.ShipColor.g, fPlayer.ShipColor.b, 1);
-  glLineWidth(2);
+  gfx::Color(fPlayer.ShipColor.r, fPlayer.ShipColor.g, fPlayer.ShipColor.b, 1);
+  gfx::LineWidth(2);
   fPlayer.Ship->Render();
   if (fPlayer.ShieldVisible) {
-    glColor4f(0, 0, 1, 1);
+    gfx::Color(0, 0, 1, 1);
     DrawShield();
   }
-  glPopMatrix();
+  gfx::PopMatrix();
 
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glLineWidth(1);
+  gfx::Enable(gfx::TCap::Blend);
+  gfx::BlendFunc(gfx::TBlend::Alpha);
+  gfx::LineWidth(1);
   RenderStart();
 
   Guarded("Level, Render: Fehler beim Zeichnen der Blitze", [&] {
@@ -98,16 +98,16 @@ void TLevel::Render() {
   });
 
   if (ShipPos() > 0) {
-    glColor4f(fPlayer.ParticleColor.r, fPlayer.ParticleColor.g, fPlayer.ParticleColor.b, 1);
+    gfx::Color(fPlayer.ParticleColor.r, fPlayer.ParticleColor.g, fPlayer.ParticleColor.b, 1);
     fPlayer.ParticleManager->Render();
     fSmallEnemy.Manager->Render();
     fMediumEnemy.Manager->Render();
     fBoss->Render();
     for (const auto& powerUp : fPowerUp.List) {
-      glPushMatrix();
+      gfx::PushMatrix();
       ApplyTubeTransform(fSpline, powerUp->Pos, powerUp->Roll);
       DrawPowerUp(*powerUp);
-      glPopMatrix();
+      gfx::PopMatrix();
     }
   }
 
@@ -115,28 +115,28 @@ void TLevel::Render() {
 }
 
 void TLevel::DrawShield() const {
-  glTranslatef(0, -0.05f * fTubeSize, 0);
-  glRotatef(fPlayer.ShieldTime / 10, 0, 1, 0);
+  gfx::Translate(0, -0.05f * fTubeSize, 0);
+  gfx::Rotate(fPlayer.ShieldTime / 10, 0, 1, 0);
   const float scale = fPlayer.Ship->fScale * fPlayer.Radius;
-  glScalef(scale, scale, scale);
+  gfx::Scale(scale, scale, scale);
   for (double b : {0.0, 30.0, 60.0}) {
     const double latitude = b / kDegrees;
-    glBegin(GL_LINE_LOOP);
+    gfx::Begin(gfx::TPrimitive::LineLoop);
     for (int j = 0; j < 12; ++j) {
       const double a = j * 30.0 / kDegrees;
-      glVertex3f(static_cast<float>(simmath::Cos(a) * simmath::Cos(latitude)), static_cast<float>(simmath::Sin(latitude)),
+      gfx::Vertex(static_cast<float>(simmath::Cos(a) * simmath::Cos(latitude)), static_cast<float>(simmath::Sin(latitude)),
                  static_cast<float>(simmath::Sin(a) * simmath::Cos(latitude)));
     }
-    glEnd();
+    gfx::End();
   }
   for (int k = 0; k < 6; ++k) {
-    glBegin(GL_LINE_STRIP);
+    gfx::Begin(gfx::TPrimitive::LineStrip);
     for (int j = 0; j <= 6; ++j) {
       const double a = j * 30.0 / kDegrees;
-      glVertex3f(static_cast<float>(simmath::Cos(a)), static_cast<float>(simmath::Sin(a)), 0);
+      gfx::Vertex(static_cast<float>(simmath::Cos(a)), static_cast<float>(simmath::Sin(a)), 0);
     }
-    glEnd();
-    glRotatef(30, 0, 1, 0);
+    gfx::End();
+    gfx::Rotate(30, 0, 1, 0);
   }
 }
 
@@ -150,18 +150,18 @@ void TLevel::RenderCamera() {
   const double k = endFlight ? v / (static_cast<double>(fEndLength) / fCircles) : 0.0;
   TSplineFrame frame;
   fSpline.GetFrame(1.0f / static_cast<float>(fCircles), static_cast<float>(p), frame);
-  glTranslatef(0, static_cast<float>(fTubeSize * f - fTubeSize * fCamera.Height), 0);
-  glRotatef(static_cast<float>(r), 0, 0, 1);
-  glTranslatef(0, static_cast<float>(-fTubeSize * (f - 1) - fCamera.EndHeight * k * fTubeSize), 0);
-  glRotatef(static_cast<float>(frame.Pitch * kDegrees + fCamera.EndAngle * k), 1, 0, 0);
-  glRotatef(static_cast<float>(frame.Yaw * kDegrees), 0, 1, 0);
-  glTranslatef(-frame.Position.x, -frame.Position.y, -frame.Position.z);
+  gfx::Translate(0, static_cast<float>(fTubeSize * f - fTubeSize * fCamera.Height), 0);
+  gfx::Rotate(static_cast<float>(r), 0, 0, 1);
+  gfx::Translate(0, static_cast<float>(-fTubeSize * (f - 1) - fCamera.EndHeight * k * fTubeSize), 0);
+  gfx::Rotate(static_cast<float>(frame.Pitch * kDegrees + fCamera.EndAngle * k), 1, 0, 0);
+  gfx::Rotate(static_cast<float>(frame.Yaw * kDegrees), 0, 1, 0);
+  gfx::Translate(-frame.Position.x, -frame.Position.y, -frame.Position.z);
 }
 
 void TLevel::RenderStart() {
   const int32_t p = fPointsPerCircle;
   if (fTime <= 3000) {
-    glColor4f(fTubeStartColor.r, fTubeStartColor.g, fTubeStartColor.b, 1);
+    gfx::Color(fTubeStartColor.r, fTubeStartColor.g, fTubeStartColor.b, 1);
     TSplineFrame frame;
     fSpline.GetFrame(1.0f / static_cast<float>(fCircles), 0, frame);
     const double sx = std::min(fTime / 1500.0, 1.0);
@@ -192,9 +192,9 @@ void TLevel::RenderStart() {
         }
       }
     });
-    glBegin(GL_LINE_LOOP);
-    for (const TVector3f& point : ring) glVertex3f(point.x, point.y, point.z);
-    glEnd();
+    gfx::Begin(gfx::TPrimitive::LineLoop);
+    for (const TVector3f& point : ring) gfx::Vertex(point.x, point.y, point.z);
+    gfx::End();
   }
 
   if (fTime > 3000 && fTime < 8000 && !fRings.empty()) {
@@ -205,37 +205,31 @@ void TLevel::RenderStart() {
     const int64_t opaque = n - 25;
     int64_t first = 0;
     if (opaque >= 0) {
-      const auto perRing = static_cast<GLsizei>(4 * p);
-      const GLsizei count = 2 * p + static_cast<GLsizei>(opaque) * perRing;
-      glEnableClientState(GL_VERTEX_ARRAY);
-      glEnableClientState(GL_COLOR_ARRAY);
-      glVertexPointer(3, GL_FLOAT, 0, fIntroPoints.data());
-      glColorPointer(4, GL_FLOAT, 0, fIntroColors.data());
-      glDrawArrays(GL_LINES, 0, count);
-      glDisableClientState(GL_COLOR_ARRAY);
-      glDisableClientState(GL_VERTEX_ARRAY);
+      const auto perRing = static_cast<int>(4 * p);
+      const int count = 2 * p + static_cast<int>(opaque) * perRing;
+      gfx::DrawArrays(gfx::TPrimitive::Lines, count, fIntroPoints.data(), fIntroColors.data());
       first = opaque + 1;
     }
     for (int64_t i = first; i <= n; ++i) {
       const TTubeRing& ring = fRings[static_cast<std::size_t>(i)];
       const float q = std::clamp(static_cast<float>(n - i) / 25.0f, 0.0f, 1.0f);
-      glColor4f(ring.Color.r, ring.Color.g, ring.Color.b, ring.Color.a * q);
-      glBegin(GL_LINE_LOOP);
-      for (const TVector3f& v : ring.Points) glVertex3f(v.x, v.y, v.z);
-      glEnd();
+      gfx::Color(ring.Color.r, ring.Color.g, ring.Color.b, ring.Color.a * q);
+      gfx::Begin(gfx::TPrimitive::LineLoop);
+      for (const TVector3f& v : ring.Points) gfx::Vertex(v.x, v.y, v.z);
+      gfx::End();
       if (i > 0) {
         const TTubeRing& previous = fRings[static_cast<std::size_t>(i - 1)];
-        glBegin(GL_LINES);
+        gfx::Begin(gfx::TPrimitive::Lines);
         for (std::size_t j = 0; j < ring.Points.size(); ++j) {
-          glVertex3f(previous.Points[j].x, previous.Points[j].y, previous.Points[j].z);
-          glVertex3f(ring.Points[j].x, ring.Points[j].y, ring.Points[j].z);
+          gfx::Vertex(previous.Points[j].x, previous.Points[j].y, previous.Points[j].z);
+          gfx::Vertex(ring.Points[j].x, ring.Points[j].y, ring.Points[j].z);
         }
-        glEnd();
+        gfx::End();
       }
     }
   }
 
-  if (fTime >= 8000) fTubeVBO->Draw(GL_LINE_STRIP);
+  if (fTime >= 8000) fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
 }
 
 std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
@@ -295,10 +289,9 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
 }
 
 void TLevel::RenderHud() {
-  GLint viewport[4] = {0, 0, 0, 0};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  const float w = static_cast<float>(viewport[2]);
-  const float h = static_cast<float>(viewport[3]);
+  const gfx::TRect viewport = gfx::GetViewport();
+  const float w = static_cast<float>(viewport.Width);
+  const float h = static_cast<float>(viewport.Height);
   const float s = static_cast<float>(fFont->Size());
   auto print = [&](const std::vector<THudText>& texts) {
     for (const THudText& text : texts) fFont->Print(text.Text, text.Alignment, text.Left, text.Top, text.Width, text.Height);
@@ -309,90 +302,90 @@ void TLevel::RenderHud() {
   // written over its own bar.
   if (fLifeVisible) {
     const float l = static_cast<float>(fLife) / 100;
-    glPushMatrix();
-    glTranslatef(0.2f * s, 0.1f * s, 0);
+    gfx::PushMatrix();
+    gfx::Translate(0.2f * s, 0.1f * s, 0);
     GradientBar(w / 4 * l, 0.8f * s, l);
-    glPopMatrix();
+    gfx::PopMatrix();
   }
   if (fPos > 1) {
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
-    glPushMatrix();
-    glTranslatef(w / 4, h - s, 0);
+    gfx::PushMatrix();
+    gfx::Translate(w / 4, h - s, 0);
     GradientBar(static_cast<float>(w / 2 * b), 0.8f * s, static_cast<float>(b));
-    glPopMatrix();
+    gfx::PopMatrix();
   }
   if (fPos >= 0 && fPos <= 1) {
     const float track = h - 2 * s - 5;
-    glPushMatrix();
-    glTranslatef(w - 20, 1.5f * s, 0);
-    glColor4f(1, 1, 1, 0.75f);
-    glEnable(GL_BLEND);
+    gfx::PushMatrix();
+    gfx::Translate(w - 20, 1.5f * s, 0);
+    gfx::Color(1, 1, 1, 0.75f);
+    gfx::Enable(gfx::TCap::Blend);
     Quad(0, 0, 10, h - 2 * s);
-    glPushMatrix();
-    glTranslatef(0, (1 - fPos) * track, 0);
-    glColor4f(0, 0, 1, 1);
+    gfx::PushMatrix();
+    gfx::Translate(0, (1 - fPos) * track, 0);
+    gfx::Color(0, 0, 1, 1);
     Quad(1, 0, 9, 5);
-    glPopMatrix();
+    gfx::PopMatrix();
     for (const auto& powerUp : fPowerUp.List) {
-      glPushMatrix();
-      glTranslatef(0, (1 - powerUp->Pos) * track, 0);
+      gfx::PushMatrix();
+      gfx::Translate(0, (1 - powerUp->Pos) * track, 0);
       if (powerUp->Kind == kPowerUpShield) {
-        glTranslatef(0, -2, 0);
-        glColor4f(0, 0, 1, 1);
+        gfx::Translate(0, -2, 0);
+        gfx::Color(0, 0, 1, 1);
       } else if (powerUp->Kind == kPowerUpLife) {
-        glTranslatef(0, 2, 0);
-        glColor4f(1, 0, 0, 1);
+        gfx::Translate(0, 2, 0);
+        gfx::Color(1, 0, 0, 1);
       } else {
-        glColor4f(0, 1, 0, 1);
+        gfx::Color(0, 1, 0, 1);
       }
       Quad(1, 0, 9, 2);
-      glPopMatrix();
+      gfx::PopMatrix();
     }
-    glDisable(GL_BLEND);
-    glPopMatrix();
+    gfx::Disable(gfx::TCap::Blend);
+    gfx::PopMatrix();
   }
   print(HudTexts(w, h, s));
 
   if (fFinish.State != TFinishState::Running) {
-    glEnable(GL_BLEND);
+    gfx::Enable(gfx::TCap::Blend);
     const float a = std::min(fFinish.Time / 1000.0f, 1.0f);
-    glColor4f(0, 0, 0, 0.9f * a);
+    gfx::Color(0, 0, 0, 0.9f * a);
     Quad(0, 0, w, h);
     print(ResultTexts(w, h, s));
   }
   if (fPaused) {
     // The frame stays, dimmed under the words.
-    glEnable(GL_BLEND);
-    glColor4f(0, 0, 0, 0.5f);
+    gfx::Enable(gfx::TCap::Blend);
+    gfx::Color(0, 0, 0, 0.5f);
     Quad(0, 0, w, h);
     print(PauseTexts(w, h, s));
   }
 
   render::EndOverlay();
-  glDisable(GL_BLEND);
+  gfx::Disable(gfx::TCap::Blend);
 }
 
 void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
-  glScalef(powerUp.Scale, powerUp.Scale, powerUp.Scale);
-  glPushMatrix();
-  glLineWidth(5);
+  gfx::Scale(powerUp.Scale, powerUp.Scale, powerUp.Scale);
+  gfx::PushMatrix();
+  gfx::LineWidth(5);
   switch (powerUp.Kind) {
     case kPowerUpShield:
-      glColor4f(0, 0, 1, 1);
-      glBegin(GL_LINE_LOOP);
+      gfx::Color(0, 0, 1, 1);
+      gfx::Begin(gfx::TPrimitive::LineLoop);
       for (int i = 0; i < 10; ++i) {
         const double t = i * 2 * M_PI / 10;
-        glVertex3f(static_cast<float>(0.7 * simmath::Cos(t)), static_cast<float>(0.7 * simmath::Sin(t)), 0);
+        gfx::Vertex(static_cast<float>(0.7 * simmath::Cos(t)), static_cast<float>(0.7 * simmath::Sin(t)), 0);
       }
-      glEnd();
+      gfx::End();
       break;
     case kPowerUpLife: {
       static constexpr float kHeart[][2] = {{0, -0.7f},   {-0.6f, 0.2f}, {-0.6f, 0.4f}, {-0.4f, 0.6f}, {-0.2f, 0.6f},
                                             {0, 0.4f},    {0.2f, 0.6f},  {0.4f, 0.6f},  {0.6f, 0.4f},  {0.6f, 0.2f}};
-      glColor4f(1, 0, 0, 1);
-      glBegin(GL_LINE_LOOP);
-      for (const auto& v : kHeart) glVertex3f(v[0], v[1], 0);
-      glEnd();
+      gfx::Color(1, 0, 0, 1);
+      gfx::Begin(gfx::TPrimitive::LineLoop);
+      for (const auto& v : kHeart) gfx::Vertex(v[0], v[1], 0);
+      gfx::End();
       break;
     }
     case kPowerUpWeapon: {
@@ -400,24 +393,24 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
                                         {-0.3f, -0.5f}, {-0.1f, -0.3f}, {-0.1f, 0.5f}};
       static constexpr float kP[][2] = {{0.1f, -0.5f}, {0.1f, 0.5f}, {0.3f, 0.5f}, {0.5f, 0.3f},
                                         {0.5f, 0.1f},  {0.3f, -0.1f}, {0.1f, -0.1f}};
-      glColor4f(0, 1, 0, 1);
-      glTranslatef(0.15f, 0, 0);
-      glBegin(GL_LINE_STRIP);
-      for (const auto& v : kU) glVertex3f(v[0], v[1], 0);
-      glEnd();
-      glBegin(GL_LINE_STRIP);
-      for (const auto& v : kP) glVertex3f(v[0], v[1], 0);
-      glEnd();
+      gfx::Color(0, 1, 0, 1);
+      gfx::Translate(0.15f, 0, 0);
+      gfx::Begin(gfx::TPrimitive::LineStrip);
+      for (const auto& v : kU) gfx::Vertex(v[0], v[1], 0);
+      gfx::End();
+      gfx::Begin(gfx::TPrimitive::LineStrip);
+      for (const auto& v : kP) gfx::Vertex(v[0], v[1], 0);
+      gfx::End();
       break;
     }
     default:
       break;
   }
-  glPopMatrix();
-  glPushMatrix();
-  glRotatef(powerUp.Angle, 0, 1, 0);
-  glLineWidth(1);
-  glColor4f(1, 1, 1, 1);
+  gfx::PopMatrix();
+  gfx::PushMatrix();
+  gfx::Rotate(powerUp.Angle, 0, 1, 0);
+  gfx::LineWidth(1);
+  gfx::Color(1, 1, 1, 1);
   LineLoop(
       12, [](double t) { return static_cast<float>(simmath::Cos(t)); }, [](double t) { return static_cast<float>(simmath::Sin(t)); },
       [](double) { return 0.0f; });
@@ -427,5 +420,5 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
   LineLoop(
       12, [](double) { return 0.0f; }, [](double t) { return static_cast<float>(simmath::Cos(t)); },
       [](double t) { return static_cast<float>(simmath::Sin(t)); });
-  glPopMatrix();
+  gfx::PopMatrix();
 }

@@ -3,20 +3,17 @@
 
 #include <algorithm>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/FrameSetup.h"
 
 TGLWindow::TGLWindow(int width, int height) : fWidth(width), fHeight(height) {
   fPlatform = std::make_unique<platform::SdlPlatform>(
       platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
-  glViewport(0, 0, width, height);
+  gfx::Viewport({0, 0, width, height});
 }
 
 std::vector<uint8_t> TGLWindow::ReadPixels() const {
-  std::vector<uint8_t> bottomUp(static_cast<std::size_t>(fWidth) * fHeight * 4);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, fWidth, fHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+  const std::vector<uint8_t> bottomUp = gfx::ReadPixels({0, 0, fWidth, fHeight});
   std::vector<uint8_t> topDown(bottomUp.size());
   const std::size_t row = static_cast<std::size_t>(fWidth) * 4;
   for (int y = 0; y < fHeight; ++y)
@@ -50,8 +47,8 @@ TGLWindow::TBox TGLWindow::Ink(const std::vector<uint8_t>& rgba, int x0, int y0,
 }
 
 void TGLWindow::BeginOverlay() const {
-  glClearColor(0, 0, 0, 0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gfx::ClearColor(0, 0, 0, 0);
+  gfx::Clear();
   render::SetOverlay(static_cast<float>(fWidth), static_cast<float>(fHeight));
-  glEnable(GL_CULL_FACE);
+  gfx::Enable(gfx::TCap::CullFace);
 }

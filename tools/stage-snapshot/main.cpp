@@ -8,11 +8,12 @@
 // after that many seconds of real play by a simple pilot (fire held, full
 // speed, aiming at the boss), in 16 ms frames with a fixed seed. Run it from
 // the game's folder (build/bin): it loads the stage with the game's own
-// loader.
+// loader. A sixth argument chooses the drawing backend (auto, gl1, shader).
 #include <png.h>
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -26,7 +27,8 @@
 #include "platform/PlatformDecorator.h"
 #include "platform/SdlPlatform.h"
 #include "render/Font.h"
-#include "render/GL.h"
+#include "render/draw/Backend.h"
+#include "render/draw/Draw.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
 #include "services/Sound.h"
@@ -192,12 +194,15 @@ bool SetMoment(TLevel& level, const std::string& moment) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
+  if (argc != 5 && argc != 6) {
     std::fprintf(stderr,
                  "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE "
-                 "intro|flight|boss|result|highscore|play:SEKUNDEN\n");
+                 "intro|flight|boss|result|highscore|play:SEKUNDEN [auto|gl1|shader]\n");
     return 2;
   }
+  const std::optional<render::TBackendKind> backend = render::ParseBackendKind(argc == 6 ? argv[5] : "");
+  if (!backend) return Fail(std::string("Unbekannte Zeichnung '") + argv[5] + "' (auto, gl1 oder shader)");
+  render::SelectBackend(*backend);
   const std::string stageFile = argv[1];
   const std::string out = argv[2];
   const std::string moment = argv[4];
@@ -223,10 +228,10 @@ int main(int argc, char** argv) {
     TPilotInput platform(window);
     platform::EnableDialogBoxes(false);  // a tool reports on stderr only
     TSound sound(playSeconds >= 0);
-    glViewport(0, 0, width, height);
-    glClearColor(0, 0, 0, 0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
+    gfx::Viewport({0, 0, width, height});
+    gfx::ClearColor(0, 0, 0, 0);
+    gfx::Enable(gfx::TCap::DepthTest);
+    gfx::Enable(gfx::TCap::CullFace);
 
     const TTextContextHandle context = CreateTextContext();
     TRandom random;
@@ -246,15 +251,12 @@ int main(int argc, char** argv) {
     }
 
     render::BeginFrame(width, height);
-    glPushMatrix();
+    gfx::PushMatrix();
     level.Render();
-    glPopMatrix();
-    glFinish();
+    gfx::PopMatrix();
+    gfx::Finish();
 
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    const std::vector<unsigned char> pixels = gfx::ReadPixels({0, 0, width, height}, false);
     if (!WritePng(out, width, height, pixels)) return Fail("Kann " + out + " nicht schreiben");
   } catch (const std::exception& error) {
     return Fail(error.what());

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/textengine/CellAtlas.h"
 #include "render/textengine/Renderer.h"
 
@@ -17,7 +17,7 @@ class TtsRendererOpenGL final : public TtsRenderer {
 
   TtsGlyphPlace AddImage(const TtsImage& image) override;
   void RemoveImage(const TtsGlyphPlace& place) override;
-  // One GL_QUADS quad per glyph, wound counter-clockwise on screen under a
+  // One quad per glyph, wound counter-clockwise on screen under a
   // y-down orthographic projection (front-facing with back-face culling).
   void BeginLine() override;
   void DrawChar(const TtsChar& glyph, int x, int y) override;
@@ -26,14 +26,14 @@ class TtsRendererOpenGL final : public TtsRenderer {
   void SetDebugDraw(bool on) { fDebugDraw = on; }
   [[nodiscard]] const TtsCellAtlas& Atlas() const { return fAtlas; }
   // GL texture of a page; 0 once its page is retired.
-  [[nodiscard]] GLuint Texture(int page) const { return fTextures[static_cast<std::size_t>(page)]; }
+  [[nodiscard]] gfx::TTexture Texture(int page) const { return fTextures[static_cast<std::size_t>(page)]; }
 
  private:
   void EndQuads();
   void DrawOutline(float x0, float y0, float x1, float y1);
 
   TtsCellAtlas fAtlas;
-  std::vector<GLuint> fTextures;  // one per atlas page
-  GLuint fBound = 0;              // texture of the open glBegin, 0 when none is open
+  std::vector<gfx::TTexture> fTextures;  // one per atlas page
+  gfx::TTexture fBound = 0;       // texture of the open Begin, 0 when none is open
   bool fDebugDraw = false;
 };

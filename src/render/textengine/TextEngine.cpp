@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "render/GL.h"
+#include "render/draw/Draw.h"
 #include "render/textengine/Context.h"
 #include "render/textengine/Font.h"
 #include "render/textengine/FreeType.h"
@@ -50,8 +50,7 @@ TtsFont* CurrentFont(const char* operation) {
 }
 
 bool OpenGLAvailable() {
-  // A GL context is current when the driver answers.
-  return glGetString(GL_VERSION) != nullptr;
+  return gfx::ContextCurrent();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// GL.h -- the OpenGL and GLU headers, included in one place.
+// GL.h -- the OpenGL and GLU headers, for the drawing backends only.
 #pragma once
 
 #define GL_GLEXT_PROTOTYPES 1

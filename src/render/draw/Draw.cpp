@@ -1,0 +1,150 @@
+// Draw.cpp -- the current context's backend and the calls forwarded to it.
+#include "render/draw/Draw.h"
+
+#include <stdexcept>
+
+#include "platform/SdlPlatform.h"
+#include "render/draw/Backend.h"
+#include "render/draw/GL.h"
+#include "render/draw/fixed/FixedBackend.h"
+#include "render/draw/shader/ShaderBackend.h"
+
+namespace render {
+
+namespace {
+
+TBackendKind gSelected = TBackendKind::Auto;
+std::unique_ptr<TBackend> gBackend;
+uint64_t gBackendContext = 0;
+// The backend of the open Begin: vertices go straight to it.
+TBackend* gOpen = nullptr;
+
+std::unique_ptr<TBackend> MakeBackend(TBackendKind kind) {
+  if (kind != TBackendKind::FixedFunction) {
+    if (auto shader = TShaderBackend::Create()) return shader;
+  }
+  return std::make_unique<TFixedBackend>();
+}
+
+}  // namespace
+
+std::optional<TBackendKind> ParseBackendKind(std::string_view value) {
+  if (value.empty() || value == "auto") return TBackendKind::Auto;
+  if (value == "gl1") return TBackendKind::FixedFunction;
+  if (value == "shader") return TBackendKind::Shader;
+  return std::nullopt;
+}
+
+void SelectBackend(TBackendKind kind) {
+  gSelected = kind;
+  const uint64_t context = platform::CurrentGLContextSerial();
+  if (!gBackend || gBackendContext != context || context == 0) return;
+  gBackend->Flush();
+  gBackend->Release();
+  gBackend = MakeBackend(kind);
+}
+
+TBackendKind SelectedBackend() { return gSelected; }
+
+TBackend& Backend() {
+  const uint64_t context = platform::CurrentGLContextSerial();
+  if (!gBackend || gBackendContext != context) {
+    if (context == 0) throw std::runtime_error("Zeichnen ohne OpenGL-Kontext");
+    // The old context and its objects are gone: nothing to delete.
+    if (gBackend) static_cast<void>(gBackend.release());
+    gBackend = MakeBackend(gSelected);
+    gBackendContext = context;
+  }
+  return *gBackend;
+}
+
+}  // namespace render
+
+namespace gfx {
+
+using render::Backend;
+
+void Begin(TPrimitive mode) {
+  render::TBackend& backend = Backend();
+  render::gOpen = &backend;
+  backend.Begin(mode);
+}
+void End() {
+  render::TBackend& backend = Backend();
+  backend.End();
+  render::gOpen = nullptr;
+}
+void Vertex(float x, float y, float z) { (render::gOpen ? *render::gOpen : Backend()).Vertex(x, y, z); }
+void Color(float r, float g, float b, float a) { (render::gOpen ? *render::gOpen : Backend()).Color(r, g, b, a); }
+void TexCoord(float u, float v) { (render::gOpen ? *render::gOpen : Backend()).TexCoord(u, v); }
+void DrawArrays(TPrimitive mode, int count, const float* xyz, const float* rgba) {
+  Backend().DrawArrays(mode, count, xyz, rgba);
+}
+
+void MatrixMode(TMatrixStack stack) { Backend().MatrixMode(stack); }
+void PushMatrix() { Backend().PushMatrix(); }
+void PopMatrix() { Backend().PopMatrix(); }
+void LoadIdentity() { Backend().LoadIdentity(); }
+void Translate(float x, float y, float z) { Backend().Translate(x, y, z); }
+void Rotate(float degrees, float x, float y, float z) { Backend().Rotate(degrees, x, y, z); }
+void Scale(float x, float y, float z) { Backend().Scale(x, y, z); }
+void MultMatrix(const TMatrix& m) { Backend().MultMatrix(m); }
+void Perspective(double fovY, double aspect, double zNear, double zFar) {
+  Backend().Perspective(fovY, aspect, zNear, zFar);
+}
+void Ortho(double left, double right, double bottom, double top, double zNear, double zFar) {
+  Backend().Ortho(left, right, bottom, top, zNear, zFar);
+}
+TMatrix GetMatrix(TMatrixStack stack) { return Backend().GetMatrix(stack); }
+
+void Enable(TCap cap) { Backend().SetCap(cap, true); }
+void Disable(TCap cap) { Backend().SetCap(cap, false); }
+void BlendFunc(TBlend blend) { Backend().BlendFunc(blend); }
+void AlphaFunc(float reference) { Backend().AlphaFunc(reference); }
+void LineWidth(float pixels) { Backend().LineWidth(pixels); }
+void Scissor(const TRect& box) { Backend().Scissor(box); }
+void Viewport(const TRect& box) { Backend().Viewport(box); }
+TRect GetViewport() { return Backend().GetViewport(); }
+void ClearColor(float r, float g, float b, float a) { Backend().ClearColor(r, g, b, a); }
+void Clear() { Backend().Clear(); }
+
+TTexture CreateTexture(int width, int height, const uint8_t* rgba) {
+  return Backend().CreateTexture(width, height, rgba);
+}
+void UpdateTexture(TTexture texture, int x, int y, int width, int height, const uint8_t* rgba) {
+  Backend().UpdateTexture(texture, x, y, width, height, rgba);
+}
+void DeleteTexture(TTexture texture) { Backend().DeleteTexture(texture); }
+void BindTexture(TTexture texture) { Backend().BindTexture(texture); }
+int MaxTextureSize() { return Backend().MaxTextureSize(); }
+
+bool BuffersSupported() { return Backend().BuffersSupported(); }
+TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count) {
+  return Backend().CreateBuffer(format, vertices, count);
+}
+void DrawBuffer(TBuffer buffer, TPrimitive mode) { Backend().DrawBuffer(buffer, mode); }
+void DeleteBuffer(TBuffer buffer) {
+  // A buffer outliving its context has nothing left to delete.
+  if (platform::CurrentGLContextSerial() == 0) return;
+  Backend().DeleteBuffer(buffer);
+}
+
+bool ContextCurrent() { return platform::CurrentGLContextSerial() != 0; }
+
+void Flush() { Backend().Flush(); }
+std::vector<uint8_t> ReadPixels(const TRect& box, bool alpha) {
+  Backend().Flush();
+  const int channels = alpha ? 4 : 3;
+  std::vector<uint8_t> pixels(static_cast<std::size_t>(box.Width) * static_cast<std::size_t>(box.Height) *
+                              static_cast<std::size_t>(channels));
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(box.X, box.Y, box.Width, box.Height, alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+void Finish() { Backend().Finish(); }
+const char* BackendName() { return Backend().Name(); }
+std::string TakeError() { return Backend().TakeError(); }
+
+}  // namespace gfx

@@ -1,0 +1,190 @@
+// ShaderBackend.h -- drawing with two small GLSL programs (GLSL ES 1.00 or
+// GLSL 1.20, so that GL ES 2, WebGL 1 and desktop GL 2.1 share them).
+//
+// Vertices are transformed by the backend's own matrices as they come and
+// gathered, with the state they are drawn in, into one list of draw commands
+// per frame; Flush uploads the frame's vertices once and replays the list.
+// Lines wider than a pixel become two triangles each, widened on the screen
+// the way GL widens aliased lines (across their minor axis). Once the lists
+// have grown to a frame's size, drawing allocates nothing.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "render/draw/Backend.h"
+#include "render/draw/GLFunctions.h"
+
+namespace render {
+
+class TShaderBackend final : public TBackend {
+ public:
+  // Null, with the reason on stderr, when the context has no GL 2.0 (or ES 2)
+  // or the programs do not build; the caller falls back to fixed-function.
+  static std::unique_ptr<TShaderBackend> Create();
+  ~TShaderBackend() override;
+  TShaderBackend(const TShaderBackend&) = delete;
+  TShaderBackend& operator=(const TShaderBackend&) = delete;
+
+  [[nodiscard]] const char* Name() const override { return "shader"; }
+  void Release() override;
+
+  void Begin(gfx::TPrimitive mode) override;
+  void End() override;
+  void Vertex(float x, float y, float z) override;
+  void Color(float r, float g, float b, float a) override;
+  void TexCoord(float u, float v) override;
+  void DrawArrays(gfx::TPrimitive mode, int count, const float* xyz, const float* rgba) override;
+
+  void MatrixMode(gfx::TMatrixStack stack) override;
+  void PushMatrix() override;
+  void PopMatrix() override;
+  void LoadIdentity() override;
+  void Translate(float x, float y, float z) override;
+  void Rotate(float degrees, float x, float y, float z) override;
+  void Scale(float x, float y, float z) override;
+  void MultMatrix(const gfx::TMatrix& m) override;
+  void Perspective(double fovY, double aspect, double zNear, double zFar) override;
+  void Ortho(double left, double right, double bottom, double top, double zNear, double zFar) override;
+  gfx::TMatrix GetMatrix(gfx::TMatrixStack stack) override;
+
+  void SetCap(gfx::TCap cap, bool on) override;
+  void BlendFunc(gfx::TBlend blend) override;
+  void AlphaFunc(float reference) override;
+  void LineWidth(float pixels) override;
+  void Scissor(const gfx::TRect& box) override;
+  void Viewport(const gfx::TRect& box) override;
+  gfx::TRect GetViewport() override;
+  void ClearColor(float r, float g, float b, float a) override;
+  void Clear() override;
+
+  gfx::TTexture CreateTexture(int width, int height, const uint8_t* rgba) override;
+  void UpdateTexture(gfx::TTexture texture, int x, int y, int width, int height, const uint8_t* rgba) override;
+  void DeleteTexture(gfx::TTexture texture) override;
+  void BindTexture(gfx::TTexture texture) override;
+  int MaxTextureSize() override;
+
+  bool BuffersSupported() override { return true; }
+  gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
+  void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode) override;
+  void DeleteBuffer(gfx::TBuffer buffer) override;
+
+  void Flush() override;
+  void Finish() override;
+  std::string TakeError() override;
+
+ private:
+  TShaderBackend() = default;
+  bool Build();
+
+  // A vertex of the frame's lists: clip coordinates, colour, texture place.
+  struct TVertex {
+    std::array<float, 4> Position;
+    std::array<float, 4> Color;
+    std::array<float, 2> TexCoord;
+  };
+  // One corner of a wide line's quad: its end, the other end, which side.
+  struct TWideVertex {
+    std::array<float, 4> Position;
+    std::array<float, 4> Other;
+    std::array<float, 4> Color;
+    float Side;
+  };
+  // The state a command is drawn in; unused parts are zero, so that equal
+  // looks mean equal pixels.
+  struct TState {
+    uint8_t Caps = 0;  // bit per gfx::TCap
+    gfx::TBlend Blend = gfx::TBlend::Alpha;
+    float AlphaReference = 0;
+    float LineWidth = 1;
+    gfx::TRect ScissorBox;
+    gfx::TTexture Texture = 0;
+    bool operator==(const TState&) const = default;
+  };
+  enum class TCommandType : uint8_t { Triangles, Lines, WideLines, Buffer, WideBuffer };
+  struct TCommand {
+    TCommandType Type = TCommandType::Triangles;
+    TState State;
+    uint32_t First = 0, Count = 0;
+    // Buffer draws: which buffer, how, with which matrix and colour.
+    gfx::TBuffer Buffer = 0;
+    gfx::TPrimitive Mode = gfx::TPrimitive::Lines;
+    gfx::TMatrix Matrix{};
+    std::array<float, 4> Color{};
+  };
+  struct TStaticBuffer {
+    gfx::TVertexFormat Format = gfx::TVertexFormat::V3F;
+    int Count = 0;
+    GLuint Name = 0;
+    std::vector<uint8_t> Data;  // kept for widening
+    // Wide versions, made on first use: one per primitive mode.
+    std::array<GLuint, 3> Wide{};
+    std::array<int, 3> WideCount{};
+  };
+  struct TProgram {
+    GLuint Name = 0;
+    GLint Matrix = -1, AlphaReference = -1, UseTexture = -1, Sampler = -1, HalfViewport = -1, HalfWidth = -1;
+  };
+
+  [[nodiscard]] TState CurrentState() const;
+  TCommand& Open(TCommandType type);
+  void UpdateClipMatrix();
+  [[nodiscard]] TVertex Transform(float x, float y, float z) const;
+  void EmitLine(const TVertex& a, const TVertex& b);
+  void EmitTriangle(const TVertex& a, const TVertex& b, const TVertex& c);
+  [[nodiscard]] bool Wide() const;
+  GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
+  void Replay(const TCommand& command);
+  void ApplyState(const TState& state, bool wide);
+  [[nodiscard]] const TProgram& PlainProgram(const TState& state) const;
+  void UseProgram(const TProgram& program, const gfx::TMatrix& matrix, const TState& state);
+  void BindPlain(GLuint buffer, gfx::TVertexFormat format, bool frameList, const std::array<float, 4>& color);
+  void BindWide(GLuint buffer);
+
+  TGLFunctions fGL;
+  // Plain colour; texture and alpha test (text); wide lines. Wide lines
+  // ignore the alpha test and textures, which the game never gives them.
+  TProgram fColorProgram, fTextureProgram, fWideProgram;
+  GLuint fFrameBuffer = 0, fFrameWideBuffer = 0;
+
+  // Matrices.
+  std::array<gfx::TMatrix, 32> fModelView{};
+  std::array<gfx::TMatrix, 8> fProjection{};
+  int fModelViewTop = 0, fProjectionTop = 0;
+  gfx::TMatrixStack fStack = gfx::TMatrixStack::ModelView;
+  gfx::TMatrix fClip{};  // projection x model-view
+  bool fClipDirty = true;
+
+  // Current values and state.
+  std::array<float, 4> fColor{1, 1, 1, 1};
+  std::array<float, 2> fTexCoord{0, 0};
+  TState fState;
+  gfx::TRect fViewport;
+
+  // The open primitive.
+  gfx::TPrimitive fMode = gfx::TPrimitive::Lines;
+  int fPrimitiveVertices = 0;
+  std::array<TVertex, 3> fPending{};  // the vertices a primitive still needs
+  TCommandType fOpenType = TCommandType::Lines;
+
+  // The frame so far.
+  std::vector<TVertex> fVertices;
+  std::vector<TWideVertex> fWideVertices;
+  std::vector<TCommand> fCommands;
+
+  std::unordered_map<gfx::TBuffer, TStaticBuffer> fBuffers;
+
+  // What GL has now, so that replaying changes only what differs.
+  struct TGLState {
+    bool Known = false;
+    uint8_t Caps = 0;
+    gfx::TBlend Blend = gfx::TBlend::Alpha;
+    gfx::TRect ScissorBox;
+    GLuint Texture = 0;
+    GLuint Program = 0;
+  } fGLState;
+};
+
+}  // namespace render
