@@ -8,10 +8,12 @@
 #include "menu/MainMenu.h"
 #include "platform/VirtualKeys.h"
 #include "render/Font.h"
+#include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "render/draw/GL.h"
 #include "stage/Level.h"
 #include "support/MenuRuntime.h"
+#include "support/PictureMatch.h"
 #include "render/FrameSetup.h"
 
 namespace {
@@ -244,6 +246,28 @@ TEST_F(MainMenuRenderTest, AllTwelveHighscoresAreListed) {
   }
   // A stage without entries says so where the list would start.
   EXPECT_GT(Changed(none, empty, left, 10 + kSmall * 3 / 2, right, 10 + kSmall * 7 / 2), 0);
+}
+
+// Torus, ships, marker, captions and the highscore list, drawn by each
+// backend from the same menu state.
+TEST_F(MainMenuRenderTest, BothBackendsDrawTheSameMenu) {
+  std::vector<std::pair<std::string, int>> scores;
+  for (int j = 0; j < 10; ++j) scores.push_back({"SPIELER" + std::to_string(j), 900 - 50 * j});
+  Runtime.WriteStage("A.level", "ERSTE", true, scores);
+  Runtime.WriteStage("B.level", "ZWEITE", false);
+  std::vector<std::vector<uint8_t>> frames;
+  for (render::TBackendKind kind : {render::TBackendKind::FixedFunction, render::TBackendKind::Shader}) {
+    render::SelectBackend(kind);
+    Create();
+    Select("0_1", 0);
+    frames.push_back(Frame3D());
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
+  for (int direction = 0; direction < 2; ++direction) {
+    const TPictureMatch match = MatchPicture(frames[direction], frames[1 - direction], kW, kH);
+    EXPECT_GT(match.Lit, 5000);
+    EXPECT_GE(match.Share(), 0.99) << match.Matched << " of " << match.Lit;
+  }
 }
 
 TEST_F(MainMenuRenderTest, InformationPowerUpOnlyOnItsThreeItems) {

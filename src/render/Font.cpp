@@ -36,6 +36,13 @@ TglFont::~TglFont() { ts::FontDestroy(fFont); }
 
 void TglFont::SetColor(float r, float g, float b, float a) { fColor = {r, g, b, a}; }
 
+void TglFont::Prepare(std::string_view characters) {
+  const TVector4f color = fColor;
+  fColor.a = 0;  // under the alpha test: nothing reaches the frame
+  Print(std::string(characters), ts::kAlignLeft, 0, 0, 1e6f, static_cast<float>(Size()));
+  fColor = color;
+}
+
 void TglFont::Print(const std::string& text, ts::TtsEnum align, float left, float top, float width, float height) {
   gfx::Enable(gfx::TCap::Blend);
   gfx::BlendFunc(gfx::TBlend::Alpha);

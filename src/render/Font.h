@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "render/textengine/TextEngine.h"
 #include "services/Types.h"
@@ -31,6 +32,9 @@ class TglFont {
   // a text-engine alignment value (ts::kAlignLeft ... ts::kAlignBlock).
   // Blending and the alpha test are on while drawing; the depth test is left
   // to the caller. Text-engine errors stay pending until the next check.
+  // Makes the glyphs of `characters` now (drawing them invisibly), so that
+  // their first appearance costs no frame the time of rasterising them.
+  void Prepare(std::string_view characters);
   void Print(const std::string& text, ts::TtsEnum align, float left, float top, float width, float height);
 
   // Ends the program with "Text engine error: " + the engine's text when the

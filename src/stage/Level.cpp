@@ -62,6 +62,8 @@ void TLevel::Resize(int32_t viewportHeight) {
   const int32_t size = viewportHeight / 20;
   if (fFont && fFont->Size() == size) return;
   fFont = std::make_unique<TglFont>(fTextContext, 0, size, ProgramDir() + "data\\lcd.ttf");
+  // Scores, names and the result table use these; none waits for a glyph.
+  fFont->Prepare(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~");
 }
 
 TLevel::~TLevel() {

@@ -98,6 +98,7 @@ class TLevel : public TStageHub {
   // The HUD's texts for a w x h viewport and font size s: score, life and,
   // beyond the tube, the boss; and the result or highscore table.
   [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
+  void HudTexts(float w, float h, float s, std::vector<THudText>& texts) const;
   [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
   // "Pause" and how to go on, centred; empty while the stage runs.
   [[nodiscard]] std::vector<THudText> PauseTexts(float w, float h, float s) const;
@@ -203,4 +204,5 @@ class TLevel : public TStageHub {
   // then the lines from the ring before), with their colours: the intro
   // draws the fully opaque part of the tube from these in one call.
   std::vector<float> fIntroPoints, fIntroColors;
+  std::vector<THudText> fHudTexts;  // the HUD's texts, kept from frame to frame
 };

@@ -234,13 +234,28 @@ void TLevel::RenderStart() {
 
 std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
   std::vector<THudText> texts;
-  texts.push_back({Pad(fScore, 10) + " Points", kAlignRight, 0, 0, w - s / 5, s});
-  texts.push_back({"Life: " + PadSigned(fLife, 3), kAlignLeft, s / 5, 0, w, s});
+  HudTexts(w, h, s, texts);
+  return texts;
+}
+
+void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) const {
+  // Written into the texts' own storage: a frame of flight allocates nothing.
+  texts.resize(fPos > 1 ? 3 : 2);
+  auto set = [](THudText& text, const char* prefix, const std::string& number, const char* suffix, int32_t alignment,
+                float left, float top, float width, float height) {
+    text.Text.assign(prefix).append(number).append(suffix);
+    text.Alignment = alignment;
+    text.Left = left;
+    text.Top = top;
+    text.Width = width;
+    text.Height = height;
+  };
+  set(texts[0], "", Pad(fScore, 10), " Points", kAlignRight, 0, 0, w - s / 5, s);
+  set(texts[1], "Life: ", PadSigned(fLife, 3), "", kAlignLeft, s / 5, 0, w, s);
   if (fPos > 1) {
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
-    texts.push_back({"Boss: " + PadSigned(RoundToInt32(b * 100), 3), kAlignCentre, 0, h - 1.1f * s, w, s});
+    set(texts[2], "Boss: ", PadSigned(RoundToInt32(b * 100), 3), "", kAlignCentre, 0, h - 1.1f * s, w, s);
   }
-  return texts;
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
@@ -344,7 +359,8 @@ void TLevel::RenderHud() {
     gfx::Disable(gfx::TCap::Blend);
     gfx::PopMatrix();
   }
-  print(HudTexts(w, h, s));
+  HudTexts(w, h, s, fHudTexts);
+  print(fHudTexts);
 
   if (fFinish.State != TFinishState::Running) {
     gfx::Enable(gfx::TCap::Blend);

@@ -227,7 +227,84 @@ bool TShaderBackend::Build() {
   fVertices.reserve(1 << 14);
   fWideVertices.reserve(1 << 12);
   fCommands.reserve(256);
+  WarmUp();
   return true;
+}
+
+void TShaderBackend::WarmUp() {
+  // Software GL (llvmpipe) compiles code for each new combination of
+  // program, vertex layout, primitive and blending when it is first drawn:
+  // tens of milliseconds that would fall on some frame in the middle of
+  // play. Every combination the game draws is drawn here once, into one
+  // pixel that is cleared again.
+  const TState saved = fState;
+  const std::array<float, 4> savedColor = fColor;
+  const gfx::TRect pixel{fViewport.X, fViewport.Y, 1, 1};
+  auto corner = [](float x, float y) {
+    TVertex v{};
+    v.Position = {x, y, 0, 1};
+    v.Color = {1, 1, 1, 0.5f};
+    return v;
+  };
+  const TVertex a = corner(-1, -1), b = corner(1, -1), c = corner(-1, 1);
+  const gfx::TTexture texture = CreateTexture(1, 1, nullptr);
+  for (int blend = 0; blend < 3; ++blend)
+    for (bool depth : {false, true}) {
+      fState = TState{};
+      fState.ScissorBox = pixel;
+      fState.Caps = static_cast<uint8_t>(Bit(gfx::TCap::ScissorTest) | (depth ? Bit(gfx::TCap::DepthTest) : 0) |
+                                         (blend > 0 ? Bit(gfx::TCap::Blend) : 0));
+      fState.Blend = blend == 2 ? gfx::TBlend::Additive : gfx::TBlend::Alpha;
+      fOpenType = TCommandType::Lines;
+      Open(fOpenType);
+      EmitLine(a, b);
+      fOpenType = TCommandType::Triangles;
+      Open(fOpenType);
+      EmitTriangle(a, b, c);
+      fState.LineWidth = 3;
+      fOpenType = TCommandType::WideLines;
+      Open(fOpenType);
+      EmitLine(a, b);
+      fState.LineWidth = 1;
+      // Text: a texture and the alpha test.
+      fState.Caps |= static_cast<uint8_t>(Bit(gfx::TCap::Texture2D) | Bit(gfx::TCap::AlphaTest));
+      fState.Texture = texture;
+      fState.AlphaReference = 0.1f;
+      fOpenType = TCommandType::Triangles;
+      Open(fOpenType);
+      EmitTriangle(a, b, c);
+    }
+  // Static buffers in each layout, thin and wide.
+  const float v3f[] = {-1, -1, 0, 1, -1, 0, -1, 1, 0};
+  const uint8_t c4ubv3f[] = {255, 255, 255, 255, 0, 0, 128, 191, 0, 0, 128, 191, 0, 0, 0, 0,   //
+                             255, 255, 255, 255, 0, 0, 128, 63, 0, 0, 128, 191, 0, 0, 0, 0,    //
+                             255, 255, 255, 255, 0, 0, 128, 191, 0, 0, 128, 63, 0, 0, 0, 0};  // (-1, -1), (1, -1), (-1, 1)
+  const float c3fv3f[] = {1, 1, 1, -1, -1, 0, 1, 1, 1, 1, -1, 0, 1, 1, 1, -1, 1, 0};
+  const gfx::TBuffer buffers[] = {CreateBuffer(gfx::TVertexFormat::V3F, v3f, 3),
+                                  CreateBuffer(gfx::TVertexFormat::C4UB_V3F, c4ubv3f, 3),
+                                  CreateBuffer(gfx::TVertexFormat::C3F_V3F, c3fv3f, 3)};
+  for (bool blend : {false, true})
+    for (gfx::TBuffer buffer : buffers)
+      for (gfx::TPrimitive mode : {gfx::TPrimitive::Lines, gfx::TPrimitive::LineStrip, gfx::TPrimitive::LineLoop})
+        for (float width : {1.0f, 2.0f}) {
+          fState = TState{};
+          fState.ScissorBox = pixel;
+          fState.Caps = static_cast<uint8_t>(Bit(gfx::TCap::ScissorTest) | Bit(gfx::TCap::DepthTest) |
+                                             Bit(gfx::TCap::CullFace) | (blend ? Bit(gfx::TCap::Blend) : 0));
+          fState.LineWidth = width;
+          DrawBuffer(buffer, mode);
+        }
+  Flush();
+  for (gfx::TBuffer buffer : buffers) DeleteBuffer(buffer);
+  DeleteTexture(texture);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(pixel.X, pixel.Y, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  glFinish();
+  fGLState.Known = false;
+  fState = saved;
+  fColor = savedColor;
 }
 
 TShaderBackend::~TShaderBackend() {
@@ -580,7 +657,11 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
   const gfx::TBuffer handle = NewBufferHandle();
-  fBuffers.emplace(handle, std::move(buffer));
+  TStaticBuffer& kept = fBuffers.emplace(handle, std::move(buffer)).first->second;
+  // Models (bare positions, drawn as line pairs) are also drawn wide: that
+  // version is made now, while the stage loads, not in the frame that first
+  // needs it.
+  if (format == gfx::TVertexFormat::V3F) WideBuffer(kept, gfx::TPrimitive::Lines);
   return handle;
 }
 

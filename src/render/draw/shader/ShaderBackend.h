@@ -78,6 +78,7 @@ class TShaderBackend final : public TBackend {
  private:
   TShaderBackend() = default;
   bool Build();
+  void WarmUp();
 
   // A vertex of the frame's lists: clip coordinates, colour, texture place.
   struct TVertex {
