@@ -1,6 +1,7 @@
 // VertexBufferObject.cpp -- gathering the vertices for the drawing layer.
 #include "render/VertexBufferObject.h"
 
+#include <algorithm>
 #include <cstring>
 
 int TVertexBufferObject::VertexSize(gfx::TVertexFormat format) {
@@ -47,4 +48,9 @@ void TVertexBufferObject::Finish() {
 
 void TVertexBufferObject::Draw(gfx::TPrimitive mode) {
   if (fBuffer) gfx::DrawBuffer(fBuffer, mode);
+}
+
+void TVertexBufferObject::Draw(gfx::TPrimitive mode, int32_t first, int32_t count) {
+  if (!fBuffer || first < 0 || first >= fCapacity || count <= 0) return;
+  gfx::DrawBuffer(fBuffer, mode, first, std::min(count, fCapacity - first));
 }

@@ -55,9 +55,11 @@ class TVertexBufferObject {
   // Hands the vertices over. Raises "Weniger Vertex übergeben als erwartet!"
   // when fewer than `capacity` vertices were added (filling goes on).
   void Finish();
-  // Draws all `capacity` vertices with the current matrices and state;
-  // nothing before the first Finish.
+  // Draws all `capacity` vertices with the current matrices and state, or
+  // `count` of them from `first` (clamped to the buffer); nothing before the
+  // first Finish.
   void Draw(gfx::TPrimitive mode);
+  void Draw(gfx::TPrimitive mode, int32_t first, int32_t count);
 
   [[nodiscard]] int32_t Capacity() const { return fCapacity; }
   [[nodiscard]] int32_t Count() const { return fCount; }

@@ -38,6 +38,7 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TR
   });
   try {
     fTubeVBO = std::make_unique<TVertexBufferObject>();
+    fIntroVBO = std::make_unique<TVertexBufferObject>();
   } catch (const VertexBufferException&) {
     FatalError("VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.");
   } catch (const std::exception&) {
@@ -70,6 +71,7 @@ TLevel::~TLevel() {
   // Shots and enemies only refer to the models: free them first.
   fFont.reset();
   fTubeVBO.reset();
+  fIntroVBO.reset();
   fPowerUp.List.clear();
   fFinish.HighScore.clear();
   fPlayer.ParticleManager.reset();

@@ -203,6 +203,6 @@ class TLevel : public TStageHub {
   // The rings of the growing tube as line pairs, ring by ring (its loop,
   // then the lines from the ring before), with their colours: the intro
   // draws the fully opaque part of the tube from these in one call.
-  std::vector<float> fIntroPoints, fIntroColors;
+  std::unique_ptr<TVertexBufferObject> fIntroVBO;  // the intro's rings, for the opaque part
   std::vector<THudText> fHudTexts;  // the HUD's texts, kept from frame to frame
 };

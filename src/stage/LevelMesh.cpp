@@ -83,13 +83,15 @@ void TLevel::BuildRings() {
     ring.Color = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f};
   }
 
-  fIntroPoints.clear();
-  fIntroColors.clear();
-  fIntroPoints.reserve(static_cast<std::size_t>(fCircles) * static_cast<std::size_t>(p) * 12);
-  fIntroColors.reserve(static_cast<std::size_t>(fCircles) * static_cast<std::size_t>(p) * 16);
+  // The intro's rings as line pairs, each ring followed by the lines back
+  // to the one before, in the order the intro draws them.
+  std::size_t lines = 0;
+  for (std::size_t i = 0; i < fRings.size(); ++i) lines += fRings[i].Points.size() * (i == 0 ? 1 : 2);
+  fIntroVBO->SetSize(static_cast<int32_t>(2 * lines), gfx::TVertexFormat::C4UB_V3F);
+  auto byte = [](float channel) { return static_cast<uint8_t>(std::lround(std::clamp(channel, 0.0f, 1.0f) * 255)); };
   auto add = [&](const TTubeRing& ring, const TVector3f& v) {
-    fIntroPoints.insert(fIntroPoints.end(), {v.x, v.y, v.z});
-    fIntroColors.insert(fIntroColors.end(), {ring.Color.r, ring.Color.g, ring.Color.b, ring.Color.a});
+    fIntroVBO->Add(TVertexC4UBV3F{byte(ring.Color.r), byte(ring.Color.g), byte(ring.Color.b), byte(ring.Color.a), v.x,
+                                  v.y, v.z});
   };
   for (std::size_t i = 0; i < fRings.size(); ++i) {
     const TTubeRing& ring = fRings[i];
@@ -103,6 +105,7 @@ void TLevel::BuildRings() {
       add(ring, ring.Points[j]);
     }
   }
+  fIntroVBO->Finish();
 }
 
 void TLevel::BuildBolts() {

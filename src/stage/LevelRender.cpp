@@ -207,7 +207,7 @@ void TLevel::RenderStart() {
     if (opaque >= 0) {
       const auto perRing = static_cast<int>(4 * p);
       const int count = 2 * p + static_cast<int>(opaque) * perRing;
-      gfx::DrawArrays(gfx::TPrimitive::Lines, count, fIntroPoints.data(), fIntroColors.data());
+      fIntroVBO->Draw(gfx::TPrimitive::Lines, 0, count);
       first = opaque + 1;
     }
     for (int64_t i = first; i <= n; ++i) {

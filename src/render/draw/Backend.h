@@ -66,7 +66,8 @@ class TBackend {
 
   virtual bool BuffersSupported() = 0;
   virtual gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) = 0;
-  virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode) = 0;
+  // `first` and `count` are within the buffer (the caller clamps).
+  virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) = 0;
   virtual void DeleteBuffer(gfx::TBuffer buffer) = 0;
 
   virtual void Flush() = 0;

@@ -122,7 +122,9 @@ bool BuffersSupported() { return Backend().BuffersSupported(); }
 TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count) {
   return Backend().CreateBuffer(format, vertices, count);
 }
-void DrawBuffer(TBuffer buffer, TPrimitive mode) { Backend().DrawBuffer(buffer, mode); }
+void DrawBuffer(TBuffer buffer, TPrimitive mode, int first, int count) {
+  Backend().DrawBuffer(buffer, mode, first, count);
+}
 void DeleteBuffer(TBuffer buffer) {
   // A buffer outliving its context has nothing left to delete.
   if (platform::CurrentGLContextSerial() == 0) return;

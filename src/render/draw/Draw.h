@@ -91,7 +91,8 @@ void BindTexture(TTexture texture);
 // takes the current colour.
 [[nodiscard]] bool BuffersSupported();
 [[nodiscard]] TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count);
-void DrawBuffer(TBuffer buffer, TPrimitive mode);
+// Vertices [first, first + count) of it; a negative count means to the end.
+void DrawBuffer(TBuffer buffer, TPrimitive mode, int first = 0, int count = -1);
 void DeleteBuffer(TBuffer buffer);
 
 // Whether a GL context is current on this thread.

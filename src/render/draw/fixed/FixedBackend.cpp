@@ -167,13 +167,14 @@ gfx::TBuffer TFixedBackend::CreateBuffer(gfx::TVertexFormat format, const void* 
   return handle;
 }
 
-void TFixedBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode) {
+void TFixedBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int first, int count) {
   const auto found = fBuffers.find(handle);
   if (found == fBuffers.end()) return;
   const TStaticBuffer& buffer = found->second;
   fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
   glInterleavedArrays(InterleavedFormat(buffer.Format), VertexBytes(buffer.Format), nullptr);
-  glDrawArrays(GLPrimitive(mode), 0, buffer.Count);
+  if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
+  if (count > 0) glDrawArrays(GLPrimitive(mode), first, count);
   // A colour array would leave the current colour undefined for what follows.
   glDisableClientState(GL_COLOR_ARRAY);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);

@@ -100,6 +100,9 @@ void main() {
 }
 )";
 
+// Static buffers up to this size are drawn through the frame's lists.
+constexpr int kInlineVertices = 512;
+
 constexpr gfx::TMatrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 gfx::TMatrix Multiply(const gfx::TMatrix& a, const gfx::TMatrix& b) {
@@ -293,7 +296,7 @@ void TShaderBackend::WarmUp() {
           fState.Caps = static_cast<uint8_t>(Bit(gfx::TCap::ScissorTest) | Bit(gfx::TCap::DepthTest) |
                                              Bit(gfx::TCap::CullFace) | (blend ? Bit(gfx::TCap::Blend) : 0));
           fState.LineWidth = width;
-          DrawBuffer(buffer, mode);
+          DrawStatic(buffer, fBuffers.at(buffer), mode, 0, 3);
         }
   Flush();
   for (gfx::TBuffer buffer : buffers) DeleteBuffer(buffer);
@@ -659,10 +662,10 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
   const gfx::TBuffer handle = NewBufferHandle();
   TStaticBuffer& kept = fBuffers.emplace(handle, std::move(buffer)).first->second;
-  // Models (bare positions, drawn as line pairs) are also drawn wide: that
-  // version is made now, while the stage loads, not in the frame that first
-  // needs it.
-  if (format == gfx::TVertexFormat::V3F) WideBuffer(kept, gfx::TPrimitive::Lines);
+  // Large models (bare positions, drawn as line pairs) may be drawn wide:
+  // that version is made now, while the stage loads, not in the frame that
+  // first needs it.
+  if (format == gfx::TVertexFormat::V3F && count > kInlineVertices) WideBuffer(kept, gfx::TPrimitive::Lines);
   return handle;
 }
 
@@ -718,17 +721,60 @@ GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   return name;
 }
 
-void TShaderBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode) {
+void TShaderBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int first, int count) {
   const auto found = fBuffers.find(handle);
   if (found == fBuffers.end()) return;
+  TStaticBuffer& buffer = found->second;
+  if (first < 0 || first >= buffer.Count) return;
+  if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
+  if (buffer.Count <= kInlineVertices)
+    DrawInline(buffer, mode, first, count);
+  else
+    DrawStatic(handle, buffer, mode, first, count);
+}
+
+void TShaderBackend::DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first,
+                                int count) {
   const bool wide = IsLines(mode) && Wide();
-  if (wide) WideBuffer(found->second, mode);
+  if (wide) WideBuffer(buffer, mode);
   UpdateClipMatrix();
   TCommand& command = Open(wide ? TCommandType::WideBuffer : TCommandType::Buffer);
   command.Buffer = handle;
   command.Mode = mode;
   command.Matrix = fClip;
   command.Color = fColor;
+  command.First = static_cast<uint32_t>(first);
+  command.Count = static_cast<uint32_t>(count);
+}
+
+void TShaderBackend::DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count) {
+  // A shot or an enemy: a few dozen vertices. Drawn as the immediate calls
+  // would draw them, they join the frame's lists, and a swarm with its shots
+  // is one draw instead of hundreds.
+  const std::array<float, 4> color = fColor;
+  const int stride = VertexBytes(buffer.Format);
+  Begin(mode);
+  for (int i = first; i < first + count; ++i) {
+    const uint8_t* v = buffer.Data.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(stride);
+    float xyz[3] = {0, 0, 0};
+    switch (buffer.Format) {
+      case gfx::TVertexFormat::V3F:
+        std::memcpy(xyz, v, sizeof xyz);
+        break;
+      case gfx::TVertexFormat::C4UB_V3F:
+        for (std::size_t k = 0; k < 4; ++k) fColor[k] = static_cast<float>(v[k]) / 255.0f;
+        std::memcpy(xyz, v + 4, sizeof xyz);
+        break;
+      case gfx::TVertexFormat::C3F_V3F:
+        std::memcpy(fColor.data(), v, 3 * sizeof(float));
+        fColor[3] = 1;
+        std::memcpy(xyz, v + 12, sizeof xyz);
+        break;
+    }
+    Vertex(xyz[0], xyz[1], xyz[2]);
+  }
+  End();
+  fColor = color;
 }
 
 void TShaderBackend::DeleteBuffer(gfx::TBuffer handle) {
@@ -867,7 +913,7 @@ void TShaderBackend::Replay(const TCommand& command) {
       ApplyState(command.State, false);
       UseProgram(PlainProgram(command.State), command.Matrix, command.State);
       BindPlain(found->second.Name, found->second.Format, false, command.Color);
-      glDrawArrays(GLPrimitive(command.Mode), 0, found->second.Count);
+      glDrawArrays(GLPrimitive(command.Mode), static_cast<GLint>(command.First), static_cast<GLsizei>(command.Count));
       return;
     }
     case TCommandType::WideBuffer: {
@@ -881,7 +927,11 @@ void TShaderBackend::Replay(const TCommand& command) {
         fGL.DisableVertexAttribArray(kColor);
         fGL.VertexAttrib4f(kColor, command.Color[0], command.Color[1], command.Color[2], command.Color[3]);
       }
-      glDrawArrays(GL_TRIANGLES, 0, found->second.WideCount[index]);
+      // Line pairs map to six corners each; the other modes draw whole.
+      const bool pairs = command.Mode == gfx::TPrimitive::Lines;
+      const GLint first = pairs ? static_cast<GLint>(command.First / 2 * 6) : 0;
+      const GLsizei count = pairs ? static_cast<GLsizei>(command.Count / 2 * 6) : found->second.WideCount[index];
+      glDrawArrays(GL_TRIANGLES, first, count);
       return;
     }
   }

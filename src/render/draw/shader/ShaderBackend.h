@@ -68,7 +68,7 @@ class TShaderBackend final : public TBackend {
 
   bool BuffersSupported() override { return true; }
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
-  void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode) override;
+  void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
   void Flush() override;
@@ -137,6 +137,8 @@ class TShaderBackend final : public TBackend {
   void EmitTriangle(const TVertex& a, const TVertex& b, const TVertex& c);
   [[nodiscard]] bool Wide() const;
   GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
+  void DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
+  void DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
   void Replay(const TCommand& command);
   void ApplyState(const TState& state, bool wide);
   [[nodiscard]] const TProgram& PlainProgram(const TState& state) const;
