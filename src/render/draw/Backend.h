@@ -34,7 +34,6 @@ class TBackend {
   virtual void Vertex(float x, float y, float z) = 0;
   virtual void Color(float r, float g, float b, float a) = 0;
   virtual void TexCoord(float u, float v) = 0;
-  virtual void DrawArrays(gfx::TPrimitive mode, int count, const float* xyz, const float* rgba) = 0;
 
   virtual void MatrixMode(gfx::TMatrixStack stack) = 0;
   virtual void PushMatrix() = 0;

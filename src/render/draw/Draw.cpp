@@ -77,9 +77,6 @@ void End() {
 void Vertex(float x, float y, float z) { (render::gOpen ? *render::gOpen : Backend()).Vertex(x, y, z); }
 void Color(float r, float g, float b, float a) { (render::gOpen ? *render::gOpen : Backend()).Color(r, g, b, a); }
 void TexCoord(float u, float v) { (render::gOpen ? *render::gOpen : Backend()).TexCoord(u, v); }
-void DrawArrays(TPrimitive mode, int count, const float* xyz, const float* rgba) {
-  Backend().DrawArrays(mode, count, xyz, rgba);
-}
 
 void MatrixMode(TMatrixStack stack) { Backend().MatrixMode(stack); }
 void PushMatrix() { Backend().PushMatrix(); }

@@ -45,8 +45,6 @@ void End();
 void Vertex(float x, float y, float z = 0);
 void Color(float r, float g, float b, float a = 1);
 void TexCoord(float u, float v);
-// `count` vertices from arrays of xyz and rgba floats, as one Begin/End.
-void DrawArrays(TPrimitive mode, int count, const float* xyz, const float* rgba);
 
 // Matrices. Translate, Rotate (degrees about an axis), Scale and MultMatrix
 // multiply the current stack's top from the right.

@@ -58,16 +58,6 @@ void TFixedBackend::Vertex(float x, float y, float z) { glVertex3f(x, y, z); }
 void TFixedBackend::Color(float r, float g, float b, float a) { glColor4f(r, g, b, a); }
 void TFixedBackend::TexCoord(float u, float v) { glTexCoord2f(u, v); }
 
-void TFixedBackend::DrawArrays(gfx::TPrimitive mode, int count, const float* xyz, const float* rgba) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_COLOR_ARRAY);
-  glVertexPointer(3, GL_FLOAT, 0, xyz);
-  glColorPointer(4, GL_FLOAT, 0, rgba);
-  glDrawArrays(GLPrimitive(mode), 0, count);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-}
-
 void TFixedBackend::MatrixMode(gfx::TMatrixStack stack) { glMatrixMode(GLStack(stack)); }
 void TFixedBackend::PushMatrix() { glPushMatrix(); }
 void TFixedBackend::PopMatrix() { glPopMatrix(); }

@@ -472,19 +472,6 @@ void TShaderBackend::Color(float r, float g, float b, float a) { fColor = {r, g,
 
 void TShaderBackend::TexCoord(float u, float v) { fTexCoord = {u, v}; }
 
-void TShaderBackend::DrawArrays(gfx::TPrimitive mode, int count, const float* xyz, const float* rgba) {
-  const std::array<float, 4> color = fColor;
-  Begin(mode);
-  for (int i = 0; i < count; ++i) {
-    const float* c = rgba + 4 * i;
-    fColor = {c[0], c[1], c[2], c[3]};
-    const float* v = xyz + 3 * i;
-    Vertex(v[0], v[1], v[2]);
-  }
-  End();
-  fColor = color;
-}
-
 // --- matrices ---
 
 void TShaderBackend::MatrixMode(gfx::TMatrixStack stack) { fStack = stack; }

@@ -36,7 +36,6 @@ class TShaderBackend final : public TBackend {
   void Vertex(float x, float y, float z) override;
   void Color(float r, float g, float b, float a) override;
   void TexCoord(float u, float v) override;
-  void DrawArrays(gfx::TPrimitive mode, int count, const float* xyz, const float* rgba) override;
 
   void MatrixMode(gfx::TMatrixStack stack) override;
   void PushMatrix() override;
