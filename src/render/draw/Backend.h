@@ -66,6 +66,7 @@ class TBackend {
 
   virtual bool BuffersSupported() = 0;
   virtual gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) = 0;
+  virtual bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) = 0;
   virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode) = 0;
   virtual void DeleteBuffer(gfx::TBuffer buffer) = 0;
 

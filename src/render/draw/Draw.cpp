@@ -122,6 +122,9 @@ bool BuffersSupported() { return Backend().BuffersSupported(); }
 TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count) {
   return Backend().CreateBuffer(format, vertices, count);
 }
+bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, int count) {
+  return Backend().UpdateBuffer(buffer, format, vertices, count);
+}
 void DrawBuffer(TBuffer buffer, TPrimitive mode) { Backend().DrawBuffer(buffer, mode); }
 void DeleteBuffer(TBuffer buffer) {
   // A buffer outliving its context has nothing left to delete.

@@ -91,6 +91,11 @@ void BindTexture(TTexture texture);
 // takes the current colour.
 [[nodiscard]] bool BuffersSupported();
 [[nodiscard]] TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count);
+// Refills `buffer` with as many vertices of its format, in the store it
+// has: a stage loaded again fills its tube anew without the driver
+// allocating another store. False, and nothing changed, for a buffer that
+// is not there or holds another format or count.
+[[nodiscard]] bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, int count);
 void DrawBuffer(TBuffer buffer, TPrimitive mode);
 void DeleteBuffer(TBuffer buffer);
 

@@ -19,11 +19,13 @@ bool Find(TProc& proc, const char* name, const char* alternative = nullptr) {
 
 bool TGLFunctions::LoadBuffers() {
   const bool core = Find(GenBuffers, "glGenBuffers") && Find(DeleteBuffers, "glDeleteBuffers") &&
-                    Find(BindBuffer, "glBindBuffer") && Find(BufferData, "glBufferData");
+                    Find(BindBuffer, "glBindBuffer") && Find(BufferData, "glBufferData") &&
+                    Find(BufferSubData, "glBufferSubData");
   if (core) return true;
   if (!platform::CurrentGLExtensionSupported("GL_ARB_vertex_buffer_object")) return false;
   return Find(GenBuffers, "glGenBuffersARB") && Find(DeleteBuffers, "glDeleteBuffersARB") &&
-         Find(BindBuffer, "glBindBufferARB") && Find(BufferData, "glBufferDataARB");
+         Find(BindBuffer, "glBindBufferARB") && Find(BufferData, "glBufferDataARB") &&
+         Find(BufferSubData, "glBufferSubDataARB");
 }
 
 bool TGLFunctions::LoadShaders() {

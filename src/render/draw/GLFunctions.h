@@ -15,6 +15,7 @@ struct TGLFunctions {
   PFNGLDELETEBUFFERSPROC DeleteBuffers = nullptr;
   PFNGLBINDBUFFERPROC BindBuffer = nullptr;
   PFNGLBUFFERDATAPROC BufferData = nullptr;
+  PFNGLBUFFERSUBDATAPROC BufferSubData = nullptr;
   // GL 2.0, for the shader backend.
   PFNGLCREATESHADERPROC CreateShader = nullptr;
   PFNGLSHADERSOURCEPROC ShaderSource = nullptr;

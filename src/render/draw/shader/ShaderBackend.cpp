@@ -1,6 +1,7 @@
 // ShaderBackend.cpp -- the frame's command list, its replay, and the shaders.
 #include "render/draw/shader/ShaderBackend.h"
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -584,6 +585,25 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   return handle;
 }
 
+bool TShaderBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format, const void* vertices, int count) {
+  const auto found = fBuffers.find(handle);
+  if (found == fBuffers.end() || found->second.Format != format || found->second.Count != count) return false;
+  Flush();  // the frame's draws so far show the old vertices
+  TStaticBuffer& buffer = found->second;
+  const auto* begin = static_cast<const uint8_t*>(vertices);
+  buffer.Data.assign(begin, begin + buffer.Data.size());
+  fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
+  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(buffer.Data.size()), vertices);
+  fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
+  // The wide versions are made again on their next use.
+  for (std::size_t i = 0; i < buffer.Wide.size(); ++i) {
+    if (buffer.Wide[i]) fGL.DeleteBuffers(1, &buffer.Wide[i]);
+    buffer.Wide[i] = 0;
+    buffer.WideCount[i] = 0;
+  }
+  return true;
+}
+
 GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   const std::size_t index = WideIndex(mode);
   if (buffer.Wide[index]) return buffer.Wide[index];
@@ -805,18 +825,25 @@ void TShaderBackend::Replay(const TCommand& command) {
   }
 }
 
+void TShaderBackend::Stream(GLuint buffer, std::size_t& capacity, const void* data, std::size_t bytes) {
+  // The store only grows, to the next power of two: a store sized to each
+  // frame would have the driver free and allocate one of a new size nearly
+  // every frame (the stage's intro adds vertices every frame), and the heap
+  // that leaves behind grows with every stage played.
+  fGL.BindBuffer(GL_ARRAY_BUFFER, buffer);
+  if (bytes > capacity) {
+    capacity = std::bit_ceil(bytes);
+    fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
+  }
+  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+}
+
 void TShaderBackend::Flush() {
   if (fCommands.empty()) return;
-  if (!fVertices.empty()) {
-    fGL.BindBuffer(GL_ARRAY_BUFFER, fFrameBuffer);
-    fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(fVertices.size() * sizeof(TVertex)), fVertices.data(),
-                   GL_STREAM_DRAW);
-  }
-  if (!fWideVertices.empty()) {
-    fGL.BindBuffer(GL_ARRAY_BUFFER, fFrameWideBuffer);
-    fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(fWideVertices.size() * sizeof(TWideVertex)),
-                   fWideVertices.data(), GL_STREAM_DRAW);
-  }
+  if (!fVertices.empty())
+    Stream(fFrameBuffer, fFrameBufferBytes, fVertices.data(), fVertices.size() * sizeof(TVertex));
+  if (!fWideVertices.empty())
+    Stream(fFrameWideBuffer, fFrameWideBufferBytes, fWideVertices.data(), fWideVertices.size() * sizeof(TWideVertex));
   for (const TCommand& command : fCommands) Replay(command);
   fCommands.clear();
   fVertices.clear();

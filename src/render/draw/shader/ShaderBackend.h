@@ -68,6 +68,7 @@ class TShaderBackend final : public TBackend {
 
   bool BuffersSupported() override { return true; }
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
+  bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
@@ -142,12 +143,14 @@ class TShaderBackend final : public TBackend {
   void UseProgram(const TProgram& program, const gfx::TMatrix& matrix, const TState& state);
   void BindPlain(GLuint buffer, gfx::TVertexFormat format, bool frameList, const std::array<float, 4>& color);
   void BindWide(GLuint buffer);
+  void Stream(GLuint buffer, std::size_t& capacity, const void* data, std::size_t bytes);
 
   TGLFunctions fGL;
   // Plain colour; texture and alpha test (text); wide lines. Wide lines
   // ignore the alpha test and textures, which the game never gives them.
   TProgram fColorProgram, fTextureProgram, fWideProgram;
   GLuint fFrameBuffer = 0, fFrameWideBuffer = 0;
+  std::size_t fFrameBufferBytes = 0, fFrameWideBufferBytes = 0;  // their stores' sizes
 
   // Matrices.
   std::array<gfx::TMatrix, 32> fModelView{};
