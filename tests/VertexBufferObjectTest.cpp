@@ -1,6 +1,7 @@
 // VertexBufferObjectTest.cpp -- filling rules and what a buffer draws.
 #include <gtest/gtest.h>
 
+#include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "support/GLWindow.h"
@@ -70,6 +71,36 @@ TEST(VertexBufferObject, DrawsAllVerticesOfTheColouredFormats) {
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 40, 8), 0xFF0000u);  // the second square too
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 24, 44), 0x00FF00u);
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 24, 8), 0x000000u);
+}
+
+// A stage loaded again fills its tube anew, in the buffer it has: with as
+// many vertices the refill shows in later draws only, not in one already
+// waiting in the frame; with another count the buffer is made anew.
+TEST(VertexBufferObject, RefillingChangesOnlyTheDrawsThatFollow) {
+  TGLWindow window(64, 64);
+  for (const render::TBackendKind kind : {render::TBackendKind::Shader, render::TBackendKind::FixedFunction}) {
+    render::SelectBackend(kind);
+    SCOPED_TRACE(gfx::BackendName());
+    window.BeginOverlay();
+    gfx::Color(1, 1, 1);
+    TVertexBufferObject vbo;
+    auto fill = [&](std::vector<TVertexV3F> corners) {
+      vbo.SetSize(static_cast<int32_t>(corners.size()), gfx::TVertexFormat::V3F);
+      for (const TVertexV3F& v : corners) vbo.Add(v);
+      vbo.Finish();
+      vbo.Draw(gfx::TPrimitive::Quads);
+    };
+    fill(Square(4, 4, 8));
+    fill(Square(36, 4, 8));
+    std::vector<TVertexV3F> two = Square(4, 40, 8);
+    for (const TVertexV3F& v : Square(36, 40, 8)) two.push_back(v);
+    fill(two);
+    const std::vector<uint8_t> pixels = window.ReadPixels();
+    for (const auto& [x, y] : {std::pair{8, 8}, {40, 8}, {8, 44}, {40, 44}})
+      EXPECT_EQ(TGLWindow::Pixel(pixels, 64, x, y), 0xFFFFFFu) << x << "," << y;
+    EXPECT_EQ(gfx::TakeError(), "");
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
 }
 
 }  // namespace

@@ -41,8 +41,10 @@ void TVertexBufferObject::Finish() {
   if (fCount < fCapacity) throw VertexBufferException("Weniger Vertex \xFC" "bergeben als erwartet!");
   if (!fFilling) return;
   fFilling = false;
-  if (fBuffer) gfx::DeleteBuffer(fBuffer);
-  fBuffer = gfx::CreateBuffer(fFormat, fData.data(), fCapacity);
+  if (!fBuffer || !gfx::UpdateBuffer(fBuffer, fFormat, fData.data(), fCapacity)) {
+    if (fBuffer) gfx::DeleteBuffer(fBuffer);
+    fBuffer = gfx::CreateBuffer(fFormat, fData.data(), fCapacity);
+  }
   std::vector<uint8_t>().swap(fData);
 }
 

@@ -65,6 +65,7 @@ class TBackend {
 
   virtual bool BuffersSupported() = 0;
   virtual gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) = 0;
+  virtual bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) = 0;
   // `first` and `count` are within the buffer (the caller clamps).
   virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) = 0;
   virtual void DeleteBuffer(gfx::TBuffer buffer) = 0;

@@ -119,6 +119,9 @@ bool BuffersSupported() { return Backend().BuffersSupported(); }
 TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count) {
   return Backend().CreateBuffer(format, vertices, count);
 }
+bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, int count) {
+  return Backend().UpdateBuffer(buffer, format, vertices, count);
+}
 void DrawBuffer(TBuffer buffer, TPrimitive mode, int first, int count) {
   Backend().DrawBuffer(buffer, mode, first, count);
 }

@@ -89,6 +89,11 @@ void BindTexture(TTexture texture);
 // takes the current colour.
 [[nodiscard]] bool BuffersSupported();
 [[nodiscard]] TBuffer CreateBuffer(TVertexFormat format, const void* vertices, int count);
+// Refills `buffer` with as many vertices of its format, in the store it
+// has: a stage loaded again fills its tube anew without the driver
+// allocating another store. False, and nothing changed, for a buffer that
+// is not there or holds another format or count.
+[[nodiscard]] bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, int count);
 // Vertices [first, first + count) of it; a negative count means to the end.
 void DrawBuffer(TBuffer buffer, TPrimitive mode, int first = 0, int count = -1);
 void DeleteBuffer(TBuffer buffer);

@@ -157,6 +157,15 @@ gfx::TBuffer TFixedBackend::CreateBuffer(gfx::TVertexFormat format, const void* 
   return handle;
 }
 
+bool TFixedBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format, const void* vertices, int count) {
+  const auto found = fBuffers.find(handle);
+  if (found == fBuffers.end() || found->second.Format != format || found->second.Count != count) return false;
+  fGL.BindBuffer(GL_ARRAY_BUFFER, found->second.Name);
+  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(count) * VertexBytes(format), vertices);
+  fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
+  return true;
+}
+
 void TFixedBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int first, int count) {
   const auto found = fBuffers.find(handle);
   if (found == fBuffers.end()) return;

@@ -53,6 +53,7 @@ class TFixedBackend final : public TBackend {
   // std::runtime_error("VertexBuffer: not supported") without it.
   bool BuffersSupported() override;
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
+  bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 

@@ -656,6 +656,25 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   return handle;
 }
 
+bool TShaderBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format, const void* vertices, int count) {
+  const auto found = fBuffers.find(handle);
+  if (found == fBuffers.end() || found->second.Format != format || found->second.Count != count) return false;
+  Flush();  // the frame's draws so far show the old vertices
+  TStaticBuffer& buffer = found->second;
+  const auto* begin = static_cast<const uint8_t*>(vertices);
+  buffer.Data.assign(begin, begin + buffer.Data.size());
+  fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
+  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(buffer.Data.size()), vertices);
+  fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
+  // The wide versions are made again on their next use.
+  for (std::size_t i = 0; i < buffer.Wide.size(); ++i) {
+    if (buffer.Wide[i]) fGL.DeleteBuffers(1, &buffer.Wide[i]);
+    buffer.Wide[i] = 0;
+    buffer.WideCount[i] = 0;
+  }
+  return true;
+}
+
 GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   const std::size_t index = WideIndex(mode);
   if (buffer.Wide[index]) return buffer.Wide[index];

@@ -67,6 +67,7 @@ class TShaderBackend final : public TBackend {
 
   bool BuffersSupported() override { return true; }
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
+  bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
