@@ -652,7 +652,7 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   // Large models (bare positions, drawn as line pairs) may be drawn wide:
   // that version is made now, while the stage loads, not in the frame that
   // first needs it.
-  if (format == gfx::TVertexFormat::V3F && count > kInlineVertices) WideBuffer(kept, gfx::TPrimitive::Lines);
+  if (format == gfx::TVertexFormat::V3F) WideBuffer(kept, gfx::TPrimitive::Lines);
   return handle;
 }
 
@@ -733,7 +733,7 @@ void TShaderBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int f
   TStaticBuffer& buffer = found->second;
   if (first < 0 || first >= buffer.Count) return;
   if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
-  if (buffer.Count <= kInlineVertices)
+  if (buffer.Count <= kInlineVertices && !(IsLines(mode) && Wide()))
     DrawInline(buffer, mode, first, count);
   else
     DrawStatic(handle, buffer, mode, first, count);
