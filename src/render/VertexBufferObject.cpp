@@ -4,15 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-int TVertexBufferObject::VertexSize(gfx::TVertexFormat format) {
-  switch (format) {
-    case gfx::TVertexFormat::V3F: return 12;
-    case gfx::TVertexFormat::C4UB_V3F: return 16;
-    case gfx::TVertexFormat::C3F_V3F: return 24;
-  }
-  return 0;
-}
-
 TVertexBufferObject::TVertexBufferObject() {
   if (!gfx::BuffersSupported()) throw VertexBufferException("VertexBuffer: not supported");
 }
@@ -25,7 +16,7 @@ void TVertexBufferObject::SetSize(int32_t count, gfx::TVertexFormat format) {
   fCapacity = count > 0 ? count : 0;
   fFormat = format;
   fData.clear();
-  fData.reserve(static_cast<std::size_t>(fCapacity) * static_cast<std::size_t>(VertexSize(format)));
+  fData.reserve(static_cast<std::size_t>(fCapacity) * static_cast<std::size_t>(gfx::VertexBytes(format)));
   fCount = 0;
   fFilling = true;
 }
@@ -33,7 +24,7 @@ void TVertexBufferObject::SetSize(int32_t count, gfx::TVertexFormat format) {
 void TVertexBufferObject::AddVertex(const void* vertex) {
   if (!fFilling || fCount >= fCapacity) return;
   const auto* bytes = static_cast<const uint8_t*>(vertex);
-  fData.insert(fData.end(), bytes, bytes + VertexSize(fFormat));
+  fData.insert(fData.end(), bytes, bytes + gfx::VertexBytes(fFormat));
   fCount += 1;
 }
 

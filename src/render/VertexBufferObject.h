@@ -65,9 +65,6 @@ class TVertexBufferObject {
   [[nodiscard]] int32_t Count() const { return fCount; }
   [[nodiscard]] gfx::TVertexFormat Format() const { return fFormat; }
 
-  // Bytes of one vertex of `format`.
-  static int VertexSize(gfx::TVertexFormat format);
-
  private:
   gfx::TBuffer fBuffer = 0;
   int32_t fCapacity = 0;

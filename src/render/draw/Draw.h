@@ -34,6 +34,11 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
+// Bytes of one vertex of `format`.
+constexpr int VertexBytes(TVertexFormat format) {
+  return format == TVertexFormat::C3F_V3F ? 24 : format == TVertexFormat::C4UB_V3F ? 16 : 12;
+}
+
 using TMatrix = std::array<float, 16>;  // column-major, as GL keeps it
 using TTexture = uint32_t;              // 0: none
 using TBuffer = uint32_t;               // 0: none

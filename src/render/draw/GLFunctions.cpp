@@ -1,6 +1,8 @@
 // GLFunctions.cpp -- looking up the entry points.
 #include "render/draw/GLFunctions.h"
 
+#include <vector>
+
 #include "platform/SdlPlatform.h"
 #include "render/draw/Draw.h"
 
@@ -41,6 +43,43 @@ bool TGLFunctions::LoadShaders() {
          Find(UniformMatrix4fv, "glUniformMatrix4fv") && Find(VertexAttribPointer, "glVertexAttribPointer") &&
          Find(EnableVertexAttribArray, "glEnableVertexAttribArray") &&
          Find(DisableVertexAttribArray, "glDisableVertexAttribArray") && Find(VertexAttrib4f, "glVertexAttrib4f");
+}
+
+GLuint MakeTexture(int width, int height, const uint8_t* rgba, GLuint bound) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  // Cleared unless given: filtering at a glyph's edge must read transparent texels.
+  std::vector<uint8_t> clear;
+  if (!rgba) clear.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : clear.data());
+  glBindTexture(GL_TEXTURE_2D, bound);
+  return texture;
+}
+
+void FillTexture(GLuint texture, int x, int y, int width, int height, const uint8_t* rgba, GLuint bound) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  glBindTexture(GL_TEXTURE_2D, bound);
+}
+
+int GLMaxTextureSize() {
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  return size;
+}
+
+std::string TakeGLError() {
+  const GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return {};
+  const auto* text = reinterpret_cast<const char*>(gluErrorString(error));
+  return text ? text : std::to_string(error);
 }
 
 uint32_t NewBufferHandle() {

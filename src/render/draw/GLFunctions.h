@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "render/draw/GL.h"
 #include "render/draw/Draw.h"
@@ -50,6 +51,15 @@ struct TGLFunctions {
 // A handle for a static buffer, never given out twice in a process: a
 // handle kept past its context's end matches nothing in the next one.
 [[nodiscard]] uint32_t NewBufferHandle();
+
+// Texture work both backends share. A new texture (RGBA, linear, clamped;
+// transparent black without `rgba`) and a filled rectangle of one leave
+// texture `bound` bound afterwards.
+[[nodiscard]] GLuint MakeTexture(int width, int height, const uint8_t* rgba, GLuint bound);
+void FillTexture(GLuint texture, int x, int y, int width, int height, const uint8_t* rgba, GLuint bound);
+[[nodiscard]] int GLMaxTextureSize();
+// The first pending GL error as text, empty when there is none.
+[[nodiscard]] std::string TakeGLError();
 
 // GL's primitive for ours; GL_QUADS stays GL_QUADS (fixed-function only).
 [[nodiscard]] GLenum GLPrimitive(gfx::TPrimitive mode);

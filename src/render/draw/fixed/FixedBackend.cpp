@@ -2,7 +2,6 @@
 #include "render/draw/fixed/FixedBackend.h"
 
 #include <stdexcept>
-#include <vector>
 
 #include "render/draw/GLFunctions.h"
 
@@ -33,15 +32,6 @@ GLenum InterleavedFormat(gfx::TVertexFormat format) {
     case gfx::TVertexFormat::C3F_V3F: return GL_C3F_V3F;
   }
   return GL_V3F;
-}
-
-int VertexBytes(gfx::TVertexFormat format) {
-  switch (format) {
-    case gfx::TVertexFormat::V3F: return 12;
-    case gfx::TVertexFormat::C4UB_V3F: return 16;
-    case gfx::TVertexFormat::C3F_V3F: return 24;
-  }
-  return 12;
 }
 
 }  // namespace
@@ -104,30 +94,12 @@ void TFixedBackend::ClearColor(float r, float g, float b, float a) { glClearColo
 void TFixedBackend::Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 
 gfx::TTexture TFixedBackend::CreateTexture(int width, int height, const uint8_t* rgba) {
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  // Cleared unless given: filtering at a glyph's edge must read transparent texels.
-  std::vector<uint8_t> clear;
-  if (!rgba) clear.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : clear.data());
-  glBindTexture(GL_TEXTURE_2D, 0);
-  return texture;
+  return MakeTexture(width, height, rgba, 0);
 }
 
 void TFixedBackend::UpdateTexture(gfx::TTexture texture, int x, int y, int width, int height,
                                   const uint8_t* rgba) {
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  FillTexture(texture, x, y, width, height, rgba, 0);
 }
 
 void TFixedBackend::DeleteTexture(gfx::TTexture texture) {
@@ -137,11 +109,7 @@ void TFixedBackend::DeleteTexture(gfx::TTexture texture) {
 
 void TFixedBackend::BindTexture(gfx::TTexture texture) { glBindTexture(GL_TEXTURE_2D, texture); }
 
-int TFixedBackend::MaxTextureSize() {
-  GLint size = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-  return size;
-}
+int TFixedBackend::MaxTextureSize() { return GLMaxTextureSize(); }
 
 bool TFixedBackend::BuffersSupported() { return fGL.BindBuffer || fGL.LoadBuffers(); }
 
@@ -150,7 +118,7 @@ gfx::TBuffer TFixedBackend::CreateBuffer(gfx::TVertexFormat format, const void* 
   TStaticBuffer buffer{0, format, count};
   fGL.GenBuffers(1, &buffer.Name);
   fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
-  fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * VertexBytes(format), vertices, GL_STATIC_DRAW);
+  fGL.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * gfx::VertexBytes(format), vertices, GL_STATIC_DRAW);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
   const gfx::TBuffer handle = NewBufferHandle();
   fBuffers[handle] = buffer;
@@ -161,7 +129,7 @@ bool TFixedBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format,
   const auto found = fBuffers.find(handle);
   if (found == fBuffers.end() || found->second.Format != format || found->second.Count != count) return false;
   fGL.BindBuffer(GL_ARRAY_BUFFER, found->second.Name);
-  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(count) * VertexBytes(format), vertices);
+  fGL.BufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(count) * gfx::VertexBytes(format), vertices);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
   return true;
 }
@@ -171,7 +139,7 @@ void TFixedBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int fi
   if (found == fBuffers.end()) return;
   const TStaticBuffer& buffer = found->second;
   fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
-  glInterleavedArrays(InterleavedFormat(buffer.Format), VertexBytes(buffer.Format), nullptr);
+  glInterleavedArrays(InterleavedFormat(buffer.Format), gfx::VertexBytes(buffer.Format), nullptr);
   if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
   if (count > 0) glDrawArrays(GLPrimitive(mode), first, count);
   // A colour array would leave the current colour undefined for what follows.
@@ -188,11 +156,6 @@ void TFixedBackend::DeleteBuffer(gfx::TBuffer handle) {
 
 void TFixedBackend::Finish() { glFinish(); }
 
-std::string TFixedBackend::TakeError() {
-  const GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return {};
-  const auto* text = reinterpret_cast<const char*>(gluErrorString(error));
-  return text ? text : std::to_string(error);
-}
+std::string TFixedBackend::TakeError() { return TakeGLError(); }
 
 }  // namespace render

@@ -118,13 +118,25 @@ gfx::TMatrix Multiply(const gfx::TMatrix& a, const gfx::TMatrix& b) {
 
 constexpr uint8_t Bit(gfx::TCap cap) { return static_cast<uint8_t>(1u << static_cast<unsigned>(cap)); }
 
-int VertexBytes(gfx::TVertexFormat format) {
+// The position of a static buffer's vertex, and its colour into `color`
+// where the layout has one.
+std::array<float, 3> Decode(gfx::TVertexFormat format, const uint8_t* v, std::array<float, 4>& color) {
+  std::array<float, 3> xyz{};
   switch (format) {
-    case gfx::TVertexFormat::V3F: return 12;
-    case gfx::TVertexFormat::C4UB_V3F: return 16;
-    case gfx::TVertexFormat::C3F_V3F: return 24;
+    case gfx::TVertexFormat::V3F:
+      std::memcpy(xyz.data(), v, sizeof xyz);
+      break;
+    case gfx::TVertexFormat::C4UB_V3F:
+      for (std::size_t k = 0; k < 4; ++k) color[k] = static_cast<float>(v[k]) / 255.0f;
+      std::memcpy(xyz.data(), v + 4, sizeof xyz);
+      break;
+    case gfx::TVertexFormat::C3F_V3F:
+      std::memcpy(color.data(), v, 3 * sizeof(float));
+      color[3] = 1;
+      std::memcpy(xyz.data(), v + 12, sizeof xyz);
+      break;
   }
-  return 12;
+  return xyz;
 }
 
 std::size_t WideIndex(gfx::TPrimitive mode) {
@@ -593,29 +605,14 @@ void TShaderBackend::Clear() {
 // --- textures ---
 
 gfx::TTexture TShaderBackend::CreateTexture(int width, int height, const uint8_t* rgba) {
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  std::vector<uint8_t> clear;
-  if (!rgba) clear.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : clear.data());
-  glBindTexture(GL_TEXTURE_2D, fGLState.Texture);
-  return texture;
+  return MakeTexture(width, height, rgba, fGLState.Texture);
 }
 
 void TShaderBackend::UpdateTexture(gfx::TTexture texture, int x, int y, int width, int height,
                                    const uint8_t* rgba) {
   // Cells of a page are reused only after their glyph was released, so the
   // frame's earlier draws never read what changes here.
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-  glBindTexture(GL_TEXTURE_2D, fGLState.Texture);
+  FillTexture(texture, x, y, width, height, rgba, fGLState.Texture);
 }
 
 void TShaderBackend::DeleteTexture(gfx::TTexture texture) {
@@ -628,11 +625,7 @@ void TShaderBackend::DeleteTexture(gfx::TTexture texture) {
 
 void TShaderBackend::BindTexture(gfx::TTexture texture) { fState.Texture = texture; }
 
-int TShaderBackend::MaxTextureSize() {
-  GLint size = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-  return size;
-}
+int TShaderBackend::MaxTextureSize() { return GLMaxTextureSize(); }
 
 // --- static buffers ---
 
@@ -640,7 +633,7 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   TStaticBuffer buffer;
   buffer.Format = format;
   buffer.Count = count;
-  const std::size_t bytes = static_cast<std::size_t>(count) * static_cast<std::size_t>(VertexBytes(format));
+  const std::size_t bytes = static_cast<std::size_t>(count) * static_cast<std::size_t>(gfx::VertexBytes(format));
   const auto* begin = static_cast<const uint8_t*>(vertices);
   buffer.Data.assign(begin, begin + bytes);
   fGL.GenBuffers(1, &buffer.Name);
@@ -678,25 +671,11 @@ bool TShaderBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format
 GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   const std::size_t index = WideIndex(mode);
   if (buffer.Wide[index]) return buffer.Wide[index];
-  const int stride = VertexBytes(buffer.Format);
+  const int stride = gfx::VertexBytes(buffer.Format);
   auto corner = [&](int i) {
     const uint8_t* v = buffer.Data.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(stride);
     TVertex out{};
-    float xyz[3] = {0, 0, 0};
-    switch (buffer.Format) {
-      case gfx::TVertexFormat::V3F:
-        std::memcpy(xyz, v, sizeof xyz);
-        break;
-      case gfx::TVertexFormat::C4UB_V3F:
-        for (std::size_t k = 0; k < 4; ++k) out.Color[k] = static_cast<float>(v[k]) / 255.0f;
-        std::memcpy(xyz, v + 4, sizeof xyz);
-        break;
-      case gfx::TVertexFormat::C3F_V3F:
-        std::memcpy(out.Color.data(), v, 3 * sizeof(float));
-        out.Color[3] = 1;
-        std::memcpy(xyz, v + 12, sizeof xyz);
-        break;
-    }
+    const std::array<float, 3> xyz = Decode(buffer.Format, v, out.Color);
     out.Position = {xyz[0], xyz[1], xyz[2], 1};
     return out;
   };
@@ -758,25 +737,11 @@ void TShaderBackend::DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mod
   // would draw them, they join the frame's lists, and a swarm with its shots
   // is one draw instead of hundreds.
   const std::array<float, 4> color = fColor;
-  const int stride = VertexBytes(buffer.Format);
+  const int stride = gfx::VertexBytes(buffer.Format);
   Begin(mode);
   for (int i = first; i < first + count; ++i) {
     const uint8_t* v = buffer.Data.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(stride);
-    float xyz[3] = {0, 0, 0};
-    switch (buffer.Format) {
-      case gfx::TVertexFormat::V3F:
-        std::memcpy(xyz, v, sizeof xyz);
-        break;
-      case gfx::TVertexFormat::C4UB_V3F:
-        for (std::size_t k = 0; k < 4; ++k) fColor[k] = static_cast<float>(v[k]) / 255.0f;
-        std::memcpy(xyz, v + 4, sizeof xyz);
-        break;
-      case gfx::TVertexFormat::C3F_V3F:
-        std::memcpy(fColor.data(), v, 3 * sizeof(float));
-        fColor[3] = 1;
-        std::memcpy(xyz, v + 12, sizeof xyz);
-        break;
-    }
+    const std::array<float, 3> xyz = Decode(buffer.Format, v, fColor);
     Vertex(xyz[0], xyz[1], xyz[2]);
   }
   End();
@@ -973,11 +938,6 @@ void TShaderBackend::Finish() {
   glFinish();
 }
 
-std::string TShaderBackend::TakeError() {
-  const GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return {};
-  const auto* text = reinterpret_cast<const char*>(gluErrorString(error));
-  return text ? text : std::to_string(error);
-}
+std::string TShaderBackend::TakeError() { return TakeGLError(); }
 
 }  // namespace render
