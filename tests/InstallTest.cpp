@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -275,6 +276,18 @@ TEST(InstalledGame, SavesHighscoresInThePlayersFolderOnly) {
   LoadIni(next, (user / "data/Level02.level").string(), kLevelKey);
   EXPECT_TRUE(next.ReadBool("Level", "Active", false)) << "winning the first stage unlocks the second";
   EXPECT_EQ(FilesUnder(prefix), installed) << "the game wrote into its installed files";
+
+  // --scores lists what the player's folder now holds, with no window.
+  std::smatch total;
+  ASSERT_TRUE(std::regex_search(pilot.Output, total, std::regex("Gesamt ([0-9]+),"))) << pilot.Output;
+  const TRun scores = RunCommand("cd / && XDG_DATA_HOME='" + dataHome.string() + "' DISPLAY= '" +
+                                 (prefix / "bin/riftvaulter").string() + "' --scores");
+  EXPECT_EQ(scores.Status, 0) << scores.Output;
+  EXPECT_TRUE(std::regex_search(scores.Output, std::regex("^Level01\\.level: \".+\", freigeschaltet, 1 Highscores\n"
+                                                          "  1\\. AUTOPILOT " + total.str(1) + "\n"
+                                                          "Level02\\.level: \".+\", freigeschaltet, 0 Highscores\n"
+                                                          "Level03\\.level: \".+\", gesperrt, 0 Highscores\n")))
+      << scores.Output;
 
   // Its recording plays back from the installed game too, on a scratch copy
   // of the player's files.

@@ -290,6 +290,8 @@ TEST(Replay, CommandLineOptions) {
       {{"--autopilot", "--seed", "-1"}, "ganze Zahl"},
       {{"--window", "320"}, "BREITEx"},
       {{"--window", "10x10"}, "zwischen 64"},
+      {{"--scores"}, nullptr},
+      {{"--scores", "--autopilot"}, "steht allein"},
   };
   for (const TCase& c : cases) {
     std::string line;

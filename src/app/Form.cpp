@@ -6,6 +6,7 @@
 
 #include "geometry/SimMath.h"
 #include "menu/MainMenu.h"
+#include "platform/Browser.h"
 #include "platform/Platform.h"
 #include "render/Font.h"
 #include "render/FrameSetup.h"
@@ -138,6 +139,11 @@ platform::TScreenSize TForm1::DefaultWindowSize(platform::TScreenSize screen) {
 }
 
 void TForm1::ToggleWindowMode() {
+  if constexpr (platform::kInBrowser) {
+    // The page's full screen comes and goes; there is no window to remember.
+    fPlatform.SetWindowMode({});
+    return;
+  }
   const std::string settings = fPlatform.BasePath() + "settings.ini";
   if (fPlatform.WindowMode().FullScreen) {
     const platform::TScreenSize size =
@@ -166,21 +172,34 @@ void TForm1::FormDestroy() {
 void TForm1::MenuQuit() { fPlatform.Close(); }
 
 int TForm1::Run(const TRunHooks& hooks) {
-  FormCreate();
-  if (hooks.Created) hooks.Created();
-  for (;;) {
-    const platform::TEvents events = fPlatform.PumpEvents();
-    if (events.Quit) break;
-    // A switch shows as a resize at a later pump.
-    if (events.ToggleWindowMode) ToggleWindowMode();
-    if (events.Resized) FormResize();
-    bool done = false;
-    IdleHandler(done);
-    if (hooks.FrameDone && !hooks.FrameDone()) break;
-    // Inactive: nothing is drawn, so wait for events instead of spinning.
-    if (!fPlatform.IsActive()) fPlatform.WaitForEvents(10);
+  Begin(hooks);
+  while (Step()) {
   }
-  if (hooks.Ending) hooks.Ending();
-  FormDestroy();
+  End();
   return 0;
+}
+
+void TForm1::Begin(const TRunHooks& hooks) {
+  fHooks = hooks;
+  FormCreate();
+  if (fHooks.Created) fHooks.Created();
+}
+
+bool TForm1::Step() {
+  const platform::TEvents events = fPlatform.PumpEvents();
+  if (events.Quit) return false;
+  // A switch shows as a resize at a later pump.
+  if (events.ToggleWindowMode) ToggleWindowMode();
+  if (events.Resized) FormResize();
+  bool done = false;
+  IdleHandler(done);
+  if (fHooks.FrameDone && !fHooks.FrameDone()) return false;
+  // Inactive: nothing is drawn, so wait for events instead of spinning.
+  if (!fPlatform.IsActive()) fPlatform.WaitForEvents(10);
+  return true;
+}
+
+void TForm1::End() {
+  if (fHooks.Ending) fHooks.Ending();
+  FormDestroy();
 }

@@ -60,6 +60,12 @@ class TForm1 {
 
   // Runs the main loop until the window closes. Returns the exit code.
   int Run(const TRunHooks& hooks = {});
+  // The same loop a frame at a time, for a caller that owns the loop (the
+  // browser calls once per frame): Begin, then Step until it returns false,
+  // then End.
+  void Begin(const TRunHooks& hooks);
+  [[nodiscard]] bool Step();
+  void End();
 
   // FPS font size for a client height: height / 60, halves to even.
   static int FpsFontSize(int clientHeight);
@@ -82,4 +88,5 @@ class TForm1 {
   bool fCreated = false;
   bool fWasActive = true;  // the window had focus at the last idle call
   bool fDestroyed = false;
+  TRunHooks fHooks;
 };

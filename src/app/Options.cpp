@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/Platform.h"
+#include "services/CharConv.h"
 
 namespace {
 
@@ -13,8 +14,7 @@ double ParseNumber(const std::string& text, const std::string& option) {
   // from_chars reads alike on every system, whatever the locale.
   double value = 0;
   const char* first = text.data() + (text.starts_with('+') && !text.starts_with("+-") ? 1 : 0);
-  const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+  if (text.empty() || !conv::ReadDouble(first, text.data() + text.size(), value) || !std::isfinite(value))
     throw EOptionsError("Option " + option + ": '" + text + "' ist keine Zahl");
   return value;
 }
@@ -26,7 +26,7 @@ const char* UsageText() {
          "       riftvaulter --replay DATEI | --timedemo DATEI\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
-         "       riftvaulter --help | --version\n";
+         "       riftvaulter --scores | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -43,6 +43,7 @@ std::string HelpText() {
          "  --seed N             Startwert des Zufallsgenerators f\xFCr den Autopiloten\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
+         "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
          "  -h, --help           diese Hilfe\n"
          "  --version            die Version\n"
          "\n"
@@ -54,7 +55,7 @@ std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  bool replay = false, timedemo = false, autopilot = false, pilotOnly = false;
+  bool replay = false, timedemo = false, autopilot = false, pilotOnly = false, scores = false;
   auto value = [&](std::size_t& i) -> const std::string& {
     if (i + 1 >= args.size()) throw EOptionsError("Option " + args[i] + " braucht einen Wert");
     return args[++i];
@@ -78,6 +79,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--timedemo") {
       timedemo = true;
       options.ReplayFile = value(i);
+    } else if (arg == "--scores") {
+      scores = true;
     } else if (arg == "--autopilot") {
       autopilot = true;
     } else if (arg == "--stage") {
@@ -120,6 +123,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       throw EOptionsError("Unbekannte Option '" + arg + "'");
     }
   }
+  if (scores && args.size() > 1) throw EOptionsError("--scores steht allein");
   if (replay + timedemo + autopilot > 1)
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
   if ((replay || timedemo) && !options.RecordFile.empty())
@@ -128,6 +132,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("--stage, --fixed-step, --seed und --keep-scores gelten nur mit --autopilot");
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
+  if (scores) options.Mode = TRunMode::Scores;
   if (replay) options.Mode = TRunMode::Replay;
   if (timedemo) options.Mode = TRunMode::Timedemo;
   if (autopilot) options.Mode = TRunMode::Autopilot;

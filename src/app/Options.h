@@ -13,8 +13,9 @@ class EOptionsError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Help and Version print their text and end the program at once.
-enum class TRunMode { Play, Replay, Timedemo, Autopilot, Help, Version };
+// Help and Version print their text and end the program at once, and so
+// does Scores, which prints every stage file's highscores.
+enum class TRunMode { Play, Replay, Timedemo, Autopilot, Scores, Help, Version };
 
 struct TOptions {
   TRunMode Mode = TRunMode::Play;

@@ -23,6 +23,7 @@
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
 #include "services/Settings.h"
+#include "menu/LevelListItem.h"
 #include "stage/Level.h"
 
 namespace {
@@ -43,104 +44,177 @@ void SelectRenderer(const TIniFile& settings) {
 
 }  // namespace
 
-int RunSession(const TOptions& options) {
-  std::optional<TTimedemo> timedemo;
-  if (options.Mode == TRunMode::Timedemo) timedemo.emplace();
-  platform::TWindowOptions window;
-  window.Width = options.WindowWidth;
-  window.Height = options.WindowHeight;
-  // An installed game plays in the player's own folder, which is laid out
-  // once the window is open, so that a failure reaches the player as a
-  // dialog; the window itself already opens as the player's settings say.
-  const TProgramFolder programFolder = LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-  if (window.Width == 0 && !programFolder.Path.empty()) {
-    // The player's choice on this machine (replays too); --window wins.
-    const platform::TWindowMode mode = ReadWindowSetting(ReadSettings(programFolder.Path + "settings.ini"));
-    if (!mode.FullScreen) {
-      window.Width = mode.Width;
-      window.Height = mode.Height;
+struct TSession::Impl {
+  explicit Impl(const TOptions& options)
+      : Options(options),
+        ProgramFolder(LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory())),
+        Sdl(WindowFor(options, ProgramFolder)) {}
+
+  static platform::TWindowOptions WindowFor(const TOptions& options, const TProgramFolder& programFolder) {
+    platform::TWindowOptions window;
+    window.Width = options.WindowWidth;
+    window.Height = options.WindowHeight;
+    // An installed game plays in the player's own folder, which is laid out
+    // once the window is open, so that a failure reaches the player as a
+    // dialog; the window itself already opens as the player's settings say.
+    if (window.Width == 0 && !programFolder.Path.empty()) {
+      // The player's choice on this machine (replays too); --window wins.
+      const platform::TWindowMode mode = ReadWindowSetting(ReadSettings(programFolder.Path + "settings.ini"));
+      if (!mode.FullScreen) {
+        window.Width = mode.Width;
+        window.Height = mode.Height;
+      }
     }
+    window.CaptureMouse = options.Mode == TRunMode::Play;
+    return window;
   }
-  window.CaptureMouse = options.Mode == TRunMode::Play;
-  platform::SdlPlatform sdl(window);
+
+  uint32_t Checksum() const { return StateChecksum(*Form->MainMenu); }
+
+  void Verify() {
+    if (!Replay) return;
+    const std::optional<uint32_t> expected = Replay->RecordedChecksum();
+    if (expected && *expected != Checksum()) Replay->Diverge();
+  }
+
+  TRunHooks Hooks() {
+    TRunHooks hooks;
+    hooks.Created = [this] {
+      if (Pilot) Pilot->Attach(*Form->MainMenu);
+    };
+    hooks.FrameDone = [this] {
+      if (Timedemo) Timedemo->FrameDone(Form->MainMenu->Level->fActive, Replay->FrameIndex());
+      if (Recorder) {
+        GameMs += Form->fElapsed;
+        if (GameMs >= NextChecksum) {
+          Recorder->AddChecksum(Checksum());
+          NextChecksum = GameMs + kChecksumIntervalMs;
+        }
+      }
+      Verify();
+      return !(Replay && Replay->DivergedAt());
+    };
+    hooks.Ending = [this] {
+      if (Recorder) Recorder->AddChecksum(Checksum());
+      if (Replay && !Replay->DivergedAt()) Verify();
+    };
+    return hooks;
+  }
+
+  const TOptions Options;
+  std::optional<TTimedemo> Timedemo;
+  TProgramFolder ProgramFolder;
+  platform::SdlPlatform Sdl;
+  std::unique_ptr<TPlatformStack> Stack;
+  std::unique_ptr<TForm1> Form;
+  pilot::TAutopilot* Pilot = nullptr;
+  platform::TRecordingPlatform* Recorder = nullptr;
+  platform::TReplayPlatform* Replay = nullptr;
+  float GameMs = 0, NextChecksum = 0;
+  int ExitCode = 0;
+  bool Running = false;
+};
+
+TSession::TSession(const TOptions& options) : f(std::make_unique<Impl>(options)) {
+  if (options.Mode == TRunMode::Timedemo) f->Timedemo.emplace();
+}
+
+TSession::~TSession() = default;
+
+bool TSession::Start() {
   // How frames are drawn is this machine's choice too, replays included.
-  SelectRenderer(programFolder.Path.empty() ? TIniFile() : ReadSettings(programFolder.Path + "settings.ini"));
+  const TProgramFolder& folder = f->ProgramFolder;
+  SelectRenderer(folder.Path.empty() ? TIniFile() : ReadSettings(folder.Path + "settings.ini"));
   try {
-    PrepareProgramFolder(programFolder);
+    PrepareProgramFolder(folder);
   } catch (const std::exception& failure) {
     FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
   }
-
-  std::unique_ptr<TPlatformStack> stack;
   try {
-    stack = std::make_unique<TPlatformStack>(sdl, options, programFolder.Share ? programFolder.Path : std::string());
+    f->Stack = std::make_unique<TPlatformStack>(f->Sdl, f->Options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
-    return kExitInput;
+    f->ExitCode = kExitInput;
+    return false;
   }
-  pilot::TAutopilot* pilot = stack->Pilot();
-  platform::TRecordingPlatform* recorder = stack->Recorder();
-  platform::TReplayPlatform* replay = stack->Replay();
+  f->Pilot = f->Stack->Pilot();
+  f->Recorder = f->Stack->Recorder();
+  f->Replay = f->Stack->Replay();
+  f->Form = std::make_unique<TForm1>(f->Stack->Top());
+  f->Form->Begin(f->Hooks());
+  f->Running = true;
+  return true;
+}
 
-  TForm1 form(stack->Top());
-  float gameMs = 0, nextChecksum = 0;
-  auto checksum = [&] { return StateChecksum(*form.MainMenu); };
-  auto verify = [&] {
-    if (!replay) return;
-    const std::optional<uint32_t> expected = replay->RecordedChecksum();
-    if (expected && *expected != checksum()) replay->Diverge();
-  };
+bool TSession::Frame() { return f->Running && f->Form->Step(); }
 
-  TRunHooks hooks;
-  hooks.Created = [&] {
-    if (pilot) pilot->Attach(*form.MainMenu);
-  };
-  hooks.FrameDone = [&] {
-    if (timedemo) timedemo->FrameDone(form.MainMenu->Level->fActive, replay->FrameIndex());
-    if (recorder) {
-      gameMs += form.fElapsed;
-      if (gameMs >= nextChecksum) {
-        recorder->AddChecksum(checksum());
-        nextChecksum = gameMs + kChecksumIntervalMs;
-      }
-    }
-    verify();
-    return !(replay && replay->DivergedAt());
-  };
-  hooks.Ending = [&] {
-    if (recorder) recorder->AddChecksum(checksum());
-    if (replay && !replay->DivergedAt()) verify();
-  };
-  form.Run(hooks);
-
-  int exitCode = 0;
-  if (recorder) {
+int TSession::Finish() {
+  if (!f->Running) return f->ExitCode;
+  f->Running = false;
+  f->Form->End();
+  if (f->Recorder) {
     try {
-      platform::SaveRecording(recorder->Recording(), options.RecordFile);
+      platform::SaveRecording(f->Recorder->Recording(), f->Options.RecordFile);
     } catch (const std::exception& failure) {
       Report(failure.what());
-      exitCode = kExitInput;
+      f->ExitCode = kExitInput;
     }
   }
-  if (pilot) {
-    for (const pilot::TStageResult& result : pilot->Results()) {
+  if (f->Pilot) {
+    for (const pilot::TStageResult& result : f->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
                   result.Won ? "gewonnen" : "verloren", result.Score, result.Life, result.Total, result.TimeMs / 1000);
     }
-    if (!pilot->Failure().empty()) Report("autopilot: " + pilot->Failure());
-    if (!pilot->AllWon() && exitCode == 0) exitCode = kExitPilotLost;
+    if (!f->Pilot->Failure().empty()) Report("autopilot: " + f->Pilot->Failure());
+    if (!f->Pilot->AllWon() && f->ExitCode == 0) f->ExitCode = kExitPilotLost;
   }
-  if (replay) {
-    if (const auto frame = replay->DivergedAt()) {
+  if (f->Replay) {
+    if (const auto frame = f->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
-      return kExitDiverged;
-    }
-    if (!replay->Finished()) Report("Wiedergabe vorzeitig beendet");
-    if (timedemo) {
-      timedemo->Print();
-      std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
+      f->ExitCode = kExitDiverged;
+    } else {
+      if (!f->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
+      if (f->Timedemo) {
+        f->Timedemo->Print();
+        std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
+      }
     }
   }
   std::fflush(stdout);
-  return exitCode;
+  return f->ExitCode;
+}
+
+int RunSession(const TOptions& options) {
+  TSession session(options);
+  if (session.Start()) {
+    while (session.Frame()) {
+    }
+  }
+  return session.Finish();
+}
+
+int PrintScores() {
+  try {
+    const TProgramFolder folder =
+        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+    PrepareProgramFolder(folder);
+    for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
+      std::printf("%s\n", platform::Cp1252ToUtf8(level.FileName + ": \"" + level.Title + "\", " +
+                                                 (level.Active ? "freigeschaltet" : "gesperrt") + ", " +
+                                                 std::to_string(level.HighScores.size()) + " Highscores")
+                              .c_str());
+      int place = 0;
+      for (const THighscoreListItem& entry : level.HighScores) {
+        std::printf("%s\n", platform::Cp1252ToUtf8("  " + std::to_string(++place) + ". " + entry.Name + " " +
+                                                   std::to_string(entry.Score))
+                                .c_str());
+      }
+    }
+  } catch (const std::exception& failure) {
+    Report(failure.what());
+    std::fflush(stdout);
+    return kExitInput;
+  }
+  std::fflush(stdout);
+  return 0;
 }

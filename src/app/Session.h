@@ -1,6 +1,8 @@
 // Session.h -- one run of the program as the command line asks for it: play
-// (and record), replay, timedemo or autopilot.
+// (and record), replay, timedemo or autopilot; and the highscore listing.
 #pragma once
+
+#include <memory>
 
 struct TOptions;
 
@@ -10,6 +12,33 @@ inline constexpr int kExitInput = 2;      // bad command line or replay file
 inline constexpr int kExitDiverged = 3;   // the replay drifted from its recording
 inline constexpr int kExitPilotLost = 4;  // the autopilot did not win every stage
 
+// A run a frame at a time, for a caller that owns the loop (the browser).
+class TSession {
+ public:
+  // Opens the window. Throws platform::EPlatformError without one.
+  explicit TSession(const TOptions& options);
+  ~TSession();
+  TSession(const TSession&) = delete;
+  TSession& operator=(const TSession&) = delete;
+
+  // Lays out the player's folder and builds the platform layers the options
+  // ask for; false when the run cannot start (Finish tells the exit code).
+  [[nodiscard]] bool Start();
+  // One frame; false when the run is over.
+  [[nodiscard]] bool Frame();
+  // Ends the run, writes the recording and reports. Returns the exit code.
+  int Finish();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> f;
+};
+
 // Opens the window, builds the platform layers the options ask for, runs the
 // game and reports. Returns the exit code.
 int RunSession(const TOptions& options);
+
+// --scores: prints each stage file of the program folder with its title,
+// whether it is unlocked and its highscores, one line each. Returns the exit
+// code: 0, or kExitInput when the folder or a stage file cannot be read.
+int PrintScores();

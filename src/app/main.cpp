@@ -9,6 +9,44 @@
 #include "platform/Dialog.h"
 #include "platform/SdlPlatform.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+#include "platform/Browser.h"
+
+namespace {
+
+// The page's run: the browser calls WebFrame once per frame (per display
+// refresh, or per timer tick in a test run) until the run is over.
+TSession* gSession = nullptr;
+
+void WebFrame() {
+  if (!platform::PageFrameEndsRun() && gSession->Frame()) return;
+  emscripten_cancel_main_loop();
+  const int code = gSession->Finish();
+  delete gSession;
+  gSession = nullptr;
+  emscripten_force_exit(code);
+}
+
+int RunInPage(const TOptions& options) {
+  gSession = new TSession(options);
+  if (!gSession->Start()) {
+    const int code = gSession->Finish();
+    delete gSession;
+    gSession = nullptr;
+    return code;
+  }
+  emscripten_set_main_loop(WebFrame, 0, 0);
+  if (platform::PageWantsTimerFrames()) emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, 0);
+  // main returns; the page keeps running the frames.
+  emscripten_exit_with_live_runtime();
+  return 0;
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
   platform::AttachParentConsole();
   TOptions options;
@@ -24,11 +62,20 @@ int main(int argc, char** argv) {
     std::fputs(platform::Cp1252ToUtf8(text).c_str(), stdout);
     return 0;
   }
+  if (options.Mode == TRunMode::Scores) return PrintScores();
   try {
+#ifdef __EMSCRIPTEN__
+    return RunInPage(options);
+#else
     return RunSession(options);
+#endif
   } catch (const platform::EPlatformError& error) {
     // Without a window and GL context there is nothing to run.
     std::fprintf(stderr, "%s: %s\n", platform::kApplicationTitle, error.what());
+#ifdef __EMSCRIPTEN__
+    platform::ShowPageMessage(true, platform::kApplicationTitle,
+                              std::string("Das Spiel kann in diesem Browser nicht starten: ") + error.what());
+#endif
     return kExitPlatform;
   }
 }

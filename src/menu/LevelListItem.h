@@ -17,3 +17,8 @@ struct TLevelListItem {
   bool Active = false;      // unlocked: the stage can be started
   std::vector<THighscoreListItem> HighScores;  // in file order
 };
+
+// Every stage file of programDir's data/ (programDir with its trailing
+// separator), sorted by name, with what the menu shows of it. Throws
+// EDataError (Windows-1252 text) naming a file that cannot be read.
+[[nodiscard]] std::vector<TLevelListItem> ReadLevelList(const std::string& programDir);

@@ -99,14 +99,6 @@ class TMainMenu {
   // The torus's vertices as colour and position, in buffer order.
   [[nodiscard]] static std::vector<std::array<float, 6>> TorusVertices();
 
-  // Readers of one stage file (name inside data/); each opens the file anew.
-  [[nodiscard]] std::string ReadTitle(const std::string& fileName) const;
-  [[nodiscard]] std::string ReadDescription(const std::string& fileName) const;
-  [[nodiscard]] bool ReadActive(const std::string& fileName) const;
-  [[nodiscard]] int32_t ReadHighscoreCount(const std::string& fileName) const;
-  [[nodiscard]] std::string ReadHighscoreName(const std::string& fileName, int32_t j) const;
-  [[nodiscard]] int32_t ReadHighscoreScore(const std::string& fileName, int32_t j) const;
-
   // Whether vertical sync is on: the driver's interval where it can be read,
   // else the stored setting.
   [[nodiscard]] bool VSyncOn();
@@ -146,7 +138,6 @@ class TMainMenu {
   void AdvanceRowMoves(float elapsed);
   void ScanLevels();
   void FillLevelPages();
-  void ReadHighscores(TLevelListItem& item) const;
   void RefreshLevels();
   void BuildTorus();
   // The fonts and units per pixel for fHeight.

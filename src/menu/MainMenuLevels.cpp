@@ -25,47 +25,37 @@ TIniFile LoadStage(const std::string& path) {
   return ini;
 }
 
+// The readers of what the menu shows of one stage file.
+std::string ReadTitle(const TIniFile& stage, const std::string& fileName) {
+  return stage.ReadString("Level", "Title", fileName.substr(0, fileName.find(kLevelExtension)));
+}
+std::string ReadDescription(const TIniFile& stage) {
+  return stage.ReadString("Level", "Desc", "Keine Beschreibung vorhanden.");
+}
+bool ReadActive(const TIniFile& stage) { return stage.ReadBool("Level", "Active", false); }
+int32_t ReadHighscoreCount(const TIniFile& stage, const std::string& fileName) {
+  return ReadCount(stage, "Level " + fileName, "Highscore", "count", kMaxHighscores);
+}
+std::string ReadHighscoreName(const TIniFile& stage, int32_t j) {
+  return stage.ReadString("Highscore", "name" + std::to_string(j), "Unbekannt");
+}
+int32_t ReadHighscoreScore(const TIniFile& stage, int32_t j) {
+  return stage.ReadInteger("Highscore", "score" + std::to_string(j), 0);
+}
+std::vector<THighscoreListItem> ReadHighscores(const TIniFile& stage, const std::string& fileName) {
+  std::vector<THighscoreListItem> list;
+  const int32_t count = ReadHighscoreCount(stage, fileName);
+  for (int32_t j = 0; j < count; ++j) list.push_back({ReadHighscoreName(stage, j), ReadHighscoreScore(stage, j)});
+  return list;
+}
+
 }  // namespace
 
-std::string TMainMenu::StagePath(const std::string& fileName) const { return ProgramDir() + "data\\" + fileName; }
-
-std::string TMainMenu::ReadTitle(const std::string& fileName) const {
-  return LoadStage(StagePath(fileName))
-      .ReadString("Level", "Title", fileName.substr(0, fileName.find(kLevelExtension)));
-}
-
-std::string TMainMenu::ReadDescription(const std::string& fileName) const {
-  return LoadStage(StagePath(fileName)).ReadString("Level", "Desc", "Keine Beschreibung vorhanden.");
-}
-
-bool TMainMenu::ReadActive(const std::string& fileName) const {
-  return LoadStage(StagePath(fileName)).ReadBool("Level", "Active", false);
-}
-
-int32_t TMainMenu::ReadHighscoreCount(const std::string& fileName) const {
-  return ReadCount(LoadStage(StagePath(fileName)), "Level " + fileName, "Highscore", "count", kMaxHighscores);
-}
-
-std::string TMainMenu::ReadHighscoreName(const std::string& fileName, int32_t j) const {
-  return LoadStage(StagePath(fileName)).ReadString("Highscore", "name" + std::to_string(j), "Unbekannt");
-}
-
-int32_t TMainMenu::ReadHighscoreScore(const std::string& fileName, int32_t j) const {
-  return LoadStage(StagePath(fileName)).ReadInteger("Highscore", "score" + std::to_string(j), 0);
-}
-
-void TMainMenu::ReadHighscores(TLevelListItem& item) const {
-  item.HighScores.clear();
-  const int32_t count = ReadHighscoreCount(item.FileName);
-  for (int32_t j = 0; j < count; ++j)
-    item.HighScores.push_back({ReadHighscoreName(item.FileName, j), ReadHighscoreScore(item.FileName, j)});
-}
-
-void TMainMenu::ScanLevels() {
+std::vector<TLevelListItem> ReadLevelList(const std::string& programDir) {
   // Sorted by name, so the campaign is listed in the same order everywhere.
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(FsPath(ProgramDir() + "data"), error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(FsPath(programDir + "data"), error)) {
     std::error_code kindError;
     if (!entry.is_regular_file(kindError)) continue;
     const std::string name = Utf8Path(entry.path().filename());
@@ -74,21 +64,27 @@ void TMainMenu::ScanLevels() {
   }
   std::sort(names.begin(), names.end());
 
-  fLevelList.clear();
+  std::vector<TLevelListItem> list;
   for (const std::string& name : names) {
     TLevelListItem item;
     item.FileName = name;
     try {
-      item.Title = ReadTitle(name);
-      item.Description = ReadDescription(name);
-      item.Active = ReadActive(name);
-      ReadHighscores(item);
+      const TIniFile stage = LoadStage(programDir + "data\\" + name);
+      item.Title = ReadTitle(stage, name);
+      item.Description = ReadDescription(stage);
+      item.Active = ReadActive(stage);
+      item.HighScores = ReadHighscores(stage, name);
     } catch (const std::exception& failure) {
       throw EDataError("Leveldatei data\\" + name + " kann nicht gelesen werden: " + failure.what());
     }
-    fLevelList.push_back(std::move(item));
+    list.push_back(std::move(item));
   }
+  return list;
 }
+
+std::string TMainMenu::StagePath(const std::string& fileName) const { return ProgramDir() + "data\\" + fileName; }
+
+void TMainMenu::ScanLevels() { fLevelList = ReadLevelList(ProgramDir()); }
 
 void TMainMenu::FillLevelPages() {
   TMenu& stages = fMenu.Items.at(0);
@@ -107,8 +103,9 @@ void TMainMenu::RefreshLevels() {
     // A stage file that went bad while the stage ran is named, not lost in
     // an uncaught failure.
     try {
-      level.Active = ReadActive(level.FileName);
-      ReadHighscores(level);
+      const TIniFile stage = LoadStage(StagePath(level.FileName));
+      level.Active = ReadActive(stage);
+      level.HighScores = ReadHighscores(stage, level.FileName);
     } catch (const std::exception& failure) {
       FatalError("MainMen\xFC, Progress: Fehler beim Lesen der Leveldatei data\\" + level.FileName + "\r\n" +
                  failure.what());

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/Browser.h"
 #include "platform/QuitSignals.h"
 
 namespace platform {
@@ -72,6 +73,11 @@ void ShowMessage(TDialogKind kind, const std::string& caption, const std::string
   std::fflush(stderr);
   if (Sink()) {
     Sink()(kind, caption, text);
+    return;
+  }
+  if constexpr (kInBrowser) {
+    // The page shows it above the canvas; nothing waits for it.
+    ShowPageMessage(kind == TDialogKind::Error, utf8Caption, utf8Text);
     return;
   }
   // Asked to end: a box now would only keep the program waiting.

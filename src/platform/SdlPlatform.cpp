@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <utility>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h, which it needs.
@@ -20,6 +23,7 @@
 #include <unistd.h>
 #endif
 
+#include "platform/Browser.h"
 #include "platform/Dialog.h"
 #include "platform/FileNames.h"
 #include "platform/Keyboard.h"
@@ -121,6 +125,12 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(SdlError("SDL_GetDesktopDisplayMode"));
   }
   fImpl->Screen = {mode.w, mode.h};
+#ifdef __EMSCRIPTEN__
+  // "The whole desktop" is the page's viewport; the canvas follows it.
+  fImpl->Screen = {EM_ASM_INT({ return window.innerWidth; }), EM_ASM_INT({ return window.innerHeight; })};
+  mode.w = fImpl->Screen.Width;
+  mode.h = fImpl->Screen.Height;
+#endif
   const bool fullScreen = options.Width <= 0 || options.Height <= 0;
   const int width = fullScreen ? mode.w : options.Width;
   const int height = fullScreen ? mode.h : options.Height;
@@ -131,12 +141,23 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  // The page's canvas is opaque, as a window is: nothing behind it shows
+  // through where the game draws with alpha.
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, kInBrowser ? 0 : 8);
+#ifdef __EMSCRIPTEN__
+  // WebGL 1: OpenGL ES 2.0, which the shader backend draws with.
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+#else
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
 
   const int position = fullScreen ? 0 : static_cast<int>(SDL_WINDOWPOS_CENTERED);
-  fImpl->Window = SDL_CreateWindow("Form1", position, position, width, height,
-                                   SDL_WINDOW_OPENGL | (fullScreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE));
+  Uint32 flags = SDL_WINDOW_OPENGL | (fullScreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE);
+  // In the page the canvas takes the viewport's size as the page changes.
+  if constexpr (kInBrowser) flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
+  fImpl->Window = SDL_CreateWindow("Form1", position, position, width, height, flags);
   if (!fImpl->Window) {
     const std::string message = SdlError("SDL_CreateWindow");
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -155,8 +176,10 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
   SDL_SetWindowMinimumSize(fImpl->Window, kMinWindowSide, kMinWindowSide);
   SDL_GL_GetDrawableSize(fImpl->Window, &fImpl->Client.Width, &fImpl->Client.Height);
 
+  // In the page frames come with the display (or the test run's timer):
+  // SDL's swap interval there would re-time the page's frame loop.
   const int current = SDL_GL_GetSwapInterval();
-  fImpl->SwapControl = SDL_GL_SetSwapInterval(current < 0 ? 1 : current) == 0;
+  fImpl->SwapControl = !kInBrowser && SDL_GL_SetSwapInterval(current < 0 ? 1 : current) == 0;
 
   fImpl->CaptureMouse = options.CaptureMouse;
   if (options.CaptureMouse) {
@@ -285,13 +308,23 @@ TEvents SdlPlatform::PumpEvents() {
 
 bool SdlPlatform::IsActive() { return fImpl->Active; }
 
-void SdlPlatform::WaitForEvents(int timeoutMs) { SDL_WaitEventTimeout(nullptr, timeoutMs); }
+void SdlPlatform::WaitForEvents(int timeoutMs) {
+  // The page must never block: the browser calls again with the next frame.
+  if constexpr (!kInBrowser) SDL_WaitEventTimeout(nullptr, timeoutMs);
+}
 
 void SdlPlatform::SetTitle(const std::string& title) {
   SDL_SetWindowTitle(fImpl->Window, Cp1252ToUtf8(title).c_str());
 }
 
 void SdlPlatform::SetWindowMode(const TWindowMode& mode) {
+#ifdef __EMSCRIPTEN__
+  // The page has no windows: its canvas goes to the screen and back.
+  EM_ASM({
+    if (Module.riftvaulterToggleFullscreen) Module.riftvaulterToggleFullscreen();
+  });
+  return;
+#endif
   SDL_Window* window = fImpl->Window;
   if (mode.FullScreen) {
     fImpl->Mode = TWindowMode{};
@@ -338,6 +371,7 @@ void* CurrentGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name
 bool CurrentGLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
 std::string ExecutableDirectory() {
+  if constexpr (kInBrowser) return kBrowserExecutableDir;
   char* path = SDL_GetBasePath();
   if (!path) return "./";
   std::string result(path);
@@ -364,7 +398,9 @@ std::string XdgDataHome(const char* xdgDataHome, const char* home) {
 }
 
 std::string DataHomeDirectory() {
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+  return kBrowserDataHome;
+#elif defined(_WIN32)
   const wchar_t* appData = ::_wgetenv(L"APPDATA");
   if (!appData || !*appData) return {};
   return Utf8Path(appData);

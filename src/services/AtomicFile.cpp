@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "platform/Browser.h"
 #include "services/Paths.h"
 #include "services/SystemFile.h"
 
@@ -52,6 +53,7 @@ void TAtomicFile::Commit() {
   fCommitted = true;
   // The rename is only durable once the folder is on the disk too.
   sysfile::SyncFolder(FolderOf(native));
+  platform::PersistSavedFiles();
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes, const TFileOps& ops) {

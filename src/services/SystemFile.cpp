@@ -162,7 +162,18 @@ int Close(int fd) { return ::close(fd); }
 int Replace(const char* from, const char* to) { return ::rename(from, to); }
 
 int RenameNoReplace(const char* from, const char* to) {
+#ifdef __EMSCRIPTEN__
+  // The page runs one thread and no other program shares its files: looking
+  // first cannot race.
+  struct stat ignored;
+  if (::lstat(to, &ignored) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return ::rename(from, to);
+#else
   return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#endif
 }
 
 int Remove(const char* utf8Path) { return ::unlink(utf8Path); }

@@ -1,12 +1,13 @@
 // ValueLists.cpp -- strict number conversion and value lists.
 #include "services/ValueLists.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#include "services/CharConv.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ bool TryStrToFloat(std::string_view text, float& value) {
   // libraries does not); it takes no leading '+'.
   double parsed = 0;
   const char* first = c.data() + (c[0] == '+' ? 1 : 0);
-  if (std::from_chars(first, c.data() + c.size(), parsed).ec != std::errc()) return false;
+  if (!conv::ReadDouble(first, c.data() + c.size(), parsed)) return false;
   if (!std::isfinite(parsed) || std::fabs(parsed) > std::numeric_limits<float>::max()) return false;
   value = static_cast<float>(parsed);
   return true;
@@ -138,17 +139,16 @@ int32_t StrToInt(std::string_view text) {
 std::string FloatToStr(double value) {
   // Shortest text that reads back to the same value; singles as singles.
   const bool single = static_cast<double>(static_cast<float>(value)) == value;
-  char buffer[64];
+  std::string result;
   for (int precision = 1; precision <= 17; ++precision) {
-    *std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::general, precision).ptr = '\0';
+    result = conv::WriteDouble(value, precision);
     double back = 0;
-    std::from_chars(buffer, buffer + std::strlen(buffer), back);
+    conv::ReadDouble(result.data(), result.data() + result.size(), back);
     const bool exact = single ? static_cast<float>(back) == static_cast<float>(value) : back == value;
     // Plain notation for everyday magnitudes: "1200", not "1,2e+03".
-    const bool plain = std::strchr(buffer, 'e') == nullptr || std::fabs(value) >= 1e15 || std::fabs(value) < 1e-4;
+    const bool plain = result.find('e') == std::string::npos || std::fabs(value) >= 1e15 || std::fabs(value) < 1e-4;
     if (exact && plain) break;
   }
-  std::string result(buffer);
   for (char& c : result) {
     if (c == '.') c = gDecimalSeparator;
   }

@@ -6,7 +6,9 @@
 #include "platform/SdlPlatform.h"
 #include "render/draw/Backend.h"
 #include "render/draw/GL.h"
+#ifndef __EMSCRIPTEN__
 #include "render/draw/fixed/FixedBackend.h"
+#endif
 #include "render/draw/shader/ShaderBackend.h"
 
 namespace render {
@@ -14,16 +16,31 @@ namespace render {
 namespace {
 
 TBackendKind gSelected = TBackendKind::Auto;
-std::unique_ptr<TBackend> gBackend;
 uint64_t gBackendContext = 0;
+// The backend of gBackendContext. Once that context is gone, so are its GL
+// objects: at exit the backend is let go without a call into GL, which in
+// the page would fail outright.
+struct TBackendSlot : std::unique_ptr<TBackend> {
+  using std::unique_ptr<TBackend>::operator=;
+  ~TBackendSlot() {
+    if (platform::CurrentGLContextSerial() != gBackendContext) static_cast<void>(release());
+  }
+} gBackend;
 // The backend of the open Begin: vertices go straight to it.
 TBackend* gOpen = nullptr;
 
 std::unique_ptr<TBackend> MakeBackend(TBackendKind kind) {
+#ifdef __EMSCRIPTEN__
+  // WebGL has no fixed-function pipeline to fall back on.
+  static_cast<void>(kind);
+  if (auto shader = TShaderBackend::Create()) return shader;
+  throw std::runtime_error("WebGL kann die Shader nicht \xFC" "bersetzen");
+#else
   if (kind != TBackendKind::FixedFunction) {
     if (auto shader = TShaderBackend::Create()) return shader;
   }
   return std::make_unique<TFixedBackend>();
+#endif
 }
 
 }  // namespace

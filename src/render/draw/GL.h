@@ -4,7 +4,9 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
+#ifndef __EMSCRIPTEN__
 #include <GL/glu.h>
+#endif
 
 #ifdef _WIN32
 // mingw's <GL/gl.h> brings in <windows.h>, whose CreateFont and TextOut

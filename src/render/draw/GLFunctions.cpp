@@ -78,8 +78,19 @@ int GLMaxTextureSize() {
 std::string TakeGLError() {
   const GLenum error = glGetError();
   if (error == GL_NO_ERROR) return {};
+#ifdef __EMSCRIPTEN__
+  // No GLU in the page; WebGL has these four.
+  switch (error) {
+    case GL_INVALID_ENUM: return "invalid enumerant";
+    case GL_INVALID_VALUE: return "invalid value";
+    case GL_INVALID_OPERATION: return "invalid operation";
+    case GL_OUT_OF_MEMORY: return "out of memory";
+    default: return std::to_string(error);
+  }
+#else
   const auto* text = reinterpret_cast<const char*>(gluErrorString(error));
   return text ? text : std::to_string(error);
+#endif
 }
 
 uint32_t NewBufferHandle() {
