@@ -38,6 +38,17 @@ Module.preRun.push(function () {
         what + ' (' + (error && error.message ? error.message : error) + '). ' +
         'Das Spiel l\u00e4uft, aber Highscores und Einstellungen gehen beim Neuladen verloren.');
   };
+  var database = null;
+  try {
+    database = window.indexedDB;
+  } catch (error) {
+    database = null;
+  }
+  if (!database) {
+    // /save stays a folder in memory.
+    failed('Der Browser erlaubt keinen dauerhaften Speicher (IndexedDB)', 'gesperrt');
+    return;
+  }
   try {
     FS.mount(IDBFS, {}, '/save');
   } catch (error) {
