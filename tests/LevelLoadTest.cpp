@@ -2,8 +2,11 @@
 // load errors of impossible stage values. Needs a display (real GL).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "geometry/SimMath.h"
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
@@ -87,6 +90,37 @@ TEST_F(LevelTest, TubeVerticesLieOnTheWallAtTheObjectsAngle) {
     EXPECT_NEAR(m[12], wall.x, 1e-3);
     EXPECT_NEAR(m[13], wall.y, 1e-3);
     EXPECT_NEAR(m[14], wall.z, 1e-3);
+  }
+}
+
+// The mesh computes a ring's frame once for all its points; every point must
+// keep the bits of the formula computed point by point, beyond the end too.
+TEST_F(LevelTest, RingSlicesGiveTheSameBitsAsThePointByPointFormula) {
+  Level.LoadFromFile(WriteStage(Dir));
+  auto direct = [&](float t, float angle) {
+    TSplineFrame f;
+    Level.fSpline.GetFrame(1.0f / static_cast<float>(Level.fCircles), t, f);
+    double a = angle;
+    if (t > 1) a = a / simmath::Pow(static_cast<double>(t), 50.0);
+    a -= M_PI / 2;
+    const double e = simmath::Pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+    const float x = static_cast<float>(simmath::Cos(a) * Level.fTubeSize * e);
+    const float y = static_cast<float>(simmath::Sin(a) * Level.fTubeSize * e + (e - 1) * Level.fTubeSize);
+    const double yPrime = simmath::Cos(f.Pitch) * y;
+    const double w = -simmath::Sin(f.Pitch) * y;
+    const double bigX = simmath::Cos(f.Yaw) * x - simmath::Sin(f.Yaw) * w;
+    const double bigZ = simmath::Sin(f.Yaw) * x + simmath::Cos(f.Yaw) * w;
+    return TVector3f{static_cast<float>(bigX + f.Position.x), static_cast<float>(yPrime + f.Position.y),
+                     static_cast<float>(bigZ + f.Position.z)};
+  };
+  const int32_t rings = Level.fCircles + Level.fEndLength + 1;
+  const auto slices = Level.RingSlices(rings);
+  for (int32_t i = 0; i < rings; i += 7) {
+    const float t = static_cast<float>(i) / static_cast<float>(Level.fCircles);
+    for (float angle : {0.0f, 0.7f, 2.5f, -3.1f}) {
+      const TVector3f expected = direct(t, angle), sliced = Level.TubeVertex(slices[static_cast<std::size_t>(i)], angle, 1);
+      EXPECT_EQ(std::memcmp(&expected, &sliced, sizeof expected), 0) << "ring " << i << " angle " << angle;
+    }
   }
 }
 

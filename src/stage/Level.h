@@ -111,6 +111,19 @@ class TLevel : public TStageHub {
   // A point of the tube wall at t and `angle` radians, `k` radii from the
   // axis, with the same frame and opening as the objects on the wall.
   [[nodiscard]] TVector3f TubeVertex(float t, float angle, float k) const;
+  // What TubeVertex computes once for all points at one t: the path's frame
+  // and the opening there.
+  struct TTubeSlice {
+    TSplineFrame Frame;
+    bool Beyond = false;   // t > 1: the tube opens into the floor
+    double Narrowing = 1;  // the angle is divided by it beyond the end
+    double Opening = 1;    // the radius grows by it beyond the end
+    float CosPitch = 1, SinPitch = 0, CosYaw = 1, SinYaw = 0;
+  };
+  [[nodiscard]] TTubeSlice TubeSlice(float t) const;
+  [[nodiscard]] TVector3f TubeVertex(const TTubeSlice& slice, float angle, float k) const;
+  // The slices of rings 0 .. count - 1 (t = ring / fCircles).
+  [[nodiscard]] std::vector<TTubeSlice> RingSlices(int32_t count) const;
 
   // The executable's folder, with a trailing separator.
   [[nodiscard]] std::string ProgramDir() const override { return fPlatform.BasePath(); }

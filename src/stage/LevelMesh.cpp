@@ -29,19 +29,42 @@ std::array<uint8_t, 4> TLevel::RingColor(float t) const {
   return c;
 }
 
-TVector3f TLevel::TubeVertex(float t, float angle, float k) const {
-  TSplineFrame f;
-  fSpline.GetFrame(1.0f / static_cast<float>(fCircles), t, f);
+TLevel::TTubeSlice TLevel::TubeSlice(float t) const {
+  TTubeSlice s;
+  fSpline.GetFrame(1.0f / static_cast<float>(fCircles), t, s.Frame);
+  s.Beyond = t > 1;
+  if (s.Beyond) s.Narrowing = simmath::Pow(static_cast<double>(t), 50.0);
+  s.Opening = simmath::Pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+  s.CosPitch = simmath::Cos(s.Frame.Pitch);
+  s.SinPitch = simmath::Sin(s.Frame.Pitch);
+  s.CosYaw = simmath::Cos(s.Frame.Yaw);
+  s.SinYaw = simmath::Sin(s.Frame.Yaw);
+  return s;
+}
+
+std::vector<TLevel::TTubeSlice> TLevel::RingSlices(int32_t count) const {
+  std::vector<TTubeSlice> slices;
+  slices.reserve(static_cast<std::size_t>(std::max(count, 0)));
+  for (int32_t i = 0; i < count; ++i) slices.push_back(TubeSlice(static_cast<float>(i) / static_cast<float>(fCircles)));
+  return slices;
+}
+
+TVector3f TLevel::TubeVertex(float t, float angle, float k) const { return TubeVertex(TubeSlice(t), angle, k); }
+
+TVector3f TLevel::TubeVertex(const TTubeSlice& slice, float angle, float k) const {
+  // A mesh has thousands of points at a few hundred values of t: the slice
+  // is computed once for each, with the same bits.
+  const TSplineFrame& f = slice.Frame;
   double a = angle;
-  if (t > 1) a = a / simmath::Pow(static_cast<double>(t), 50.0);
+  if (slice.Beyond) a = a / slice.Narrowing;
   a -= M_PI / 2;
-  const double e = simmath::Pow(std::max(static_cast<double>(t) - 1.0, 0.0) + 1.0, 50.0);
+  const double e = slice.Opening;
   const float x = static_cast<float>(simmath::Cos(a) * fTubeSize * e * k);
   const float y = static_cast<float>(simmath::Sin(a) * fTubeSize * e * k + (e - 1) * fTubeSize);
-  const double yPrime = simmath::Cos(f.Pitch) * y;
-  const double w = -simmath::Sin(f.Pitch) * y;
-  const double bigX = simmath::Cos(f.Yaw) * x - simmath::Sin(f.Yaw) * w;
-  const double bigZ = simmath::Sin(f.Yaw) * x + simmath::Cos(f.Yaw) * w;
+  const double yPrime = slice.CosPitch * y;
+  const double w = -slice.SinPitch * y;
+  const double bigX = slice.CosYaw * x - slice.SinYaw * w;
+  const double bigZ = slice.SinYaw * x + slice.CosYaw * w;
   return {static_cast<float>(bigX + f.Position.x), static_cast<float>(yPrime + f.Position.y),
           static_cast<float>(bigZ + f.Position.z)};
 }
@@ -52,10 +75,11 @@ void TLevel::BuildTube() {
   const int32_t last = fCircles + fEndLength;
   const int32_t h = p / 2;
   const double step = 2 * M_PI / p;
+  const std::vector<TTubeSlice> slices = RingSlices(last + 1);
   auto add = [&](int32_t ring, int32_t n) {
     const float t = static_cast<float>(ring) / static_cast<float>(c);
     const std::array<uint8_t, 4> colour = RingColor(t);
-    const TVector3f v = TubeVertex(t, static_cast<float>(n * step), 1);
+    const TVector3f v = TubeVertex(slices[static_cast<std::size_t>(ring)], static_cast<float>(n * step), 1);
     fTubeVBO->Add(TVertexC4UBV3F{colour[0], colour[1], colour[2], colour[3], v.x, v.y, v.z});
   };
   fTubeVBO->SetSize((last + 1) * (p + 1) * 2, gfx::TVertexFormat::C4UB_V3F);
@@ -73,12 +97,14 @@ void TLevel::BuildTube() {
 void TLevel::BuildRings() {
   const int32_t p = fPointsPerCircle;
   fRings.assign(static_cast<std::size_t>(fCircles), TTubeRing{});
+  const std::vector<TTubeSlice> slices = RingSlices(fCircles);
   for (int32_t i = 0; i < fCircles; ++i) {
     TTubeRing& ring = fRings[static_cast<std::size_t>(i)];
     const float t = static_cast<float>(i) / static_cast<float>(fCircles);
     ring.Points.resize(static_cast<std::size_t>(p));
     for (int32_t j = 0; j < p; ++j)
-      ring.Points[static_cast<std::size_t>(j)] = TubeVertex(t, static_cast<float>(j * 2 * M_PI / p), 1);
+      ring.Points[static_cast<std::size_t>(j)] =
+          TubeVertex(slices[static_cast<std::size_t>(i)], static_cast<float>(j * 2 * M_PI / p), 1);
     const std::array<uint8_t, 4> c = RingColor(t);
     ring.Color = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f};
   }
