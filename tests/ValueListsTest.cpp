@@ -73,6 +73,7 @@ TEST(ValueLists, IntegerConversionHandlesHexAndRange) {
       {"2147483647", true, 2147483647}, {"2147483648", false, 0}, {"-2147483648", true, INT32_MIN},
       {"99999999999", false, 0}, {"42 ", false, 0},         {"", false, 0},
       {"0x", false, 0},       {"4 2", false, 0},            {"$1FFFFFFFF", false, 0},
+      {"-$80000000", true, INT32_MIN}, {"-$1", true, -1},    {"-$FFFFFFFF", true, 1},
   };
   for (const Case& c : cases) {
     int32_t value = 0;

@@ -113,8 +113,9 @@ bool TryStrToInt(std::string_view text, int32_t& value) {
   if (base == 16) {
     // Hex spells the bit pattern: $FFFFFFFF is -1.
     if (magnitude > 0xFFFFFFFFLL) return false;
-    int32_t bits = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
-    value = negative ? -bits : bits;
+    // Negated as bits too: -$80000000 is $80000000, with no signed overflow.
+    const uint32_t bits = static_cast<uint32_t>(magnitude);
+    value = static_cast<int32_t>(negative ? 0u - bits : bits);
     return true;
   }
   const int64_t signedValue = negative ? -magnitude : magnitude;
