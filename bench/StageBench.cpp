@@ -190,4 +190,27 @@ void BM_P1_TubeOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_P1_TubeOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The tube alone, with the shaders, from a tenth, half and nine tenths of
+// the way through the first stage. How much of the tube is in view sets the
+// cost of a frame: early on the whole rest of it lies ahead, a knot of
+// thousands of rings a pixel or less across, and a software rasteriser pays
+// for every one of their lines.
+void BM_TubeAlongStage(benchmark::State& state) {
+  render::SelectBackend(render::TBackendKind::Shader);
+  TLevel& level = *Scene().Level;
+  level.LoadFromFile(Scene().Stage);
+  level.fTime = 60000;
+  level.fPos = static_cast<float>(state.range(0)) / 100.0f;
+  for (auto _ : state) {
+    gfx::Clear();
+    Perspective();
+    level.RenderCamera();
+    gfx::Enable(gfx::TCap::Blend);
+    gfx::BlendFunc(gfx::TBlend::Alpha);
+    level.fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+    gfx::Finish();
+  }
+}
+BENCHMARK(BM_TubeAlongStage)->Arg(10)->Arg(50)->Arg(90)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
+#include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
 #include "pilot/Autopilot.h"
 #include "platform/Dialog.h"
@@ -23,7 +24,6 @@
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
 #include "services/Settings.h"
-#include "menu/LevelListItem.h"
 #include "stage/Level.h"
 
 namespace {
