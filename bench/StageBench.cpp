@@ -184,7 +184,7 @@ void BM_P1_TubeOnly(benchmark::State& state) {
     gfx::Clear();
     Perspective();
     level.RenderCamera();
-    level.fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+    level.fTubeVBO->DrawVisible(gfx::TPrimitive::LineStrip);
     gfx::Finish();
   }
 }
@@ -207,7 +207,7 @@ void BM_TubeAlongStage(benchmark::State& state) {
     level.RenderCamera();
     gfx::Enable(gfx::TCap::Blend);
     gfx::BlendFunc(gfx::TBlend::Alpha);
-    level.fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+    level.fTubeVBO->DrawVisible(gfx::TPrimitive::LineStrip);
     gfx::Finish();
   }
 }

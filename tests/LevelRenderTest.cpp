@@ -2,6 +2,9 @@
 // blocks, and pixels of real frames under the test display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "render/Font.h"
@@ -12,6 +15,8 @@
 #include "support/StagePlay.h"
 #include "support/TempDir.h"
 #include "render/FrameSetup.h"
+#include "render/VertexBufferObject.h"
+#include "render/draw/Backend.h"
 
 namespace {
 
@@ -185,6 +190,49 @@ TEST_F(LevelRenderTest, OpeningRingGrowsFromAPoint) {
   Level.fTime = 3000;
   frame = Frame();
   EXPECT_GT(Lit(frame, 0, 40, 760, 560), atStart + 100);
+}
+
+// The tube drawn with what lies outside the view left out gives the very
+// same pixels as the whole tube, with either backend, from the start of the
+// first stage to its end zone, where the rings fade (and blend); and it
+// leaves out most of the tube once the camera is past the bends ahead.
+TEST(TubeInView, LeavesOutOnlyWhatCannotShow) {
+  TGLWindow window{640, 360};
+  for (const auto kind : {render::TBackendKind::FixedFunction, render::TBackendKind::Shader}) {
+    render::SelectBackend(kind);
+    TSilentLevel level{window.Platform()};
+    level.LoadFromFile(RV_BIN_DIR "/data/Level01.level");
+    level.fTime = 60000;
+    auto frame = [&](bool inView) {
+      render::BeginFrame(window.Width(), window.Height());
+      gfx::PushMatrix();
+      level.RenderCamera();
+      gfx::Enable(gfx::TCap::Blend);
+      gfx::BlendFunc(gfx::TBlend::Alpha);
+      int32_t drawn = level.fTubeVBO->Capacity();
+      if (inView)
+        drawn = level.fTubeVBO->DrawVisible(gfx::TPrimitive::LineStrip);
+      else
+        level.fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+      gfx::PopMatrix();
+      gfx::Disable(gfx::TCap::Blend);
+      return std::make_pair(window.ReadPixels(), drawn);
+    };
+    int32_t fewest = level.fTubeVBO->Capacity();
+    for (const auto& [pos, roll] : {std::pair{0.0f, 0.0f}, {0.1f, 90.0f}, {0.35f, -45.0f}, {0.6f, 180.0f},
+                                    {0.97f, 10.0f}, {1.01f, 30.0f}, {1.02f, 0.0f}}) {
+      SCOPED_TRACE(testing::Message() << gfx::BackendName() << " at " << pos << ", roll " << roll);
+      level.fPos = pos;
+      level.fRoll = roll;
+      const auto whole = frame(false);
+      const auto inView = frame(true);
+      EXPECT_GT(std::count_if(whole.first.begin(), whole.first.end(), [](uint8_t c) { return c != 0; }), 1000);
+      EXPECT_TRUE(whole.first == inView.first);
+      fewest = std::min(fewest, inView.second);
+    }
+    EXPECT_LT(fewest, level.fTubeVBO->Capacity() / 3) << gfx::BackendName();
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
 }
 
 }  // namespace

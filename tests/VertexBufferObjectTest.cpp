@@ -73,6 +73,42 @@ TEST(VertexBufferObject, DrawsAllVerticesOfTheColouredFormats) {
   EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 24, 8), 0x000000u);
 }
 
+// A long strip drawn with only what is in view: the blocks wholly outside
+// are left out, but a segment that leaves a drawn block for one left out
+// still crosses the view, and the same pixels are lit as by the whole strip.
+TEST(VertexBufferObject, DrawingWhatIsInViewLeavesOutOnlyWhatCannotShow) {
+  TGLWindow window(64, 64);
+  TVertexBufferObject strip;
+  constexpr int kCount = 4096;
+  strip.SetSize(kCount, gfx::TVertexFormat::V3F);
+  for (int i = 0; i < kCount; ++i) {
+    const auto wiggle = static_cast<float>(i % 7);
+    if (i < 64)
+      strip.Add(TVertexV3F{-200, 32 - wiggle, 0});  // left of the view; its last goes across it
+    else if (i < 4000)
+      strip.Add(TVertexV3F{200 + wiggle, 32, 0});  // right of it
+    else
+      strip.Add(TVertexV3F{40 + wiggle, 50 + wiggle, 0});  // back into it, at the bottom
+  }
+  strip.Finish();
+
+  window.BeginOverlay();
+  gfx::Color(1, 1, 1);
+  strip.Draw(gfx::TPrimitive::LineStrip);
+  const std::vector<uint8_t> whole = window.ReadPixels();
+  window.BeginOverlay();
+  gfx::Color(1, 1, 1);
+  const int32_t drawn = strip.DrawVisible(gfx::TPrimitive::LineStrip);
+  const std::vector<uint8_t> inView = window.ReadPixels();
+
+  EXPECT_LT(drawn, kCount / 10);
+  EXPECT_TRUE(inView == whole);
+  const TGLWindow::TBox across = window.Ink(inView, 0, 28, 64, 36);
+  EXPECT_EQ(across.Left, 0);
+  EXPECT_EQ(across.Right, 63);
+  EXPECT_FALSE(window.Ink(inView, 30, 45, 64, 64).Empty());
+}
+
 // A stage loaded again fills its tube anew, in the buffer it has: with as
 // many vertices the refill shows in later draws only, not in one already
 // waiting in the frame; with another count the buffer is made anew.

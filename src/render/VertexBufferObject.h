@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "render/draw/Draw.h"
@@ -60,6 +61,13 @@ class TVertexBufferObject {
   // first Finish.
   void Draw(gfx::TPrimitive mode);
   void Draw(gfx::TPrimitive mode, int32_t first, int32_t count);
+  // Draws a line strip or line pairs as Draw(mode) does, leaving out the
+  // runs of vertices that lie wholly outside the view of the current
+  // matrices. The picture is the same: what is left out would be clipped
+  // away. A tube seen from inside lies largely behind and beside the camera,
+  // and a software rasteriser pays for every vertex it is given. Returns how
+  // many vertices were handed over.
+  int32_t DrawVisible(gfx::TPrimitive mode);
 
   [[nodiscard]] int32_t Capacity() const { return fCapacity; }
   [[nodiscard]] int32_t Count() const { return fCount; }
@@ -72,4 +80,14 @@ class TVertexBufferObject {
   gfx::TVertexFormat fFormat = gfx::TVertexFormat::V3F;
   bool fFilling = false;
   std::vector<uint8_t> fData;
+  // Bounding spheres of blocks of kBlockVertices vertices, each with the
+  // next block's first vertex (a strip's segment into it); made at Finish
+  // for large buffers.
+  struct TBlockBounds {
+    float X, Y, Z, Radius;
+  };
+  static constexpr int32_t kBlockVertices = 64;
+  std::vector<TBlockBounds> fBlocks;
+  std::vector<std::pair<int32_t, int32_t>> fRuns;  // DrawVisible's, kept to reuse
+  void MakeBlockBounds();
 };

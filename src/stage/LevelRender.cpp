@@ -229,7 +229,7 @@ void TLevel::RenderStart() {
     }
   }
 
-  if (fTime >= 8000) fTubeVBO->Draw(gfx::TPrimitive::LineStrip);
+  if (fTime >= 8000) fTubeVBO->DrawVisible(gfx::TPrimitive::LineStrip);
 }
 
 std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
