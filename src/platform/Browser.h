@@ -27,7 +27,7 @@ void PersistSavedFiles();
 void ShowPageMessage(bool error, const std::string& caption, const std::string& text);
 
 // Whether the page asked for frames paced by a timer instead of the
-// display (its test runs), and how many milliseconds apart.
+// display (its test runs).
 [[nodiscard]] bool PageWantsTimerFrames();
 // Counts a frame; true once the page's test run has had the frames it asked
 // for (it then ends as if the window were closed).

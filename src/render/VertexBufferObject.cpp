@@ -99,12 +99,8 @@ int32_t TVertexBufferObject::DrawVisible(gfx::TPrimitive mode) {
   // The view's six planes from the clip matrix, each as (a, b, c, d) with
   // a x + b y + c z + d >= 0 inside. The sides are moved out by 16 pixels:
   // a wide line just beside the view keeps its edge.
-  const gfx::TMatrix projection = gfx::GetMatrix(gfx::TMatrixStack::Projection);
-  const gfx::TMatrix modelView = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
-  gfx::TMatrix m{};
-  for (int c = 0; c < 4; ++c)
-    for (int r = 0; r < 4; ++r)
-      for (int k = 0; k < 4; ++k) m[c * 4 + r] += projection[k * 4 + r] * modelView[c * 4 + k];
+  const gfx::TMatrix m =
+      gfx::Multiply(gfx::GetMatrix(gfx::TMatrixStack::Projection), gfx::GetMatrix(gfx::TMatrixStack::ModelView));
   const auto row = [&](int r) { return std::array<float, 4>{m[r], m[4 + r], m[8 + r], m[12 + r]}; };
   const gfx::TRect viewport = gfx::GetViewport();
   const float sideX = 1 + 32.0f / static_cast<float>(std::max(viewport.Width, 1));

@@ -43,6 +43,18 @@ using TMatrix = std::array<float, 16>;  // column-major, as GL keeps it
 using TTexture = uint32_t;              // 0: none
 using TBuffer = uint32_t;               // 0: none
 
+// a · b: b's transform first, then a's, as GL multiplies a stack's top.
+inline TMatrix Multiply(const TMatrix& a, const TMatrix& b) {
+  TMatrix r{};
+  for (int c = 0; c < 4; ++c)
+    for (int row = 0; row < 4; ++row) {
+      float sum = 0;
+      for (int k = 0; k < 4; ++k) sum += a[k * 4 + row] * b[c * 4 + k];
+      r[c * 4 + row] = sum;
+    }
+  return r;
+}
+
 // Primitives. Vertex, Color and TexCoord between Begin and End; Color and
 // TexCoord set the current value for the vertices that follow.
 void Begin(TPrimitive mode);

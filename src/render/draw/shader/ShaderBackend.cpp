@@ -105,17 +105,6 @@ constexpr int kInlineVertices = 512;
 
 constexpr gfx::TMatrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-gfx::TMatrix Multiply(const gfx::TMatrix& a, const gfx::TMatrix& b) {
-  gfx::TMatrix r{};
-  for (int c = 0; c < 4; ++c)
-    for (int row = 0; row < 4; ++row) {
-      float sum = 0;
-      for (int k = 0; k < 4; ++k) sum += a[k * 4 + row] * b[c * 4 + k];
-      r[c * 4 + row] = sum;
-    }
-  return r;
-}
-
 constexpr uint8_t Bit(gfx::TCap cap) { return static_cast<uint8_t>(1u << static_cast<unsigned>(cap)); }
 
 // The position of a static buffer's vertex, and its colour into `color`
@@ -378,7 +367,7 @@ bool TShaderBackend::Wide() const { return fState.LineWidth > 1.0f; }
 
 void TShaderBackend::UpdateClipMatrix() {
   if (!fClipDirty) return;
-  fClip = Multiply(fProjection[static_cast<std::size_t>(fProjectionTop)],
+  fClip = gfx::Multiply(fProjection[static_cast<std::size_t>(fProjectionTop)],
                    fModelView[static_cast<std::size_t>(fModelViewTop)]);
   fClipDirty = false;
 }
@@ -515,7 +504,7 @@ void TShaderBackend::LoadIdentity() {
 void TShaderBackend::MultMatrix(const gfx::TMatrix& m) {
   gfx::TMatrix& top = fStack == gfx::TMatrixStack::Projection ? fProjection[static_cast<std::size_t>(fProjectionTop)]
                                                               : fModelView[static_cast<std::size_t>(fModelViewTop)];
-  top = Multiply(top, m);
+  top = gfx::Multiply(top, m);
   fClipDirty = true;
 }
 
