@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "geometry/Spline3D.h"
 #include "menu/Menu.h"
 #include "objects/BossFile.h"
 #include "objects/ModelFile.h"
@@ -104,6 +105,16 @@ void FuzzStageFile(std::string_view bytes) {
     const TStageSettings settings = ReadStageSettings(ini, "fuzz.level", points);
     Require(settings.PathLength > 0 && settings.Tube.fCircles >= 1 && settings.EndLength >= 1 &&
             settings.Boss.Life >= 1 && settings.SmallEnemy.ExplodeTime >= 1 && settings.MediumEnemy.ExplodeTime >= 1);
+    // The tube's rings, as the stage lays them out at load: every frame of
+    // the path (end zone included) is computed without a fault.
+    T3DSpline spline;
+    spline.SetPoints(settings.Tube, points);
+    const int32_t rings = settings.Tube.fCircles + settings.EndLength;
+    for (int32_t i = 0; i <= rings; ++i) {
+      TSplineFrame frame;
+      spline.GetFrame(1.0f / static_cast<float>(settings.Tube.fCircles),
+                      static_cast<float>(i) / static_cast<float>(settings.Tube.fCircles), frame);
+    }
   });
 }
 

@@ -2,6 +2,7 @@
 // non-zero exit code.
 #include <gtest/gtest.h>
 
+#include "platform/Cp1252.h"
 #include "platform/Dialog.h"
 #include "services/FatalError.h"
 #include "services/Sound.h"

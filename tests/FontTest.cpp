@@ -241,7 +241,8 @@ TEST_F(FontErrorDeathTest, PendingErrorsEndTheProgramAtTheNextFontCreation) {
         platform::EnableDialogBoxes(false);
         Font(20, kMono + ".missing");
       },
-      testing::ExitedWithCode(1), "Riftvaulter: Text engine error: unknown error");
+      testing::ExitedWithCode(1), "Fehler: Fehler beim Laden der Schrift\r\nDatei kann nicht ge.*ffnet werden "
+                                  "'.*lucon\\.ttf\\.missing': No such file or directory");
   EXPECT_EXIT(
       {
         platform::EnableDialogBoxes(false);

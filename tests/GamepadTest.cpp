@@ -212,6 +212,21 @@ TEST(GamepadSdl, APadPluggedInAndPulledOutWhileTheGameRuns) {
   EXPECT_EQ(pad.StickX, -32768);
   EXPECT_EQ(pad.StickY, 20000);
 
+  // Start pressed and let go between two pumps: seen by the one pump.
+  SDL_Event tap{};
+  tap.type = SDL_CONTROLLERBUTTONDOWN;
+  tap.cbutton.which = SDL_JoystickInstanceID(hands);
+  tap.cbutton.button = SDL_CONTROLLER_BUTTON_START;
+  tap.cbutton.state = SDL_PRESSED;
+  SDL_PushEvent(&tap);
+  tap.type = SDL_CONTROLLERBUTTONUP;
+  tap.cbutton.state = SDL_RELEASED;
+  SDL_PushEvent(&tap);
+  sdl.PumpEvents();
+  EXPECT_EQ(sdl.Gamepad().Buttons, kPadA | kPadLeft | kPadStart);
+  sdl.PumpEvents();
+  EXPECT_EQ(sdl.Gamepad().Buttons, kPadA | kPadLeft);
+
   SDL_JoystickClose(hands);
   ASSERT_EQ(SDL_JoystickDetachVirtual(device), 0) << SDL_GetError();
   sdl.PumpEvents();
@@ -219,24 +234,53 @@ TEST(GamepadSdl, APadPluggedInAndPulledOutWhileTheGameRuns) {
   EXPECT_FALSE(sdl.Gamepad().Down(kPadA));
 }
 
-// Many keyboards send Pause's press and its release at once: a press
-// between two pumps still reaches the game, for that pump only.
-TEST(SdlKeys, APauseTapBetweenTwoPumpsIsSeen) {
+// A press and its release between two pumps (a tap shorter than a frame,
+// or Pause, whose press and release many keyboards send at once) still
+// reaches the game, for that pump only: keys, the mouse button and the pad.
+// Alt+Enter is the window switch however short, never a press of Enter.
+TEST(SdlKeys, ATapBetweenTwoPumpsIsSeenForThatPumpOnly) {
   SdlPlatform sdl(TWindowOptions{64, 64, false});
   sdl.PumpEvents();
-  SDL_Event down{};
-  down.type = SDL_KEYDOWN;
-  down.key.state = SDL_PRESSED;
-  down.key.keysym.scancode = SDL_SCANCODE_PAUSE;
-  SDL_Event up = down;
-  up.type = SDL_KEYUP;
-  up.key.state = SDL_RELEASED;
-  SDL_PushEvent(&down);
-  SDL_PushEvent(&up);
+  auto key = [](SDL_Scancode scancode, Uint16 mod = KMOD_NONE) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    SDL_PushEvent(&event);
+  };
+  auto seenOnce = [&](int vk) {
+    sdl.PumpEvents();
+    const bool tapped = sdl.IsVirtualKeyDown(vk);
+    sdl.PumpEvents();
+    return tapped && !sdl.IsVirtualKeyDown(vk);
+  };
+  key(SDL_SCANCODE_PAUSE);
+  EXPECT_TRUE(seenOnce(platform::kVkPause));
+  key(SDL_SCANCODE_P);
+  EXPECT_TRUE(seenOnce('P'));
+  key(SDL_SCANCODE_ESCAPE);
+  EXPECT_TRUE(seenOnce(platform::kVkEscape));
+  key(SDL_SCANCODE_RETURN);
+  EXPECT_TRUE(seenOnce(platform::kVkReturn));
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  click.button.button = SDL_BUTTON_LEFT;
+  click.button.state = SDL_PRESSED;
+  SDL_PushEvent(&click);
+  click.type = SDL_MOUSEBUTTONUP;
+  click.button.state = SDL_RELEASED;
+  SDL_PushEvent(&click);
+  EXPECT_TRUE(seenOnce(platform::kVkLButton));
+
+  key(SDL_SCANCODE_RETURN, KMOD_LALT);
+  EXPECT_TRUE(sdl.PumpEvents().ToggleWindowMode);
+  EXPECT_FALSE(sdl.IsVirtualKeyDown(platform::kVkReturn));
   sdl.PumpEvents();
-  EXPECT_TRUE(sdl.IsVirtualKeyDown(platform::kVkPause));
-  sdl.PumpEvents();
-  EXPECT_FALSE(sdl.IsVirtualKeyDown(platform::kVkPause));
+  EXPECT_FALSE(sdl.IsVirtualKeyDown('P'));
 }
 
 }  // namespace

@@ -322,4 +322,12 @@ TEST_F(LevelDeathTest, TooFewControlPoints) {
               "Level, LoadFromFile: Fehler beim erzeugen und laden von 'fSpline'");
 }
 
+// A count raised past the points: p5 and p6 both read as 0;0;0, and the
+// path would stand still between them.
+TEST_F(LevelDeathTest, TwoEqualConsecutiveControlPoints) {
+  const std::string stage = WriteStage(Dir, {{"SplinePoints/count", "7"}});
+  EXPECT_EXIT(Level.LoadFromFile(stage), testing::ExitedWithCode(1),
+              "fSpline'\r\nLevel .*test.level, \\[SplinePoints\\] p6 = 0;0;0: liegt auf p5, der Pfad hat dort keine Richtung");
+}
+
 }  // namespace

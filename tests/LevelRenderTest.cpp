@@ -76,15 +76,15 @@ TEST_F(LevelRenderTest, ScoreLifeAndBossTexts) {
   EXPECT_EQ(texts[2].Alignment, kAlignCentre);
   EXPECT_FLOAT_EQ(texts[2].Top, 600 - 33);
 
-  // Two hits in the last frame take life and the boss below 0: the sign
-  // stays, padded like any other text.
+  // Two hits in the last frame take life and the boss below 0: nothing is
+  // left, and that is what shows (never "0-1").
   Level.fLife = -1;
   Level.fBoss->fLife = -8;  // of 800: -1 %
   texts = Level.HudTexts(800, 600, 30);
-  EXPECT_EQ(texts[1].Text, "Life: 0-1");
-  EXPECT_EQ(texts[2].Text, "Boss: 0-1");
+  EXPECT_EQ(texts[1].Text, "Life: 000");
+  EXPECT_EQ(texts[2].Text, "Boss: 000");
   Level.fLife = -100;
-  EXPECT_EQ(Level.HudTexts(800, 600, 30)[1].Text, "Life: -100");
+  EXPECT_EQ(Level.HudTexts(800, 600, 30)[1].Text, "Life: 000");
 }
 
 TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {

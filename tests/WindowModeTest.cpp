@@ -92,7 +92,10 @@ class WindowModeTest : public testing::Test {
       steps.at(frame++)();
       return frame < steps.size();
     };
-    form.Run(hooks);
+    form.Begin(hooks);
+    while (form.Step()) {
+    }
+    form.End();
   }
   TMainMenu& Menu() const { return *Form->MainMenu; }
   void Keys(bool alt, bool enter) {

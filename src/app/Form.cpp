@@ -171,14 +171,6 @@ void TForm1::FormDestroy() {
 
 void TForm1::MenuQuit() { fPlatform.Close(); }
 
-int TForm1::Run(const TRunHooks& hooks) {
-  Begin(hooks);
-  while (Step()) {
-  }
-  End();
-  return 0;
-}
-
 void TForm1::Begin(const TRunHooks& hooks) {
   fHooks = hooks;
   FormCreate();

@@ -12,7 +12,7 @@
 class TglFont;
 class TMainMenu;
 
-// What a caller of Run may add to the main loop (replays, the timedemo, the
+// What the owner of the main loop may add to it (replays, the timedemo, the
 // autopilot); every hook is optional.
 struct TRunHooks {
   std::function<void()> Created;     // after FormCreate: the menu exists
@@ -58,11 +58,9 @@ class TForm1 {
   // Ends the main loop; the menu calls it when the player quits.
   void MenuQuit();
 
-  // Runs the main loop until the window closes. Returns the exit code.
-  int Run(const TRunHooks& hooks = {});
-  // The same loop a frame at a time, for a caller that owns the loop (the
-  // browser calls once per frame): Begin, then Step until it returns false,
-  // then End.
+  // The main loop a frame at a time, driven by its owner (the session; in
+  // the browser, once per frame of the page): Begin, then Step until it
+  // returns false, then End.
   void Begin(const TRunHooks& hooks);
   [[nodiscard]] bool Step();
   void End();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "app/Form.h"
 #include "app/Options.h"
@@ -16,7 +17,7 @@
 #include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
 #include "pilot/Autopilot.h"
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "platform/SdlPlatform.h"
@@ -83,7 +84,7 @@ struct TSession::Impl {
       if (Pilot) Pilot->Attach(*Form->MainMenu);
     };
     hooks.FrameDone = [this] {
-      if (Timedemo) Timedemo->FrameDone(Form->MainMenu->Level->fActive, Replay->FrameIndex());
+      if (Timedemo) Timedemo->FrameDone(Form->MainMenu->Level->fActive, Replay->FrameIndex());  // Start checked Replay
       if (Recorder) {
         GameMs += Form->fElapsed;
         if (GameMs >= NextChecksum) {
@@ -115,15 +116,15 @@ struct TSession::Impl {
   bool Running = false;
 };
 
-TSession::TSession(const TOptions& options) : f(std::make_unique<Impl>(options)) {
-  if (options.Mode == TRunMode::Timedemo) f->Timedemo.emplace();
+TSession::TSession(const TOptions& options) : fImpl(std::make_unique<Impl>(options)) {
+  if (options.Mode == TRunMode::Timedemo) fImpl->Timedemo.emplace();
 }
 
 TSession::~TSession() = default;
 
 bool TSession::Start() {
   // How frames are drawn is this machine's choice too, replays included.
-  const TProgramFolder& folder = f->ProgramFolder;
+  const TProgramFolder& folder = fImpl->ProgramFolder;
   SelectRenderer(folder.Path.empty() ? TIniFile() : ReadSettings(folder.Path + "settings.ini"));
   try {
     PrepareProgramFolder(folder);
@@ -131,57 +132,60 @@ bool TSession::Start() {
     FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
   }
   try {
-    f->Stack = std::make_unique<TPlatformStack>(f->Sdl, f->Options, folder.Share ? folder.Path : std::string());
+    fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, fImpl->Options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
-    f->ExitCode = kExitInput;
+    fImpl->ExitCode = kExitInput;
     return false;
   }
-  f->Pilot = f->Stack->Pilot();
-  f->Recorder = f->Stack->Recorder();
-  f->Replay = f->Stack->Replay();
-  f->Form = std::make_unique<TForm1>(f->Stack->Top());
-  f->Form->Begin(f->Hooks());
-  f->Running = true;
+  fImpl->Pilot = fImpl->Stack->Pilot();
+  fImpl->Recorder = fImpl->Stack->Recorder();
+  fImpl->Replay = fImpl->Stack->Replay();
+  // A timedemo is a replay played as fast as it goes: it numbers its frames
+  // by the recording's.
+  if (fImpl->Timedemo && !fImpl->Replay) throw std::logic_error("timedemo without a replay");
+  fImpl->Form = std::make_unique<TForm1>(fImpl->Stack->Top());
+  fImpl->Form->Begin(fImpl->Hooks());
+  fImpl->Running = true;
   return true;
 }
 
-bool TSession::Frame() { return f->Running && f->Form->Step(); }
+bool TSession::Frame() { return fImpl->Running && fImpl->Form->Step(); }
 
 int TSession::Finish() {
-  if (!f->Running) return f->ExitCode;
-  f->Running = false;
-  f->Form->End();
-  if (f->Recorder) {
+  if (!fImpl->Running) return fImpl->ExitCode;
+  fImpl->Running = false;
+  fImpl->Form->End();
+  if (fImpl->Recorder) {
     try {
-      platform::SaveRecording(f->Recorder->Recording(), f->Options.RecordFile);
+      platform::SaveRecording(fImpl->Recorder->Recording(), fImpl->Options.RecordFile);
     } catch (const std::exception& failure) {
       Report(failure.what());
-      f->ExitCode = kExitInput;
+      fImpl->ExitCode = kExitInput;
     }
   }
-  if (f->Pilot) {
-    for (const pilot::TStageResult& result : f->Pilot->Results()) {
+  if (fImpl->Pilot) {
+    for (const pilot::TStageResult& result : fImpl->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
                   result.Won ? "gewonnen" : "verloren", result.Score, result.Life, result.Total, result.TimeMs / 1000);
     }
-    if (!f->Pilot->Failure().empty()) Report("autopilot: " + f->Pilot->Failure());
-    if (!f->Pilot->AllWon() && f->ExitCode == 0) f->ExitCode = kExitPilotLost;
+    if (!fImpl->Pilot->Failure().empty()) Report("autopilot: " + fImpl->Pilot->Failure());
+    if (!fImpl->Pilot->AllWon() && fImpl->ExitCode == 0) fImpl->ExitCode = kExitPilotLost;
   }
-  if (f->Replay) {
-    if (const auto frame = f->Replay->DivergedAt()) {
+  if (fImpl->Replay) {
+    if (const auto frame = fImpl->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
-      f->ExitCode = kExitDiverged;
+      fImpl->ExitCode = kExitDiverged;
     } else {
-      if (!f->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
-      if (f->Timedemo) {
-        f->Timedemo->Print();
+      if (!fImpl->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
+      if (fImpl->Timedemo) {
+        fImpl->Timedemo->Print();
         std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
       }
     }
   }
   std::fflush(stdout);
-  return f->ExitCode;
+  return fImpl->ExitCode;
 }
 
 int RunSession(const TOptions& options) {

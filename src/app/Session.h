@@ -30,8 +30,10 @@ class TSession {
   int Finish();
 
  private:
+  // The window, the platform layers, the form and what the run watches:
+  // kept out of this header, which the browser's entry point includes.
   struct Impl;
-  std::unique_ptr<Impl> f;
+  std::unique_ptr<Impl> fImpl;
 };
 
 // Opens the window, builds the platform layers the options ask for, runs the

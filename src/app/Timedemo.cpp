@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 
 void TTimedemo::FrameDone(bool playing, std::size_t frame) {
   const auto now = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 
 #include "app/Options.h"
 #include "app/Session.h"
+#include "platform/Cp1252.h"
 #include "platform/Dialog.h"
 #include "platform/SdlPlatform.h"
 

@@ -75,7 +75,9 @@ void T3DSpline::GetFrame(float step, float t, TSplineFrame& frame) const {
   const float dy = p.y - q.y;
   const float dz = p.z - q.z;
   const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
-  frame.Pitch = simmath::Asin(dy / len);
+  // Where the path stands still (a load refuses equal neighbouring control
+  // points, but a step can still end where it began) it has no slope.
+  frame.Pitch = len > 0 ? simmath::Asin(dy / len) : 0.0f;
   frame.Yaw = static_cast<float>(simmath::Atan2(dz, dx) - kPi / 2);
   frame.Roll = 0;
   frame.Position = p;

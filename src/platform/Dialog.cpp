@@ -4,8 +4,10 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/Browser.h"
+#include "platform/Cp1252.h"
 #include "platform/QuitSignals.h"
 
 namespace platform {
@@ -22,45 +24,7 @@ bool& BoxesEnabled() {
   return enabled;
 }
 
-// Code points of Windows-1252 bytes 0x80..0x9F; 0 where the code page has a hole.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
-
-std::string Cp1252ToUtf8(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  for (unsigned char c : text) {
-    char32_t cp = c;
-    if (c >= 0x80 && c < 0xA0) cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : U'?';
-    AppendUtf8(out, cp);
-  }
-  return out;
-}
-
-char Cp1252FromCodePoint(char32_t code) {
-  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
-  for (int i = 0; i < 32; ++i) {
-    if (kCp1252High[i] == code) return static_cast<char>(0x80 + i);
-  }
-  return '?';
-}
 
 void SetDialogSink(TDialogSink sink) { Sink() = std::move(sink); }
 
@@ -80,11 +44,16 @@ void ShowMessage(TDialogKind kind, const std::string& caption, const std::string
     ShowPageMessage(kind == TDialogKind::Error, utf8Caption, utf8Text);
     return;
   }
-  // Asked to end: a box now would only keep the program waiting.
-  if (!BoxesEnabled() || QuitSignalled()) return;
-  const Uint32 flags = kind == TDialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  if (!BoxesEnabled()) return;
+  // The box counts as open before the quit flag is read: a signal that comes
+  // before this ends the program at once, one that came earlier is seen
+  // here. Either way no signal is left waiting behind a box.
   const TModalBox box;
-  SDL_ShowSimpleMessageBox(flags, utf8Caption.c_str(), utf8Text.c_str(), nullptr);
+  // Asked to end: a box now would only keep the program waiting.
+  if (QuitSignalled()) return;
+  const Uint32 flags = kind == TDialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  if (SDL_ShowSimpleMessageBox(flags, utf8Caption.c_str(), utf8Text.c_str(), nullptr) != 0)
+    std::fprintf(stderr, "Meldungsfenster kann nicht ge\xC3\xB6" "ffnet werden: %s\n", SDL_GetError());
 }
 
 }  // namespace platform

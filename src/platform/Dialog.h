@@ -25,9 +25,4 @@ void SetDialogSink(TDialogSink sink);
 // Enabled by the real platform once its window exists and a display is set.
 void EnableDialogBoxes(bool enable);
 
-// Windows-1252 bytes to UTF-8.
-std::string Cp1252ToUtf8(const std::string& text);
-// The Windows-1252 byte of a code point; '?' where the code page has none.
-char Cp1252FromCodePoint(char32_t code);
-
 }  // namespace platform

@@ -1,7 +1,7 @@
 // FileNames.cpp -- UTF-8 file names as the standard library's paths.
 #include "platform/FileNames.h"
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 
 namespace platform {
 

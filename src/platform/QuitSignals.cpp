@@ -55,13 +55,16 @@ void SignalChildren(int) {}
 #endif
 
 extern "C" void OnQuitSignal(int signal) {
+  // The flag first, then the boxes: a box opens the other way round (counts
+  // itself, then reads the flag), so with both in one order either the box
+  // sees the flag and never opens, or this sees the box.
+  gQuit.store(1);
   // A box's own event loop never returns to ours: end here, as a failure,
   // since a box means something went wrong.
   if (gModalBoxes.load() > 0) {
     SignalChildren(signal);
     std::_Exit(1);
   }
-  gQuit.store(1);
   // A second signal ends a game whose loop no longer runs.
   std::signal(signal, SIG_DFL);
 }

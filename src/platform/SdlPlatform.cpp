@@ -24,6 +24,7 @@
 #endif
 
 #include "platform/Browser.h"
+#include "platform/Cp1252.h"
 #include "platform/Dialog.h"
 #include "platform/FileNames.h"
 #include "platform/Keyboard.h"
@@ -41,6 +42,17 @@ std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_G
 
 bool IsEnter(SDL_Scancode scancode) { return scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER; }
 
+constexpr std::array<std::pair<SDL_GameControllerButton, TPadButton>, kPadButtonCount> kSdlPadButtons{{
+    {SDL_CONTROLLER_BUTTON_A, kPadA},
+    {SDL_CONTROLLER_BUTTON_B, kPadB},
+    {SDL_CONTROLLER_BUTTON_BACK, kPadBack},
+    {SDL_CONTROLLER_BUTTON_START, kPadStart},
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
+}};
+
 }  // namespace
 
 struct SdlPlatform::Impl {
@@ -52,9 +64,13 @@ struct SdlPlatform::Impl {
   TAltEnter AltEnter;
   bool Active = true;
   bool CloseRequested = false;
-  // Pause sends its press and its release at once on many keyboards: a
-  // press seen by this pump counts as held until the next.
-  bool PauseTapped = false;
+  // A key, mouse button or pad button pressed since the last pump counts
+  // as held until the next, even when it was let go again: a tap shorter
+  // than a frame (slow frames, or Pause, whose press and release many
+  // keyboards send at once) still reaches the game.
+  std::array<bool, SDL_NUM_SCANCODES> KeysTapped{};
+  bool MouseTapped = false;
+  uint16_t PadTapped = 0;
   bool SwapControl = false;
   int CursorX = 0;
   int CursorY = 0;
@@ -92,19 +108,10 @@ void SdlPlatform::Impl::SamplePad() {
   PadState.Connected = true;
   // Without focus the game hears no keys, and no pad either.
   if (!Active) return;
-  static constexpr std::array<std::pair<SDL_GameControllerButton, TPadButton>, kPadButtonCount> kButtons{{
-      {SDL_CONTROLLER_BUTTON_A, kPadA},
-      {SDL_CONTROLLER_BUTTON_B, kPadB},
-      {SDL_CONTROLLER_BUTTON_BACK, kPadBack},
-      {SDL_CONTROLLER_BUTTON_START, kPadStart},
-      {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},
-      {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
-      {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},
-      {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
-  }};
-  for (const auto& [sdlButton, button] : kButtons) {
+  for (const auto& [sdlButton, button] : kSdlPadButtons) {
     if (SDL_GameControllerGetButton(Pad, sdlButton)) PadState.Buttons |= button;
   }
+  PadState.Buttons |= PadTapped;
   PadState.StickX = SDL_GameControllerGetAxis(Pad, SDL_CONTROLLER_AXIS_LEFTX);
   PadState.StickY = SDL_GameControllerGetAxis(Pad, SDL_CONTROLLER_AXIS_LEFTY);
 }
@@ -217,12 +224,12 @@ uint64_t SdlPlatform::PerformanceFrequency() { return SDL_GetPerformanceFrequenc
 
 bool SdlPlatform::IsVirtualKeyDown(int vk) {
   if (vk == kVkReturn && fImpl->AltEnter.HidesReturn()) return false;
-  if (vk == kVkPause && fImpl->PauseTapped) return true;
-  if (vk == kVkLButton) return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+  if (vk == kVkLButton) return fImpl->MouseTapped || (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   for (int scancode : ScancodesForVirtualKey(vk)) {
     if (scancode > 0 && scancode < count && state[scancode]) return true;
+    if (scancode > 0 && scancode < SDL_NUM_SCANCODES && fImpl->KeysTapped[static_cast<std::size_t>(scancode)]) return true;
   }
   return false;
 }
@@ -252,7 +259,9 @@ TScreenSize SdlPlatform::ClientSize() { return fImpl->Client; }
 
 TEvents SdlPlatform::PumpEvents() {
   TEvents result;
-  fImpl->PauseTapped = false;
+  fImpl->KeysTapped.fill(false);
+  fImpl->MouseTapped = false;
+  fImpl->PadTapped = 0;
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
@@ -264,16 +273,30 @@ TEvents SdlPlatform::PumpEvents() {
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) fImpl->Active = false;
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.Quit = true;
         break;
-      case SDL_KEYDOWN:
-        if (event.key.keysym.scancode == SDL_SCANCODE_PAUSE) fImpl->PauseTapped = true;
-        if (IsEnter(event.key.keysym.scancode) && !event.key.repeat &&
-            fImpl->AltEnter.EnterDown((event.key.keysym.mod & KMOD_ALT) != 0))
+      case SDL_KEYDOWN: {
+        const SDL_Scancode scancode = event.key.keysym.scancode;
+        // Alt+Enter switches the window and is never also a press of Enter,
+        // however short.
+        if (IsEnter(scancode) && !event.key.repeat && fImpl->AltEnter.EnterDown((event.key.keysym.mod & KMOD_ALT) != 0))
           result.ToggleWindowMode = true;
+        else if (scancode > 0 && scancode < SDL_NUM_SCANCODES)
+          fImpl->KeysTapped[static_cast<std::size_t>(scancode)] = true;
         break;
+      }
       case SDL_KEYUP:
         if (IsEnter(event.key.keysym.scancode)) {
           const Uint8* keys = SDL_GetKeyboardState(nullptr);
           if (!keys[SDL_SCANCODE_RETURN] && !keys[SDL_SCANCODE_KP_ENTER]) fImpl->AltEnter.EnterUp();
+        }
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT) fImpl->MouseTapped = true;
+        break;
+      case SDL_CONTROLLERBUTTONDOWN:
+        if (event.cbutton.which == fImpl->PadId) {
+          for (const auto& [sdlButton, button] : kSdlPadButtons) {
+            if (event.cbutton.button == sdlButton) fImpl->PadTapped |= button;
+          }
         }
         break;
       case SDL_MOUSEMOTION:

@@ -8,6 +8,7 @@
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/Paths.h"
+#include "services/Stream.h"
 
 ts::TtsContextID CreateTextContext() {
   if (!ts::Init(ts::kInitCore)) FatalMessage("Initialing text engine failed.");
@@ -25,6 +26,13 @@ TglFont::TglFont(ts::TtsContextID context, int32_t style, int32_t size, const st
   CheckTextErrors();
   ts::SetParameteri(ts::kFontCreator, ts::kCreatorGDIFile);
   CheckTextErrors();
+  // The engine only knows "unknown error" for a file it cannot read: a
+  // missing or unreadable font is named here, with the system's reason.
+  try {
+    (void)TFileStream::OpenRead(NativePath(fFileName));
+  } catch (const EStreamError& error) {
+    FatalError(std::string("Fehler beim Laden der Schrift\r\n") + error.what());
+  }
   ts::FontCreateCreator(NativePath(fFileName), fSize, fStyle, 0, 0, fFont);
   CheckTextErrors();
   // White at zero alpha: invisible, but every glyph image gains a transparent

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 #include "services/SystemFile.h"
 
 std::string NativePath(std::string_view path) {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 #include "services/AtomicFile.h"
 #include "services/Paths.h"
 #include "services/SystemFile.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 #include "platform/FileNames.h"
 #include "services/DataError.h"
 #include "services/IniFile.h"

@@ -15,6 +15,7 @@
 #include "objects/PowerUp.h"
 #include "objects/Ship.h"
 #include "objects/SmallEnemyManager.h"
+#include "platform/Cp1252.h"
 #include "platform/Dialog.h"
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"

@@ -36,7 +36,11 @@ std::string Pad(int64_t value, std::size_t width) {
 
 // Other counts keep their sign: the zeros go in front of the decimal text,
 // so a life of -5 reads "0-5".
-std::string PadSigned(int64_t value, std::size_t width) { return PadLeft(std::to_string(value), '0', width); }
+// A hit in the last frame can take life or the boss below 0; what is left
+// is shown as none, never as a padded minus sign ("0-1").
+std::string PadCount(int64_t value, std::size_t width) {
+  return PadLeft(std::to_string(std::max<int64_t>(value, 0)), '0', width);
+}
 
 
 // A bar from red on the left to (0, g, 0) on the right.
@@ -251,10 +255,10 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
     text.Height = height;
   };
   set(texts[0], "", Pad(fScore, 10), " Points", kAlignRight, 0, 0, w - s / 5, s);
-  set(texts[1], "Life: ", PadSigned(fLife, 3), "", kAlignLeft, s / 5, 0, w, s);
+  set(texts[1], "Life: ", PadCount(fLife, 3), "", kAlignLeft, s / 5, 0, w, s);
   if (fPos > 1) {
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
-    set(texts[2], "Boss: ", PadSigned(RoundToInt32(b * 100), 3), "", kAlignCentre, 0, h - 1.1f * s, w, s);
+    set(texts[2], "Boss: ", PadCount(RoundToInt32(b * 100), 3), "", kAlignCentre, 0, h - 1.1f * s, w, s);
   }
 }
 

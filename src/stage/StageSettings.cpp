@@ -23,7 +23,15 @@ T3DPoints ReadControlPoints(const TIniFile& ini, const std::string& fileName) {
                      ": ein Pfad braucht 3 bis " + std::to_string(kMaxControlPoints) + " Kontrollpunkte");
   T3DPoints points;
   for (int32_t i = 0; i < count; ++i) {
-    const TVector3f p = StrToVector3f(ini.ReadString("SplinePoints", "p" + std::to_string(i), "0;0;0"));
+    const std::string key = "p" + std::to_string(i);
+    const std::string text = ini.ReadString("SplinePoints", key, "0;0;0");
+    const TVector3f p = StrToVector3f(text);
+    // The path would stand still between the two: no direction there for
+    // the tube to follow (a count raised past the points does this, since
+    // each missing point reads as 0;0;0).
+    if (i > 0 && p.x == points.x.back() && p.y == points.y.back() && p.z == points.z.back())
+      throw EDataError(Where(fileName, "SplinePoints", key) + " = " + text + ": liegt auf p" + std::to_string(i - 1) +
+                       ", der Pfad hat dort keine Richtung");
     points.x.push_back(p.x);
     points.y.push_back(p.y);
     points.z.push_back(p.z);

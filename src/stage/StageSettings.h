@@ -83,8 +83,8 @@ struct TStageSettings {
 };
 
 // The path's control points ([SplinePoints] count and p0, p1, ...). Throws
-// EDataError for a count outside 3..kMaxControlPoints, EConvertError for a
-// malformed point.
+// EDataError for a count outside 3..kMaxControlPoints or two equal
+// consecutive points, EConvertError for a malformed point.
 [[nodiscard]] T3DPoints ReadControlPoints(const TIniFile& ini, const std::string& fileName);
 
 // Every other value of the stage file, with the path length measured on the

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/Dialog.h"
+#include "platform/Cp1252.h"
 #include "services/IniFile.h"
 #include "services/Paths.h"
 #include "services/RC4Stream.h"

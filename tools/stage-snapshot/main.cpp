@@ -23,6 +23,7 @@
 #include "objects/Boss.h"
 #include "objects/ParticleManager.h"
 #include "objects/SmallEnemyManager.h"
+#include "platform/Cp1252.h"
 #include "platform/Dialog.h"
 #include "platform/PlatformDecorator.h"
 #include "platform/SdlPlatform.h"

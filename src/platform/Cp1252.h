@@ -1,0 +1,15 @@
+// Cp1252.h -- Windows-1252, the code page of every text the game keeps
+// (stage files, menu texts, settings, messages), and UTF-8, which the
+// system's windows, terminals and file names speak.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Windows-1252 bytes to UTF-8; the code page's five holes become '?'.
+std::string Cp1252ToUtf8(const std::string& text);
+// The Windows-1252 byte of a code point; '?' where the code page has none.
+char Cp1252FromCodePoint(char32_t code);
+
+}  // namespace platform
