@@ -131,6 +131,7 @@ bool TSession::Start() {
     FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
   }
   try {
+    if (f->Timedemo && !f->Options.FrameTimesFile.empty()) f->Timedemo->OpenFrameTimes(f->Options.FrameTimesFile);
     f->Stack = std::make_unique<TPlatformStack>(f->Sdl, f->Options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
@@ -177,6 +178,10 @@ int TSession::Finish() {
       if (f->Timedemo) {
         f->Timedemo->Print();
         std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
+        if (!f->Timedemo->WriteFrameTimes()) {
+          Report("Die Bildzeiten k\xF6nnen nicht nach " + f->Options.FrameTimesFile + " geschrieben werden");
+          f->ExitCode = kExitInput;
+        }
       }
     }
   }
