@@ -7,8 +7,10 @@
 // window to keep the run short.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "platform/Recording.h"
@@ -42,10 +44,16 @@ TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
   EXPECT_EQ(pilot.Status, 0) << pilot.Output;
   EXPECT_NE(pilot.Output.find("autopilot: " + stage + ".level gewonnen"), std::string::npos) << pilot.Output;
 
-  const TRun replay = RunCommand(kGame + "--timedemo '" + file + "'");
+  const TRun replay = RunCommand(kGame + "--timedemo '" + file + "' --frame-times '" + dir.File("times.txt") + "'");
   EXPECT_EQ(replay.Status, 0) << replay.Output;
   EXPECT_NE(replay.Output.find("timedemo: "), std::string::npos) << replay.Output;
   EXPECT_EQ(replay.Output.find("diverged"), std::string::npos) << replay.Output;
+  // One line per frame the timedemo counted, the stage's load among them.
+  const std::string times = ReadBytes(dir.File("times.txt"));
+  std::smatch counted;
+  ASSERT_TRUE(std::regex_search(replay.Output, counted, std::regex("timedemo: ([0-9]+) frames"))) << replay.Output;
+  EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), std::stol(counted[1])) << times.substr(0, 200);
+  EXPECT_TRUE(std::regex_search(times, std::regex("\n[0-9]+ [0-9]+\\.[0-9]{3} 1\n"))) << times.substr(0, 200);
 
   EXPECT_EQ(PlayerFiles(), before) << "the pilot wrote to the player's files";
 
@@ -53,6 +61,11 @@ TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
   // fits its checksums: the replay stops where the state first differs,
   // within a second of game time. One stage is enough to show it.
   if (stage != "Level01") return;
+  const TRun unwritable =
+      RunCommand(kGame + "--timedemo '" + file + "' --frame-times '" + dir.File("missing/times.txt") + "'");
+  EXPECT_EQ(unwritable.Status, 2) << unwritable.Output;
+  EXPECT_NE(unwritable.Output.find("Die Bildzeiten k\xC3\xB6nnen nicht nach"), std::string::npos) << unwritable.Output;
+
   platform::TRecording recording = platform::LoadRecording(file);
   ASSERT_GT(recording.Frames.size(), 1200u);
   for (std::size_t i = 1000; i < 1100; ++i) recording.Frames[i].Keys[1] = false;

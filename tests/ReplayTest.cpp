@@ -4,6 +4,7 @@
 // command line. Needs a display (real GL).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -13,6 +14,7 @@
 #include "app/GameFolder.h"
 #include "app/Options.h"
 #include "app/PlatformStack.h"
+#include "app/Timedemo.h"
 #include "objects/Boss.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"
@@ -268,6 +270,40 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   EXPECT_THROW(stackFor({"--replay", base.File("missing.rvr")}), std::exception);
 }
 
+// Hitches on a made-up run: two stages of steady 5 ms frames, each after menu
+// frames and a slow load, with a run of costly views (not hitches: the
+// median rises with them), a frame just under twice the median, and
+// hitches on the very first and last frames of play, where the window of 60
+// frames around them reaches past the ends.
+TEST(Timedemo, CountsHitchesAgainstTheFramesAroundThemAndWritesEveryFrame) {
+  TTimedemo demo;
+  std::size_t frame = 0;
+  auto run = [&](int menu, int play, auto ms) {
+    for (int i = 0; i < menu; ++i) demo.FrameTook(i == 3 ? 40 : 2, false, frame++);
+    demo.FrameTook(80, true, frame++);  // the load
+    for (int i = 0; i < play; ++i) demo.FrameTook(ms(i), true, frame++);
+  };
+  run(10, 300, [](int i) { return i == 0 ? 12.0 : i == 60 ? 25.0 : i == 100 ? 9.9 : i >= 150 && i < 250 ? 12.0 : 5 + i % 3 * 0.1; });
+  const std::size_t worst = 10 + 1 + 60;
+  run(5, 100, [](int i) { return i == 99 ? 12.0 : 5.0; });
+  const THitches hitches = demo.Hitches();
+  EXPECT_EQ(hitches.Count, 3u);
+  EXPECT_EQ(hitches.WorstMs, 25);
+  EXPECT_EQ(hitches.WorstFrame, worst);
+  EXPECT_NEAR(hitches.WorstMedianMs, 5.1, 0.01);
+  EXPECT_NE(demo.Lines()[0].find(", 3 hitches, worst 25.00 ms at frame 71"), std::string::npos) << demo.Lines()[0];
+
+  TTempDir dir;
+  EXPECT_THROW(demo.OpenFrameTimes(dir.File("missing/times.txt")), std::runtime_error);
+  demo.OpenFrameTimes(dir.File("times.txt"));
+  ASSERT_TRUE(demo.WriteFrameTimes());
+  const std::string times = ReadBytes(dir.File("times.txt"));
+  EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), static_cast<std::ptrdiff_t>(frame));
+  EXPECT_TRUE(times.starts_with("0 2.000 0\n1 2.000 0\n")) << times.substr(0, 40);
+  EXPECT_NE(times.find("\n3 40.000 0\n"), std::string::npos);
+  EXPECT_NE(times.find("\n10 80.000 1\n11 12.000 0\n"), std::string::npos);
+}
+
 TEST(Replay, CommandLineOptions) {
   struct TCase {
     std::vector<std::string> args;
@@ -278,7 +314,8 @@ TEST(Replay, CommandLineOptions) {
       {{"--record", "run.rvr"}, nullptr},
       {{"--autopilot", "--stage", "Level03", "--fixed-step", "16.667", "--seed", "7", "--record", "a.rvr"}, nullptr},
       {{"--autopilot", "--stage", "all", "--keep-scores", "--window", "320x240"}, nullptr},
-      {{"--timedemo", "a.rvr", "--window", "1920x1080"}, nullptr},
+      {{"--timedemo", "a.rvr", "--window", "1920x1080", "--frame-times", "t.txt"}, nullptr},
+      {{"--replay", "a.rvr", "--frame-times", "t.txt"}, "nur mit --timedemo"},
       {{"--replay"}, "braucht einen Wert"},
       {{"--fly"}, "Unbekannte Option"},
       {{"--replay", "a", "--timedemo", "b"}, "schlie\xDF" "en einander aus"},
@@ -321,6 +358,7 @@ TEST(Replay, CommandLineOptions) {
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Output.find("Aufruf: riftvaulter"), std::string::npos) << help.Output;
   EXPECT_NE(help.Output.find("--timedemo DATEI"), std::string::npos) << help.Output;
+  EXPECT_NE(help.Output.find("--frame-times DATEI"), std::string::npos) << help.Output;
   const TRun version = RunCommand(game + "--version");
   EXPECT_EQ(version.Status, 0);
   EXPECT_TRUE(std::regex_match(version.Output, std::regex("riftvaulter [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.Output;

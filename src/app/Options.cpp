@@ -23,7 +23,7 @@ double ParseNumber(const std::string& text, const std::string& option) {
 
 const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
-         "       riftvaulter --replay DATEI | --timedemo DATEI\n"
+         "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
          "       riftvaulter --scores | --help | --version\n";
@@ -37,6 +37,7 @@ std::string HelpText() {
          "  --record DATEI       das Spiel in DATEI aufnehmen\n"
          "  --replay DATEI       eine Aufnahme in ihrem Tempo wiedergeben\n"
          "  --timedemo DATEI     eine Aufnahme so schnell wie m\xF6glich wiedergeben und die Bildzeiten ausgeben\n"
+         "  --frame-times DATEI  mit --timedemo: je Bild eine Zeile in DATEI (Bildnummer, Millisekunden, 1 f\xFCr Ladebild)\n"
          "  --autopilot          der eingebaute Pilot spielt (Exit-Code 0 nur, wenn er jedes Level gewinnt)\n"
          "  --stage NAME|all     das Level f\xFCr den Autopiloten, wiederholbar; all: alle der Reihe nach\n"
          "  --fixed-step MS      feste Bildzeit f\xFCr den Autopiloten (1 bis 1000 ms)\n"
@@ -79,6 +80,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--timedemo") {
       timedemo = true;
       options.ReplayFile = value(i);
+    } else if (arg == "--frame-times") {
+      options.FrameTimesFile = value(i);
+      if (options.FrameTimesFile.empty()) throw EOptionsError("Option --frame-times braucht einen Dateinamen");
     } else if (arg == "--scores") {
       scores = true;
     } else if (arg == "--autopilot") {
@@ -128,6 +132,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
   if ((replay || timedemo) && !options.RecordFile.empty())
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
+  if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
     throw EOptionsError("--stage, --fixed-step, --seed und --keep-scores gelten nur mit --autopilot");
   if (options.AllStages && !options.Stages.empty())

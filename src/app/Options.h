@@ -21,6 +21,7 @@ struct TOptions {
   TRunMode Mode = TRunMode::Play;
   std::string RecordFile;  // --record: empty when not recording
   std::string ReplayFile;  // --replay / --timedemo
+  std::string FrameTimesFile;  // --frame-times: a timedemo's frame times, one line each
   // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays
   // every stage in order.
   std::vector<std::string> Stages;

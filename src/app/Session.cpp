@@ -132,6 +132,7 @@ bool TSession::Start() {
     FatalError(std::string("Der Spielerordner kann nicht eingerichtet werden\r\n") + failure.what());
   }
   try {
+    if (fImpl->Timedemo && !fImpl->Options.FrameTimesFile.empty()) fImpl->Timedemo->OpenFrameTimes(fImpl->Options.FrameTimesFile);
     fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, fImpl->Options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
@@ -181,6 +182,10 @@ int TSession::Finish() {
       if (fImpl->Timedemo) {
         fImpl->Timedemo->Print();
         std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
+        if (!fImpl->Timedemo->WriteFrameTimes()) {
+          Report("Die Bildzeiten k\xF6nnen nicht nach " + fImpl->Options.FrameTimesFile + " geschrieben werden");
+          fImpl->ExitCode = kExitInput;
+        }
       }
     }
   }

@@ -41,16 +41,7 @@ class THash {
   uint32_t fValue = 2166136261u;
 };
 
-}  // namespace
-
-uint32_t StateChecksum(const TMainMenu& menu) {
-  THash h;
-  h.Add(menu.fPath);
-  h.Add(menu.fSelected);
-  h.Add(menu.fFirst);
-  h.Add(menu.fCursor);
-  if (!menu.Level || !menu.Level->fActive) return h.Value();
-  const TLevel& level = *menu.Level;
+void AddStage(THash& h, const TLevel& level) {
   // The stage's name only: a replay runs from another folder.
   h.Add(level.fFileName.substr(level.fFileName.find_last_of("/\\") + 1));
   h.Add(level.fTime);
@@ -89,6 +80,23 @@ uint32_t StateChecksum(const TMainMenu& menu) {
     h.Add(item.Name);
     h.Add(item.Score);
   }
+}
+
+}  // namespace
+
+uint32_t StateChecksum(const TMainMenu& menu) {
+  THash h;
+  h.Add(menu.fPath);
+  h.Add(menu.fSelected);
+  h.Add(menu.fFirst);
+  h.Add(menu.fCursor);
+  if (menu.Level && menu.Level->fActive) AddStage(h, *menu.Level);
+  return h.Value();
+}
+
+uint32_t StateChecksum(const TLevel& level) {
+  THash h;
+  AddStage(h, level);
   return h.Value();
 }
 

@@ -4,20 +4,75 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <stdexcept>
 
 #include "platform/Cp1252.h"
+#include "platform/FileNames.h"
 
 void TTimedemo::FrameDone(bool playing, std::size_t frame) {
   const auto now = std::chrono::steady_clock::now();
   if (fLastFrame) {
-    fMs.push_back(std::chrono::duration<double, std::milli>(now - *fLastFrame).count());
-    fFrame.push_back(frame);
-    fLoad.push_back(playing && !fWasPlaying);
+    FrameTook(std::chrono::duration<double, std::milli>(now - *fLastFrame).count(), playing, frame);
   } else {
     fStartMs = std::chrono::duration<double, std::milli>(now - fStarted).count();
+    fWasPlaying = playing;
   }
-  fWasPlaying = playing;
   fLastFrame = now;
+}
+
+void TTimedemo::FrameTook(double ms, bool playing, std::size_t frame) {
+  fMs.push_back(ms);
+  fFrame.push_back(frame);
+  fLoad.push_back(playing && !fWasPlaying);
+  fPlaying.push_back(playing);
+  fWasPlaying = playing;
+}
+
+THitches TTimedemo::Hitches() const {
+  // Frames of play only: neither the menu between stages nor a stage's load.
+  std::vector<std::size_t> play;
+  for (std::size_t i = 0; i < fMs.size(); ++i) {
+    if (fPlaying[i] && !fLoad[i]) play.push_back(i);
+  }
+  // Each frame against the 60 around it, half before and half after; at
+  // either end of the run the window shifts so as to stay 60 wide.
+  constexpr std::size_t kAround = 60;
+  THitches hitches;
+  std::vector<double> around;
+  for (std::size_t k = 0; k < play.size(); ++k) {
+    const std::size_t end = std::min(play.size(), std::max(k, kAround / 2) + kAround / 2 + 1);
+    const std::size_t begin = end > kAround + 1 ? end - (kAround + 1) : 0;
+    around.clear();
+    for (std::size_t j = begin; j < end; ++j) {
+      if (j != k) around.push_back(fMs[play[j]]);
+    }
+    if (around.empty()) continue;
+    std::sort(around.begin(), around.end());
+    const std::size_t middle = around.size() / 2;
+    const double median = around.size() % 2 ? around[middle] : (around[middle - 1] + around[middle]) / 2;
+    const double ms = fMs[play[k]];
+    if (ms <= 2 * median) continue;
+    ++hitches.Count;
+    if (ms > hitches.WorstMs) hitches = {hitches.Count, ms, median, fFrame[play[k]]};
+  }
+  return hitches;
+}
+
+void TTimedemo::OpenFrameTimes(const std::string& fileName) {
+  fFrameTimesName = fileName;
+  fFrameTimes.open(platform::FsPath(fileName), std::ios::trunc);
+  if (!fFrameTimes) throw std::runtime_error("Die Bildzeiten k\xF6nnen nicht nach " + fileName + " geschrieben werden");
+}
+
+bool TTimedemo::WriteFrameTimes() {
+  if (fFrameTimesName.empty()) return true;
+  char line[64];
+  for (std::size_t i = 0; i < fMs.size() && fFrameTimes; ++i) {
+    std::snprintf(line, sizeof line, "%zu %.3f %d\n", fFrame[i], fMs[i], fLoad[i] ? 1 : 0);
+    fFrameTimes << line;
+  }
+  fFrameTimes.close();
+  return !fFrameTimes.fail();
 }
 
 std::vector<std::string> TTimedemo::Lines() const {
@@ -32,8 +87,12 @@ std::vector<std::string> TTimedemo::Lines() const {
   const double p50 = percentile(0.5);
   std::vector<std::string> lines;
   char text[320];
-  std::snprintf(text, sizeof text, "timedemo: %zu frames, mean %.2f ms, p50 %.2f ms, p99 %.2f ms, max %.2f ms at frame %zu",
-                fMs.size(), mean, p50, percentile(0.99), fMs[worst], fFrame[worst]);
+  const THitches hitches = Hitches();
+  std::snprintf(text, sizeof text,
+                "timedemo: %zu frames, mean %.2f ms, p50 %.2f ms, p99 %.2f ms, max %.2f ms at frame %zu, "
+                "%zu hitches, worst %.2f ms at frame %zu",
+                fMs.size(), mean, p50, percentile(0.99), fMs[worst], fFrame[worst], hitches.Count, hitches.WorstMs,
+                hitches.WorstFrame);
   lines.emplace_back(text);
   // The details behind the figures: loads, and frames far above the median.
   double worstPlain = 0, worstLoad = 0;
@@ -54,6 +113,11 @@ std::vector<std::string> TTimedemo::Lines() const {
                 "timedemo: Start bis zum ersten Bild %.1f ms; %zu Ladebilder, l\xE4ngstes %.2f ms; ohne Ladebilder "
                 "max %.2f ms bei Bild %zu, %zu Bilder \xFC" "ber dem Dreifachen des Medians",
                 fStartMs, loads, worstLoad, worstPlain, worstPlainFrame, slow);
+  lines.emplace_back(text);
+  std::snprintf(text, sizeof text,
+                "timedemo: %zu Ruckler (Spielbilder \xFC" "ber dem Doppelten des Medians der 60 Spielbilder um sie), "
+                "der l\xE4ngste %.2f ms bei Bild %zu, dort Median %.2f ms",
+                hitches.Count, hitches.WorstMs, hitches.WorstFrame, hitches.WorstMedianMs);
   lines.emplace_back(text);
   // The slowest frames of play, for hunting what breaks the figures.
   std::vector<std::size_t> order;

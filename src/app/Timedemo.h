@@ -3,9 +3,20 @@
 
 #include <chrono>
 #include <cstddef>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+// Frames of play that take more than twice the median of the 60 frames of
+// play around them: the stutter a player feels, as against a run of costly
+// views, which raises the median with it.
+struct THitches {
+  std::size_t Count = 0;
+  double WorstMs = 0;         // the longest of them
+  double WorstMedianMs = 0;   // the median around it
+  std::size_t WorstFrame = 0;
+};
 
 class TTimedemo {
  public:
@@ -14,10 +25,20 @@ class TTimedemo {
   // A frame was drawn: `playing` while a stage runs (the first such frame of
   // each stage loaded it); `frame` is the recording's frame number.
   void FrameDone(bool playing, std::size_t frame);
+  // The same with the frame's time given, `ms` since the frame before.
+  void FrameTook(double ms, bool playing, std::size_t frame);
+  [[nodiscard]] THitches Hitches() const;
   // The figures: one line on stdout, the details on stderr.
   void Print() const;
   // The same figures as text: the line for stdout, then the details.
   [[nodiscard]] std::vector<std::string> Lines() const;
+
+  // Opens the file that WriteFrameTimes fills at the end, so that a name
+  // that cannot be written fails before the run; throws std::runtime_error.
+  void OpenFrameTimes(const std::string& fileName);
+  // One line per frame: its number, its milliseconds and 1 for a stage's
+  // load, else 0. False when the file could not be written.
+  bool WriteFrameTimes();
 
  private:
   std::chrono::steady_clock::time_point fStarted;
@@ -26,5 +47,7 @@ class TTimedemo {
   double fStartMs = 0;  // to the first frame
   std::vector<double> fMs;
   std::vector<std::size_t> fFrame;
-  std::vector<bool> fLoad;
+  std::vector<bool> fLoad, fPlaying;
+  std::string fFrameTimesName;
+  std::ofstream fFrameTimes;
 };
