@@ -66,7 +66,10 @@ class TBackend {
   virtual bool BuffersSupported() = 0;
   virtual gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) = 0;
   virtual bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) = 0;
-  // `first` and `count` are within the buffer (the caller clamps).
+  // The vertices `buffer` holds; 0 for a buffer the backend does not have.
+  virtual int BufferVertices(gfx::TBuffer buffer) = 0;
+  // A buffer it has, and a range of it that is not empty: gfx::DrawBuffer
+  // clamps, the backends only assert.
   virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) = 0;
   virtual void DeleteBuffer(gfx::TBuffer buffer) = 0;
 

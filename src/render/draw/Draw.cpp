@@ -1,6 +1,8 @@
 // Draw.cpp -- the current context's backend and the calls forwarded to it.
 #include "render/draw/Draw.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/SdlPlatform.h"
@@ -140,12 +142,33 @@ bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, in
   return Backend().UpdateBuffer(buffer, format, vertices, count);
 }
 void DrawBuffer(TBuffer buffer, TPrimitive mode, int first, int count) {
-  Backend().DrawBuffer(buffer, mode, first, count);
+  render::TBackend& backend = Backend();
+  const int vertices = backend.BufferVertices(buffer);
+  const int begin = std::clamp(first, 0, vertices);
+  const int64_t end = count < 0 ? vertices : std::clamp<int64_t>(int64_t{first} + count, 0, vertices);
+  if (end > begin) backend.DrawBuffer(buffer, mode, begin, static_cast<int>(end - begin));
 }
 void DeleteBuffer(TBuffer buffer) {
   // A buffer outliving its context has nothing left to delete.
   if (platform::CurrentGLContextSerial() == 0) return;
   Backend().DeleteBuffer(buffer);
+}
+
+std::array<float, 3> VertexPosition(TVertexFormat format, const uint8_t* vertex) {
+  std::array<float, 3> xyz{};
+  std::memcpy(xyz.data(), vertex + VertexBytes(format) - sizeof xyz, sizeof xyz);
+  return xyz;
+}
+
+std::array<float, 4> VertexColor(TVertexFormat format, const uint8_t* vertex, const std::array<float, 4>& otherwise) {
+  std::array<float, 4> color = otherwise;
+  if (format == TVertexFormat::C4UB_V3F) {
+    for (std::size_t k = 0; k < 4; ++k) color[k] = static_cast<float>(vertex[k]) / 255.0f;
+  } else if (format == TVertexFormat::C3F_V3F) {
+    std::memcpy(color.data(), vertex, 3 * sizeof(float));
+    color[3] = 1;
+  }
+  return color;
 }
 
 bool ContextCurrent() { return platform::CurrentGLContextSerial() != 0; }

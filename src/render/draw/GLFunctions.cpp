@@ -77,14 +77,20 @@ int GLMaxTextureSize() {
 
 std::string TakeGLError() {
   const GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return {};
+  return error == GL_NO_ERROR ? std::string() : GLErrorText(error);
+}
+
+std::string GLErrorText(GLenum error) {
 #ifdef __EMSCRIPTEN__
-  // No GLU in the page; WebGL has these four.
+  // No GLU in the page; WebGL has the first four, the shader backend
+  // reports the stack's two itself.
   switch (error) {
     case GL_INVALID_ENUM: return "invalid enumerant";
     case GL_INVALID_VALUE: return "invalid value";
     case GL_INVALID_OPERATION: return "invalid operation";
     case GL_OUT_OF_MEMORY: return "out of memory";
+    case GL_STACK_OVERFLOW: return "stack overflow";
+    case GL_STACK_UNDERFLOW: return "stack underflow";
     default: return std::to_string(error);
   }
 #else

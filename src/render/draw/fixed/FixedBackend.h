@@ -54,6 +54,7 @@ class TFixedBackend final : public TBackend {
   bool BuffersSupported() override;
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
   bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
+  int BufferVertices(gfx::TBuffer buffer) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
@@ -68,6 +69,7 @@ class TFixedBackend final : public TBackend {
     int Count = 0;
   };
   TGLFunctions fGL;  // buffer entry points, looked up with the first buffer
+  gfx::TTexture fBound = 0;
   std::unordered_map<gfx::TBuffer, TStaticBuffer> fBuffers;
 };
 

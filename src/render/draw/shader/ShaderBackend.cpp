@@ -1,7 +1,9 @@
 // ShaderBackend.cpp -- the frame's command list, its replay, and the shaders.
 #include "render/draw/shader/ShaderBackend.h"
 
+#include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -106,27 +108,6 @@ constexpr int kInlineVertices = 512;
 constexpr gfx::TMatrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 constexpr uint8_t Bit(gfx::TCap cap) { return static_cast<uint8_t>(1u << static_cast<unsigned>(cap)); }
-
-// The position of a static buffer's vertex, and its colour into `color`
-// where the layout has one.
-std::array<float, 3> Decode(gfx::TVertexFormat format, const uint8_t* v, std::array<float, 4>& color) {
-  std::array<float, 3> xyz{};
-  switch (format) {
-    case gfx::TVertexFormat::V3F:
-      std::memcpy(xyz.data(), v, sizeof xyz);
-      break;
-    case gfx::TVertexFormat::C4UB_V3F:
-      for (std::size_t k = 0; k < 4; ++k) color[k] = static_cast<float>(v[k]) / 255.0f;
-      std::memcpy(xyz.data(), v + 4, sizeof xyz);
-      break;
-    case gfx::TVertexFormat::C3F_V3F:
-      std::memcpy(color.data(), v, 3 * sizeof(float));
-      color[3] = 1;
-      std::memcpy(xyz.data(), v + 12, sizeof xyz);
-      break;
-  }
-  return xyz;
-}
 
 std::size_t WideIndex(gfx::TPrimitive mode) {
   return mode == gfx::TPrimitive::LineStrip ? 1 : mode == gfx::TPrimitive::LineLoop ? 2 : 0;
@@ -478,21 +459,30 @@ void TShaderBackend::TexCoord(float u, float v) { fTexCoord = {u, v}; }
 void TShaderBackend::MatrixMode(gfx::TMatrixStack stack) { fStack = stack; }
 
 void TShaderBackend::PushMatrix() {
-  if (fStack == gfx::TMatrixStack::Projection) {
-    if (fProjectionTop + 1 < static_cast<int>(fProjection.size())) {
-      fProjection[static_cast<std::size_t>(fProjectionTop + 1)] = fProjection[static_cast<std::size_t>(fProjectionTop)];
-      ++fProjectionTop;
-    }
-  } else if (fModelViewTop + 1 < static_cast<int>(fModelView.size())) {
-    fModelView[static_cast<std::size_t>(fModelViewTop + 1)] = fModelView[static_cast<std::size_t>(fModelViewTop)];
-    ++fModelViewTop;
+  // As in GL, a push past the depth and a pop past the bottom change
+  // nothing and are reported.
+  auto& stack = fStack == gfx::TMatrixStack::Projection ? fProjection : fModelView;
+  int& top = fStack == gfx::TMatrixStack::Projection ? fProjectionTop : fModelViewTop;
+  if (top + 1 >= static_cast<int>(stack.size())) {
+    Fail(GL_STACK_OVERFLOW);
+    return;
   }
+  stack[static_cast<std::size_t>(top + 1)] = stack[static_cast<std::size_t>(top)];
+  ++top;
 }
 
 void TShaderBackend::PopMatrix() {
   int& top = fStack == gfx::TMatrixStack::Projection ? fProjectionTop : fModelViewTop;
-  if (top > 0) --top;
+  if (top == 0) {
+    Fail(GL_STACK_UNDERFLOW);
+    return;
+  }
+  --top;
   fClipDirty = true;
+}
+
+void TShaderBackend::Fail(GLenum error) {
+  if (fError == GL_NO_ERROR) fError = error;
 }
 
 void TShaderBackend::LoadIdentity() {
@@ -599,8 +589,11 @@ gfx::TTexture TShaderBackend::CreateTexture(int width, int height, const uint8_t
 
 void TShaderBackend::UpdateTexture(gfx::TTexture texture, int x, int y, int width, int height,
                                    const uint8_t* rgba) {
-  // Cells of a page are reused only after their glyph was released, so the
-  // frame's earlier draws never read what changes here.
+  // The frame's draws so far show what the texture holds now (a glyph's
+  // cell may be filled anew within a frame).
+  if (texture != 0 && std::any_of(fCommands.begin(), fCommands.end(),
+                                  [&](const TCommand& command) { return command.State.Texture == texture; }))
+    Flush();
   FillTexture(texture, x, y, width, height, rgba, fGLState.Texture);
 }
 
@@ -664,8 +657,9 @@ GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   auto corner = [&](int i) {
     const uint8_t* v = buffer.Data.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(stride);
     TVertex out{};
-    const std::array<float, 3> xyz = Decode(buffer.Format, v, out.Color);
+    const std::array<float, 3> xyz = gfx::VertexPosition(buffer.Format, v);
     out.Position = {xyz[0], xyz[1], xyz[2], 1};
+    out.Color = gfx::VertexColor(buffer.Format, v, out.Color);
     return out;
   };
   std::vector<TWideVertex> corners;
@@ -695,13 +689,23 @@ GLuint TShaderBackend::WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode) {
   return name;
 }
 
+int TShaderBackend::BufferVertices(gfx::TBuffer handle) {
+  const auto found = fBuffers.find(handle);
+  return found == fBuffers.end() ? 0 : found->second.Count;
+}
+
 void TShaderBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int first, int count) {
   const auto found = fBuffers.find(handle);
-  if (found == fBuffers.end()) return;
+  assert(found != fBuffers.end());
   TStaticBuffer& buffer = found->second;
-  if (first < 0 || first >= buffer.Count) return;
-  if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
-  if (buffer.Count <= kInlineVertices && !(IsLines(mode) && Wide()))
+  assert(first >= 0 && count > 0 && first + count <= buffer.Count);
+  // The wide versions hold the pairs from vertex 0 on, the strip's segments
+  // and the whole loop: other ranges are drawn as the immediate calls would.
+  const bool wide = IsLines(mode) && Wide();
+  const bool wideFits = mode == gfx::TPrimitive::Lines       ? first % 2 == 0
+                        : mode == gfx::TPrimitive::LineStrip ? true
+                                                             : first == 0 && count == buffer.Count;
+  if (wide ? !wideFits : buffer.Count <= kInlineVertices)
     DrawInline(buffer, mode, first, count);
   else
     DrawStatic(handle, buffer, mode, first, count);
@@ -719,6 +723,19 @@ void TShaderBackend::DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx:
   command.Color = fColor;
   command.First = static_cast<uint32_t>(first);
   command.Count = static_cast<uint32_t>(count);
+  if (!wide) return;
+  // Six corners for each pair or segment of the range.
+  const std::size_t index = WideIndex(mode);
+  if (mode == gfx::TPrimitive::Lines) {
+    command.First = static_cast<uint32_t>(first / 2 * 6);
+    command.Count = static_cast<uint32_t>(count / 2 * 6);
+  } else if (mode == gfx::TPrimitive::LineStrip) {
+    command.First = static_cast<uint32_t>(first * 6);
+    command.Count = static_cast<uint32_t>((count - 1) * 6);
+  } else {
+    command.First = 0;
+    command.Count = static_cast<uint32_t>(buffer.WideCount[index]);
+  }
 }
 
 void TShaderBackend::DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count) {
@@ -730,7 +747,8 @@ void TShaderBackend::DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mod
   Begin(mode);
   for (int i = first; i < first + count; ++i) {
     const uint8_t* v = buffer.Data.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(stride);
-    const std::array<float, 3> xyz = Decode(buffer.Format, v, fColor);
+    fColor = gfx::VertexColor(buffer.Format, v, fColor);
+    const std::array<float, 3> xyz = gfx::VertexPosition(buffer.Format, v);
     Vertex(xyz[0], xyz[1], xyz[2]);
   }
   End();
@@ -887,11 +905,8 @@ void TShaderBackend::Replay(const TCommand& command) {
         fGL.DisableVertexAttribArray(kColor);
         fGL.VertexAttrib4f(kColor, command.Color[0], command.Color[1], command.Color[2], command.Color[3]);
       }
-      // Line pairs map to six corners each; the other modes draw whole.
-      const bool pairs = command.Mode == gfx::TPrimitive::Lines;
-      const GLint first = pairs ? static_cast<GLint>(command.First / 2 * 6) : 0;
-      const GLsizei count = pairs ? static_cast<GLsizei>(command.Count / 2 * 6) : found->second.WideCount[index];
-      glDrawArrays(GL_TRIANGLES, first, count);
+      if (command.Count > 0)
+        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(command.First), static_cast<GLsizei>(command.Count));
       return;
     }
   }
@@ -927,6 +942,11 @@ void TShaderBackend::Finish() {
   glFinish();
 }
 
-std::string TShaderBackend::TakeError() { return TakeGLError(); }
+std::string TShaderBackend::TakeError() {
+  if (fError == GL_NO_ERROR) return TakeGLError();
+  const GLenum error = fError;
+  fError = GL_NO_ERROR;
+  return GLErrorText(error);
+}
 
 }  // namespace render

@@ -68,6 +68,7 @@ class TShaderBackend final : public TBackend {
   bool BuffersSupported() override { return true; }
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
   bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
+  int BufferVertices(gfx::TBuffer buffer) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
@@ -146,8 +147,11 @@ class TShaderBackend final : public TBackend {
   void BindPlain(GLuint buffer, gfx::TVertexFormat format, bool frameList, const std::array<float, 4>& color);
   void BindWide(GLuint buffer);
   void Stream(GLuint buffer, std::size_t& capacity, const void* data, std::size_t bytes);
+  // Keeps `error` for TakeError unless an earlier one waits there.
+  void Fail(GLenum error);
 
   TGLFunctions fGL;
+  GLenum fError = GL_NO_ERROR;  // the first of the backend's own errors since TakeError
   // Plain colour; texture and alpha test (text); wide lines. Wide lines
   // ignore the alpha test and textures, which the game never gives them.
   TProgram fColorProgram, fTextureProgram, fWideProgram;
@@ -156,7 +160,7 @@ class TShaderBackend final : public TBackend {
 
   // Matrices.
   std::array<gfx::TMatrix, 32> fModelView{};
-  std::array<gfx::TMatrix, 8> fProjection{};
+  std::array<gfx::TMatrix, 32> fProjection{};  // as deep as GL's
   int fModelViewTop = 0, fProjectionTop = 0;
   gfx::TMatrixStack fStack = gfx::TMatrixStack::ModelView;
   gfx::TMatrix fClip{};  // projection x model-view
