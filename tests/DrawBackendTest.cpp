@@ -2,7 +2,8 @@
 // each other: the same moments of a played stage, drawn by each, show the
 // same picture; once warmed up, the shader backend draws a frame of flight
 // without touching the heap; ranges of wide lines, a texture changed
-// mid-frame and matrix stack errors come out alike.
+// mid-frame and matrix stack errors come out alike; and a backend goes with
+// its context.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -215,6 +216,27 @@ TEST(DrawBackends, ReportMatrixStackOverflowAndUnderflowAlike) {
     gfx::MatrixMode(gfx::TMatrixStack::ModelView);
   }
   render::SelectBackend(render::TBackendKind::Auto);
+}
+
+// Each window's context makes a backend, whose frame lists are sized to
+// its frames; once the context has ended, the next one's backend takes
+// its place and the old one is deleted, not kept for ever.
+TEST(DrawBackends, AContextThatEndedTakesItsBackendWithIt) {
+  auto frame = [] {
+    TGLWindow window(64, 64);
+    window.BeginOverlay();
+    gfx::Color(1, 1, 1);
+    gfx::Begin(gfx::TPrimitive::Lines);
+    gfx::Vertex(4, 4);
+    gfx::Vertex(60, 60);
+    gfx::End();
+    EXPECT_FALSE(window.Ink(window.ReadPixels()).Empty());
+  };
+  frame();
+  frame();
+  const int64_t before = LiveHeapAllocations();
+  frame();
+  EXPECT_EQ(LiveHeapAllocations(), before);
 }
 
 }  // namespace

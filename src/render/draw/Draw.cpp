@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/SdlPlatform.h"
+#include "platform/Platform.h"
 #include "render/draw/Backend.h"
 #include "render/draw/GL.h"
 #ifndef __EMSCRIPTEN__
@@ -17,15 +17,21 @@ namespace render {
 
 namespace {
 
+// The current GL context (see TPlatform::GLContext), 0 while none is.
+uint64_t CurrentContext() {
+  platform::TPlatform* platform = platform::CurrentGLPlatform();
+  return platform ? platform->GLContext() : 0;
+}
+
 TBackendKind gSelected = TBackendKind::Auto;
 uint64_t gBackendContext = 0;
 // The backend of gBackendContext. Once that context is gone, so are its GL
-// objects: at exit the backend is let go without a call into GL, which in
-// the page would fail outright.
+// objects: at exit the backend forgets them and is deleted without a call
+// into GL, which in the page would fail outright.
 struct TBackendSlot : std::unique_ptr<TBackend> {
   using std::unique_ptr<TBackend>::operator=;
   ~TBackendSlot() {
-    if (platform::CurrentGLContextSerial() != gBackendContext) static_cast<void>(release());
+    if (*this && CurrentContext() != gBackendContext) (*this)->Abandon();
   }
 } gBackend;
 // The backend of the open Begin: vertices go straight to it.
@@ -56,7 +62,7 @@ std::optional<TBackendKind> ParseBackendKind(std::string_view value) {
 
 void SelectBackend(TBackendKind kind) {
   gSelected = kind;
-  const uint64_t context = platform::CurrentGLContextSerial();
+  const uint64_t context = CurrentContext();
   if (!gBackend || gBackendContext != context || context == 0) return;
   gBackend->Flush();
   gBackend->Release();
@@ -66,11 +72,11 @@ void SelectBackend(TBackendKind kind) {
 TBackendKind SelectedBackend() { return gSelected; }
 
 TBackend& Backend() {
-  const uint64_t context = platform::CurrentGLContextSerial();
+  const uint64_t context = CurrentContext();
   if (!gBackend || gBackendContext != context) {
     if (context == 0) throw std::runtime_error("Zeichnen ohne OpenGL-Kontext");
-    // The old context and its objects are gone: nothing to delete.
-    if (gBackend) static_cast<void>(gBackend.release());
+    // The old context and its objects are gone: nothing of GL to delete.
+    if (gBackend) gBackend->Abandon();
     gBackend = MakeBackend(gSelected);
     gBackendContext = context;
   }
@@ -150,7 +156,7 @@ void DrawBuffer(TBuffer buffer, TPrimitive mode, int first, int count) {
 }
 void DeleteBuffer(TBuffer buffer) {
   // A buffer outliving its context has nothing left to delete.
-  if (platform::CurrentGLContextSerial() == 0) return;
+  if (render::CurrentContext() == 0) return;
   Backend().DeleteBuffer(buffer);
 }
 
@@ -171,7 +177,7 @@ std::array<float, 4> VertexColor(TVertexFormat format, const uint8_t* vertex, co
   return color;
 }
 
-bool ContextCurrent() { return platform::CurrentGLContextSerial() != 0; }
+bool ContextCurrent() { return render::CurrentContext() != 0; }
 
 void Flush() { Backend().Flush(); }
 std::vector<uint8_t> ReadPixels(const TRect& box, bool alpha) {

@@ -43,6 +43,12 @@ void TFixedBackend::Release() {
   if (fGL.BindBuffer) fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+void TFixedBackend::Abandon() {
+  fBuffers.clear();
+  fGL = {};
+  fBound = 0;
+}
+
 void TFixedBackend::Begin(gfx::TPrimitive mode) { glBegin(GLPrimitive(mode)); }
 void TFixedBackend::End() { glEnd(); }
 void TFixedBackend::Vertex(float x, float y, float z) { glVertex3f(x, y, z); }

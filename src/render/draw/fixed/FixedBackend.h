@@ -14,6 +14,7 @@ class TFixedBackend final : public TBackend {
   TFixedBackend() = default;
   [[nodiscard]] const char* Name() const override { return "gl1"; }
   void Release() override;
+  void Abandon() override;
 
   void Begin(gfx::TPrimitive mode) override;
   void End() override;

@@ -294,6 +294,7 @@ void TShaderBackend::WarmUp() {
 }
 
 TShaderBackend::~TShaderBackend() {
+  if (!fGL.UseProgram) return;  // abandoned: nothing of GL is left
   Release();
   for (auto& [handle, buffer] : fBuffers) {
     fGL.DeleteBuffers(1, &buffer.Name);
@@ -305,6 +306,15 @@ TShaderBackend::~TShaderBackend() {
   if (fColorProgram.Name) fGL.DeleteProgram(fColorProgram.Name);
   if (fTextureProgram.Name) fGL.DeleteProgram(fTextureProgram.Name);
   if (fWideProgram.Name) fGL.DeleteProgram(fWideProgram.Name);
+}
+
+void TShaderBackend::Abandon() {
+  fGL = {};
+  fBuffers.clear();
+  fCommands.clear();
+  fFrameBuffer = fFrameWideBuffer = 0;
+  fColorProgram = fTextureProgram = fWideProgram = {};
+  fGLState = {};
 }
 
 void TShaderBackend::Release() {

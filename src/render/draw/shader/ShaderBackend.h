@@ -30,6 +30,7 @@ class TShaderBackend final : public TBackend {
 
   [[nodiscard]] const char* Name() const override { return "shader"; }
   void Release() override;
+  void Abandon() override;
 
   void Begin(gfx::TPrimitive mode) override;
   void End() override;
