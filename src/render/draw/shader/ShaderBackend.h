@@ -7,6 +7,10 @@
 // Lines wider than a pixel become two triangles each, widened on the screen
 // the way GL widens aliased lines (across their minor axis). Once the lists
 // have grown to a frame's size, drawing allocates nothing.
+//
+// ShaderPrograms.cpp makes the programs and warms them up,
+// ShaderCommands.cpp gathers the frame's command lists, ShaderReplay.cpp
+// replays them.
 #pragma once
 
 #include <array>
@@ -137,6 +141,8 @@ class TShaderBackend final : public TBackend {
   [[nodiscard]] TVertex Transform(float x, float y, float z) const;
   void EmitLine(const TVertex& a, const TVertex& b);
   void EmitTriangle(const TVertex& a, const TVertex& b, const TVertex& c);
+  // Appends the six corners of the two triangles that widen line a-b.
+  static void Widen(std::vector<TWideVertex>& corners, const TVertex& a, const TVertex& b);
   [[nodiscard]] bool Wide() const;
   GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
   void DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
