@@ -1,7 +1,9 @@
 // DrawBackendTest.cpp -- the fixed-function and the shader backend against
 // each other: the same moments of a played stage, drawn by each, show the
-// same picture; and once warmed up, the shader backend draws a frame of
-// flight without touching the heap.
+// same picture; once warmed up, the shader backend draws a frame of flight
+// without touching the heap; ranges of wide lines, a texture changed
+// mid-frame and matrix stack errors come out alike; and a backend goes with
+// its context.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,10 +14,12 @@
 #include "objects/SmallEnemyManager.h"
 #include "platform/VirtualKeys.h"
 #include "render/FrameSetup.h"
+#include "render/VertexBufferObject.h"
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "stage/StageRules.h"
 #include "support/Allocations.h"
+#include "support/GLWindow.h"
 #include "support/PictureMatch.h"
 #include "support/StagePlay.h"
 
@@ -115,6 +119,124 @@ TEST(DrawBackends, DrawTheSamePictureAndTheShadersAllocateNothingInFlight) {
   }
   EXPECT_GT(shader.FlightFrames, 50);
   EXPECT_EQ(shader.FlightAllocations, 0u) << "over " << shader.FlightFrames << " frames";
+}
+
+constexpr render::TBackendKind kBothKinds[] = {render::TBackendKind::FixedFunction, render::TBackendKind::Shader};
+
+// Part of a zigzag across the window, three pixels wide, as a strip, a loop
+// and line pairs from an odd vertex: each backend draws that part only.
+TEST(DrawBackends, DrawTheSameRangesOfWideLines) {
+  TGLWindow window(64, 64);
+  std::vector<TVertexV3F> zigzag;
+  for (int i = 0; i < 16; ++i) zigzag.push_back({4 + static_cast<float>(i) * 3.7f, i % 2 ? 8.0f : 56.0f, 0});
+  struct TCase {
+    gfx::TPrimitive Mode;
+    int First, Count;
+  };
+  for (const TCase& range : {TCase{gfx::TPrimitive::LineStrip, 5, 4}, TCase{gfx::TPrimitive::LineLoop, 5, 4},
+                             TCase{gfx::TPrimitive::Lines, 3, 6}}) {
+    SCOPED_TRACE(static_cast<int>(range.Mode));
+    std::vector<std::vector<uint8_t>> frames;
+    for (const render::TBackendKind kind : kBothKinds) {
+      render::SelectBackend(kind);
+      window.BeginOverlay();
+      gfx::Color(1, 1, 1);
+      gfx::LineWidth(3);
+      TVertexBufferObject vbo;
+      vbo.SetSize(static_cast<int32_t>(zigzag.size()), gfx::TVertexFormat::V3F);
+      for (const TVertexV3F& v : zigzag) vbo.Add(v);
+      vbo.Finish();
+      vbo.Draw(range.Mode, range.First, range.Count);
+      gfx::LineWidth(1);
+      frames.push_back(window.ReadPixels());
+    }
+    const TPictureMatch there = MatchPicture(frames[0], frames[1], 64, 64);
+    const TPictureMatch back = MatchPicture(frames[1], frames[0], 64, 64);
+    EXPECT_GT(there.Lit, 100);
+    EXPECT_GE(there.Share(), 0.97) << there.Matched << " of " << there.Lit;
+    EXPECT_GE(back.Share(), 0.97) << back.Matched << " of " << back.Lit;
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
+}
+
+// A texture filled anew between two draws of one frame: the first draw
+// still shows what it held then (a glyph cell reused within a frame).
+TEST(DrawBackends, ShowATextureChangedMidFrameOnlyInTheDrawsThatFollow) {
+  TGLWindow window(64, 64);
+  for (const render::TBackendKind kind : kBothKinds) {
+    render::SelectBackend(kind);
+    SCOPED_TRACE(gfx::BackendName());
+    window.BeginOverlay();
+    const uint8_t red[] = {255, 0, 0, 255}, green[] = {0, 255, 0, 255};
+    const gfx::TTexture texture = gfx::CreateTexture(1, 1, red);
+    gfx::Enable(gfx::TCap::Texture2D);
+    gfx::BindTexture(texture);
+    gfx::Color(1, 1, 1);
+    auto square = [](float x) {
+      gfx::Begin(gfx::TPrimitive::Quads);
+      for (const auto& [dx, dy] : {std::pair{0, 0}, {0, 16}, {16, 16}, {16, 0}}) {
+        gfx::TexCoord(0.5f, 0.5f);
+        gfx::Vertex(x + static_cast<float>(dx), 8 + static_cast<float>(dy));
+      }
+      gfx::End();
+    };
+    square(4);
+    gfx::UpdateTexture(texture, 0, 0, 1, 1, green);
+    square(36);
+    gfx::Disable(gfx::TCap::Texture2D);
+    const std::vector<uint8_t> pixels = window.ReadPixels();
+    EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 12, 16), 0xFF0000u);
+    EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 44, 16), 0x00FF00u);
+    gfx::DeleteTexture(texture);
+    EXPECT_EQ(gfx::TakeError(), "");
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
+}
+
+// Pushing past a stack's depth and popping past its bottom are errors in
+// both backends, and the pushes that did not fit change nothing.
+TEST(DrawBackends, ReportMatrixStackOverflowAndUnderflowAlike) {
+  TGLWindow window(64, 64);
+  for (const render::TBackendKind kind : kBothKinds) {
+    render::SelectBackend(kind);
+    SCOPED_TRACE(gfx::BackendName());
+    for (const gfx::TMatrixStack stack : {gfx::TMatrixStack::ModelView, gfx::TMatrixStack::Projection}) {
+      gfx::MatrixMode(stack);
+      gfx::LoadIdentity();
+      EXPECT_EQ(gfx::TakeError(), "");
+      for (int i = 0; i < 40; ++i) gfx::PushMatrix();
+      EXPECT_EQ(gfx::TakeError(), "stack overflow");
+      gfx::Translate(1, 2, 3);
+      for (int i = 0; i < 31; ++i) gfx::PopMatrix();
+      EXPECT_EQ(gfx::TakeError(), "");
+      EXPECT_EQ(gfx::GetMatrix(stack)[12], 0.0f);
+      gfx::PopMatrix();
+      EXPECT_EQ(gfx::TakeError(), "stack underflow");
+    }
+    gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
+}
+
+// Each window's context makes a backend, whose frame lists are sized to
+// its frames; once the context has ended, the next one's backend takes
+// its place and the old one is deleted, not kept for ever.
+TEST(DrawBackends, AContextThatEndedTakesItsBackendWithIt) {
+  auto frame = [] {
+    TGLWindow window(64, 64);
+    window.BeginOverlay();
+    gfx::Color(1, 1, 1);
+    gfx::Begin(gfx::TPrimitive::Lines);
+    gfx::Vertex(4, 4);
+    gfx::Vertex(60, 60);
+    gfx::End();
+    EXPECT_FALSE(window.Ink(window.ReadPixels()).Empty());
+  };
+  frame();
+  frame();
+  const int64_t before = LiveHeapAllocations();
+  frame();
+  EXPECT_EQ(LiveHeapAllocations(), before);
 }
 
 }  // namespace

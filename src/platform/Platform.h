@@ -88,6 +88,10 @@ class TPlatform {
   // driver has none) and whether an extension is offered.
   virtual void* GLProcAddress(const char* name) = 0;
   virtual bool GLExtensionSupported(const char* name) = 0;
+  // Which context that is: a number new for every context made in this
+  // process, so that one made after another has ended never passes for it
+  // (nor do the GL objects of the old one); 0 without one.
+  virtual uint64_t GLContext() = 0;
 
   // Swap control; the extension counts as missing where it cannot be set.
   virtual bool HasSwapControl() = 0;
@@ -101,5 +105,11 @@ class TPlatform {
   // platform, from the recording in a replay.
   virtual uint32_t RandomSeed() = 0;
 };
+
+// The platform whose GL context is current on this thread, null while there
+// is none: the drawing layer reaches GL through it. The platform that makes
+// a context current sets it, and clears it when the context ends.
+[[nodiscard]] TPlatform* CurrentGLPlatform();
+void SetCurrentGLPlatform(TPlatform* platform);
 
 }  // namespace platform

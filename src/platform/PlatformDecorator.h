@@ -31,6 +31,7 @@ class TPlatformDecorator : public TPlatform {
   void Close() override { fInner.Close(); }
   void* GLProcAddress(const char* name) override { return fInner.GLProcAddress(name); }
   bool GLExtensionSupported(const char* name) override { return fInner.GLExtensionSupported(name); }
+  uint64_t GLContext() override { return fInner.GLContext(); }
   bool HasSwapControl() override { return fInner.HasSwapControl(); }
   int GetSwapInterval() override { return fInner.GetSwapInterval(); }
   void SetSwapInterval(int interval) override { fInner.SetSwapInterval(interval); }

@@ -62,4 +62,9 @@ void* ScriptedPlatform::GLProcAddress(const char* name) { return SDL_GL_GetProcA
 
 bool ScriptedPlatform::GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
+uint64_t ScriptedPlatform::GLContext() {
+  TPlatform* window = CurrentGLPlatform();
+  return window && window != this ? window->GLContext() : 0;
+}
+
 }  // namespace platform

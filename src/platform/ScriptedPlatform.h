@@ -89,6 +89,7 @@ class ScriptedPlatform final : public TPlatform {
   // The GL context the test made current (a test window's).
   void* GLProcAddress(const char* name) override;
   bool GLExtensionSupported(const char* name) override;
+  uint64_t GLContext() override;
   bool HasSwapControl() override { return SwapControl; }
   int GetSwapInterval() override { return SwapInterval; }
   void SetSwapInterval(int interval) override;

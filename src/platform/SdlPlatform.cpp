@@ -35,8 +35,7 @@ namespace platform {
 
 namespace {
 
-uint64_t gContextSerials = 0;     // the last serial given out
-uint64_t gCurrentContextSerial = 0;
+uint64_t gContextSerials = 0;  // the last context number given out
 
 std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
 
@@ -58,6 +57,7 @@ constexpr std::array<std::pair<SDL_GameControllerButton, TPadButton>, kPadButton
 struct SdlPlatform::Impl {
   SDL_Window* Window = nullptr;
   SDL_GLContext Context = nullptr;
+  uint64_t ContextNumber = 0;  // see GLContext
   TScreenSize Screen;
   TScreenSize Client;  // as the last pump left it
   TWindowMode Mode;
@@ -178,7 +178,8 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(message);
   }
   SDL_GL_MakeCurrent(fImpl->Window, fImpl->Context);
-  gCurrentContextSerial = ++gContextSerials;
+  fImpl->ContextNumber = ++gContextSerials;
+  SetCurrentGLPlatform(this);
   // Every font stays a few pixels high in the smallest window.
   SDL_SetWindowMinimumSize(fImpl->Window, kMinWindowSide, kMinWindowSide);
   SDL_GL_GetDrawableSize(fImpl->Window, &fImpl->Client.Width, &fImpl->Client.Height);
@@ -214,7 +215,7 @@ SdlPlatform::~SdlPlatform() {
   if (fImpl->CaptureMouse) SDL_SetRelativeMouseMode(SDL_FALSE);
   SDL_GL_MakeCurrent(fImpl->Window, nullptr);
   SDL_GL_DeleteContext(fImpl->Context);
-  gCurrentContextSerial = 0;
+  if (CurrentGLPlatform() == this) SetCurrentGLPlatform(nullptr);
   SDL_DestroyWindow(fImpl->Window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -387,11 +388,7 @@ void* SdlPlatform::GLProcAddress(const char* name) { return SDL_GL_GetProcAddres
 
 bool SdlPlatform::GLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
 
-uint64_t CurrentGLContextSerial() { return gCurrentContextSerial; }
-
-void* CurrentGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
-
-bool CurrentGLExtensionSupported(const char* name) { return SDL_GL_ExtensionSupported(name) == SDL_TRUE; }
+uint64_t SdlPlatform::GLContext() { return fImpl->ContextNumber; }
 
 std::string ExecutableDirectory() {
   if constexpr (kInBrowser) return kBrowserExecutableDir;

@@ -56,6 +56,7 @@ class SdlPlatform final : public TPlatform {
   void Close() override;
   void* GLProcAddress(const char* name) override;
   bool GLExtensionSupported(const char* name) override;
+  uint64_t GLContext() override;
   bool HasSwapControl() override;
   int GetSwapInterval() override;
   void SetSwapInterval(int interval) override;
@@ -67,16 +68,6 @@ class SdlPlatform final : public TPlatform {
   struct Impl;
   std::unique_ptr<Impl> fImpl;
 };
-
-// The GL context of this thread, for the drawing layer: a number that is new
-// for every context an SdlPlatform creates, 0 while none is current. A
-// context made after another was destroyed never reuses its number, so GL
-// objects of the old one are never taken for the new one's.
-[[nodiscard]] uint64_t CurrentGLContextSerial();
-// The current context's entry point `name` (null when it has none) and
-// whether it offers extension `name`.
-[[nodiscard]] void* CurrentGLProcAddress(const char* name);
-[[nodiscard]] bool CurrentGLExtensionSupported(const char* name);
 
 // The executable's directory with a trailing '/', without a window.
 std::string ExecutableDirectory();

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 TVertexBufferObject::TVertexBufferObject() {
   if (!gfx::BuffersSupported()) throw VertexBufferException("VertexBuffer: not supported");
@@ -47,20 +46,13 @@ namespace {
 // Smaller buffers are drawn whole: testing them would cost more than it saves.
 constexpr int32_t kCullMinimum = 4096;
 
-std::array<float, 3> PositionOf(gfx::TVertexFormat format, const uint8_t* vertex) {
-  std::array<float, 3> xyz{};
-  const int offset = format == gfx::TVertexFormat::C3F_V3F ? 12 : format == gfx::TVertexFormat::C4UB_V3F ? 4 : 0;
-  std::memcpy(xyz.data(), vertex + offset, sizeof xyz);
-  return xyz;
-}
-
 }  // namespace
 
 void TVertexBufferObject::MakeBlockBounds() {
   fBlocks.clear();
   if (fCapacity < kCullMinimum) return;
   const auto stride = static_cast<std::size_t>(gfx::VertexBytes(fFormat));
-  auto position = [&](int32_t i) { return PositionOf(fFormat, fData.data() + static_cast<std::size_t>(i) * stride); };
+  auto position = [&](int32_t i) { return gfx::VertexPosition(fFormat, fData.data() + static_cast<std::size_t>(i) * stride); };
   for (int32_t first = 0; first < fCapacity; first += kBlockVertices) {
     const int32_t end = std::min(first + kBlockVertices + 1, fCapacity);
     std::array<float, 3> low = position(first), high = low;
@@ -148,6 +140,5 @@ int32_t TVertexBufferObject::DrawVisible(gfx::TPrimitive mode) {
 }
 
 void TVertexBufferObject::Draw(gfx::TPrimitive mode, int32_t first, int32_t count) {
-  if (!fBuffer || first < 0 || first >= fCapacity || count <= 0) return;
-  gfx::DrawBuffer(fBuffer, mode, first, std::min(count, fCapacity - first));
+  if (fBuffer && count > 0) gfx::DrawBuffer(fBuffer, mode, first, count);
 }

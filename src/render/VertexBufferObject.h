@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/draw/Draw.h"
+#include "render/draw/VertexRecords.h"
 
 // Raised for a context that cannot keep vertex buffers and for a buffer
 // finished with fewer vertices than it was sized for.
@@ -19,20 +20,9 @@ class VertexBufferException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Vertex records laid out exactly as one element of their format.
-#pragma pack(push, 1)
-struct TVertexV3F {
-  float x, y, z;
-};
-struct TVertexC4UBV3F {
-  uint8_t r, g, b, a;
-  float x, y, z;
-};
-struct TVertexC3FV3F {
-  float r, g, b;
-  float x, y, z;
-};
-#pragma pack(pop)
+using gfx::TVertexC3FV3F;
+using gfx::TVertexC4UBV3F;
+using gfx::TVertexV3F;
 
 class TVertexBufferObject {
  public:

@@ -6,3 +6,5 @@
 
 // Calls of operator new and new[] since the program started, all threads.
 [[nodiscard]] uint64_t HeapAllocations();
+// Of them, those not yet deleted.
+[[nodiscard]] int64_t LiveHeapAllocations();

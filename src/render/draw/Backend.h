@@ -1,9 +1,10 @@
 // Backend.h -- what a drawing backend implements, and which one draws.
 //
-// gfx's functions forward to the backend of the current GL context. It is
-// made on first use in each new context, of the kind chosen with
-// SelectBackend; a context that has ended takes its backend with it (its GL
-// objects went with the context, so nothing is deleted).
+// gfx's functions forward to the backend of the current GL context, which
+// they learn from the platform (platform::CurrentGLPlatform). It is made on
+// first use in each new context, of the kind chosen with SelectBackend; a
+// context that has ended takes its backend with it: the backend forgets its
+// GL objects, which went with the context, and is deleted.
 #pragma once
 
 #include <memory>
@@ -28,6 +29,9 @@ class TBackend {
   // Leaves GL as a backend finds it (no program, no arrays, no buffer
   // bound), before the other kind takes over the same context.
   virtual void Release() = 0;
+  // Forgets every GL object without a call into GL, once the context that
+  // held them has ended: deleting the backend then calls GL no more.
+  virtual void Abandon() = 0;
 
   virtual void Begin(gfx::TPrimitive mode) = 0;
   virtual void End() = 0;
@@ -66,7 +70,10 @@ class TBackend {
   virtual bool BuffersSupported() = 0;
   virtual gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) = 0;
   virtual bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) = 0;
-  // `first` and `count` are within the buffer (the caller clamps).
+  // The vertices `buffer` holds; 0 for a buffer the backend does not have.
+  virtual int BufferVertices(gfx::TBuffer buffer) = 0;
+  // A buffer it has, and a range of it that is not empty: gfx::DrawBuffer
+  // clamps, the backends only assert.
   virtual void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) = 0;
   virtual void DeleteBuffer(gfx::TBuffer buffer) = 0;
 

@@ -1,9 +1,11 @@
 // Draw.cpp -- the current context's backend and the calls forwarded to it.
 #include "render/draw/Draw.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
-#include "platform/SdlPlatform.h"
+#include "platform/Platform.h"
 #include "render/draw/Backend.h"
 #include "render/draw/GL.h"
 #ifndef __EMSCRIPTEN__
@@ -15,15 +17,21 @@ namespace render {
 
 namespace {
 
+// The current GL context (see TPlatform::GLContext), 0 while none is.
+uint64_t CurrentContext() {
+  platform::TPlatform* platform = platform::CurrentGLPlatform();
+  return platform ? platform->GLContext() : 0;
+}
+
 TBackendKind gSelected = TBackendKind::Auto;
 uint64_t gBackendContext = 0;
 // The backend of gBackendContext. Once that context is gone, so are its GL
-// objects: at exit the backend is let go without a call into GL, which in
-// the page would fail outright.
+// objects: at exit the backend forgets them and is deleted without a call
+// into GL, which in the page would fail outright.
 struct TBackendSlot : std::unique_ptr<TBackend> {
   using std::unique_ptr<TBackend>::operator=;
   ~TBackendSlot() {
-    if (platform::CurrentGLContextSerial() != gBackendContext) static_cast<void>(release());
+    if (*this && CurrentContext() != gBackendContext) (*this)->Abandon();
   }
 } gBackend;
 // The backend of the open Begin: vertices go straight to it.
@@ -54,7 +62,7 @@ std::optional<TBackendKind> ParseBackendKind(std::string_view value) {
 
 void SelectBackend(TBackendKind kind) {
   gSelected = kind;
-  const uint64_t context = platform::CurrentGLContextSerial();
+  const uint64_t context = CurrentContext();
   if (!gBackend || gBackendContext != context || context == 0) return;
   gBackend->Flush();
   gBackend->Release();
@@ -64,11 +72,11 @@ void SelectBackend(TBackendKind kind) {
 TBackendKind SelectedBackend() { return gSelected; }
 
 TBackend& Backend() {
-  const uint64_t context = platform::CurrentGLContextSerial();
+  const uint64_t context = CurrentContext();
   if (!gBackend || gBackendContext != context) {
     if (context == 0) throw std::runtime_error("Zeichnen ohne OpenGL-Kontext");
-    // The old context and its objects are gone: nothing to delete.
-    if (gBackend) static_cast<void>(gBackend.release());
+    // The old context and its objects are gone: nothing of GL to delete.
+    if (gBackend) gBackend->Abandon();
     gBackend = MakeBackend(gSelected);
     gBackendContext = context;
   }
@@ -140,15 +148,36 @@ bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, in
   return Backend().UpdateBuffer(buffer, format, vertices, count);
 }
 void DrawBuffer(TBuffer buffer, TPrimitive mode, int first, int count) {
-  Backend().DrawBuffer(buffer, mode, first, count);
+  render::TBackend& backend = Backend();
+  const int vertices = backend.BufferVertices(buffer);
+  const int begin = std::clamp(first, 0, vertices);
+  const int64_t end = count < 0 ? vertices : std::clamp<int64_t>(int64_t{first} + count, 0, vertices);
+  if (end > begin) backend.DrawBuffer(buffer, mode, begin, static_cast<int>(end - begin));
 }
 void DeleteBuffer(TBuffer buffer) {
   // A buffer outliving its context has nothing left to delete.
-  if (platform::CurrentGLContextSerial() == 0) return;
+  if (render::CurrentContext() == 0) return;
   Backend().DeleteBuffer(buffer);
 }
 
-bool ContextCurrent() { return platform::CurrentGLContextSerial() != 0; }
+std::array<float, 3> VertexPosition(TVertexFormat format, const uint8_t* vertex) {
+  std::array<float, 3> xyz{};
+  std::memcpy(xyz.data(), vertex + VertexBytes(format) - sizeof xyz, sizeof xyz);
+  return xyz;
+}
+
+std::array<float, 4> VertexColor(TVertexFormat format, const uint8_t* vertex, const std::array<float, 4>& otherwise) {
+  std::array<float, 4> color = otherwise;
+  if (format == TVertexFormat::C4UB_V3F) {
+    for (std::size_t k = 0; k < 4; ++k) color[k] = static_cast<float>(vertex[k]) / 255.0f;
+  } else if (format == TVertexFormat::C3F_V3F) {
+    std::memcpy(color.data(), vertex, 3 * sizeof(float));
+    color[3] = 1;
+  }
+  return color;
+}
+
+bool ContextCurrent() { return render::CurrentContext() != 0; }
 
 void Flush() { Backend().Flush(); }
 std::vector<uint8_t> ReadPixels(const TRect& box, bool alpha) {

@@ -39,6 +39,12 @@ constexpr int VertexBytes(TVertexFormat format) {
   return format == TVertexFormat::C3F_V3F ? 24 : format == TVertexFormat::C4UB_V3F ? 16 : 12;
 }
 
+// The position of a vertex of `format` (its last three floats), and its
+// colour, or `otherwise` for a format without one.
+[[nodiscard]] std::array<float, 3> VertexPosition(TVertexFormat format, const uint8_t* vertex);
+[[nodiscard]] std::array<float, 4> VertexColor(TVertexFormat format, const uint8_t* vertex,
+                                               const std::array<float, 4>& otherwise);
+
 using TMatrix = std::array<float, 16>;  // column-major, as GL keeps it
 using TTexture = uint32_t;              // 0: none
 using TBuffer = uint32_t;               // 0: none
@@ -111,7 +117,8 @@ void BindTexture(TTexture texture);
 // allocating another store. False, and nothing changed, for a buffer that
 // is not there or holds another format or count.
 [[nodiscard]] bool UpdateBuffer(TBuffer buffer, TVertexFormat format, const void* vertices, int count);
-// Vertices [first, first + count) of it; a negative count means to the end.
+// Vertices [first, first + count) of it, as far as they lie in it; a
+// negative count means to the end.
 void DrawBuffer(TBuffer buffer, TPrimitive mode, int first = 0, int count = -1);
 void DeleteBuffer(TBuffer buffer);
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/SdlPlatform.h"
+#include "platform/Platform.h"
 #include "render/draw/Draw.h"
 
 namespace render {
@@ -11,9 +11,9 @@ namespace render {
 namespace {
 
 template <typename TProc>
-bool Find(TProc& proc, const char* name, const char* alternative = nullptr) {
-  proc = reinterpret_cast<TProc>(platform::CurrentGLProcAddress(name));
-  if (!proc && alternative) proc = reinterpret_cast<TProc>(platform::CurrentGLProcAddress(alternative));
+bool Find(TProc& proc, const char* name) {
+  platform::TPlatform* platform = platform::CurrentGLPlatform();
+  proc = platform ? reinterpret_cast<TProc>(platform->GLProcAddress(name)) : nullptr;
   return proc != nullptr;
 }
 
@@ -24,7 +24,8 @@ bool TGLFunctions::LoadBuffers() {
                     Find(BindBuffer, "glBindBuffer") && Find(BufferData, "glBufferData") &&
                     Find(BufferSubData, "glBufferSubData");
   if (core) return true;
-  if (!platform::CurrentGLExtensionSupported("GL_ARB_vertex_buffer_object")) return false;
+  platform::TPlatform* platform = platform::CurrentGLPlatform();
+  if (!platform || !platform->GLExtensionSupported("GL_ARB_vertex_buffer_object")) return false;
   return Find(GenBuffers, "glGenBuffersARB") && Find(DeleteBuffers, "glDeleteBuffersARB") &&
          Find(BindBuffer, "glBindBufferARB") && Find(BufferData, "glBufferDataARB") &&
          Find(BufferSubData, "glBufferSubDataARB");
@@ -77,14 +78,20 @@ int GLMaxTextureSize() {
 
 std::string TakeGLError() {
   const GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return {};
+  return error == GL_NO_ERROR ? std::string() : GLErrorText(error);
+}
+
+std::string GLErrorText(GLenum error) {
 #ifdef __EMSCRIPTEN__
-  // No GLU in the page; WebGL has these four.
+  // No GLU in the page; WebGL has the first four, the shader backend
+  // reports the stack's two itself.
   switch (error) {
     case GL_INVALID_ENUM: return "invalid enumerant";
     case GL_INVALID_VALUE: return "invalid value";
     case GL_INVALID_OPERATION: return "invalid operation";
     case GL_OUT_OF_MEMORY: return "out of memory";
+    case GL_STACK_OVERFLOW: return "stack overflow";
+    case GL_STACK_UNDERFLOW: return "stack underflow";
     default: return std::to_string(error);
   }
 #else

@@ -58,8 +58,10 @@ struct TGLFunctions {
 [[nodiscard]] GLuint MakeTexture(int width, int height, const uint8_t* rgba, GLuint bound);
 void FillTexture(GLuint texture, int x, int y, int width, int height, const uint8_t* rgba, GLuint bound);
 [[nodiscard]] int GLMaxTextureSize();
-// The first pending GL error as text, empty when there is none.
+// The first pending GL error as text, empty when there is none; the text
+// of `error`.
 [[nodiscard]] std::string TakeGLError();
+[[nodiscard]] std::string GLErrorText(GLenum error);
 
 // GL's primitive for ours; GL_QUADS stays GL_QUADS (fixed-function only).
 [[nodiscard]] GLenum GLPrimitive(gfx::TPrimitive mode);

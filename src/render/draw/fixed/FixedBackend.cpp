@@ -1,6 +1,7 @@
 // FixedBackend.cpp -- the calls as OpenGL 1.x has them.
 #include "render/draw/fixed/FixedBackend.h"
 
+#include <cassert>
 #include <stdexcept>
 
 #include "render/draw/GLFunctions.h"
@@ -40,6 +41,12 @@ void TFixedBackend::Release() {
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   if (fGL.BindBuffer) fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void TFixedBackend::Abandon() {
+  fBuffers.clear();
+  fGL = {};
+  fBound = 0;
 }
 
 void TFixedBackend::Begin(gfx::TPrimitive mode) { glBegin(GLPrimitive(mode)); }
@@ -93,21 +100,27 @@ gfx::TRect TFixedBackend::GetViewport() {
 void TFixedBackend::ClearColor(float r, float g, float b, float a) { glClearColor(r, g, b, a); }
 void TFixedBackend::Clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 
+// Making or filling a texture leaves the one bound before bound again: the
+// draws that follow still use it.
 gfx::TTexture TFixedBackend::CreateTexture(int width, int height, const uint8_t* rgba) {
-  return MakeTexture(width, height, rgba, 0);
+  return MakeTexture(width, height, rgba, fBound);
 }
 
 void TFixedBackend::UpdateTexture(gfx::TTexture texture, int x, int y, int width, int height,
                                   const uint8_t* rgba) {
-  FillTexture(texture, x, y, width, height, rgba, 0);
+  FillTexture(texture, x, y, width, height, rgba, fBound);
 }
 
 void TFixedBackend::DeleteTexture(gfx::TTexture texture) {
   const GLuint name = texture;
   glDeleteTextures(1, &name);
+  if (fBound == texture) fBound = 0;  // as GL does
 }
 
-void TFixedBackend::BindTexture(gfx::TTexture texture) { glBindTexture(GL_TEXTURE_2D, texture); }
+void TFixedBackend::BindTexture(gfx::TTexture texture) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  fBound = texture;
+}
 
 int TFixedBackend::MaxTextureSize() { return GLMaxTextureSize(); }
 
@@ -134,14 +147,19 @@ bool TFixedBackend::UpdateBuffer(gfx::TBuffer handle, gfx::TVertexFormat format,
   return true;
 }
 
+int TFixedBackend::BufferVertices(gfx::TBuffer handle) {
+  const auto found = fBuffers.find(handle);
+  return found == fBuffers.end() ? 0 : found->second.Count;
+}
+
 void TFixedBackend::DrawBuffer(gfx::TBuffer handle, gfx::TPrimitive mode, int first, int count) {
   const auto found = fBuffers.find(handle);
-  if (found == fBuffers.end()) return;
+  assert(found != fBuffers.end());
   const TStaticBuffer& buffer = found->second;
+  assert(first >= 0 && count > 0 && first + count <= buffer.Count);
   fGL.BindBuffer(GL_ARRAY_BUFFER, buffer.Name);
   glInterleavedArrays(InterleavedFormat(buffer.Format), gfx::VertexBytes(buffer.Format), nullptr);
-  if (count < 0 || first + count > buffer.Count) count = buffer.Count - first;
-  if (count > 0) glDrawArrays(GLPrimitive(mode), first, count);
+  glDrawArrays(GLPrimitive(mode), first, count);
   // A colour array would leave the current colour undefined for what follows.
   glDisableClientState(GL_COLOR_ARRAY);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);

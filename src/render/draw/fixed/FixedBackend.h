@@ -14,6 +14,7 @@ class TFixedBackend final : public TBackend {
   TFixedBackend() = default;
   [[nodiscard]] const char* Name() const override { return "gl1"; }
   void Release() override;
+  void Abandon() override;
 
   void Begin(gfx::TPrimitive mode) override;
   void End() override;
@@ -54,6 +55,7 @@ class TFixedBackend final : public TBackend {
   bool BuffersSupported() override;
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
   bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
+  int BufferVertices(gfx::TBuffer buffer) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
@@ -68,6 +70,7 @@ class TFixedBackend final : public TBackend {
     int Count = 0;
   };
   TGLFunctions fGL;  // buffer entry points, looked up with the first buffer
+  gfx::TTexture fBound = 0;
   std::unordered_map<gfx::TBuffer, TStaticBuffer> fBuffers;
 };
 

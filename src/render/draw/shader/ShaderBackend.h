@@ -7,6 +7,10 @@
 // Lines wider than a pixel become two triangles each, widened on the screen
 // the way GL widens aliased lines (across their minor axis). Once the lists
 // have grown to a frame's size, drawing allocates nothing.
+//
+// ShaderPrograms.cpp makes the programs and warms them up,
+// ShaderCommands.cpp gathers the frame's command lists, ShaderReplay.cpp
+// replays them.
 #pragma once
 
 #include <array>
@@ -30,6 +34,7 @@ class TShaderBackend final : public TBackend {
 
   [[nodiscard]] const char* Name() const override { return "shader"; }
   void Release() override;
+  void Abandon() override;
 
   void Begin(gfx::TPrimitive mode) override;
   void End() override;
@@ -68,6 +73,7 @@ class TShaderBackend final : public TBackend {
   bool BuffersSupported() override { return true; }
   gfx::TBuffer CreateBuffer(gfx::TVertexFormat format, const void* vertices, int count) override;
   bool UpdateBuffer(gfx::TBuffer buffer, gfx::TVertexFormat format, const void* vertices, int count) override;
+  int BufferVertices(gfx::TBuffer buffer) override;
   void DrawBuffer(gfx::TBuffer buffer, gfx::TPrimitive mode, int first, int count) override;
   void DeleteBuffer(gfx::TBuffer buffer) override;
 
@@ -135,6 +141,8 @@ class TShaderBackend final : public TBackend {
   [[nodiscard]] TVertex Transform(float x, float y, float z) const;
   void EmitLine(const TVertex& a, const TVertex& b);
   void EmitTriangle(const TVertex& a, const TVertex& b, const TVertex& c);
+  // Appends the six corners of the two triangles that widen line a-b.
+  static void Widen(std::vector<TWideVertex>& corners, const TVertex& a, const TVertex& b);
   [[nodiscard]] bool Wide() const;
   GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
   void DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
@@ -146,8 +154,11 @@ class TShaderBackend final : public TBackend {
   void BindPlain(GLuint buffer, gfx::TVertexFormat format, bool frameList, const std::array<float, 4>& color);
   void BindWide(GLuint buffer);
   void Stream(GLuint buffer, std::size_t& capacity, const void* data, std::size_t bytes);
+  // Keeps `error` for TakeError unless an earlier one waits there.
+  void Fail(GLenum error);
 
   TGLFunctions fGL;
+  GLenum fError = GL_NO_ERROR;  // the first of the backend's own errors since TakeError
   // Plain colour; texture and alpha test (text); wide lines. Wide lines
   // ignore the alpha test and textures, which the game never gives them.
   TProgram fColorProgram, fTextureProgram, fWideProgram;
@@ -156,7 +167,7 @@ class TShaderBackend final : public TBackend {
 
   // Matrices.
   std::array<gfx::TMatrix, 32> fModelView{};
-  std::array<gfx::TMatrix, 8> fProjection{};
+  std::array<gfx::TMatrix, 32> fProjection{};  // as deep as GL's
   int fModelViewTop = 0, fProjectionTop = 0;
   gfx::TMatrixStack fStack = gfx::TMatrixStack::ModelView;
   gfx::TMatrix fClip{};  // projection x model-view
