@@ -1,7 +1,6 @@
-# debian-sources.sh -- sourced by the scripts that cross-build the game's
-# libraries (build-windows, build-web): fetching Debian's source packages
-# through an apt configuration of our own, so that the machine's stays as it
-# is. The sourcing script sets:
+# debian-sources.sh -- sourced by cross-libraries.sh, which builds the
+# cross builds' libraries: fetching Debian's source packages through an apt
+# configuration of our own, so that the machine's stays as it is. Uses:
 #
 #   sources   array of "PACKAGE VERSION" (the pinned source packages)
 #   mirror    the deb-src line's archive, suite and component
@@ -23,7 +22,7 @@ fetch_sources() {
     step "fetching $package $version"
     if ! (cd "$work/src" && apt-get "${apt_options[@]}" source -qq "$package=$version") >>"$work/apt.log" 2>&1; then
       offered=$(apt-cache "${apt_options[@]}" showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' | paste -sd ' ' -)
-      fail "Debian's archive no longer has $package $version (it offers: ${offered:-nothing}). Raise the version in $(basename "$0") and check the build again."
+      fail "Debian's archive no longer has $package $version (it offers: ${offered:-nothing}). Raise the version in scripts/lib/cross-libraries.sh and check both cross builds again."
     fi
   done
 }

@@ -4,17 +4,22 @@
 // tests/web/page.py. Talks to Chromium over its debugging pipe, in real time:
 // no virtual time, which would run out while the WebAssembly compiles.
 //
-//   node open-page.js URL PROFILE-DIR OUT.html [TIMEOUT-SECONDS] [WxH]
+//   node open-page.js [--before SCRIPT.js] URL PROFILE-DIR OUT.html [TIMEOUT-SECONDS] [WxH]
 //
-// Exit code 0 when the run ended, 1 on a timeout or a failure (the DOM is
-// written in every case, as far as there is one).
+// --before runs SCRIPT.js in the page before the page's own scripts. When
+// the run has ended, this waits for the copy of the player's folder to
+// IndexedDB to finish before it closes the browser. Exit code 0 when the run
+// ended, 1 on a timeout or a failure (the DOM is written in every case, as
+// far as there is one).
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
 
-const [url, profile, out, timeoutText = '600', size = '1280x720'] = process.argv.slice(2);
+const args = process.argv.slice(2);
+const before = args[0] === '--before' ? fs.readFileSync(args.splice(0, 2)[1], 'utf8') : null;
+const [url, profile, out, timeoutText = '600', size = '1280x720'] = args;
 if (!url || !profile || !out) {
-  console.error('usage: node open-page.js URL PROFILE-DIR OUT.html [TIMEOUT-SECONDS] [WxH]');
+  console.error('usage: node open-page.js [--before SCRIPT.js] URL PROFILE-DIR OUT.html [TIMEOUT-SECONDS] [WxH]');
   process.exit(2);
 }
 const chromium = process.env.CHROMIUM || 'chromium';
@@ -58,6 +63,10 @@ async function main() {
   const { sessionId } = await send('Target.attachToTarget', { targetId: page.targetId, flatten: true });
   const evaluate = async (expression) =>
     (await send('Runtime.evaluate', { expression, returnByValue: true }, sessionId)).result.value;
+  if (before) {
+    await send('Page.enable', {}, sessionId);
+    await send('Page.addScriptToEvaluateOnNewDocument', { source: before }, sessionId);
+  }
   await send('Page.navigate', { url }, sessionId);
   let ended = false;
   while (Date.now() < deadline) {
@@ -73,6 +82,8 @@ async function main() {
     }
     if (state && state.startsWith('ended')) {
       ended = true;
+      // The last saves may still be on their way to IndexedDB.
+      while (Date.now() < deadline && await evaluate('!!(window.Module && Module.riftvaulterSaving)')) await sleep(100);
       break;
     }
     if (state === 'message') {

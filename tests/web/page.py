@@ -5,6 +5,9 @@
   page.py DUMP title      the page title
   page.py DUMP messages   the texts of the page's message boxes
   page.py DUMP stats      the element with id "stats"
+  page.py DUMP failed-copies
+                          how many copies to IndexedDB a script run before
+                          the page's made fail (data-failed-copies), 0 if none
   page.py DUMP snapshot PNG
                           writes the snapshot image (the canvas's last
                           frame) to PNG
@@ -93,6 +96,8 @@ def main(args):
         print(element(dump, r'<pre id="log">(.*?)</pre>'))
     elif what == "stats":
         print(element(dump, r'<pre id="stats">(.*?)</pre>'))
+    elif what == "failed-copies":
+        print(element(dump, r'<html[^>]*\sdata-failed-copies="([0-9]+)"') or 0)
     elif what == "title":
         print(element(dump, r"<title>(.*?)</title>"))
     elif what == "messages":
