@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,15 @@ TEST(DrawBackends, DrawTheSamePictureAndTheShadersAllocateNothingInFlight) {
   EXPECT_EQ(shader.FlightAllocations, 0u) << "over " << shader.FlightFrames << " frames";
 }
 
-constexpr render::TBackendKind kBothKinds[] = {render::TBackendKind::FixedFunction, render::TBackendKind::Shader};
+// Runs `body` once with each backend, then leaves the choice as it was.
+void WithEachBackend(const std::function<void()>& body) {
+  for (const render::TBackendKind kind : {render::TBackendKind::FixedFunction, render::TBackendKind::Shader}) {
+    render::SelectBackend(kind);
+    SCOPED_TRACE(gfx::BackendName());
+    body();
+  }
+  render::SelectBackend(render::TBackendKind::Auto);
+}
 
 // Part of a zigzag across the window, three pixels wide, as a strip, a loop
 // and line pairs from an odd vertex: each backend draws that part only.
@@ -137,8 +146,7 @@ TEST(DrawBackends, DrawTheSameRangesOfWideLines) {
                              TCase{gfx::TPrimitive::Lines, 3, 6}}) {
     SCOPED_TRACE(static_cast<int>(range.Mode));
     std::vector<std::vector<uint8_t>> frames;
-    for (const render::TBackendKind kind : kBothKinds) {
-      render::SelectBackend(kind);
+    WithEachBackend([&] {
       window.BeginOverlay();
       gfx::Color(1, 1, 1);
       gfx::LineWidth(3);
@@ -149,23 +157,20 @@ TEST(DrawBackends, DrawTheSameRangesOfWideLines) {
       vbo.Draw(range.Mode, range.First, range.Count);
       gfx::LineWidth(1);
       frames.push_back(window.ReadPixels());
-    }
+    });
     const TPictureMatch there = MatchPicture(frames[0], frames[1], 64, 64);
     const TPictureMatch back = MatchPicture(frames[1], frames[0], 64, 64);
     EXPECT_GT(there.Lit, 100);
     EXPECT_GE(there.Share(), 0.97) << there.Matched << " of " << there.Lit;
     EXPECT_GE(back.Share(), 0.97) << back.Matched << " of " << back.Lit;
   }
-  render::SelectBackend(render::TBackendKind::Auto);
 }
 
 // A texture filled anew between two draws of one frame: the first draw
 // still shows what it held then (a glyph cell reused within a frame).
 TEST(DrawBackends, ShowATextureChangedMidFrameOnlyInTheDrawsThatFollow) {
   TGLWindow window(64, 64);
-  for (const render::TBackendKind kind : kBothKinds) {
-    render::SelectBackend(kind);
-    SCOPED_TRACE(gfx::BackendName());
+  WithEachBackend([&] {
     window.BeginOverlay();
     const uint8_t red[] = {255, 0, 0, 255}, green[] = {0, 255, 0, 255};
     const gfx::TTexture texture = gfx::CreateTexture(1, 1, red);
@@ -189,17 +194,14 @@ TEST(DrawBackends, ShowATextureChangedMidFrameOnlyInTheDrawsThatFollow) {
     EXPECT_EQ(TGLWindow::Pixel(pixels, 64, 44, 16), 0x00FF00u);
     gfx::DeleteTexture(texture);
     EXPECT_EQ(gfx::TakeError(), "");
-  }
-  render::SelectBackend(render::TBackendKind::Auto);
+  });
 }
 
 // Pushing past a stack's depth and popping past its bottom are errors in
 // both backends, and the pushes that did not fit change nothing.
 TEST(DrawBackends, ReportMatrixStackOverflowAndUnderflowAlike) {
   TGLWindow window(64, 64);
-  for (const render::TBackendKind kind : kBothKinds) {
-    render::SelectBackend(kind);
-    SCOPED_TRACE(gfx::BackendName());
+  WithEachBackend([] {
     for (const gfx::TMatrixStack stack : {gfx::TMatrixStack::ModelView, gfx::TMatrixStack::Projection}) {
       gfx::MatrixMode(stack);
       gfx::LoadIdentity();
@@ -214,8 +216,7 @@ TEST(DrawBackends, ReportMatrixStackOverflowAndUnderflowAlike) {
       EXPECT_EQ(gfx::TakeError(), "stack underflow");
     }
     gfx::MatrixMode(gfx::TMatrixStack::ModelView);
-  }
-  render::SelectBackend(render::TBackendKind::Auto);
+  });
 }
 
 // Each window's context makes a backend, whose frame lists are sized to

@@ -179,6 +179,18 @@ TEST_F(GamepadMenu, TheDpadMovesAEntersAndBGoesBack) {
   EXPECT_EQ(Quits, 1);
 }
 
+// A press and its release, both queued before the next pump: `press` is a
+// key, mouse button or pad button going down.
+void PushTap(SDL_Event press) {
+  SDL_PushEvent(&press);
+  SDL_Event release = press;
+  if (press.type == SDL_KEYDOWN) release.type = SDL_KEYUP, release.key.state = SDL_RELEASED;
+  if (press.type == SDL_MOUSEBUTTONDOWN) release.type = SDL_MOUSEBUTTONUP, release.button.state = SDL_RELEASED;
+  if (press.type == SDL_CONTROLLERBUTTONDOWN)
+    release.type = SDL_CONTROLLERBUTTONUP, release.cbutton.state = SDL_RELEASED;
+  SDL_PushEvent(&release);
+}
+
 // SDL's virtual joystick stands in for a pad plugged into the machine.
 TEST(GamepadSdl, APadPluggedInAndPulledOutWhileTheGameRuns) {
   SdlPlatform sdl(TWindowOptions{64, 64, false});
@@ -218,10 +230,7 @@ TEST(GamepadSdl, APadPluggedInAndPulledOutWhileTheGameRuns) {
   tap.cbutton.which = SDL_JoystickInstanceID(hands);
   tap.cbutton.button = SDL_CONTROLLER_BUTTON_START;
   tap.cbutton.state = SDL_PRESSED;
-  SDL_PushEvent(&tap);
-  tap.type = SDL_CONTROLLERBUTTONUP;
-  tap.cbutton.state = SDL_RELEASED;
-  SDL_PushEvent(&tap);
+  PushTap(tap);
   sdl.PumpEvents();
   EXPECT_EQ(sdl.Gamepad().Buttons, kPadA | kPadLeft | kPadStart);
   sdl.PumpEvents();
@@ -247,10 +256,7 @@ TEST(SdlKeys, ATapBetweenTwoPumpsIsSeenForThatPumpOnly) {
     event.key.state = SDL_PRESSED;
     event.key.keysym.scancode = scancode;
     event.key.keysym.mod = mod;
-    SDL_PushEvent(&event);
-    event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
-    SDL_PushEvent(&event);
+    PushTap(event);
   };
   auto seenOnce = [&](int vk) {
     sdl.PumpEvents();
@@ -270,10 +276,7 @@ TEST(SdlKeys, ATapBetweenTwoPumpsIsSeenForThatPumpOnly) {
   click.type = SDL_MOUSEBUTTONDOWN;
   click.button.button = SDL_BUTTON_LEFT;
   click.button.state = SDL_PRESSED;
-  SDL_PushEvent(&click);
-  click.type = SDL_MOUSEBUTTONUP;
-  click.button.state = SDL_RELEASED;
-  SDL_PushEvent(&click);
+  PushTap(click);
   EXPECT_TRUE(seenOnce(platform::kVkLButton));
 
   key(SDL_SCANCODE_RETURN, KMOD_LALT);

@@ -182,8 +182,10 @@ int TSession::Finish() {
       if (fImpl->Timedemo) {
         fImpl->Timedemo->Print();
         std::fprintf(stderr, "timedemo: gezeichnet mit %s\n", gfx::BackendName());
-        if (!fImpl->Timedemo->WriteFrameTimes()) {
-          Report("Die Bildzeiten k\xF6nnen nicht nach " + fImpl->Options.FrameTimesFile + " geschrieben werden");
+        try {
+          fImpl->Timedemo->WriteFrameTimes();
+        } catch (const std::exception& failure) {
+          Report(failure.what());
           fImpl->ExitCode = kExitInput;
         }
       }

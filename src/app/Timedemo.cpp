@@ -61,18 +61,22 @@ THitches TTimedemo::Hitches() const {
 void TTimedemo::OpenFrameTimes(const std::string& fileName) {
   fFrameTimesName = fileName;
   fFrameTimes.open(platform::FsPath(fileName), std::ios::trunc);
-  if (!fFrameTimes) throw std::runtime_error("Die Bildzeiten k\xF6nnen nicht nach " + fileName + " geschrieben werden");
+  if (!fFrameTimes) FrameTimesFailed();
 }
 
-bool TTimedemo::WriteFrameTimes() {
-  if (fFrameTimesName.empty()) return true;
+void TTimedemo::WriteFrameTimes() {
+  if (!fFrameTimes.is_open()) return;
   char line[64];
   for (std::size_t i = 0; i < fMs.size() && fFrameTimes; ++i) {
     std::snprintf(line, sizeof line, "%zu %.3f %d\n", fFrame[i], fMs[i], fLoad[i] ? 1 : 0);
     fFrameTimes << line;
   }
   fFrameTimes.close();
-  return !fFrameTimes.fail();
+  if (fFrameTimes.fail()) FrameTimesFailed();
+}
+
+void TTimedemo::FrameTimesFailed() const {
+  throw std::runtime_error("Die Bildzeiten k\xF6nnen nicht nach " + fFrameTimesName + " geschrieben werden");
 }
 
 std::vector<std::string> TTimedemo::Lines() const {

@@ -34,11 +34,12 @@ class TTimedemo {
   [[nodiscard]] std::vector<std::string> Lines() const;
 
   // Opens the file that WriteFrameTimes fills at the end, so that a name
-  // that cannot be written fails before the run; throws std::runtime_error.
+  // that cannot be written fails before the run. Both throw
+  // std::runtime_error naming the file.
   void OpenFrameTimes(const std::string& fileName);
   // One line per frame: its number, its milliseconds and 1 for a stage's
-  // load, else 0. False when the file could not be written.
-  bool WriteFrameTimes();
+  // load, else 0. Nothing without OpenFrameTimes.
+  void WriteFrameTimes();
 
  private:
   std::chrono::steady_clock::time_point fStarted;
@@ -48,6 +49,8 @@ class TTimedemo {
   std::vector<double> fMs;
   std::vector<std::size_t> fFrame;
   std::vector<bool> fLoad, fPlaying;
+  [[noreturn]] void FrameTimesFailed() const;
+
   std::string fFrameTimesName;
   std::ofstream fFrameTimes;
 };

@@ -229,8 +229,8 @@ bool SdlPlatform::IsVirtualKeyDown(int vk) {
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   for (int scancode : ScancodesForVirtualKey(vk)) {
-    if (scancode > 0 && scancode < count && state[scancode]) return true;
-    if (scancode > 0 && scancode < SDL_NUM_SCANCODES && fImpl->KeysTapped[static_cast<std::size_t>(scancode)]) return true;
+    if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) continue;
+    if ((scancode < count && state[scancode]) || fImpl->KeysTapped[static_cast<std::size_t>(scancode)]) return true;
   }
   return false;
 }

@@ -28,12 +28,13 @@ TglFont::TglFont(ts::TtsContextID context, int32_t style, int32_t size, const st
   CheckTextErrors();
   // The engine only knows "unknown error" for a file it cannot read: a
   // missing or unreadable font is named here, with the system's reason.
+  const std::string path = NativePath(fFileName);
   try {
-    (void)TFileStream::OpenRead(NativePath(fFileName));
+    (void)TFileStream::OpenRead(path);
   } catch (const EStreamError& error) {
     FatalError(std::string("Fehler beim Laden der Schrift\r\n") + error.what());
   }
-  ts::FontCreateCreator(NativePath(fFileName), fSize, fStyle, 0, 0, fFont);
+  ts::FontCreateCreator(path, fSize, fStyle, 0, 0, fFont);
   CheckTextErrors();
   // White at zero alpha: invisible, but every glyph image gains a transparent
   // border, so filtering never reaches into a neighbour's cells.

@@ -34,10 +34,8 @@ std::string Pad(int64_t value, std::size_t width) {
   return PadLeft(std::to_string(static_cast<uint32_t>(value)), '0', width);
 }
 
-// Other counts keep their sign: the zeros go in front of the decimal text,
-// so a life of -5 reads "0-5".
-// A hit in the last frame can take life or the boss below 0; what is left
-// is shown as none, never as a padded minus sign ("0-1").
+// Life and the boss's share, zero-padded. A hit in the last frame can take
+// either below 0: what is left is shown as none, never as "0-1".
 std::string PadCount(int64_t value, std::size_t width) {
   return PadLeft(std::to_string(std::max<int64_t>(value, 0)), '0', width);
 }
