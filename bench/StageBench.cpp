@@ -82,6 +82,25 @@ void BM_RenderFlightFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderFlightFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The gate's first frames: the ring still small and every bolt visible, as
+// they are until each first flickers (50 to 125 ms into the stage).
+void BM_RenderGateAllBolts(benchmark::State& state) {
+  TStageScene& scene = Scene();
+  UseBackend(state);
+  TLevel& level = *scene.Level;
+  level.LoadFromFile(scene.Stage);
+  level.fTime = 50;
+  for (auto& bolt : level.fBolts) bolt->fVisible = true;
+  gfx::Enable(gfx::TCap::DepthTest);
+  for (auto _ : state) {
+    gfx::Clear();
+    Perspective();
+    level.Render();
+    gfx::Finish();
+  }
+}
+BENCHMARK(BM_RenderGateAllBolts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 namespace {
