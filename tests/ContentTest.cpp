@@ -263,26 +263,50 @@ std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
   return colours;
 }
 
-// The ship and every shot stand out from the tube and the floor they fly
-// over: no colour of the tube's gradient or of the fading floor lies within
-// 0.35 of them (RGB, 0..1 channels).
-TEST(Content, ShipAndShotsStandOutFromTubeAndFloor) {
+// The player's ship and shots stand out from everything else in the stage:
+// every enemy's and the boss's model and shots, the tube and the floor, by
+// at least 0.35 (RGB, 0..1 channels); every shot stands out from the tube
+// and floor it flies over, and the enemies from the tube they fly in.
+TEST(Content, ColoursKeepThePlayerAndEveryShotInSight) {
   TGLWindow window(320, 240);
   TSilentLevel level(window.Platform());
+  auto rgb = [](const TVector4f& c) { return TVector3f{c.r, c.g, c.b}; };
   for (const std::string& name : StageNames()) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
-    const std::vector<TVector3f> background = TubeAndFloorColours(level);
-    const std::pair<const char*, TVector4f> seen[] = {{"ShipColor", level.fPlayer.ShipColor},
-                                                      {"player's ParticleColor", level.fPlayer.ParticleColor},
-                                                      {"SmallEnemy ParticleColor", level.fSmallEnemy.ParticleColor},
-                                                      {"MediumEnemy ParticleColor", level.fMediumEnemy.ParticleColor},
-                                                      {"Boss ParticleColor", level.fBoss->fParticleColor}};
-    for (const auto& [what, colour] : seen) {
-      float nearest = 1e9f;
-      for (const TVector3f& b : background) nearest = std::min(nearest, Distance({colour.r, colour.g, colour.b}, b));
-      EXPECT_GE(nearest, 0.35f) << what;
+    const std::vector<TVector3f> tubeAndFloor = TubeAndFloorColours(level);
+    const std::vector<TVector3f> tube(tubeAndFloor.begin(), tubeAndFloor.begin() + level.fCircles + 1);
+    const std::vector<std::pair<std::string, std::vector<TVector3f>>> others = {
+        {"the tube and floor", tubeAndFloor},
+        {"small enemies", {rgb(level.fSmallEnemy.Color)}},
+        {"small enemies' shots", {rgb(level.fSmallEnemy.ParticleColor)}},
+        {"gunboats", {rgb(level.fMediumEnemy.Color)}},
+        {"gunboats' shots", {rgb(level.fMediumEnemy.ParticleColor)}},
+        {"the boss", {rgb(level.fBoss->fColor)}},
+        {"the boss's shots", {rgb(level.fBoss->fParticleColor)}}};
+    const std::pair<std::string, TVector3f> mine[] = {{"ship", rgb(level.fPlayer.ShipColor)},
+                                                      {"shots", rgb(level.fPlayer.ParticleColor)}};
+    float nearest = 1e9f;
+    std::string pair;
+    auto check = [&](const std::string& what, const TVector3f& colour, const std::string& other,
+                     const std::vector<TVector3f>& colours) {
+      float d = 1e9f;
+      for (const TVector3f& c : colours) d = std::min(d, Distance(colour, c));
+      EXPECT_GE(d, 0.35f) << what << " against " << other;
+      if (d < nearest) {
+        nearest = d;
+        pair = what + " / " + other;
+      }
+    };
+    for (const auto& [what, colour] : mine) {
+      for (const auto& [other, colours] : others) check("player's " + what, colour, other, colours);
     }
+    check("small enemies' shots", rgb(level.fSmallEnemy.ParticleColor), "the tube and floor", tubeAndFloor);
+    check("gunboats' shots", rgb(level.fMediumEnemy.ParticleColor), "the tube and floor", tubeAndFloor);
+    check("the boss's shots", rgb(level.fBoss->fParticleColor), "the tube and floor", tubeAndFloor);
+    check("small enemies", rgb(level.fSmallEnemy.Color), "the tube", tube);
+    check("gunboats", rgb(level.fMediumEnemy.Color), "the tube", tube);
+    std::printf("%s: nearest colours %.2f apart (%s)\n", name.c_str(), nearest, pair.c_str());
   }
 }
 
@@ -358,6 +382,229 @@ TEST(Content, BossAndShipStayInViewInTheArena) {
       EXPECT_GE(box.Bottom, -1 + 2 * 1.1 / 20) << what << " under the boss bar";
       EXPECT_LE(box.Top, 1 - 2.0 / 20) << what << " under the score and life";
     }
+  }
+}
+
+// The boss's walls, as a player meets them in the arena. The boss runs on
+// its own clock from the moment it wakes, with the game's own fire points,
+// loops and swing, for a minute of fight; at least kWallShots shots sent off
+// in one frame to fly down the arena together (the same speed, acceleration
+// and life, whatever their roll speeds) are a wall. Each wall must be one a
+// player steering with the keys can always avoid, reacting a quarter of a
+// second after it is fired: either the ship outruns it by holding Down from
+// wherever the keys can put it, or, staying where it comes to rest and aiming
+// at the boss when the wall is fired, it rolls from gap to gap at the keys'
+// rate and no shot of any wall ever finds it.
+constexpr float kFrameMs = 16.667f;
+constexpr std::size_t kWallShots = 4;
+constexpr float kKeyRollRate = 100;  // degrees per second, as the arrow keys roll
+constexpr float kBackRate = 10;      // rings per second, as Down moves the ship back in the arena
+constexpr int kReactionFrames = 15;  // a quarter of a second, a typical person's reaction
+
+struct TWall {
+  int Frame;       // of the fight, when it was fired
+  float BossRoll;  // the boss's roll as it fired
+  std::vector<std::vector<std::pair<float, float>>> Tracks;  // per shot: path parameter and roll, each frame it can hit
+};
+
+std::vector<TWall> BossWalls(TLevel& level, float seconds) {
+  TBoss& boss = *level.fBoss;
+  boss.fActive = true;
+  level.fPos = 0;  // the ship far behind in the tube: no shot ever reaches it
+  std::vector<TWall> walls;
+  for (int frame = 0; static_cast<float>(frame) * kFrameMs < seconds * 1000; ++frame) {
+    const uint64_t before = boss.fParticleManager.Added();
+    const float roll = boss.fRoll;
+    boss.Progress(kFrameMs);
+    const auto fired = static_cast<std::ptrdiff_t>(boss.fParticleManager.Added() - before);
+    const auto& items = boss.fParticleManager.Items();
+    std::map<std::array<float, 3>, std::vector<TParticleListItem>> volleys;
+    for (auto shot = items.end() - fired; shot != items.end(); ++shot)
+      volleys[{shot->fSpeed, shot->fAccel, shot->fLifeTime}].push_back(*shot);
+    for (auto& [flight, shots] : volleys) {
+      if (shots.size() < kWallShots) continue;
+      // A new shot has already made its first move; where it was before
+      // that, at the boss, no ship can be.
+      TWall& wall = walls.emplace_back(TWall{frame, roll, {}});
+      for (TParticleListItem& shot : shots) {
+        auto& track = wall.Tracks.emplace_back();
+        while (!shot.Dead()) {
+          track.emplace_back(shot.fPos, shot.fRoll);
+          shot.Move(kFrameMs);
+        }
+      }
+    }
+  }
+  return walls;
+}
+
+// The nearest (in rings) a shot of the wall comes to the front of the ship's
+// box while the ship, a reaction after the wall was fired, holds Down from
+// the front end of the arena, where the keys stop it; below 0 a shot
+// reached the ship.
+float OutrunMargin(const TLevel& level, const TWall& wall) {
+  const float c = static_cast<float>(level.fCircles);
+  const float e = static_cast<float>(level.fEndLength);
+  const TShip& ship = *level.fPlayer.Ship;
+  float pos = (e - 5) / c + 1;
+  float margin = 1e9f;
+  for (std::size_t k = 0;; ++k) {
+    const float p = pos - (kBackRate / c) * kFrameMs / 1000;
+    if (k >= kReactionFrames && p >= 5 / c + 1) pos = p;
+    bool alive = false;
+    for (const auto& track : wall.Tracks) {
+      if (k >= track.size()) continue;
+      alive = true;
+      margin = std::min(margin, (track[k].first - (pos + ship.fPosMax)) * c);
+    }
+    if (!alive) return margin;
+  }
+}
+
+// Where the ship comes to rest in the arena (path parameter), the furthest
+// forward of any speed it can enter with: the end zone brakes it toward its
+// least speed and, past 29 rings, harder still until it stands.
+float RestPos(const TLevel& level) {
+  float furthest = 0;
+  for (const float entry : {level.fPlayer.MinSpeed, level.fPlayer.MaxSpeed}) {
+    float speed = entry, ring = 0;
+    while (speed > 0) {
+      if (speed > level.fPlayer.MinSpeed) speed -= 10 * kFrameMs / 1000;
+      if (ring > 29) speed -= 10 * kFrameMs / 1000;
+      if (speed < 0.1f) break;
+      ring += speed * kFrameMs / 1000;
+    }
+    furthest = std::max(furthest, ring);
+  }
+  return 1 + furthest / static_cast<float>(level.fCircles);
+}
+
+// Rolls the ship can be at, as closed intervals, in ascending order.
+using TRolls = std::vector<std::pair<float, float>>;
+
+// The ship rests at `pos` and rolls at `rate` degrees per second. When a
+// wall is fired and no earlier one is still coming, the ship is where it
+// fights from: at the boss's roll, aiming at it, and starts to roll away a
+// reaction later. Every frame the rolls it
+// can have reached grow by a frame's roll on each side (never over the top
+// of the opened floor) and lose those where a shot of `walls` is inside the
+// ship's box. Returns the frame at which no roll is left, or -1; `room`
+// gets, per wall, the least width of floor the ship could still be on while
+// that wall passed it.
+int DodgeByRolling(const TLevel& level, const std::vector<const TWall*>& walls, float pos, float rate,
+                   std::vector<float>* room = nullptr) {
+  const TShip& ship = *level.fPlayer.Ship;
+  // The last frame each wall is still coming at the ship or passing it.
+  std::vector<int> gone;
+  for (const TWall* wall : walls) {
+    int last = wall->Frame;
+    for (const auto& track : wall->Tracks) {
+      for (std::size_t k = 0; k < track.size(); ++k) {
+        if (track[k].first > pos + ship.fPosMin) last = std::max(last, wall->Frame + 1 + static_cast<int>(k));
+      }
+    }
+    gone.push_back(last);
+  }
+  const int frames = walls.empty() ? 0 : *std::max_element(gone.begin(), gone.end()) + 1;
+  if (room) room->assign(walls.size(), 360);
+  TRolls reach{{-180, 180}};
+  const float step = rate * kFrameMs / 1000;
+  int still = 0;  // the ship holds its roll up to this frame
+  for (int frame = 0; frame < frames; ++frame) {
+    for (std::size_t w = 0; w < walls.size(); ++w) {
+      if (walls[w]->Frame != frame) continue;
+      bool coming = false;
+      for (std::size_t v = 0; v < w; ++v) coming = coming || gone[v] >= frame;
+      if (coming) continue;
+      reach = {{walls[w]->BossRoll, walls[w]->BossRoll}};
+      still = frame + kReactionFrames;
+    }
+    TRolls grown;
+    for (auto [low, high] : reach) {
+      if (frame >= still) {
+        low = std::max(low - step, -180.0f);
+        high = std::min(high + step, 180.0f);
+      }
+      if (!grown.empty() && low <= grown.back().second) {
+        grown.back().second = std::max(grown.back().second, high);
+      } else {
+        grown.emplace_back(low, high);
+      }
+    }
+    reach = std::move(grown);
+    for (std::size_t w = 0; w < walls.size(); ++w) {
+      const TWall& wall = *walls[w];
+      const int k = frame - wall.Frame - 1;
+      if (k < 0) continue;
+      bool passing = false;
+      for (const auto& track : wall.Tracks) {
+        if (static_cast<std::size_t>(k) >= track.size()) continue;
+        const auto [shotPos, shotRoll] = track[static_cast<std::size_t>(k)];
+        if (!(pos + ship.fPosMin < shotPos && shotPos < pos + ship.fPosMax)) continue;
+        passing = true;
+        // The ship at r is hit when r + fRollMin < roll < r + fRollMax.
+        const float low = shotRoll - ship.fRollMax, high = shotRoll - ship.fRollMin;
+        TRolls left;
+        for (const auto& [a, b] : reach) {
+          if (b <= low || a >= high) {
+            left.emplace_back(a, b);
+            continue;
+          }
+          if (a <= low) left.emplace_back(a, low);
+          if (b >= high) left.emplace_back(high, b);
+        }
+        reach = std::move(left);
+      }
+      if (passing && room) {
+        float floor = 0;
+        for (const auto& [a, b] : reach) floor += b - a;
+        (*room)[w] = std::min((*room)[w], floor);
+      }
+    }
+    if (reach.empty()) return frame;
+  }
+  return -1;
+}
+
+TEST(Content, EveryBossWallCanBeOutrunOrDodgedWithTheKeys) {
+  TGLWindow window(320, 240);
+  TSilentLevel level(window.Platform());
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const std::vector<TWall> walls = BossWalls(level, 60);
+    std::vector<const TWall*> rolled;
+    float outrun = 1e9f;
+    int outrunCount = 0;
+    for (const TWall& wall : walls) {
+      const float margin = OutrunMargin(level, wall);
+      if (margin > 0) {
+        outrun = std::min(outrun, margin);
+        ++outrunCount;
+      } else {
+        rolled.push_back(&wall);
+      }
+    }
+    const float rest = RestPos(level);
+    std::vector<float> room;
+    const int caught = DodgeByRolling(level, rolled, rest, kKeyRollRate, &room);
+    EXPECT_EQ(caught, -1) << "a wall no ship rolling with the keys gets through, "
+                          << static_cast<float>(caught) * kFrameMs / 1000 << " s into the fight";
+    // How much slower than the keys a ship could roll and still get through.
+    float slowest = kKeyRollRate;
+    if (caught == -1) {
+      float low = 0, high = kKeyRollRate;
+      while (high - low > 1) {
+        const float mid = (low + high) / 2;
+        (DodgeByRolling(level, rolled, rest, mid) == -1 ? high : low) = mid;
+      }
+      slowest = high;
+    }
+    std::printf("%s: %zu walls in a minute; %d outrun holding Down (nearest %.1f rings), %zu dodged by rolling "
+                "(least room %.0f degrees, needs %.0f of the keys' %.0f degrees per second)\n",
+                name.c_str(), walls.size(), outrunCount, outrunCount ? outrun : 0.0f, rolled.size(),
+                rolled.empty() ? 0.0f : *std::min_element(room.begin(), room.end()), rolled.empty() ? 0.0f : slowest,
+                kKeyRollRate);
   }
 }
 

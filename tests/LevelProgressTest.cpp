@@ -3,6 +3,7 @@
 // Needs a display (real GL) and runs sounds on the dummy audio driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <vector>
@@ -455,3 +456,32 @@ TEST_F(LevelProgress, AFailingUpdateIsShownOncePerStageAndLoggedEveryTime) {
 }
 
 }  // namespace
+
+// The arena's hint shows from the ship's arrival for a few seconds, in a
+// stage that asks for it and only while hints are on; play runs the same
+// with it or without it.
+TEST_F(LevelProgress, TheArenaHintShowsForAWhileAfterTheShipArrives) {
+  auto hinted = [&] {
+    const auto texts = Level().HudTexts(800, 600, 30);
+    return std::any_of(texts.begin(), texts.end(), [](const THudText& t) { return t.Text.starts_with("Pfeil"); });
+  };
+  std::vector<uint32_t> checksums;
+  for (const auto& [asks, hints] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
+    SCOPED_TRACE(testing::Message() << "asks " << asks << ", hints " << hints);
+    Play.Load(TStagePlay::Empty({{"Level/ArenaHint", asks ? "1" : "0"}, {"Boss/Life", "100000"}}));
+    Level().fHints = hints;
+    Level().fPlayer.ShieldTime = 1e9f;
+    Play.FlyTo(1 - 2 * Level().fCamera.Dist / 1200);  // the ship five rings before the arena
+    Play.Frames(10, 16);
+    EXPECT_FALSE(hinted());
+    int frames = 0;
+    while (Level().fArenaTime < 0 && frames++ < 100) Play.Frame(16);
+    EXPECT_EQ(hinted(), asks && hints);
+    Play.Frames(static_cast<int>(kArenaHintMs / 16) - 2, 16);
+    EXPECT_EQ(hinted(), asks && hints);
+    Play.Frames(3, 16);
+    EXPECT_FALSE(hinted());
+    checksums.push_back(StateChecksum(Level()));
+  }
+  EXPECT_EQ(checksums[0], checksums[1]);
+}

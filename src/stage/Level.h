@@ -96,7 +96,8 @@ class TLevel : public TStageHub {
   // (benchmarks draw single parts of the picture from it).
   void RenderCamera();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
-  // beyond the tube, the boss; and the result or highscore table.
+  // beyond the tube, the boss, then the arena's hint while it shows; and the
+  // result or highscore table.
   [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
   void HudTexts(float w, float h, float s, std::vector<THudText>& texts) const;
   [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
@@ -167,6 +168,11 @@ class TLevel : public TStageHub {
   platform::TGamepadState fPad;  // as this frame found it
   float fEndPos = 0;
   float fEndRoll = 0;  // degrees
+  // Hints on screen for a stage that asks for them (fArenaHint: the arena's
+  // moves as the ship arrives). Off, the stage looks as it always did.
+  bool fHints = true;
+  bool fArenaHint = false;
+  float fArenaTime = -1;  // stage time (ms) at which the ship reached the arena; -1 before
   float fShootTime = 0;
   float fShootInterval = 0;
   float fLifeBlinkTime = 0;

@@ -133,6 +133,8 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fFinish.Time = 0;
   fEndPos = 0;
   fEndRoll = 0;
+  fArenaHint = s.ArenaHint;
+  fArenaTime = -1;
   fLife = 100;
   fPos = -20.0f / static_cast<float>(fCircles);
   fFileName = fileName;

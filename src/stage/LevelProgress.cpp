@@ -266,6 +266,7 @@ void TLevel::ProgressEndZone(float dt, int mouseRise) {
   if (fEndPos == 0) {
     fEndPos = fPos;
     fEndRoll = fRoll;
+    fArenaTime = fTime;
   }
   if (fEndPos < (e - 30) / c + 1) fEndPos += fPlayer.MinSpeed * dt / 1000 / c;
   if (fEndRoll != 0) {

@@ -242,7 +242,9 @@ std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
 
 void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) const {
   // Written into the texts' own storage: a frame of flight allocates nothing.
-  texts.resize(fPos > 1 ? 3 : 2);
+  const bool hint = fHints && fArenaHint && fArenaTime >= 0 && fTime - fArenaTime < kArenaHintMs &&
+                    fFinish.State == TFinishState::Running;
+  texts.resize((fPos > 1 ? 3 : 2) + (hint ? 1 : 0));
   auto set = [](THudText& text, const char* prefix, const std::string& number, const char* suffix, int32_t alignment,
                 float left, float top, float width, float height) {
     text.Text.assign(prefix).append(number).append(suffix);
@@ -258,6 +260,9 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
     const double b = static_cast<double>(fBoss->fLife) / fBoss->fMaxLife;
     set(texts[2], "Boss: ", PadCount(RoundToInt32(b * 100), 3), "", kAlignCentre, 0, h - 1.1f * s, w, s);
   }
+  // The arena's moves, which nothing else on screen tells: backing away
+  // outruns a boss's walls.
+  if (hint) set(texts.back(), "Pfeil hoch/runter: vor und zur\xFC" "ck", "", "", kAlignCentre, 0, 1.2f * s, w, s);
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {

@@ -7,6 +7,8 @@
 
 // The camera stands still this long (ms) while the tube is revealed.
 inline constexpr float kIntroMs = 4000;
+// A stage's arena hint shows this long (ms) after the ship reaches the arena.
+inline constexpr float kArenaHintMs = 8000;
 // A player's shot flies this many rings per second faster than the ship.
 inline constexpr float kShotSpeedBonus = 15;
 // One pixel of mouse motion rolls the ship by this many degrees.

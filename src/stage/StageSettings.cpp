@@ -117,6 +117,7 @@ TStageSettings ReadStageSettings(const TIniFile& ini, const std::string& fileNam
   if (!(s.PathLength > 0) || !std::isfinite(s.PathLength))
     throw EDataError("Level " + fileName + ", [SplinePoints]: alle Kontrollpunkte liegen aufeinander");
 
+  s.ArenaHint = ini.ReadBool("Level", "ArenaHint", false);
   StrToVector4f(ini.ReadString("Level", "TubeStartColor", "  1;  1;  0;  1"), s.TubeStartColor);
   StrToVector4f(ini.ReadString("Level", "TubeEndColor", "  0;  0;  1;  1"), s.TubeEndColor);
   StrToVector4f(ini.ReadString("Player", "ShipColor", "  1;  1;  0;  1"), s.Player.ShipColor);

@@ -78,6 +78,9 @@ struct TStageSettings {
   } Boss;
 
   std::vector<TPowerUp> PowerUps;
+  // The arena shows its moves for a few seconds as the ship arrives: the
+  // first stage of the campaign asks for it.
+  bool ArenaHint = false;
   float PowerUpAngle = 0;   // degrees: half width for pick-up
   float PowerUpLength = 0;  // path parameter: half length for pick-up
 };
