@@ -139,12 +139,17 @@ void TBoss::TakeHits() {
   });
 }
 
-void TBoss::Render() const {
-  gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
+void TBoss::Render(bool flash) const {
+  if (flash) {
+    gfx::Color(1, 1, 1, 1);
+  } else {
+    gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
+  }
   gfx::PushMatrix();
   ApplyTubeTransform(fLevel.fSpline, fPos, fRoll);
-  gfx::LineWidth(1.0f);
+  gfx::LineWidth(flash ? 2.0f : 1.0f);
   fModel->Render();
+  if (flash) gfx::LineWidth(1.0f);
   gfx::PopMatrix();
   gfx::Color(fParticleColor.r, fParticleColor.g, fParticleColor.b, fParticleColor.a);
   fParticleManager.Render();

@@ -56,7 +56,8 @@ class TBoss {
   // its loops and wrap, the roll swing, the player's shots (the last hit
   // ends the stage with its breakdown), then the own shots.
   void Progress(float elapsed);
-  void Render() const;
+  // `flash`: the model in the white of a hit, a little bolder.
+  void Render(bool flash = false) const;
   void Clear();
 
   TVector4f fColor{1, 1, 1, 1};
