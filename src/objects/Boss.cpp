@@ -1,6 +1,7 @@
 // Boss.cpp -- loading the boss file and drawing the boss.
 #include "objects/Boss.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -141,7 +142,9 @@ void TBoss::TakeHits() {
 
 void TBoss::Render(bool flash) const {
   if (flash) {
-    gfx::Color(1, 1, 1, 1);
+    // White, or for a boss that is white already, a pale red.
+    const bool white = std::min({fColor.r, fColor.g, fColor.b}) >= 0.8f;
+    gfx::Color(1, white ? 0.3f : 1, white ? 0.3f : 1, 1);
   } else {
     gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
   }

@@ -56,7 +56,8 @@ class TBoss {
   // its loops and wrap, the roll swing, the player's shots (the last hit
   // ends the stage with its breakdown), then the own shots.
   void Progress(float elapsed);
-  // `flash`: the model in the white of a hit, a little bolder.
+  // `flash`: the model in the flash of a hit (white, pale red on a white
+  // boss), a little bolder.
   void Render(bool flash = false) const;
   void Clear();
 
