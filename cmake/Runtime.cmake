@@ -33,7 +33,7 @@ foreach(source ${RV_STAGE_SOURCES})
 endforeach()
 
 set(RV_SOUND_FILES laser.wav hit_0.wav hit_1.wav hit_2.wav boss_explode.mp3
-  menu_change.wav menu_enter.wav music1.wav music2.mp3 music3.mp3)
+  menu_change.wav menu_enter.wav powerup.wav boss_tick.wav low_life.wav music1.wav music2.mp3 music3.mp3)
 list(TRANSFORM RV_SOUND_FILES PREPEND ${RV_SOUND_DIR}/ OUTPUT_VARIABLE RV_SOUND_OUTPUTS)
 
 if(CMAKE_CROSSCOMPILING)

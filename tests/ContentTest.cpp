@@ -701,8 +701,9 @@ TWav ReadWav(const std::string& path) {
 }
 
 TEST(Content, SoundsDecodeAndMusicLoopsForAMinute) {
-  static const char* const kEffects[] = {"laser.wav",      "hit_0.wav",      "hit_1.wav",         "hit_2.wav",
-                                         "menu_change.wav", "menu_enter.wav", "boss_explode.mp3"};
+  static const char* const kEffects[] = {"laser.wav",      "hit_0.wav",      "hit_1.wav",    "hit_2.wav",
+                                         "menu_change.wav", "menu_enter.wav", "boss_explode.mp3", "powerup.wav",
+                                         "boss_tick.wav",   "low_life.wav"};
   static const char* const kMusic[] = {"music1.wav", "music2.mp3", "music3.mp3"};
   // Decoding only: nothing needs to reach a sound card.
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -323,6 +323,22 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
     EXPECT_EQ(Setting("effectsvolume"), expected);
   }
   EXPECT_EQ(Setting("musicvolume"), "100");
+
+  // klassisch: Enter switches it, the stage follows at once, the file keeps it.
+  Press(kVkDown);
+  ASSERT_EQ(menu.fItemId, "0_3_4");
+  EXPECT_FALSE(menu.Level->fClassic);
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("klassisch"), "1");
+  EXPECT_TRUE(menu.Level->fClassic);
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("klassisch"), "0");
+  EXPECT_FALSE(menu.Level->fClassic);
+}
+
+TEST_F(MainMenuTest, KlassischFromTheSettingsReachesTheStage) {
+  WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\nklassisch=1\r\n");
+  EXPECT_TRUE(Create().Level->fClassic);
 }
 
 }  // namespace

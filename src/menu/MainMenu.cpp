@@ -42,6 +42,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
   fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
+  fClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -51,6 +52,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
           [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom, fSound); });
+  Level->fClassic = fClassic;
 
   fInfoPowerUp.Scale = 2;
   fEnemyModel = std::make_unique<TShip>(fPlatform);
@@ -232,6 +234,12 @@ void TMainMenu::Enter() {
     volume = NextVolumeStep(volume);
     fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
     WriteSetting(music ? "musicvolume" : "effectsvolume", std::to_string(volume));
+  }
+
+  if (fItemId == kClassicItem) {
+    fClassic = !fClassic;
+    Level->fClassic = fClassic;
+    WriteSetting("klassisch", fClassic ? "1" : "0");
   }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {

@@ -47,6 +47,8 @@ inline constexpr const char* kVSyncItem = "0_3_0";
 // 50, 25 and 0 percent.
 inline constexpr const char* kMusicVolumeItem = "0_3_2";
 inline constexpr const char* kEffectsVolumeItem = "0_3_3";
+// Switches the stage's feedback off and on (settings.ini main/klassisch).
+inline constexpr const char* kClassicItem = "0_3_4";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -131,6 +133,7 @@ class TMainMenu {
   bool fVSyncSetting = true;  // settings.ini main/vsync
   int32_t fMusicVolume = 100;    // percent, settings.ini main/musicvolume
   int32_t fEffectsVolume = 100;  // percent, settings.ini main/effectsvolume
+  bool fClassic = false;         // settings.ini main/klassisch, handed to the stage
 
  private:
   void Enter();

@@ -244,6 +244,9 @@ void TMainMenu::RenderOverlay() {
   if (fItemId == kVSyncItem)
     fSmallFont->Print(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert", ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
+  if (fItemId == kClassicItem)
+    fSmallFont->Print(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
   if (fItemId == kMusicVolumeItem || fItemId == kEffectsVolumeItem)
     fSmallFont->Print("zur Zeit " + std::to_string(fItemId == kMusicVolumeItem ? fMusicVolume : fEffectsVolume) + " %",
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);

@@ -1,6 +1,7 @@
 // Boss.cpp -- loading the boss file and drawing the boss.
 #include "objects/Boss.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -139,12 +140,19 @@ void TBoss::TakeHits() {
   });
 }
 
-void TBoss::Render() const {
-  gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
+void TBoss::Render(bool flash) const {
+  if (flash) {
+    // White, or for a boss that is white already, a pale red.
+    const bool white = std::min({fColor.r, fColor.g, fColor.b}) >= 0.8f;
+    gfx::Color(1, white ? 0.3f : 1, white ? 0.3f : 1, 1);
+  } else {
+    gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
+  }
   gfx::PushMatrix();
   ApplyTubeTransform(fLevel.fSpline, fPos, fRoll);
-  gfx::LineWidth(1.0f);
+  gfx::LineWidth(flash ? 2.0f : 1.0f);
   fModel->Render();
+  if (flash) gfx::LineWidth(1.0f);
   gfx::PopMatrix();
   gfx::Color(fParticleColor.r, fParticleColor.g, fParticleColor.b, fParticleColor.a);
   fParticleManager.Render();

@@ -56,7 +56,9 @@ class TBoss {
   // its loops and wrap, the roll swing, the player's shots (the last hit
   // ends the stage with its breakdown), then the own shots.
   void Progress(float elapsed);
-  void Render() const;
+  // `flash`: the model in the flash of a hit (white, pale red on a white
+  // boss), a little bolder.
+  void Render(bool flash = false) const;
   void Clear();
 
   TVector4f fColor{1, 1, 1, 1};

@@ -17,5 +17,6 @@ void TStageHub::AddScore(int32_t points) { fScore = SaturatingAdd(fScore, points
 void TStageHub::HitPlayer() {
   if (fPlayer.ShieldTime > 0) return;
   fLife -= 1;
+  ++fHitsTaken;
   fSound.Play(fSounds.Hit1, false, 75);
 }

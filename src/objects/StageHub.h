@@ -101,6 +101,7 @@ class TStageHub : public TTubeDimensions {
   // strings.
   struct {
     std::string Laser, Hit0, Hit1, Hit2, BossExplode, MenuChange, MenuEnter;
+    std::string PowerUp, BossTick, LowLife;  // what the stage's feedback adds
   } fSounds;
 
 
@@ -112,6 +113,10 @@ class TStageHub : public TTubeDimensions {
   int32_t fScore = 0;
   int32_t fEndLength = 0;
   int32_t fLife = 0;
+  // Hits that cost the ship life since the stage object was made: the
+  // stage's feedback counts them (a power-up in the same frame can hide a
+  // hit from a look at life alone). No rule reads it.
+  uint32_t fHitsTaken = 0;
 
  private:
   TRandom& fRandom;

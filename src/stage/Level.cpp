@@ -28,10 +28,14 @@ TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TR
   fSounds.BossExplode = folder + "boss_explode.mp3";
   fSounds.MenuChange = folder + "menu_change.wav";
   fSounds.MenuEnter = folder + "menu_enter.wav";
+  fSounds.PowerUp = folder + "powerup.wav";
+  fSounds.BossTick = folder + "boss_tick.wav";
+  fSounds.LowLife = folder + "low_life.wav";
   // Decoded now, at start-up, so that no frame of play waits for a decoder
   // (the boss's explosion is a long compressed file).
   for (const std::string* path : {&fSounds.Laser, &fSounds.Hit0, &fSounds.Hit1, &fSounds.Hit2, &fSounds.BossExplode,
-                                  &fSounds.MenuChange, &fSounds.MenuEnter})
+                                  &fSounds.MenuChange, &fSounds.MenuEnter, &fSounds.PowerUp, &fSounds.BossTick,
+                                  &fSounds.LowLife})
     Sound().Preload(*path);
   Guarded("Level, Create: Fehler beim erstellen der Fonts", [&] {
     Resize(gfx::GetViewport().Height);

@@ -41,6 +41,9 @@ struct THudText {
   float Left, Top, Width, Height;
 };
 
+// A feedback timer that has not started: long past anything it shows.
+inline constexpr float kFeedbackIdleMs = 1e6f;
+
 // The most entries read from a stage's highscore list (a save keeps ten).
 inline constexpr int32_t kMaxHighscores = 1000;
 
@@ -103,6 +106,13 @@ class TLevel : public TStageHub {
   [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
   // "Pause" and how to go on, centred; empty while the stage runs.
   [[nodiscard]] std::vector<THudText> PauseTexts(float w, float h, float s) const;
+  // How opaque the note of the last power-up is now (fFeedback.Note, under
+  // the HUD's row): 0 when it is not shown, always 0 with fClassic.
+  [[nodiscard]] float NoteAlpha() const;
+  // The boss is drawn in its hit flash this frame.
+  [[nodiscard]] bool BossFlashes() const;
+  // The ship's colour this frame: its own, or white while it blinks after a hit.
+  [[nodiscard]] TVector4f ShipColorNow() const;
   // One power-up in the current local frame, scaled (wrap in push/pop).
   static void DrawPowerUp(const TPowerUp& powerUp);
 
@@ -159,6 +169,25 @@ class TLevel : public TStageHub {
     bool Saved = false;
   } fFinish;
 
+  // What the picture and the sounds add to tell the player what just
+  // happened: a hit, a power-up taken, a hit on the boss, life running low.
+  // Only drawing and sounds read it; it is no part of the game's state (no
+  // checksum, no random draw, no rule looks at it), so a run plays the same
+  // with it and without. Times in ms since the event.
+  struct TFeedback {
+    float SinceHit = kFeedbackIdleMs;
+    float SinceBossHit = kFeedbackIdleMs;
+    float SinceBossTick = kFeedbackIdleMs;
+    float SinceNote = kFeedbackIdleMs;
+    std::string Note;               // what the last power-up gave
+    TVector4f NoteColor{1, 1, 1, 1};
+    bool NoteTaken = false;         // a power-up was taken in this frame
+    bool LowLifeWarned = false;     // the warning sounded; again once life is back to 20
+  } fFeedback;
+  // settings.ini main/klassisch: the picture and the sounds of the game
+  // alone, without any of fFeedback.
+  bool fClassic = false;
+
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fPaused = false;
@@ -191,6 +220,13 @@ class TLevel : public TStageHub {
   void ProgressObjects(float elapsed);
   void ProgressPowerUps(float elapsed);
   void ProgressFinish(float elapsed);
+  // The feedback of a frame of flight, after everything moved: the hits
+  // the ship took, what the frame did to the boss's life, a power-up noted,
+  // life running low; and their sounds.
+  void ProgressFeedback(float elapsed, uint32_t hitsBefore, int32_t bossLifeBefore);
+  // A power-up was taken; the stage already applied it. Its note and sound
+  // start with the frame's feedback.
+  void NotePowerUp(const TPowerUp& powerUp, int32_t lifeBefore, int32_t weaponBefore);
   void ProgressPadNameEntry(std::string* name);
   // P, the Pause key or the pad's Start, pressed since the last frame.
   bool PausePressed();
@@ -214,6 +250,8 @@ class TLevel : public TStageHub {
   void BuildRings();
   void BuildBolts();
   void DrawShield() const;
+  // The red glow at the screen's edge after a hit, in overlay pixels.
+  void RenderHitFlash(float w, float h) const;
   void RenderStart();
   void RenderHud();
 

@@ -124,6 +124,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fLifeVisible = true;
   fFinish.NameEntry = false;
   fLifeBlinkTime = 0;
+  fFeedback = TFeedback{};
   fScore = 0;
   fRoll = 0;
   fTime = 0;

@@ -91,6 +91,8 @@ void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
   fPad = fPlatform.Gamepad();
   const int32_t lifeBefore = fLife;
+  const uint32_t hitsBefore = fHitsTaken;
+  const int32_t bossLifeBefore = fBoss->fLife;
   if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
   // The cursor goes back to the centre of the client area every frame (in a
   // window, not the desktop's); its offset from there steers.
@@ -147,6 +149,7 @@ void TLevel::Progress(float elapsed) {
       fFinish.TimeBonus = 0;
       fFinish.Total = fFinish.Points + fFinish.TimeBonus + fFinish.LifeBonus;
     }
+    ProgressFeedback(dt, hitsBefore, bossLifeBefore);
   }
 
   // A won stage left without naming a highscore keeps its unlock.
@@ -322,6 +325,7 @@ void TLevel::ProgressPowerUps(float dt) {
                         fRoll + ship.fRollMax > powerUp.Roll - fPowerUp.Angle &&
                         fRoll + ship.fRollMin < powerUp.Roll + fPowerUp.Angle;
     if (picked) {
+      const int32_t lifeBefore = fLife, weaponBefore = fPlayer.Weapon;
       switch (powerUp.Kind) {
         case kPowerUpLife:
           fLife = std::min(SaturatingAdd(fLife, powerUp.Value), kMaxLife);
@@ -334,6 +338,7 @@ void TLevel::ProgressPowerUps(float dt) {
           fPlayer.ShieldVisible = true;
           break;
       }
+      NotePowerUp(powerUp, lifeBefore, weaponBefore);
     }
     if (picked || powerUp.Pos < fPos) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
   }

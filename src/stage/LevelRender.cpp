@@ -79,7 +79,8 @@ void TLevel::Render() {
   // The player's ship, with its shield dome.
   gfx::PushMatrix();
   ApplyTubeTransform(fSpline, ShipPos(), fRoll);
-  gfx::Color(fPlayer.ShipColor.r, fPlayer.ShipColor.g, fPlayer.ShipColor.b, 1);
+  const TVector4f ship = ShipColorNow();
+  gfx::Color(ship.r, ship.g, ship.b, 1);
   gfx::LineWidth(2);
   fPlayer.Ship->Render();
   if (fPlayer.ShieldVisible) {
@@ -104,7 +105,7 @@ void TLevel::Render() {
     fPlayer.ParticleManager->Render();
     fSmallEnemy.Manager->Render();
     fMediumEnemy.Manager->Render();
-    fBoss->Render();
+    fBoss->Render(BossFlashes());
     for (const auto& powerUp : fPowerUp.List) {
       gfx::PushMatrix();
       ApplyTubeTransform(fSpline, powerUp->Pos, powerUp->Roll);
@@ -319,6 +320,7 @@ void TLevel::RenderHud() {
     for (const THudText& text : texts) fFont->Print(text.Text, text.Alignment, text.Left, text.Top, text.Width, text.Height);
   };
   render::BeginOverlay(w, h);
+  RenderHitFlash(w, h);
 
   // Bars and the progress track first; no text overlaps them but the one
   // written over its own bar.
@@ -368,6 +370,12 @@ void TLevel::RenderHud() {
   }
   HudTexts(w, h, s, fHudTexts);
   print(fHudTexts);
+  if (const float alpha = NoteAlpha(); alpha > 0) {
+    const TVector4f& c = fFeedback.NoteColor;
+    fFont->SetColor(c.r, c.g, c.b, alpha);
+    fFont->Print(fFeedback.Note, kAlignCentre, 0, 1.2f * s, w, s);
+    fFont->SetColor(1, 1, 1, 1);
+  }
 
   if (fFinish.State != TFinishState::Running) {
     gfx::Enable(gfx::TCap::Blend);

@@ -7,6 +7,7 @@
 #include "Effects.h"
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -124,6 +125,52 @@ TTrack MakeMenuEnter() {
   bell.Amp = chime;
   track.Mix(RenderNote(bell, MidiToHz(81), 0.08, noise), 0, 0.8f);
   track.Mix(RenderNote(bell, MidiToHz(88), 0.1, noise), 0.07, 0.8f);
+  return Finish(std::move(track));
+}
+
+TTrack MakePowerUp() {
+  // A bright rising arpeggio, a major chord upward: something was gained,
+  // unlike the falling buzz of a hit.
+  TRandom noise(71);
+  TTrack track(0.42, false, 1);
+  const TEnvelope pluck{0.002f, 0.08f, 0.3f, 0.1f};
+  TInstrument glass;
+  glass.Wave = TWave::Triangle;
+  glass.Wave2 = TWave::Sine;
+  glass.Mix2 = 0.4f;
+  glass.Octave2 = 2;
+  glass.Amp = pluck;
+  const double notes[] = {76, 80, 83, 88};  // E5 G#5 B5 E6
+  for (int i = 0; i < 4; ++i) track.Mix(RenderNote(glass, MidiToHz(notes[i]), 0.06 + 0.04 * i, noise), 0.055 * i, 0.7f);
+  return Finish(std::move(track));
+}
+
+TTrack MakeBossTick() {
+  // Heard up to a dozen times a second while the boss is under fire: very
+  // short and dry, a metallic knock with no tail to pile up.
+  TRandom noise(73);
+  TTrack track(0.045, false, 1);
+  track.Mix(FmTone(1320, 2.76, 3, 0.04, Percussive(0.0005f, 0.015f, 0.02f)), 0, 0.8f);
+  track.Mix(NoiseBurst(8000, 3000, 0.012, Percussive(0.0003f, 0.004f, 0.006f), noise), 0, 0.4f);
+  return Finish(std::move(track));
+}
+
+TTrack MakeLowLife() {
+  // Two falling two-tone beeps: an alarm that stands out of the music once,
+  // without the harshness of the hit.
+  TRandom noise(79);
+  TTrack track(0.62, false, 1);
+  const TEnvelope beep{0.004f, 0.02f, 0.8f, 0.03f};
+  for (int i = 0; i < 2; ++i) {
+    const double at = 0.3 * i;
+    for (const auto& [hz, start, length] : {std::tuple{988.0, 0.0, 0.12}, std::tuple{740.0, 0.13, 0.14}}) {
+      // A triangle with a little square in it: clear, but not shrill.
+      track.Mix(Sweep(TWave::Triangle, hz, hz * 0.99, length, beep, noise), at + start, 0.8f);
+      track.Mix(Sweep(TWave::Square, hz, hz * 0.99, length, beep, noise), at + start, 0.15f);
+    }
+  }
+  TFilter soft(TFilter::TMode::LowPass, 0.7f);
+  for (float& sample : track.Left()) sample = soft.Process(sample, 3500);
   return Finish(std::move(track));
 }
 

@@ -12,5 +12,8 @@ namespace soundgen {
 [[nodiscard]] TTrack MakeBossExplode();  // the boss is destroyed
 [[nodiscard]] TTrack MakeMenuChange();   // the menu selection moves
 [[nodiscard]] TTrack MakeMenuEnter();    // a menu entry is chosen
+[[nodiscard]] TTrack MakePowerUp();      // a power-up is taken
+[[nodiscard]] TTrack MakeBossTick();     // a shot hits the boss
+[[nodiscard]] TTrack MakeLowLife();      // life falls below 20
 
 }  // namespace soundgen

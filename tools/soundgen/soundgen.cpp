@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
   const std::vector<TOutput> outputs = {
       {"laser.wav", MakeLaser},           {"hit_0.wav", MakeSmallHit},        {"hit_1.wav", MakePlayerHit},
       {"hit_2.wav", MakeMediumHit},       {"boss_explode.mp3", MakeBossExplode}, {"menu_change.wav", MakeMenuChange},
-      {"menu_enter.wav", MakeMenuEnter},  {"music1.wav", MakeMusic1},         {"music2.mp3", MakeMusic2},
+      {"menu_enter.wav", MakeMenuEnter},  {"powerup.wav", MakePowerUp},       {"boss_tick.wav", MakeBossTick},
+      {"low_life.wav", MakeLowLife},      {"music1.wav", MakeMusic1},         {"music2.mp3", MakeMusic2},
       {"music3.mp3", MakeMusic3},
   };
   try {

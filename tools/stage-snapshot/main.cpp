@@ -3,8 +3,10 @@
 //   stage-snapshot STAGEFILE OUT.png WIDTHxHEIGHT MOMENT
 //
 // MOMENT: intro (stage time 2 s), flight (the ship a third into the tube),
-// boss (the ship at rest in the end zone), result (stage passed, the table
-// fully counted), highscore (name entry open), or play:SECONDS, the frame
+// boss (the ship at rest in the end zone), hit, powerup, bosshit (the frame
+// after a hit on the ship, a weapon power-up taken, a volley on the boss:
+// what the stage shows of each), result (stage passed, the table fully
+// counted), highscore (name entry open), or play:SECONDS, the frame
 // after that many seconds of real play by a simple pilot (fire held, full
 // speed, aiming at the boss), in 16 ms frames with a fixed seed. Run it from
 // the game's folder (build/bin): it loads the stage with the game's own
@@ -22,6 +24,7 @@
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
 #include "objects/SmallEnemyManager.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialog.h"
@@ -170,6 +173,35 @@ bool SetMoment(TLevel& level, const std::string& moment) {
     }
     return true;
   }
+  // The feedback's moments: the frame after a hit on the ship, after a
+  // weapon power-up taken, after a volley on the boss, each played for one
+  // frame so that the stage itself notes what happened.
+  if (moment == "hit" || moment == "powerup") {
+    SetMoment(level, "flight");
+    if (moment == "hit") {
+      level.fSmallEnemy.Manager->fParticleManager.Add(level.fSmallEnemy.Particle.get())
+          .Init(true, level.ShipPos(), level.fRoll, 0, 0, 0, 0, 1000);
+    } else {
+      level.fPowerUp.List.clear();
+      auto weapon = std::make_unique<TPowerUp>();
+      weapon->Kind = kPowerUpWeapon;
+      weapon->Value = 1;
+      weapon->Pos = level.ShipPos();
+      weapon->Roll = level.fRoll;
+      level.fPlayer.Weapon = 2;
+      level.fPowerUp.List.push_back(std::move(weapon));
+    }
+    level.Progress(16);
+    return true;
+  }
+  if (moment == "bosshit") {
+    SetMoment(level, "boss");
+    for (int k = 0; k < 3; ++k)
+      level.fPlayer.ParticleManager->Add(level.fPlayer.Particle.get())
+          .Init(true, level.fBoss->fPos, level.fBoss->fRoll, 0, 0, 0, 0, 2000);
+    level.Progress(16);
+    return true;
+  }
   if (moment == "result" || moment == "highscore") {
     endZone();
     level.fScore = 23870;
@@ -198,7 +230,7 @@ int main(int argc, char** argv) {
   if (argc != 5 && argc != 6) {
     std::fprintf(stderr,
                  "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE "
-                 "intro|flight|boss|result|highscore|play:SEKUNDEN [auto|gl1|shader]\n");
+                 "intro|flight|boss|hit|powerup|bosshit|result|highscore|play:SEKUNDEN [auto|gl1|shader]\n");
     return 2;
   }
   const std::optional<render::TBackendKind> backend = render::ParseBackendKind(argc == 6 ? argv[5] : "");
@@ -217,9 +249,10 @@ int main(int argc, char** argv) {
     playSeconds = std::strtof(number.c_str(), &end);
     if (number.empty() || *end != '\0' || !(playSeconds >= 0 && playSeconds <= 3600))
       return Fail("Ung\xFCltige Spielzeit '" + number + "' (0 bis 3600 Sekunden)");
-  } else if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "result" &&
-             moment != "highscore") {
-    return Fail("Unbekannter Zeitpunkt '" + moment + "' (intro, flight, boss, result, highscore oder play:SEKUNDEN)");
+  } else if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "hit" && moment != "powerup" &&
+             moment != "bosshit" && moment != "result" && moment != "highscore") {
+    return Fail("Unbekannter Zeitpunkt '" + moment +
+                "' (intro, flight, boss, hit, powerup, bosshit, result, highscore oder play:SEKUNDEN)");
   }
 
   try {
