@@ -66,8 +66,8 @@ TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
     platform::TRecording recording = platform::LoadRecording(file);
     TIniFile settings;
     settings.SetText(recording.Settings);
-    const bool classic = settings.ReadInteger("main", "klassisch", 0) != 0;
-    recording.Settings = SetMainKey(recording.Settings, "klassisch", classic ? "0" : "1");
+    const bool wasClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
+    recording.Settings = SetMainKey(recording.Settings, "klassisch", wasClassic ? "0" : "1");
     platform::SaveRecording(recording, file);
     const TRun classic = RunCommand(kGame + "--timedemo '" + file + "'");
     EXPECT_EQ(classic.Status, 0) << classic.Output;

@@ -458,7 +458,7 @@ TEST_F(LevelProgress, AFailingUpdateIsShownOncePerStageAndLoggedEveryTime) {
 }  // namespace
 
 // The arena's hint shows from the ship's arrival for a few seconds, in a
-// stage that asks for it and only while hints are on; play runs the same
+// stage that asks for it and never in the classic picture; play runs the same
 // with it or without it.
 TEST_F(LevelProgress, TheArenaHintShowsForAWhileAfterTheShipArrives) {
   auto hinted = [&] {
@@ -469,7 +469,7 @@ TEST_F(LevelProgress, TheArenaHintShowsForAWhileAfterTheShipArrives) {
   for (const auto& [asks, hints] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
     SCOPED_TRACE(testing::Message() << "asks " << asks << ", hints " << hints);
     Play.Load(TStagePlay::Empty({{"Level/ArenaHint", asks ? "1" : "0"}, {"Boss/Life", "100000"}}));
-    Level().fHints = hints;
+    Level().fClassic = !hints;
     Level().fPlayer.ShieldTime = 1e9f;
     Play.FlyTo(1 - 2 * Level().fCamera.Dist / 1200);  // the ship five rings before the arena
     Play.Frames(10, 16);

@@ -197,9 +197,8 @@ class TLevel : public TStageHub {
   platform::TGamepadState fPad;  // as this frame found it
   float fEndPos = 0;
   float fEndRoll = 0;  // degrees
-  // Hints on screen for a stage that asks for them (fArenaHint: the arena's
-  // moves as the ship arrives). Off, the stage looks as it always did.
-  bool fHints = true;
+  // A hint on screen for a stage that asks for it: the arena's moves as the
+  // ship arrives (never with fClassic).
   bool fArenaHint = false;
   float fArenaTime = -1;  // stage time (ms) at which the ship reached the arena; -1 before
   float fShootTime = 0;

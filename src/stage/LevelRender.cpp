@@ -243,7 +243,7 @@ std::vector<THudText> TLevel::HudTexts(float w, float h, float s) const {
 
 void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) const {
   // Written into the texts' own storage: a frame of flight allocates nothing.
-  const bool hint = fHints && fArenaHint && fArenaTime >= 0 && fTime - fArenaTime < kArenaHintMs &&
+  const bool hint = !fClassic && fArenaHint && fArenaTime >= 0 && fTime - fArenaTime < kArenaHintMs &&
                     fFinish.State == TFinishState::Running;
   texts.resize((fPos > 1 ? 3 : 2) + (hint ? 1 : 0));
   auto set = [](THudText& text, const char* prefix, const std::string& number, const char* suffix, int32_t alignment,
