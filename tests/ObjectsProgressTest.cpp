@@ -10,6 +10,7 @@
 #include "objects/Enemy.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
 #include "objects/Ship.h"
 #include "objects/SmallEnemyManager.h"
 #include "services/Arith.h"
@@ -250,6 +251,63 @@ TEST_F(ObjectsProgress, BossTimelineLoopsAndWraps) {
     for (int i = 0; i < c.frames; ++i) boss.Progress(10);
     EXPECT_EQ(boss.fParticleManager.Added() - before, c.shots) << c.name;
   }
+}
+
+// Each difficulty against Normal on the same stage: the boss's shot, a
+// heart, and a run of hits one frame apart (a wall of shots).
+TEST_F(ObjectsProgress, DifficultiesScaleBossShotsHeartsAndTheGraceAfterAHit) {
+  struct TOutcome {
+    float shotSpeed;
+    int32_t afterHeart, lostToTenHits, lostToOneMore;
+  };
+  auto play = [&](TDifficulty difficulty) {
+    Level().fDifficulty = difficulty;
+    Play.Load(TStagePlay::Empty({{"Boss/FileName", TimelineBoss(Play.Dir, "5000", "10;", "count=0\r\n")}}));
+    TOutcome outcome{};
+    TBoss& boss = *Level().fBoss;
+    boss.fActive = true;
+    boss.Progress(20);
+    outcome.shotSpeed = boss.fParticleManager.Items().at(0).fSpeed;
+    boss.fActive = false;
+
+    Play.FlyTo(0.3f);
+    Level().fLife = 50;
+    auto heart = std::make_unique<TPowerUp>();
+    heart->Kind = kPowerUpLife;
+    heart->Value = 10;
+    heart->Pos = Level().ShipPos();
+    Level().fPowerUp.List.push_back(std::move(heart));
+    Play.Frame(0);
+    outcome.afterHeart = Level().fLife;
+
+    for (int i = 0; i < 10; ++i) {
+      Level().HitPlayer();
+      Play.Frame(16);
+    }
+    outcome.lostToTenHits = outcome.afterHeart - Level().fLife;
+    Play.Frame(600);
+    Level().HitPlayer();
+    outcome.lostToOneMore = outcome.afterHeart - outcome.lostToTenHits - Level().fLife;
+    return outcome;
+  };
+  const TOutcome normal = play(TDifficulty::Normal);
+  EXPECT_FLOAT_EQ(normal.shotSpeed, -20.0f / static_cast<float>(Level().fCircles));
+  EXPECT_EQ(normal.afterHeart, 60);
+  EXPECT_EQ(normal.lostToTenHits, 10);
+  EXPECT_EQ(normal.lostToOneMore, 1);
+
+  // Leicht: the grace swallows the nine hits after the first, and ends.
+  const TOutcome easy = play(TDifficulty::Easy);
+  EXPECT_FLOAT_EQ(easy.shotSpeed, normal.shotSpeed * 0.8f);
+  EXPECT_EQ(easy.afterHeart, 65);
+  EXPECT_EQ(easy.lostToTenHits, 1);
+  EXPECT_EQ(easy.lostToOneMore, 1);
+
+  const TOutcome hard = play(TDifficulty::Hard);
+  EXPECT_FLOAT_EQ(hard.shotSpeed, normal.shotSpeed * 1.15f);
+  EXPECT_EQ(hard.afterHeart, 57);
+  EXPECT_EQ(hard.lostToTenHits, 10);
+  EXPECT_EQ(hard.lostToOneMore, 1);
 }
 
 TEST_F(ObjectsProgress, BossSwingsAndItsLastHitsEndTheStage) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <type_traits>
 #include <vector>
 
 #include "app/GameFolder.h"
@@ -78,7 +79,13 @@ std::vector<TSnapshot> Play(platform::TPlatform& platform, TStagePlay& play, aut
   std::vector<TSnapshot> frames;
   uint64_t last = platform.PerformanceCounter();
   for (int i = 0; i < 2400 && level.fActive; ++i) {
-    hands(i);
+    // Hands that also take the stage change it as the game would (a fatal
+    // hit, the boss's end), the same way in the recording and the replay.
+    if constexpr (std::is_invocable_v<decltype(hands), int, TLevel&>) {
+      hands(i, level);
+    } else {
+      hands(i);
+    }
     if (platform.PumpEvents().Quit) break;
     const uint64_t now = platform.PerformanceCounter();
     level.Progress(static_cast<float>(static_cast<double>(now - last) * 1000.0 /
@@ -175,6 +182,72 @@ TEST(Replay, AResizedWindowReplaysInAWindowOfAnotherSize) {
   ExpectReplayed(recorder, play, window, recorded);
 }
 
+// R after a game over and the pad's Y after a pass start the stage again at
+// once; the replay sees both, frame by frame, and nothing is saved.
+TEST(Replay, ARetryByKeyAndByPadReplaysAndSavesNothing) {
+  TStagePlay play;
+  const std::string next = play.Dir.File("next.level");
+  TIniFile locked;
+  locked.WriteBool("Level", "Active", false);
+  SaveIni(&locked, next, kLevelKey);
+  auto unlocked = [&] {
+    TIniFile ini;
+    LoadIni(ini, next, kLevelKey);
+    return ini.ReadBool("Level", "Active", false);
+  };
+  play.Load({{"Level/Circles", "150"}, {"SmallEnemy/Count", "3"}, {"Boss/Life", "30"}, {"Level/NextLevel", "next.level"}});
+  const std::string stageBytes = ReadBytes(play.StageFile);
+  std::vector<int> starts;  // frames whose stage time restarted
+  auto script = [&](platform::ScriptedPlatform& hands) {
+    return [&](int i, TLevel& level) {
+      if (level.fTime == 0 && level.fFinish.State == TFinishState::Running) starts.push_back(i);
+      if (i == 200) level.fLife = 0;  // shot down
+      if (i == 500) level.PassStage();
+      hands.AdvanceMs(16);
+      hands.SetKey(platform::kVkLButton, true);
+      hands.SetKey(platform::kVkUp, true);
+      hands.SetKey(platform::kVkLeft, i % 60 < 20);
+      hands.SetKey('R', i == 100 || i == 260);  // in flight: nothing; on the finish screen: again
+      // A game over unlocks nothing, not even when played again.
+      if (i == 300) {
+        EXPECT_FALSE(unlocked());
+      }
+      hands.Pad.Connected = true;
+      hands.SetPadButton(platform::kPadY, i == 560);
+      hands.SetKey(platform::kVkEscape, i == 700);
+    };
+  };
+  platform::ScriptedPlatform hands;
+  hands.Base = RV_BIN_DIR "/";
+  platform::TRecordingPlatform recorder(hands, {});
+  const std::vector<TSnapshot> recorded = Play(recorder, play, script(hands));
+  ASSERT_EQ(recorded.size(), 701u);
+  EXPECT_EQ(starts, (std::vector<int>{0, 261, 561}));
+  EXPECT_EQ(recorded[259].State, TFinishState::GameOver);
+  EXPECT_EQ(recorded[260].State, TFinishState::Running);
+  EXPECT_EQ(recorded[260].Life, 100);
+  EXPECT_EQ(recorded[559].State, TFinishState::Passed);
+  EXPECT_EQ(recorded[560].State, TFinishState::Running);
+  EXPECT_EQ(recorded[560].Score, 0);
+  EXPECT_EQ(ReadBytes(play.StageFile), stageBytes);
+  EXPECT_TRUE(unlocked()) << "a won stage played again keeps its unlock";
+
+  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  platform::ScriptedPlatform window;
+  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
+  starts.clear();
+  const std::vector<TSnapshot> replayed = Play(replay, play, [&](int i, TLevel& level) {
+    if (level.fTime == 0 && level.fFinish.State == TFinishState::Running) starts.push_back(i);
+    if (i == 200) level.fLife = 0;
+    if (i == 500) level.PassStage();
+  });
+  ASSERT_EQ(replayed.size(), recorded.size());
+  for (std::size_t i = 0; i < recorded.size(); ++i) ASSERT_TRUE(replayed[i] == recorded[i]) << "frame " << i;
+  EXPECT_FALSE(replay.DivergedAt());
+  EXPECT_EQ(starts, (std::vector<int>{0, 261, 561}));
+  EXPECT_EQ(ReadBytes(play.StageFile), stageBytes);
+}
+
 // Replays and the autopilot play in a scratch copy: the stage files and
 // settings are its own, everything else links to the program folder, and
 // nothing is ever written through those links.
@@ -250,10 +323,19 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   EXPECT_EQ(ReadBytes(base.File("data/Level02.level")), stage);
   EXPECT_EQ(pilot->Recorder()->Recording().StageFiles.at("Level02.level"), ReadBytes(scratch + "data/Level02.level"));
   EXPECT_EQ(stackFor({"--autopilot", "--keep-scores"})->Top().BasePath(), root);
+  // A difficulty for the pilot goes into the copy's settings, and so into
+  // its recording; the player's file stays as it was.
+  auto hard = stackFor({"--autopilot", "--difficulty", "schwer", "--record", "x.rvr"});
+  EXPECT_EQ(ReadSettings(hard->Top().BasePath() + "settings.ini").ReadString("main", "difficulty", ""), "Schwer");
+  EXPECT_EQ(ReadSettings(hard->Top().BasePath() + "settings.ini").ReadInteger("main", "vsync", -1), 1);
+  EXPECT_NE(hard->Recorder()->Recording().Settings.find("difficulty=Schwer"), std::string::npos);
+  EXPECT_EQ(ReadBytes(base.File("settings.ini")), "[main]\r\nsound=0\r\nvsync=1\r\n");
 
-  // A replay plays the recorded files with this machine's sound setting.
+  // A replay plays the recorded files with this machine's sound setting and
+  // the recording's difficulty, whatever this machine's file says.
+  WriteBytes(base.File("settings.ini"), "[main]\r\nsound=0\r\nvsync=1\r\ndifficulty=Schwer\r\n");
   platform::TRecording recorded = ReadStartState(root);
-  recorded.Settings = "[main]\r\nsound=1\r\nvsync=0\r\n";
+  recorded.Settings = "[main]\r\nsound=1\r\nvsync=0\r\ndifficulty=Leicht\r\n";
   recorded.StageFiles["Level02.level"] = "recorded";
   recorded.Frequency = 1000;
   recorded.ScreenWidth = 640;
@@ -266,6 +348,7 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   const TIniFile settings = ReadSettings(replay->Top().BasePath() + "settings.ini");
   EXPECT_EQ(settings.ReadInteger("main", "sound", -1), 0);
   EXPECT_EQ(settings.ReadInteger("main", "vsync", -1), 0);
+  EXPECT_EQ(ReadDifficultySetting(settings), TDifficulty::Easy);
   EXPECT_EQ(ReadBytes(replay->Top().BasePath() + "data/Level02.level"), "recorded");
   EXPECT_THROW(stackFor({"--replay", base.File("missing.rvr")}), std::exception);
 }
@@ -327,6 +410,10 @@ TEST(Replay, CommandLineOptions) {
       {{"--autopilot", "--seed", "-1"}, "ganze Zahl"},
       {{"--window", "320"}, "BREITEx"},
       {{"--window", "10x10"}, "zwischen 64"},
+      {{"--autopilot", "--difficulty", "schwer", "--stage", "all"}, nullptr},
+      {{"--autopilot", "--difficulty", "Mittel"}, "keine Schwierigkeit"},
+      {{"--difficulty", "Leicht"}, "nur mit --autopilot"},
+      {{"--autopilot", "--keep-scores", "--difficulty", "Leicht"}, "schlie\xDF" "en einander aus"},
       {{"--scores"}, nullptr},
       {{"--scores", "--autopilot"}, "steht allein"},
   };

@@ -42,6 +42,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fVSyncSetting = settings.ReadInteger("main", "vsync", 1) != 0;
   fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
+  fDifficulty = ReadDifficultySetting(settings);
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -215,6 +216,7 @@ void TMainMenu::Enter() {
     // The Escape press that ends the stage must not act in the menu too.
     fKeyLatch.Latch(platform::kVkEscape);
     const std::string fileName = StagePath(fLevelList[selected].FileName);
+    Level->fDifficulty = fDifficulty;
     Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(fileName); });
     fRefresh = true;
   }
@@ -232,6 +234,12 @@ void TMainMenu::Enter() {
     volume = NextVolumeStep(volume);
     fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
     WriteSetting(music ? "musicvolume" : "effectsvolume", std::to_string(volume));
+  }
+
+  if (fItemId == kDifficultyItem) {
+    fDifficulty = NextDifficulty(fDifficulty);
+    WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
+    fRefresh = true;  // the highscore page shows this difficulty's lists
   }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {

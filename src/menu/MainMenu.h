@@ -14,6 +14,7 @@
 #include "objects/PowerUp.h"
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
+#include "services/Difficulty.h"
 #include "services/Random.h"
 #include "services/Sound.h"
 #include "services/Types.h"
@@ -47,6 +48,8 @@ inline constexpr const char* kVSyncItem = "0_3_0";
 // 50, 25 and 0 percent.
 inline constexpr const char* kMusicVolumeItem = "0_3_2";
 inline constexpr const char* kEffectsVolumeItem = "0_3_3";
+// Enter steps the difficulty through Leicht, Normal and Schwer.
+inline constexpr const char* kDifficultyItem = "0_3_4";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -131,6 +134,9 @@ class TMainMenu {
   bool fVSyncSetting = true;  // settings.ini main/vsync
   int32_t fMusicVolume = 100;    // percent, settings.ini main/musicvolume
   int32_t fEffectsVolume = 100;  // percent, settings.ini main/effectsvolume
+  // settings.ini main/difficulty: every stage started from the menu is
+  // played on it, and the highscore page lists its highscores.
+  TDifficulty fDifficulty = TDifficulty::Normal;
 
  private:
   void Enter();

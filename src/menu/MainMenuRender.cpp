@@ -232,9 +232,13 @@ void TMainMenu::RenderOverlay() {
 
   gfx::PushMatrix();
   gfx::Translate(10, 10, 0);
-  if (fSelected >= 0 && fSelected < n)
-    fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
-                      0.5f * h);
+  if (fSelected >= 0 && fSelected < n) {
+    std::string description = page.Items[static_cast<std::size_t>(fSelected)].Description;
+    // The lists of Leicht and Schwer are their own.
+    if (highscorePage && fSelected < stages && fDifficulty != TDifficulty::Normal)
+      description += " (" + std::string(DifficultyRules(fDifficulty).Name) + ")";
+    fSmallFont->Print(description, ts::kAlignLeft, 0, 0, 0.4f * w, 0.5f * h);
+  }
   if (stagePage && fSelected < stages) {
     fSmallFont->Print(fLevelList[static_cast<std::size_t>(fSelected)].Active
                           ? "Das Level ist freigeschaltet und kann gespielt werden."
@@ -243,6 +247,9 @@ void TMainMenu::RenderOverlay() {
   }
   if (fItemId == kVSyncItem)
     fSmallFont->Print(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert", ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
+  if (fItemId == kDifficultyItem)
+    fSmallFont->Print("zur Zeit " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
   if (fItemId == kMusicVolumeItem || fItemId == kEffectsVolumeItem)
     fSmallFont->Print("zur Zeit " + std::to_string(fItemId == kMusicVolumeItem ? fMusicVolume : fEffectsVolume) + " %",
