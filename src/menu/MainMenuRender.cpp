@@ -232,13 +232,9 @@ void TMainMenu::RenderOverlay() {
 
   gfx::PushMatrix();
   gfx::Translate(10, 10, 0);
-  if (fSelected >= 0 && fSelected < n) {
-    std::string description = page.Items[static_cast<std::size_t>(fSelected)].Description;
-    // The lists of Leicht and Schwer are their own.
-    if (highscorePage && fSelected < stages && fDifficulty != TDifficulty::Normal)
-      description += " (" + std::string(DifficultyRules(fDifficulty).Name) + ")";
-    fSmallFont->Print(description, ts::kAlignLeft, 0, 0, 0.4f * w, 0.5f * h);
-  }
+  if (fSelected >= 0 && fSelected < n)
+    fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
+                      0.5f * h);
   if (stagePage && fSelected < stages) {
     fSmallFont->Print(fLevelList[static_cast<std::size_t>(fSelected)].Active
                           ? "Das Level ist freigeschaltet und kann gespielt werden."
@@ -256,6 +252,10 @@ void TMainMenu::RenderOverlay() {
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   if (highscorePage && fSelected < stages) {
     const TLevelListItem& level = fLevelList[static_cast<std::size_t>(fSelected)];
+    // The lists of Leicht and Schwer are their own: under the ten places.
+    if (fDifficulty != TDifficulty::Normal)
+      fSmallFont->Print("Schwierigkeit: " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0,
+                        0.4f * h, 0.4f * w, 0.2f * h);
     gfx::Translate(sS, 1.5f * sS, 0);
     if (level.HighScores.empty())
       fSmallFont->Print("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", ts::kAlignLeft, 0, 0, 0.4f * w,
