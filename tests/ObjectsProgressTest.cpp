@@ -253,61 +253,33 @@ TEST_F(ObjectsProgress, BossTimelineLoopsAndWraps) {
   }
 }
 
-// Each difficulty against Normal on the same stage: the boss's shot, a
-// heart, and a run of hits one frame apart (a wall of shots).
+// Each difficulty on the same stage: the boss's shot, a heart of 10 at life
+// 50, ten hits one frame apart (a wall of shots) and one more after 600 ms.
 TEST_F(ObjectsProgress, DifficultiesScaleBossShotsHeartsAndTheGraceAfterAHit) {
-  struct TOutcome {
-    float shotSpeed;
-    int32_t afterHeart, lostToTenHits, lostToOneMore;
-  };
-  auto play = [&](TDifficulty difficulty) {
+  for (const auto& [difficulty, pace, afterHeart, lostToTen] :
+       {std::tuple{TDifficulty::Normal, 1.0f, 60, 10}, {TDifficulty::Easy, 0.8f, 65, 1}, {TDifficulty::Hard, 1.15f, 57, 10}}) {
     Level().fDifficulty = difficulty;
     Play.Load(TStagePlay::Empty({{"Boss/FileName", TimelineBoss(Play.Dir, "5000", "10;", "count=0\r\n")}}));
-    TOutcome outcome{};
     TBoss& boss = *Level().fBoss;
     boss.fActive = true;
     boss.Progress(20);
-    outcome.shotSpeed = boss.fParticleManager.Items().at(0).fSpeed;
+    EXPECT_FLOAT_EQ(boss.fParticleManager.Items().at(0).fSpeed, -20 * pace / static_cast<float>(Level().fCircles));
     boss.fActive = false;
-
     Play.FlyTo(0.3f);
     Level().fLife = 50;
-    auto heart = std::make_unique<TPowerUp>();
-    heart->Kind = kPowerUpLife;
-    heart->Value = 10;
-    heart->Pos = Level().ShipPos();
-    Level().fPowerUp.List.push_back(std::move(heart));
+    Level().fPowerUp.List.push_back(std::make_unique<TPowerUp>());
+    *Level().fPowerUp.List.back() = {.Pos = Level().ShipPos(), .Value = 10, .Kind = kPowerUpLife};
     Play.Frame(0);
-    outcome.afterHeart = Level().fLife;
-
+    EXPECT_EQ(Level().fLife, afterHeart);
     for (int i = 0; i < 10; ++i) {
       Level().HitPlayer();
       Play.Frame(16);
     }
-    outcome.lostToTenHits = outcome.afterHeart - Level().fLife;
+    EXPECT_EQ(Level().fLife, afterHeart - lostToTen);
     Play.Frame(600);
     Level().HitPlayer();
-    outcome.lostToOneMore = outcome.afterHeart - outcome.lostToTenHits - Level().fLife;
-    return outcome;
-  };
-  const TOutcome normal = play(TDifficulty::Normal);
-  EXPECT_FLOAT_EQ(normal.shotSpeed, -20.0f / static_cast<float>(Level().fCircles));
-  EXPECT_EQ(normal.afterHeart, 60);
-  EXPECT_EQ(normal.lostToTenHits, 10);
-  EXPECT_EQ(normal.lostToOneMore, 1);
-
-  // Leicht: the grace swallows the nine hits after the first, and ends.
-  const TOutcome easy = play(TDifficulty::Easy);
-  EXPECT_FLOAT_EQ(easy.shotSpeed, normal.shotSpeed * 0.8f);
-  EXPECT_EQ(easy.afterHeart, 65);
-  EXPECT_EQ(easy.lostToTenHits, 1);
-  EXPECT_EQ(easy.lostToOneMore, 1);
-
-  const TOutcome hard = play(TDifficulty::Hard);
-  EXPECT_FLOAT_EQ(hard.shotSpeed, normal.shotSpeed * 1.15f);
-  EXPECT_EQ(hard.afterHeart, 57);
-  EXPECT_EQ(hard.lostToTenHits, 10);
-  EXPECT_EQ(hard.lostToOneMore, 1);
+    EXPECT_EQ(Level().fLife, afterHeart - lostToTen - 1);
+  }
 }
 
 TEST_F(ObjectsProgress, BossSwingsAndItsLastHitsEndTheStage) {
