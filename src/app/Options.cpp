@@ -51,7 +51,7 @@ std::string HelpText() {
          "  --version            die Version\n"
          "\n"
          "Steuerung: Pfeiltasten oder Maus rollen, Hoch/Runter \xE4ndern das Tempo, X oder linke Maustaste feuert,\n"
-         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level.\n";
+         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level, R spielt es nach seinem Ende gleich noch einmal.\n";
 }
 
 std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\n"; }
