@@ -325,23 +325,4 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
   EXPECT_EQ(Setting("musicvolume"), "100");
 }
 
-// The difficulty item steps Leicht, Normal, Schwer and round, stores only
-// its own key, and the highscore page follows it.
-TEST_F(MainMenuTest, DifficultyStepsAndChoosesTheHighscoreLists) {
-  WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\ndifficulty=leicht\r\nvsync=1\r\n");
-  Runtime.WriteStage("A.level", "Erste", true, {{"NORMAL", 1}});
-  TMainMenu& menu = Create();
-  EXPECT_TRUE(menu.fLevelList.at(0).HighScores.empty());
-  for (int i = 0; i < 3; ++i) Press(kVkDown);
-  Press(kVkReturn);
-  for (int i = 0; i < 4; ++i) Press(kVkDown);
-  ASSERT_EQ(menu.fItemId, kDifficultyItem);
-  for (const char* expected : {"Normal", "Schwer", "Leicht", "Normal"}) {
-    Press(kVkReturn);
-    EXPECT_EQ(Setting("difficulty"), expected);
-  }
-  EXPECT_EQ(ReadBytes(Runtime.Base() + "settings.ini"), "[main]\r\ndifficulty=Normal\r\nvsync=1\r\n");
-  ASSERT_EQ(menu.fLevelList[0].HighScores.size(), 1u);
-}
-
 }  // namespace
