@@ -132,6 +132,28 @@ TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
   EXPECT_EQ(next.ReadString("Level", "Title", ""), "N\xE4" "chste");
 }
 
+// A save on Leicht ranks against Leicht's list only and adds its section;
+// Normal's list and every other byte of the file stay, the unlock is shared.
+TEST_F(Finish, EachDifficultyHasItsOwnListAndASaveTouchesNothingElse) {
+  WriteNextStage(Next());
+  Play.Load(TStagePlay::Empty(
+      {{"Level/NextLevel", "next.level"}, {"Highscore/count", "1"}, {"Highscore/name0", "N"}, {"Highscore/score0", "9000"}}));
+  const std::string before = StageText(Play.StageFile);
+  Level().fDifficulty = TDifficulty::Easy;
+  Passed(100, 200, 300, 600);
+  Play.Press(platform::kVkReturn);
+  Play.Press(platform::kVkReturn);
+  EXPECT_EQ(Level().fFinish.EntryIndex, 0);
+  EXPECT_EQ(Level().ResultTexts(800, 600, 30)[0].Text, "HIGHSCORE Leicht");
+  Type("EASY");
+  Play.Press(platform::kVkReturn);
+  ASSERT_FALSE(Level().fActive);
+  EXPECT_EQ(StageText(Play.StageFile), before + "[HighscoreLeicht]\r\ncount=1\r\nname0=EASY\r\nscore0=600\r\n\r\n");
+  TIniFile next;
+  LoadIni(next, Next(), kLevelKey);
+  EXPECT_TRUE(next.ReadBool("Level", "Active", false));
+}
+
 TEST_F(Finish, RanksAndTheTenthPlace) {
   WriteNextStage(Next());
   std::map<std::string, std::string> values = {{"Level/NextLevel", "next.level"}, {"Highscore/count", "10"}};

@@ -95,7 +95,7 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
   Level.fFinish.Total = 29700;
   Level.fFinish.Time = 2500;
   auto texts = Level.ResultTexts(800, 600, 30);
-  ASSERT_EQ(texts.size(), 4u);
+  ASSERT_EQ(texts.size(), 5u);
   EXPECT_EQ(texts[0].Text, "STAGE PASSED");
   EXPECT_EQ(texts[1].Text, "___________");
   EXPECT_EQ(texts[2].Text, "Punkte");
@@ -112,7 +112,8 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
 
   Level.fFinish.Time = 6000;
   texts = Level.ResultTexts(800, 600, 30);
-  EXPECT_EQ(texts.back().Text, "0000029700");
+  EXPECT_EQ(texts[texts.size() - 2].Text, "0000029700");
+  EXPECT_EQ(texts.back().Text, "R oder Y: nochmal spielen");
   EXPECT_NE(Find(texts, std::string(25, '_')), nullptr);
 }
 

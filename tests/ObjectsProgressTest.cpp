@@ -10,6 +10,7 @@
 #include "objects/Enemy.h"
 #include "objects/MediumEnemyManager.h"
 #include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
 #include "objects/Ship.h"
 #include "objects/SmallEnemyManager.h"
 #include "services/Arith.h"
@@ -249,6 +250,35 @@ TEST_F(ObjectsProgress, BossTimelineLoopsAndWraps) {
     const uint64_t before = boss.fParticleManager.Added();
     for (int i = 0; i < c.frames; ++i) boss.Progress(10);
     EXPECT_EQ(boss.fParticleManager.Added() - before, c.shots) << c.name;
+  }
+}
+
+// Each difficulty on the same stage: the boss's shot, a heart of 10 at life
+// 50, ten hits one frame apart (a wall of shots) and one more after 600 ms.
+TEST_F(ObjectsProgress, DifficultiesScaleBossShotsHeartsAndTheGraceAfterAHit) {
+  for (const auto& [difficulty, pace, afterHeart, lostToTen] :
+       {std::tuple{TDifficulty::Normal, 1.0f, 60, 10}, {TDifficulty::Easy, 0.8f, 65, 1}, {TDifficulty::Hard, 1.15f, 57, 10}}) {
+    Level().fDifficulty = difficulty;
+    Play.Load(TStagePlay::Empty({{"Boss/FileName", TimelineBoss(Play.Dir, "5000", "10;", "count=0\r\n")}}));
+    TBoss& boss = *Level().fBoss;
+    boss.fActive = true;
+    boss.Progress(20);
+    EXPECT_FLOAT_EQ(boss.fParticleManager.Items().at(0).fSpeed, -20 * pace / static_cast<float>(Level().fCircles));
+    boss.fActive = false;
+    Play.FlyTo(0.3f);
+    Level().fLife = 50;
+    Level().fPowerUp.List.push_back(std::make_unique<TPowerUp>());
+    *Level().fPowerUp.List.back() = {.Pos = Level().ShipPos(), .Value = 10, .Kind = kPowerUpLife};
+    Play.Frame(0);
+    EXPECT_EQ(Level().fLife, afterHeart);
+    for (int i = 0; i < 10; ++i) {
+      Level().HitPlayer();
+      Play.Frame(16);
+    }
+    EXPECT_EQ(Level().fLife, afterHeart - lostToTen);
+    Play.Frame(600);
+    Level().HitPlayer();
+    EXPECT_EQ(Level().fLife, afterHeart - lostToTen - 1);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <type_traits>
 #include <vector>
 
 #include "app/GameFolder.h"
@@ -78,7 +79,13 @@ std::vector<TSnapshot> Play(platform::TPlatform& platform, TStagePlay& play, aut
   std::vector<TSnapshot> frames;
   uint64_t last = platform.PerformanceCounter();
   for (int i = 0; i < 2400 && level.fActive; ++i) {
-    hands(i);
+    // Hands that also take the stage change it as the game would (a fatal
+    // hit, the boss's end), the same way in the recording and the replay.
+    if constexpr (std::is_invocable_v<decltype(hands), int, TLevel&>) {
+      hands(i, level);
+    } else {
+      hands(i);
+    }
     if (platform.PumpEvents().Quit) break;
     const uint64_t now = platform.PerformanceCounter();
     level.Progress(static_cast<float>(static_cast<double>(now - last) * 1000.0 /
@@ -175,6 +182,54 @@ TEST(Replay, AResizedWindowReplaysInAWindowOfAnotherSize) {
   ExpectReplayed(recorder, play, window, recorded);
 }
 
+// R after a game over and the pad's Y after a pass start the stage again at
+// once; the replay sees both, frame by frame, and nothing is saved.
+TEST(Replay, ARetryByKeyOrPadReplaysAndSavesNothing) {
+  TStagePlay play;
+  const std::string next = play.Dir.File("next.level");
+  TIniFile locked;
+  locked.WriteBool("Level", "Active", false);
+  SaveIni(&locked, next, kLevelKey);
+  play.Load({{"SmallEnemy/Count", "3"}, {"Level/NextLevel", "next.level"}});
+  const std::string stageBytes = ReadBytes(play.StageFile);
+  // The same fatal hit and the same end of the boss in both runs.
+  auto events = [](int i, TLevel& level) {
+    if (i == 200) level.fLife = 0;
+    if (i == 500) level.PassStage();
+  };
+  platform::ScriptedPlatform hands;
+  hands.Base = RV_BIN_DIR "/";
+  hands.Pad.Connected = true;
+  platform::TRecordingPlatform recorder(hands, {});
+  const std::vector<TSnapshot> recorded = Play(recorder, play, [&](int i, TLevel& level) {
+    events(i, level);
+    hands.AdvanceMs(16);
+    hands.SetKey(platform::kVkLButton, true);
+    hands.SetKey(platform::kVkLeft, i % 60 < 20);
+    hands.SetKey('R', i == 100 || i == 260);  // in flight R does nothing
+    hands.SetPadButton(platform::kPadY, i == 560);
+    hands.SetKey(platform::kVkEscape, i == 700);
+  });
+  ASSERT_EQ(recorded.size(), 701u);
+  EXPECT_EQ(recorded[259].State, TFinishState::GameOver);
+  EXPECT_EQ(recorded[559].State, TFinishState::Passed);
+  for (const std::size_t again : {260u, 560u}) {
+    EXPECT_EQ(recorded[again].State, TFinishState::Running) << again;
+    EXPECT_EQ(recorded[again].Time, 0) << again;
+    EXPECT_EQ(recorded[again].Life, 100) << again;
+  }
+  EXPECT_EQ(ReadBytes(play.StageFile), stageBytes);
+  TIniFile unlocked;
+  LoadIni(unlocked, next, kLevelKey);
+  EXPECT_TRUE(unlocked.ReadBool("Level", "Active", false)) << "a won stage played again keeps its unlock";
+
+  platform::ScriptedPlatform window;
+  const platform::TRecording recording = platform::ParseRecording(platform::SerializeRecording(recorder.Recording()));
+  platform::TReplayPlatform replay(window, recording, RV_BIN_DIR "/", platform::TReplayPace::Fastest);
+  EXPECT_TRUE(Play(replay, play, events) == recorded);
+  EXPECT_FALSE(replay.DivergedAt());
+}
+
 // Replays and the autopilot play in a scratch copy: the stage files and
 // settings are its own, everything else links to the program folder, and
 // nothing is ever written through those links.
@@ -250,10 +305,15 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   EXPECT_EQ(ReadBytes(base.File("data/Level02.level")), stage);
   EXPECT_EQ(pilot->Recorder()->Recording().StageFiles.at("Level02.level"), ReadBytes(scratch + "data/Level02.level"));
   EXPECT_EQ(stackFor({"--autopilot", "--keep-scores"})->Top().BasePath(), root);
+  // --difficulty goes into the copy's settings, and so into the recording.
+  auto hard = stackFor({"--autopilot", "--difficulty", "schwer", "--record", "x.rvr"});
+  EXPECT_EQ(hard->Recorder()->Recording().Settings, "[main]\r\ndifficulty=Schwer\r\nsound=0\r\nvsync=1\r\n");
 
-  // A replay plays the recorded files with this machine's sound setting.
+  // A replay plays the recorded files with this machine's sound setting and
+  // the recording's difficulty, whatever this machine's file says.
+  WriteBytes(base.File("settings.ini"), "[main]\r\nsound=0\r\nvsync=1\r\ndifficulty=Schwer\r\n");
   platform::TRecording recorded = ReadStartState(root);
-  recorded.Settings = "[main]\r\nsound=1\r\nvsync=0\r\n";
+  recorded.Settings = "[main]\r\nsound=1\r\nvsync=0\r\ndifficulty=Leicht\r\n";
   recorded.StageFiles["Level02.level"] = "recorded";
   recorded.Frequency = 1000;
   recorded.ScreenWidth = 640;
@@ -266,6 +326,7 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
   const TIniFile settings = ReadSettings(replay->Top().BasePath() + "settings.ini");
   EXPECT_EQ(settings.ReadInteger("main", "sound", -1), 0);
   EXPECT_EQ(settings.ReadInteger("main", "vsync", -1), 0);
+  EXPECT_EQ(ReadDifficultySetting(settings), TDifficulty::Easy);
   EXPECT_EQ(ReadBytes(replay->Top().BasePath() + "data/Level02.level"), "recorded");
   EXPECT_THROW(stackFor({"--replay", base.File("missing.rvr")}), std::exception);
 }
@@ -327,6 +388,8 @@ TEST(Replay, CommandLineOptions) {
       {{"--autopilot", "--seed", "-1"}, "ganze Zahl"},
       {{"--window", "320"}, "BREITEx"},
       {{"--window", "10x10"}, "zwischen 64"},
+      {{"--autopilot", "--difficulty", "Mittel"}, "keine Schwierigkeit"},
+      {{"--autopilot", "--keep-scores", "--difficulty", "Leicht"}, "schlie\xDF" "en einander aus"},
       {{"--scores"}, nullptr},
       {{"--scores", "--autopilot"}, "steht allein"},
   };

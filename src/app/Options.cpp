@@ -24,7 +24,8 @@ double ParseNumber(const std::string& text, const std::string& option) {
 const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
-         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
+         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
+         "                   [--difficulty Leicht|Normal|Schwer] [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
          "       riftvaulter --scores | --help | --version\n";
 }
@@ -42,6 +43,7 @@ std::string HelpText() {
          "  --stage NAME|all     das Level f\xFCr den Autopiloten, wiederholbar; all: alle der Reihe nach\n"
          "  --fixed-step MS      feste Bildzeit f\xFCr den Autopiloten (1 bis 1000 ms)\n"
          "  --seed N             Startwert des Zufallsgenerators f\xFCr den Autopiloten\n"
+         "  --difficulty NAME    Leicht, Normal oder Schwer f\xFCr den Autopiloten (sonst die aus settings.ini)\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
@@ -49,7 +51,7 @@ std::string HelpText() {
          "  --version            die Version\n"
          "\n"
          "Steuerung: Pfeiltasten oder Maus rollen, Hoch/Runter \xE4ndern das Tempo, X oder linke Maustaste feuert,\n"
-         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level.\n";
+         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level, R spielt es nach seinem Ende gleich noch einmal.\n";
 }
 
 std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\n"; }
@@ -109,6 +111,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
         throw EOptionsError("Option --seed: eine ganze Zahl von 0 bis 4294967295");
       options.Seed = static_cast<uint32_t>(seed);
+    } else if (arg == "--difficulty") {
+      pilotOnly = true;
+      const std::string& name = value(i);
+      options.Difficulty = DifficultyNamed(name);
+      if (!options.Difficulty)
+        throw EOptionsError("Option --difficulty: '" + name + "' ist keine Schwierigkeit (Leicht, Normal oder Schwer)");
     } else if (arg == "--keep-scores") {
       pilotOnly = true;
       options.KeepScores = true;
@@ -134,7 +142,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step, --seed und --keep-scores gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty und --keep-scores gelten nur mit --autopilot");
+  // The pilot plays on the player's own files then, with their settings.
+  if (options.KeepScores && options.Difficulty)
+    throw EOptionsError("--difficulty und --keep-scores schlie\xDF" "en einander aus");
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
   if (scores) options.Mode = TRunMode::Scores;

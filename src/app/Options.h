@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "services/Difficulty.h"
+
 // A command line the program cannot run (Windows-1252 text).
 class EOptionsError : public std::runtime_error {
  public:
@@ -29,6 +31,7 @@ struct TOptions {
   double FixedStepMs = 0;   // --fixed-step: 0 runs on the real clock
   bool KeepScores = false;  // --keep-scores: the pilot plays on the real files
   std::optional<uint32_t> Seed;  // --seed: the pilot's games start from it
+  std::optional<TDifficulty> Difficulty;  // --difficulty: else settings.ini's
   int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
 };
 

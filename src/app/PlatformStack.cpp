@@ -62,6 +62,9 @@ void TPlatformStack::StackPilot(const TOptions& options, const std::string& real
     const platform::TRecording start = ReadStartState(realBase);
     fScratch = std::make_unique<TScratchFolder>(realBase, start.Settings, start.StageFiles);
     UnlockStages(fScratch->Base(), options.Stages);
+    // The copy's settings say it, so that a recording of the run carries it.
+    if (options.Difficulty)
+      WriteSetting(fScratch->Base() + "settings.ini", "difficulty", std::string(DifficultyRules(*options.Difficulty).Name));
     fFolder = std::make_unique<platform::TFolderPlatform>(*fTop, fScratch->Base());
     fTop = fFolder.get();
   }

@@ -74,6 +74,11 @@ void AddStage(THash& h, const TLevel& level) {
   // Only while paused, so that recordings from before the pause keep their
   // checksums.
   if (level.fPaused) h.Add(uint8_t{1});
+  // Likewise only off Normal, which every older recording was made on.
+  if (level.fDifficulty != TDifficulty::Normal) {
+    h.Add(static_cast<uint8_t>(level.fDifficulty));
+    h.Add(level.fPlayer.GraceTime);
+  }
   h.Add(level.fFinish.Total);
   h.Add(level.fFinish.NameEntry);
   for (const THighScoreItem& item : level.fFinish.HighScore) {

@@ -19,6 +19,8 @@ struct TLevelListItem {
 };
 
 // Every stage file of programDir's data/ (programDir with its trailing
-// separator), sorted by name, with what the menu shows of it. Throws
+// separator), sorted by name, with what the menu shows of it and the
+// highscores of `highscoreSection` (one difficulty's list). Throws
 // EDataError (Windows-1252 text) naming a file that cannot be read.
-[[nodiscard]] std::vector<TLevelListItem> ReadLevelList(const std::string& programDir);
+[[nodiscard]] std::vector<TLevelListItem> ReadLevelList(const std::string& programDir,
+                                                        const std::string& highscoreSection = "Highscore");

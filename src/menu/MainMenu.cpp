@@ -43,6 +43,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
   fClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
+  fDifficulty = ReadDifficultySetting(settings);
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -217,6 +218,7 @@ void TMainMenu::Enter() {
     // The Escape press that ends the stage must not act in the menu too.
     fKeyLatch.Latch(platform::kVkEscape);
     const std::string fileName = StagePath(fLevelList[selected].FileName);
+    Level->fDifficulty = fDifficulty;
     Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(fileName); });
     fRefresh = true;
   }
@@ -240,6 +242,11 @@ void TMainMenu::Enter() {
     fClassic = !fClassic;
     Level->fClassic = fClassic;
     WriteSetting("klassisch", fClassic ? "1" : "0");
+  }
+  if (fItemId == kDifficultyItem) {
+    fDifficulty = NextDifficulty(fDifficulty);
+    WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
+    fRefresh = true;  // the highscore page shows this difficulty's lists
   }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {

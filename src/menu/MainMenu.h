@@ -14,6 +14,7 @@
 #include "objects/PowerUp.h"
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
+#include "services/Difficulty.h"
 #include "services/Random.h"
 #include "services/Sound.h"
 #include "services/Types.h"
@@ -49,6 +50,8 @@ inline constexpr const char* kMusicVolumeItem = "0_3_2";
 inline constexpr const char* kEffectsVolumeItem = "0_3_3";
 // Switches the stage's feedback off and on (settings.ini main/klassisch).
 inline constexpr const char* kClassicItem = "0_3_4";
+// Enter steps the difficulty through Leicht, Normal and Schwer.
+inline constexpr const char* kDifficultyItem = "0_3_5";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -134,6 +137,9 @@ class TMainMenu {
   int32_t fMusicVolume = 100;    // percent, settings.ini main/musicvolume
   int32_t fEffectsVolume = 100;  // percent, settings.ini main/effectsvolume
   bool fClassic = false;         // settings.ini main/klassisch, handed to the stage
+  // settings.ini main/difficulty: every stage started from the menu is
+  // played on it, and the highscore page lists its highscores.
+  TDifficulty fDifficulty = TDifficulty::Normal;
 
  private:
   void Enter();

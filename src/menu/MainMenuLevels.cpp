@@ -33,25 +33,20 @@ std::string ReadDescription(const TIniFile& stage) {
   return stage.ReadString("Level", "Desc", "Keine Beschreibung vorhanden.");
 }
 bool ReadActive(const TIniFile& stage) { return stage.ReadBool("Level", "Active", false); }
-int32_t ReadHighscoreCount(const TIniFile& stage, const std::string& fileName) {
-  return ReadCount(stage, "Level " + fileName, "Highscore", "count", kMaxHighscores);
-}
-std::string ReadHighscoreName(const TIniFile& stage, int32_t j) {
-  return stage.ReadString("Highscore", "name" + std::to_string(j), "Unbekannt");
-}
-int32_t ReadHighscoreScore(const TIniFile& stage, int32_t j) {
-  return stage.ReadInteger("Highscore", "score" + std::to_string(j), 0);
-}
-std::vector<THighscoreListItem> ReadHighscores(const TIniFile& stage, const std::string& fileName) {
+std::vector<THighscoreListItem> ReadHighscores(const TIniFile& stage, const std::string& fileName,
+                                               const std::string& section) {
   std::vector<THighscoreListItem> list;
-  const int32_t count = ReadHighscoreCount(stage, fileName);
-  for (int32_t j = 0; j < count; ++j) list.push_back({ReadHighscoreName(stage, j), ReadHighscoreScore(stage, j)});
+  const int32_t count = ReadCount(stage, "Level " + fileName, section.c_str(), "count", kMaxHighscores);
+  for (int32_t j = 0; j < count; ++j) {
+    const std::string index = std::to_string(j);
+    list.push_back({stage.ReadString(section, "name" + index, "Unbekannt"), stage.ReadInteger(section, "score" + index, 0)});
+  }
   return list;
 }
 
 }  // namespace
 
-std::vector<TLevelListItem> ReadLevelList(const std::string& programDir) {
+std::vector<TLevelListItem> ReadLevelList(const std::string& programDir, const std::string& highscoreSection) {
   // Sorted by name, so the campaign is listed in the same order everywhere.
   std::vector<std::string> names;
   std::error_code error;
@@ -73,7 +68,7 @@ std::vector<TLevelListItem> ReadLevelList(const std::string& programDir) {
       item.Title = ReadTitle(stage, name);
       item.Description = ReadDescription(stage);
       item.Active = ReadActive(stage);
-      item.HighScores = ReadHighscores(stage, name);
+      item.HighScores = ReadHighscores(stage, name, highscoreSection);
     } catch (const std::exception& failure) {
       throw EDataError("Leveldatei data\\" + name + " kann nicht gelesen werden: " + failure.what());
     }
@@ -84,7 +79,9 @@ std::vector<TLevelListItem> ReadLevelList(const std::string& programDir) {
 
 std::string TMainMenu::StagePath(const std::string& fileName) const { return ProgramDir() + "data\\" + fileName; }
 
-void TMainMenu::ScanLevels() { fLevelList = ReadLevelList(ProgramDir()); }
+void TMainMenu::ScanLevels() {
+  fLevelList = ReadLevelList(ProgramDir(), std::string(DifficultyRules(fDifficulty).HighscoreSection));
+}
 
 void TMainMenu::FillLevelPages() {
   TMenu& stages = fMenu.Items.at(0);
@@ -105,7 +102,7 @@ void TMainMenu::RefreshLevels() {
     try {
       const TIniFile stage = LoadStage(StagePath(level.FileName));
       level.Active = ReadActive(stage);
-      level.HighScores = ReadHighscores(stage, level.FileName);
+      level.HighScores = ReadHighscores(stage, level.FileName, std::string(DifficultyRules(fDifficulty).HighscoreSection));
     } catch (const std::exception& failure) {
       FatalError("MainMen\xFC, Progress: Fehler beim Lesen der Leveldatei data\\" + level.FileName + "\r\n" +
                  failure.what());

@@ -247,11 +247,18 @@ void TMainMenu::RenderOverlay() {
   if (fItemId == kClassicItem)
     fSmallFont->Print(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
+  if (fItemId == kDifficultyItem)
+    fSmallFont->Print("zur Zeit " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
   if (fItemId == kMusicVolumeItem || fItemId == kEffectsVolumeItem)
     fSmallFont->Print("zur Zeit " + std::to_string(fItemId == kMusicVolumeItem ? fMusicVolume : fEffectsVolume) + " %",
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   if (highscorePage && fSelected < stages) {
     const TLevelListItem& level = fLevelList[static_cast<std::size_t>(fSelected)];
+    // The lists of Leicht and Schwer are their own: under the ten places.
+    if (fDifficulty != TDifficulty::Normal)
+      fSmallFont->Print("Schwierigkeit: " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0,
+                        0.4f * h, 0.4f * w, 0.2f * h);
     gfx::Translate(sS, 1.5f * sS, 0);
     if (level.HighScores.empty())
       fSmallFont->Print("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", ts::kAlignLeft, 0, 0, 0.4f * w,

@@ -94,11 +94,13 @@ void TBoss::Progress(float elapsed) {
 
 void TBoss::Fire() {
   const float circles = static_cast<float>(fLevel.fCircles);
+  const float pace = fLevel.Rules().BossShotSpeed;
   for (TFirePoint& point : fFirePoints) {
     if (point.fNextIndex < 0 || static_cast<std::size_t>(point.fNextIndex) >= point.fTimes.size()) continue;
     if (!(static_cast<float>(point.fTimes[static_cast<std::size_t>(point.fNextIndex)]) < fClock)) continue;
     fParticleManager.Add(point.fModel)
-        .Init(true, point.fPos, fRoll + point.fAngle, point.fSpeed / circles, point.fRollSpeed, point.fAccel / circles,
+        .Init(true, point.fPos, fRoll + point.fAngle, point.fSpeed * pace / circles, point.fRollSpeed,
+              point.fAccel * pace / circles,
               point.fRollAccel, point.fLifeTime);
     ++point.fNextIndex;
   }

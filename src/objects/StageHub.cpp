@@ -15,8 +15,9 @@ TStageHub::~TStageHub() = default;
 void TStageHub::AddScore(int32_t points) { fScore = SaturatingAdd(fScore, points); }
 
 void TStageHub::HitPlayer() {
-  if (fPlayer.ShieldTime > 0) return;
+  if (fPlayer.ShieldTime > 0 || fPlayer.GraceTime > 0) return;
   fLife -= 1;
   ++fHitsTaken;
+  fPlayer.GraceTime = Rules().GraceMs;
   fSound.Play(fSounds.Hit1, false, 75);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/Spline3D.h"
+#include "services/Difficulty.h"
 #include "services/Types.h"
 
 namespace platform {
@@ -47,8 +48,10 @@ class TStageHub : public TTubeDimensions {
   // A kill or a hit on the boss: points added, saturating.
   void AddScore(int32_t points);
   // The player's ship is hit: one life point and the hit sound, unless the
-  // shield is up.
+  // shield is up or the grace after the last hit still runs.
   void HitPlayer();
+  // The numbers of the difficulty the stage is played on.
+  [[nodiscard]] const TDifficultyRules& Rules() const { return DifficultyRules(fDifficulty); }
   // The boss is destroyed: the stage ends as passed, with its breakdown.
   virtual void PassStage() = 0;
 
@@ -83,6 +86,7 @@ class TStageHub : public TTubeDimensions {
     float MinSpeed = 0, MaxSpeed = 0;  // rings per second
     float Radius = 0;                  // largest |x| or |z| of the unscaled ship
     float ShieldTime = 0, ShieldBlinkTime = 0, ParticleLifeTime = 0;  // ms
+    float GraceTime = 0;  // ms left in which a hit costs nothing
     int32_t Weapon = 0;  // 0..9
     std::unique_ptr<TShip> Ship;
     std::unique_ptr<TParticle> Particle;
@@ -117,6 +121,8 @@ class TStageHub : public TTubeDimensions {
   // stage's feedback counts them (a power-up in the same frame can hide a
   // hit from a look at life alone). No rule reads it.
   uint32_t fHitsTaken = 0;
+  // Chosen before the stage is loaded; the stage keeps it until the next load.
+  TDifficulty fDifficulty = TDifficulty::Normal;
 
  private:
   TRandom& fRandom;

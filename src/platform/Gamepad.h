@@ -17,9 +17,10 @@ enum TPadButton : uint16_t {
   kPadDown = 1 << 5,
   kPadLeft = 1 << 6,
   kPadRight = 1 << 7,
+  kPadY = 1 << 8,  // the north button
 };
-inline constexpr uint16_t kPadButtons = 0xFF;  // every button above
-inline constexpr int kPadButtonCount = 8;
+inline constexpr uint16_t kPadButtons = 0x1FF;  // every button above
+inline constexpr int kPadButtonCount = 9;
 
 struct TGamepadState {
   bool Connected = false;

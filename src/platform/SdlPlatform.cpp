@@ -50,6 +50,7 @@ constexpr std::array<std::pair<SDL_GameControllerButton, TPadButton>, kPadButton
     {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
     {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},
     {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
+    {SDL_CONTROLLER_BUTTON_Y, kPadY},
 }};
 
 }  // namespace

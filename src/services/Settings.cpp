@@ -110,3 +110,11 @@ std::string WindowSettingText(const platform::TWindowMode& mode) {
   if (mode.FullScreen) return "0";
   return std::to_string(mode.Width) + "x" + std::to_string(mode.Height);
 }
+
+TDifficulty ReadDifficultySetting(const TIniFile& settings) {
+  const std::string value = settings.ReadString("main", "difficulty", "Normal");
+  if (const auto difficulty = DifficultyNamed(TrimBlanks(value))) return *difficulty;
+  Report("Einstellung difficulty=" + value + " in settings.ini ist unbekannt (m\xF6glich sind Leicht, Normal und " +
+         "Schwer); es gilt Normal.");
+  return TDifficulty::Normal;
+}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "services/Difficulty.h"
 #include "services/IniFile.h"
 
 // The settings file's content. A missing file is empty; one that cannot be
@@ -30,3 +31,7 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
 [[nodiscard]] platform::TWindowMode ReadWindowSetting(const TIniFile& settings);
 // The value of main/window for a mode: "0" or "1280x720".
 [[nodiscard]] std::string WindowSettingText(const platform::TWindowMode& mode);
+
+// main/difficulty: Leicht, Normal or Schwer; no key is Normal. Any other
+// value is reported on stderr and counts as Normal.
+[[nodiscard]] TDifficulty ReadDifficultySetting(const TIniFile& settings);

@@ -218,7 +218,6 @@ class TLevel : public TStageHub {
   void FireVolley();
   void ProgressObjects(float elapsed);
   void ProgressPowerUps(float elapsed);
-  void ProgressFinish(float elapsed);
   // The feedback of a frame of flight, after everything moved: the hits
   // the ship took, what the frame did to the boss's life, a power-up noted,
   // life running low; and their sounds.
@@ -226,13 +225,16 @@ class TLevel : public TStageHub {
   // A power-up was taken; the stage already applied it. Its note and sound
   // start with the frame's feedback.
   void NotePowerUp(const TPowerUp& powerUp, int32_t lifeBefore, int32_t weaponBefore);
+  // The finish screen's frame; true when the player asks to play again.
+  bool ProgressFinish(float elapsed);
   void ProgressPadNameEntry(std::string* name);
   // P, the Pause key or the pad's Start, pressed since the last frame.
   bool PausePressed();
   void SetPaused(bool paused);
   // Pausing is possible: in flight, and not in a replay from before it.
   [[nodiscard]] bool CanPause() const { return fFinish.State == TFinishState::Running; }
-  // Escape left a won stage: the next stage is unlocked all the same.
+  // Escape or a retry left a won stage: the next stage is unlocked all the
+  // same.
   void KeepUnlock();
   // Sets Active in the stage named by `stage`'s NextLevel and saves that
   // file. `leaving` (Escape from a won stage): a stage already unlocked is

@@ -17,11 +17,13 @@ int32_t TLevel::LoadHighscores(int32_t score) {
   LoadIni(ini, fFileName, kLevelKey);
   // A hand-edited count cannot make the game read without end; the menu
   // refuses the same counts when it lists the stage.
-  const int32_t count = ReadCount(ini, "Level " + fFileName, "Highscore", "count", kMaxHighscores);
+  // Each difficulty has a list of its own.
+  const std::string section(Rules().HighscoreSection);
+  const int32_t count = ReadCount(ini, "Level " + fFileName, section.c_str(), "count", kMaxHighscores);
   for (int32_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
     fFinish.HighScore.push_back(
-        {ini.ReadString("Highscore", "name" + index, "Unbekannt"), ini.ReadInteger("Highscore", "score" + index, 0)});
+        {ini.ReadString(section, "name" + index, "Unbekannt"), ini.ReadInteger(section, "score" + index, 0)});
   }
   // After every entry with the same or a better score.
   std::size_t rank = fFinish.HighScore.size();
@@ -45,12 +47,13 @@ std::string FolderOf(const std::string& path) {
 void TLevel::SaveHighscores() {
   TIniFile ini;
   LoadIni(ini, fFileName, kLevelKey);
+  const std::string_view section = Rules().HighscoreSection;
   const std::size_t count = std::min<std::size_t>(fFinish.HighScore.size(), 10);
-  ini.WriteInteger("Highscore", "count", static_cast<int64_t>(count));
+  ini.WriteInteger(section, "count", static_cast<int64_t>(count));
   for (std::size_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
-    ini.WriteString("Highscore", "name" + index, fFinish.HighScore[i].Name);
-    ini.WriteInteger("Highscore", "score" + index, fFinish.HighScore[i].Score);
+    ini.WriteString(section, "name" + index, fFinish.HighScore[i].Name);
+    ini.WriteInteger(section, "score" + index, fFinish.HighScore[i].Score);
   }
   SaveIni(&ini, fFileName, kLevelKey);
   UnlockNextStage(ini, false);

@@ -130,6 +130,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fTime = 0;
   fPlayer.Weapon = 0;
   fPlayer.ShieldTime = 0;
+  fPlayer.GraceTime = 0;
   fPlayer.ShieldVisible = false;
   fFinish.Time = 0;
   fEndPos = 0;

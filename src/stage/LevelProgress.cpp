@@ -93,6 +93,7 @@ void TLevel::Progress(float elapsed) {
   const int32_t lifeBefore = fLife;
   const uint32_t hitsBefore = fHitsTaken;
   const int32_t bossLifeBefore = fBoss->fLife;
+  bool retry = false;
   if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
   // The cursor goes back to the centre of the client area every frame (in a
   // window, not the desktop's); its offset from there steers.
@@ -105,7 +106,7 @@ void TLevel::Progress(float elapsed) {
     // play on.
     if (!fActive) SetPaused(false);
   } else if (fFinish.State != TFinishState::Running) {
-    ProgressFinish(dt);
+    retry = ProgressFinish(dt) && fActive;
   } else {
     fTime += dt;
     int cursorX = 0, cursorY = 0;
@@ -153,9 +154,14 @@ void TLevel::Progress(float elapsed) {
   }
 
   // A won stage left without naming a highscore keeps its unlock.
-  if (!fActive && fFinish.State == TFinishState::Passed && !fFinish.Saved) KeepUnlock();
+  if ((!fActive || retry) && fFinish.State == TFinishState::Passed && !fFinish.Saved) KeepUnlock();
   if (fLife < lifeBefore) fPlatform.Rumble(kHitRumbleStrength, kHitRumbleMs);
   fPlatform.SetCursorPos(client.Width / 2, client.Height / 2);
+  if (retry) {
+    // A copy: loading assigns the name it is given.
+    const std::string fileName = fFileName;
+    LoadFromFile(fileName);
+  }
 }
 
 void TLevel::PassStage() {
@@ -233,6 +239,7 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   } else {
     fPlayer.ShieldVisible = false;
   }
+  if (fPlayer.GraceTime > 0) fPlayer.GraceTime -= dt;
 
   ProgressObjects(dt);
   ProgressPowerUps(dt);
@@ -328,7 +335,7 @@ void TLevel::ProgressPowerUps(float dt) {
       const int32_t lifeBefore = fLife, weaponBefore = fPlayer.Weapon;
       switch (powerUp.Kind) {
         case kPowerUpLife:
-          fLife = std::min(SaturatingAdd(fLife, powerUp.Value), kMaxLife);
+          fLife = std::min(SaturatingAdd(fLife, int64_t{powerUp.Value} * Rules().LifePowerUpPercent / 100), kMaxLife);
           break;
         case kPowerUpWeapon:
           fPlayer.Weapon = std::min(SaturatingAdd(fPlayer.Weapon, powerUp.Value), kMaxWeapon);
@@ -344,7 +351,7 @@ void TLevel::ProgressPowerUps(float dt) {
   }
 }
 
-void TLevel::ProgressFinish(float dt) {
+bool TLevel::ProgressFinish(float dt) {
   float& t = fFinish.Time;
   t += dt;
 
@@ -407,6 +414,13 @@ void TLevel::ProgressFinish(float dt) {
     }
     if (t < kFinishCountedMs) t = kFinishCountedMs;
   }
+
+  // R or the pad's Y plays the stage again, saving nothing; in the name
+  // entry R is a letter and Y does nothing either.
+  const bool padRetry = PadPressed(platform::kPadY);
+  if (fFinish.NameEntry || !(padRetry || fKeyLatch.KeyPressed(fPlatform, 'R'))) return false;
+  Sound().Play(fSounds.MenuEnter, false, 100);
+  return true;
 }
 
 bool TLevel::HoldsUp() { return platform::IsKeyDown(fPlatform, kVkUp) || platform::PadHoldsUp(fPad); }

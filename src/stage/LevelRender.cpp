@@ -286,6 +286,8 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
       texts.push_back({fFinish.State == TFinishState::GameOver ? "GAME OVER" : "STAGE PASSED", kAlignCentre, 0,
                        0.2f * h, w, s});
       texts.push_back({"___________", kAlignCentre, 0, 0.2f * h, w, s});
+      if (fDifficulty != TDifficulty::Normal)
+        texts.push_back({std::string(Rules().Name), kAlignCentre, 0, 0.25f * h, w, s});
     }
     if (t > kCountPoints.Begin) row("Punkte", 0.3f * h, fFinish.Points, kCountPoints.Progress(t));
     if (t > kCountLifeBonus.Begin) row("Lebensbonus", 0.35f * h, fFinish.LifeBonus, kCountLifeBonus.Progress(t));
@@ -296,9 +298,12 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
                        0.45f * h, w / 2, s});
     }
     if (t > kCountTotal.Begin) row("Gesamtpunkte", 0.55f * h, fFinish.Total, kCountTotal.Progress(t));
+    if (t > kFinishTitleMs) texts.push_back({"R oder Y: nochmal spielen", kAlignCentre, 0, 0.65f * h, w, s});
     return texts;
   }
-  texts.push_back({"HIGHSCORE", kAlignCentre, 0, 0.2f * h, w, s});
+  texts.push_back({fDifficulty == TDifficulty::Normal ? std::string("HIGHSCORE")
+                                                      : "HIGHSCORE " + std::string(Rules().Name),
+                   kAlignCentre, 0, 0.2f * h, w, s});
   const std::size_t shown = std::min<std::size_t>(fFinish.HighScore.size(), 10);
   for (std::size_t i = 0; i < shown; ++i) {
     const THighScoreItem& item = fFinish.HighScore[i];
