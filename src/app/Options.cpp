@@ -24,7 +24,8 @@ double ParseNumber(const std::string& text, const std::string& option) {
 const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
-         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N] [--keep-scores] [--record DATEI]\n"
+         "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
+         "                   [--reaction MS] [--aim-noise GRAD] [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
          "       riftvaulter --scores | --help | --version\n";
 }
@@ -42,6 +43,9 @@ std::string HelpText() {
          "  --stage NAME|all     das Level f\xFCr den Autopiloten, wiederholbar; all: alle der Reihe nach\n"
          "  --fixed-step MS      feste Bildzeit f\xFCr den Autopiloten (1 bis 1000 ms)\n"
          "  --seed N             Startwert des Zufallsgenerators f\xFCr den Autopiloten\n"
+         "  --reaction MS        der Autopilot entscheidet nach der Welt, wie sie vor MS Millisekunden war (0 bis 2000)\n"
+         "  --aim-noise GRAD     der Autopilot zielt mit einem zuf\xE4lligen Fehler von GRAD Grad Standardabweichung,\n"
+         "                       alle 100 ms neu gew\xFCrfelt, mit --seed wiederholbar (0 bis 45)\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
@@ -109,6 +113,16 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
         throw EOptionsError("Option --seed: eine ganze Zahl von 0 bis 4294967295");
       options.Seed = static_cast<uint32_t>(seed);
+    } else if (arg == "--reaction") {
+      pilotOnly = true;
+      options.ReactionMs = ParseNumber(value(i), arg);
+      if (!(options.ReactionMs >= 0 && options.ReactionMs <= 2000))
+        throw EOptionsError("Option --reaction: erlaubt sind 0 bis 2000 Millisekunden");
+    } else if (arg == "--aim-noise") {
+      pilotOnly = true;
+      options.AimNoiseDeg = ParseNumber(value(i), arg);
+      if (!(options.AimNoiseDeg >= 0 && options.AimNoiseDeg <= 45))
+        throw EOptionsError("Option --aim-noise: erlaubt sind 0 bis 45 Grad");
     } else if (arg == "--keep-scores") {
       pilotOnly = true;
       options.KeepScores = true;
@@ -134,7 +148,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step, --seed und --keep-scores gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed, --reaction, --aim-noise und --keep-scores gelten nur mit --autopilot");
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
   if (scores) options.Mode = TRunMode::Scores;

@@ -86,19 +86,21 @@ void TBoss::Progress(float elapsed) {
   if (fRoll > 90 || fRoll < -90) fRollSpeed = -fRollSpeed;
   Guarded("Boss, Progress: Fehler bei Kollisionspr\xFC" "fung", [&] { TakeHits(); });
   Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
-    fParticleManager.CheckPlayerHit();
+    fParticleManager.CheckPlayerHit(THitCause::BossShot);
     fParticleManager.Progress(elapsed);
   });
 }
 
 void TBoss::Fire() {
   const float circles = static_cast<float>(fLevel.fCircles);
-  for (TFirePoint& point : fFirePoints) {
+  for (std::size_t i = 0; i < fFirePoints.size(); ++i) {
+    TFirePoint& point = fFirePoints[i];
     if (point.fNextIndex < 0 || static_cast<std::size_t>(point.fNextIndex) >= point.fTimes.size()) continue;
     if (!(static_cast<float>(point.fTimes[static_cast<std::size_t>(point.fNextIndex)]) < fClock)) continue;
     fParticleManager.Add(point.fModel)
         .Init(true, point.fPos, fRoll + point.fAngle, point.fSpeed / circles, point.fRollSpeed, point.fAccel / circles,
-              point.fRollAccel, point.fLifeTime);
+              point.fRollAccel, point.fLifeTime)
+        .fSource = static_cast<int32_t>(i);
     ++point.fNextIndex;
   }
 }

@@ -23,6 +23,20 @@ class TSound;
 class TShip;
 class TSmallEnemyManager;
 
+// What took a life point from the player.
+enum class THitCause : uint8_t { SmallBody, SmallShot, GunboatShot, BossShot };
+
+// The life points lost in this stage, by cause: counted where a hit costs
+// one, for whoever reports on a run. Nothing in the game reads it back.
+struct THitTally {
+  int32_t SmallBody = 0, SmallShot = 0, GunboatShot = 0;
+  std::vector<int32_t> BossShot;  // by the boss's fire point
+
+  // "boss P3 12, boss P4 9, small shot 2": the causes by count, most first
+  // (ties: the fire points by number, then as the causes are listed); "none" for no hit.
+  [[nodiscard]] std::string Text() const;
+};
+
 // fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
 // TTubeDimensions, which the path reads.
 class TStageHub : public TTubeDimensions {
@@ -47,8 +61,8 @@ class TStageHub : public TTubeDimensions {
   // A kill or a hit on the boss: points added, saturating.
   void AddScore(int32_t points);
   // The player's ship is hit: one life point and the hit sound, unless the
-  // shield is up.
-  void HitPlayer();
+  // shield is up. `point`: the boss's fire point of a boss shot.
+  void HitPlayer(THitCause cause, int32_t point = 0);
   // The boss is destroyed: the stage ends as passed, with its breakdown.
   virtual void PassStage() = 0;
 
@@ -112,6 +126,7 @@ class TStageHub : public TTubeDimensions {
   int32_t fScore = 0;
   int32_t fEndLength = 0;
   int32_t fLife = 0;
+  THitTally fHits;
 
  private:
   TRandom& fRandom;

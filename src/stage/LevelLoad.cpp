@@ -134,6 +134,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fEndPos = 0;
   fEndRoll = 0;
   fLife = 100;
+  fHits = {};
   fPos = -20.0f / static_cast<float>(fCircles);
   fFileName = fileName;
   fSpeed = fPlayer.MinSpeed;
