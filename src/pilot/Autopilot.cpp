@@ -30,6 +30,8 @@ constexpr float kSlotMs = 25;
 // How fast the pilot's hand rolls the ship (degrees per second).
 constexpr float kRollRate = 400;
 constexpr float kMargin = 3;  // degrees kept clear of a threat's edge
+// How fast the keys move the ship on the arena's floor (rings per second).
+constexpr float kArenaSpeed = 10;
 
 int Wrap(int bin) { return ((bin % kBins) + kBins) % kBins; }
 int BinOf(float roll) { return Wrap(static_cast<int>(std::lround(roll)) + 180); }
@@ -62,18 +64,27 @@ class TDangerMap {
 
 using TMover = TSight::TBody;
 
+// How the ship moves along the path over the look-ahead: at `Speed`, kept
+// within [Lo, Hi] (the arena's floor ends).
+struct TShipCourse {
+  float Pos, Speed;
+  float Lo = -1e30f, Hi = 1e30f;
+};
+
 // A moving body: where it is relative to the ship over each look-ahead slot.
-void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, float shipPos, float shipSpeed) {
-  float pos = m.Pos, roll = m.Roll, speed = m.Speed, rollSpeed = m.RollSpeed, p = shipPos;
+void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, const TShipCourse& course) {
+  float pos = m.Pos, roll = m.Roll, speed = m.Speed, rollSpeed = m.RollSpeed, p = course.Pos;
+  const float shipSpeed = course.Speed;
   const float dt = kSlotMs / 1000;
   for (int slot = 0; slot < kSlots; ++slot) {
+    if (static_cast<float>(slot) * kSlotMs >= m.Life) return;  // gone by then
     const float rel0 = pos - p;
     const float roll0 = roll;
     pos += speed * dt;
     roll += rollSpeed * dt;
     speed += m.Accel * dt;
     rollSpeed += m.RollAccel * dt;
-    p += shipSpeed * dt;
+    p = std::clamp(p + shipSpeed * dt, course.Lo, course.Hi);
     const float rel1 = pos - p;
     // The boxes overlap along the path when the mover's offset from the ship
     // lies in (ship.fPosMin - PosMax, ship.fPosMax - PosMin).
@@ -90,7 +101,8 @@ void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, float shipPo
 void SeeShots(std::vector<TMover>& seen, const TParticleManager& shots) {
   for (const TParticleListItem& shot : shots.Items()) {
     if (shot.Dead()) continue;
-    seen.push_back({shot.fPos, shot.fRoll, shot.fSpeed, shot.fRollSpeed, shot.fAccel, shot.fRollAccel});
+    seen.push_back({shot.fPos, shot.fRoll, shot.fSpeed, shot.fRollSpeed, shot.fAccel, shot.fRollAccel, 0, 0, 0, 0,
+                    shot.fLifeTime - shot.fAge});
   }
 }
 
@@ -134,6 +146,7 @@ void TSight::Advance(float ms) {
         b.Roll += b.RollSpeed * dt;
         b.Speed += b.Accel * dt;
         b.RollSpeed += b.RollAccel * dt;
+        b.Life -= dt * 1000;
       }
     }
     if (Boss) {
@@ -213,6 +226,7 @@ void TAutopilot::Decide() {
       ReleaseAll();
       fSeen.clear();
       fAimPeriod = -1;
+      fMove = 0;
     }
     if (level.fFinish.State != TFinishState::Running) {
       DecideFinish(level);
@@ -347,10 +361,24 @@ void TAutopilot::DecideFlight(const TLevel& level) {
 
   const TShip& ship = *level.fPlayer.Ship;
   const float shipSpeed = endZone || level.fTime <= kIntroMs ? 0.0f : level.fSpeed / c;
-
-  TDangerMap danger;
-  for (const TMover& enemy : seen.Enemies) MarkMover(danger, enemy, ship, shipPos, shipSpeed);
-  for (const TMover& shot : seen.Shots) MarkMover(danger, shot, ship, shipPos, shipSpeed);
+  // In the arena the keys move the ship back and forth on the floor, as far
+  // as its ends allow: the pilot weighs each of the three.
+  auto course = [&](int move) {
+    TShipCourse course{shipPos, shipSpeed};
+    if (!endZone || move == 0) return course;
+    const float e = static_cast<float>(level.fEndLength);
+    course.Speed = static_cast<float>(move) * kArenaSpeed / c;
+    course.Lo = std::min(shipPos, 5 / c + 1);
+    course.Hi = std::max(shipPos, (e - 5) / c + 1);
+    return course;
+  };
+  std::array<TDangerMap, 3> danger;
+  for (int move = endZone ? -1 : 0; move <= (endZone ? 1 : 0); ++move) {
+    const TShipCourse ahead = course(move);
+    TDangerMap& map = danger[static_cast<std::size_t>(move + 1)];
+    for (const TMover& enemy : seen.Enemies) MarkMover(map, enemy, ship, ahead);
+    for (const TMover& shot : seen.Shots) MarkMover(map, shot, ship, ahead);
+  }
 
   // What is worth steering for, per roll.
   std::array<float, kBins> want{};
@@ -396,32 +424,61 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   const float roll = level.fRoll;
   const float slotsPerDegree = 1000 / kRollRate / kSlotMs;
   auto weight = [](int slot) { return 100.0f / static_cast<float>(slot + 2); };
-  float bestCost = 1e30f;
-  float best = roll;
-  for (int bin = 0; bin < kBins; ++bin) {
-    const float target = RollOf(bin);
-    float turn = endZone ? target - roll : Turn(roll, target);
-    if (endZone && (target <= -178 || target >= 178)) continue;
-    const int steps = static_cast<int>(std::fabs(turn));
-    const int dir = turn < 0 ? -1 : 1;
-    float cost = 0.02f * std::fabs(turn) - want[static_cast<std::size_t>(bin)];
-    if (std::fabs(Turn(fTargetRoll, target)) < 3) cost -= 2;
-    for (int k = 0; k <= steps; ++k) {
-      const int slot = static_cast<int>(static_cast<float>(k) * slotsPerDegree);
-      const uint32_t mask = danger.At(BinOf(roll) + dir * k);
-      for (int s = std::max(0, slot - 1); s <= std::min(kSlots - 1, slot + 1); ++s) {
-        if (mask & (1u << s)) cost += weight(s);
+  auto bestRoll = [&](const TDangerMap& map, float& bestCost) {
+    bestCost = 1e30f;
+    float best = roll;
+    for (int bin = 0; bin < kBins; ++bin) {
+      const float target = RollOf(bin);
+      float turn = endZone ? target - roll : Turn(roll, target);
+      if (endZone && (target <= -178 || target >= 178)) continue;
+      const int steps = static_cast<int>(std::fabs(turn));
+      const int dir = turn < 0 ? -1 : 1;
+      float cost = 0.02f * std::fabs(turn) - want[static_cast<std::size_t>(bin)];
+      if (std::fabs(Turn(fTargetRoll, target)) < 3) cost -= 2;
+      for (int k = 0; k <= steps; ++k) {
+        const int slot = static_cast<int>(static_cast<float>(k) * slotsPerDegree);
+        const uint32_t mask = map.At(BinOf(roll) + dir * k);
+        for (int s = std::max(0, slot - 1); s <= std::min(kSlots - 1, slot + 1); ++s) {
+          if (mask & (1u << s)) cost += weight(s);
+        }
+      }
+      const int arrive = static_cast<int>(static_cast<float>(steps) * slotsPerDegree);
+      const uint32_t stay = map.At(bin);
+      for (int s = arrive; s < kSlots; ++s) {
+        if (stay & (1u << s)) cost += weight(s);
+      }
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = target;
       }
     }
-    const int arrive = static_cast<int>(static_cast<float>(steps) * slotsPerDegree);
-    const uint32_t stay = danger.At(bin);
-    for (int s = arrive; s < kSlots; ++s) {
-      if (stay & (1u << s)) cost += weight(s);
+    return best;
+  };
+  float bestCost = 0;
+  float best = bestRoll(danger[1], bestCost);
+  if (endZone) {
+    // Back off from what cannot be rolled through in time; come forward
+    // again when it is clear, to where the shots reach the boss.
+    const float range = shotSpeed * reach;
+    const float bossAhead = level.fBoss->fPos - shipPos;
+    const float span = kSlots * kSlotMs / 1000 * kArenaSpeed / c;
+    int chosen = 0;
+    if (fMove == 0) bestCost -= 1;
+    for (const int move : {-1, 1}) {
+      float cost = 0;
+      const float target = bestRoll(danger[static_cast<std::size_t>(move + 1)], cost);
+      if (move < 0) cost += bossAhead + span > 0.85f * range ? 9 : 3;
+      if (move > 0) cost += bossAhead > 0.6f * range ? -3 : 3;
+      if (move == fMove) cost -= 1;
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = target;
+        chosen = move;
+      }
     }
-    if (cost < bestCost) {
-      bestCost = cost;
-      best = target;
-    }
+    fMove = chosen;
+    if (fMove < 0) fKeys[platform::kVkDown] = true;
+    if (fMove > 0) fKeys[platform::kVkUp] = true;
   }
   fTargetRoll = best;
 

@@ -47,6 +47,7 @@ struct TSight {
   struct TBody {
     float Pos, Roll, Speed, RollSpeed, Accel = 0, RollAccel = 0;
     float PosMin = 0, PosMax = 0, RollMin = 0, RollMax = 0;
+    float Life = 1e30f;  // ms until it is gone
   };
   struct TPickUp {
     float Pos, Roll;
@@ -130,6 +131,7 @@ class TAutopilot final : public platform::TPlatformDecorator {
   bool fResultTaken = false;
   bool fWasActive = false;
   float fTargetRoll = 0;
+  int fMove = 0;  // in the arena: -1 back, 0 stay, 1 forward
   std::vector<TStageResult> fResults;
   std::string fFailure;
   // With a reaction time: what it saw in the frames of the last reaction
