@@ -66,7 +66,7 @@ class ObjectsProgress : public testing::Test {
   bool ShotDead(std::size_t index) { return PlayerShots().Items()[index].Dead(); }
 };
 
-TEST_F(ObjectsProgress, SmallEnemyTakesOneShotAndRammingCostsLifeOnlyWithoutShield) {
+TEST_F(ObjectsProgress, SmallEnemyTakesOneShotAndRammingCostsLifeOnlyWithoutShieldTalliedByCause) {
   Play.Load(TStagePlay::Empty({{"SmallEnemy/Count", "1"}, {"SmallEnemy/ShootValue", "-100000"}}));
   Play.FlyTo(0.3f);
   Level().fSpeed = 17.5f;  // kill value 50
@@ -97,6 +97,22 @@ TEST_F(ObjectsProgress, SmallEnemyTakesOneShotAndRammingCostsLifeOnlyWithoutShie
   Level().fPlayer.ShieldTime = 100;
   ram();
   EXPECT_EQ(Level().fLife, 49);
+
+  // Each lost point is tallied by its cause, the boss's shots by the fire
+  // point that fired them; a hit the shield takes is not.
+  TBoss& boss = *Level().fBoss;
+  boss.fActive = true;
+  auto bossShots = [&](std::initializer_list<int32_t> points) {
+    for (const int32_t point : points) {
+      boss.fParticleManager.Add(nullptr).Init(true, Level().ShipPos(), Level().fRoll, 0, 0, 0, 0, 1000).fSource = point;
+    }
+    boss.Progress(0);
+  };
+  bossShots({3});
+  Level().fPlayer.ShieldTime = 0;
+  bossShots({3, 0, 3});
+  EXPECT_EQ(Level().fLife, 46);
+  EXPECT_EQ(Level().fHits.Text(), "boss P3 2, boss P0 1, small body 1");
 }
 
 TEST_F(ObjectsProgress, SmallEnemiesFireByTimerOrAtRandomButNotOnceDead) {
@@ -272,12 +288,12 @@ TEST_F(ObjectsProgress, DifficultiesScaleBossShotsHeartsAndTheGraceAfterAHit) {
     Play.Frame(0);
     EXPECT_EQ(Level().fLife, afterHeart);
     for (int i = 0; i < 10; ++i) {
-      Level().HitPlayer();
+      Level().HitPlayer(THitCause::SmallShot);
       Play.Frame(16);
     }
     EXPECT_EQ(Level().fLife, afterHeart - lostToTen);
     Play.Frame(600);
-    Level().HitPlayer();
+    Level().HitPlayer(THitCause::SmallShot);
     EXPECT_EQ(Level().fLife, afterHeart - lostToTen - 1);
   }
 }

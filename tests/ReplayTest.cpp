@@ -386,6 +386,10 @@ TEST(Replay, CommandLineOptions) {
       {{"--autopilot", "--fixed-step", "0"}, "1 bis 1000"},
       {{"--autopilot", "--fixed-step", "nan"}, "keine Zahl"},
       {{"--autopilot", "--seed", "-1"}, "ganze Zahl"},
+      {{"--autopilot", "--reaction", "250", "--aim-noise", "3"}, nullptr},
+      {{"--reaction", "250"}, "nur mit --autopilot"},
+      {{"--autopilot", "--reaction", "-1"}, "0 bis 2000"},
+      {{"--autopilot", "--aim-noise", "46"}, "0 bis 45"},
       {{"--window", "320"}, "BREITEx"},
       {{"--window", "10x10"}, "zwischen 64"},
       {{"--autopilot", "--difficulty", "Mittel"}, "keine Schwierigkeit"},
@@ -405,12 +409,14 @@ TEST(Replay, CommandLineOptions) {
     }
   }
   const TOptions pilot = ParseOptions({"--autopilot", "--stage", "Level03", "--stage", "Level04.level", "--fixed-step",
-                                       "16.667", "--seed", "7"});
+                                       "16.667", "--seed", "7", "--reaction", "350", "--aim-noise", "2.5"});
   EXPECT_EQ(pilot.Mode, TRunMode::Autopilot);
   EXPECT_EQ(pilot.Stages, (std::vector<std::string>{"Level03.level", "Level04.level"}));
   EXPECT_DOUBLE_EQ(pilot.FixedStepMs, 16.667);
   EXPECT_EQ(pilot.Seed, 7u);
   EXPECT_FALSE(pilot.KeepScores);
+  EXPECT_EQ(pilot.ReactionMs, 350);
+  EXPECT_EQ(pilot.AimNoiseDeg, 2.5);
 
   // Help and version win over anything else on the line and end the
   // program with 0; a wrong option is still 2.

@@ -25,7 +25,8 @@ const char* UsageText() {
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
-         "                   [--difficulty Leicht|Normal|Schwer] [--keep-scores] [--record DATEI]\n"
+         "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
+         "                   [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
          "       riftvaulter --scores | --help | --version\n";
 }
@@ -44,6 +45,9 @@ std::string HelpText() {
          "  --fixed-step MS      feste Bildzeit f\xFCr den Autopiloten (1 bis 1000 ms)\n"
          "  --seed N             Startwert des Zufallsgenerators f\xFCr den Autopiloten\n"
          "  --difficulty NAME    Leicht, Normal oder Schwer f\xFCr den Autopiloten (sonst die aus settings.ini)\n"
+         "  --reaction MS        der Autopilot entscheidet nach der Welt, wie sie vor MS Millisekunden war (0 bis 2000)\n"
+         "  --aim-noise GRAD     der Autopilot zielt mit einem zuf\xE4lligen Fehler von GRAD Grad Standardabweichung,\n"
+         "                       alle 100 ms neu gew\xFCrfelt, mit --seed wiederholbar (0 bis 45)\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
@@ -117,6 +121,16 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.Difficulty = DifficultyNamed(name);
       if (!options.Difficulty)
         throw EOptionsError("Option --difficulty: '" + name + "' ist keine Schwierigkeit (Leicht, Normal oder Schwer)");
+    } else if (arg == "--reaction") {
+      pilotOnly = true;
+      options.ReactionMs = ParseNumber(value(i), arg);
+      if (!(options.ReactionMs >= 0 && options.ReactionMs <= 2000))
+        throw EOptionsError("Option --reaction: erlaubt sind 0 bis 2000 Millisekunden");
+    } else if (arg == "--aim-noise") {
+      pilotOnly = true;
+      options.AimNoiseDeg = ParseNumber(value(i), arg);
+      if (!(options.AimNoiseDeg >= 0 && options.AimNoiseDeg <= 45))
+        throw EOptionsError("Option --aim-noise: erlaubt sind 0 bis 45 Grad");
     } else if (arg == "--keep-scores") {
       pilotOnly = true;
       options.KeepScores = true;
@@ -142,7 +156,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty und --keep-scores gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty, --reaction, --aim-noise und --keep-scores gelten nur mit --autopilot");
   // The pilot plays on the player's own files then, with their settings.
   if (options.KeepScores && options.Difficulty)
     throw EOptionsError("--difficulty und --keep-scores schlie\xDF" "en einander aus");

@@ -32,6 +32,8 @@ struct TOptions {
   bool KeepScores = false;  // --keep-scores: the pilot plays on the real files
   std::optional<uint32_t> Seed;  // --seed: the pilot's games start from it
   std::optional<TDifficulty> Difficulty;  // --difficulty: else settings.ini's
+  double ReactionMs = 0;   // --reaction: the pilot sees the world this late
+  double AimNoiseDeg = 0;  // --aim-noise: its aim's error (standard deviation)
   int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
 };
 

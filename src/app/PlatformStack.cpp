@@ -69,6 +69,7 @@ void TPlatformStack::StackPilot(const TOptions& options, const std::string& real
     fTop = fFolder.get();
   }
   fPilot = std::make_unique<pilot::TAutopilot>(
-      *fTop, pilot::TPilotOptions{options.Stages, options.AllStages, options.FixedStepMs, options.Seed, "AUTOPILOT"});
+      *fTop, pilot::TPilotOptions{options.Stages, options.AllStages, options.FixedStepMs, options.Seed, "AUTOPILOT",
+                                  options.ReactionMs, options.AimNoiseDeg});
   fTop = fPilot.get();
 }

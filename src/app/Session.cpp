@@ -169,6 +169,9 @@ int TSession::Finish() {
     for (const pilot::TStageResult& result : fImpl->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
                   result.Won ? "gewonnen" : "verloren", result.Score, result.Life, result.Total, result.TimeMs / 1000);
+      const std::string stage = result.FileName.substr(0, result.FileName.rfind(".level"));
+      std::fflush(stdout);  // each stage's two lines together
+      std::fprintf(stderr, "hits %s: %s\n", stage.c_str(), result.Hits.c_str());
     }
     if (!fImpl->Pilot->Failure().empty()) Report("autopilot: " + fImpl->Pilot->Failure());
     if (!fImpl->Pilot->AllWon() && fImpl->ExitCode == 0) fImpl->ExitCode = kExitPilotLost;

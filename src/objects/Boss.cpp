@@ -87,7 +87,7 @@ void TBoss::Progress(float elapsed) {
   if (fRoll > 90 || fRoll < -90) fRollSpeed = -fRollSpeed;
   Guarded("Boss, Progress: Fehler bei Kollisionspr\xFC" "fung", [&] { TakeHits(); });
   Guarded("Boss, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
-    fParticleManager.CheckPlayerHit();
+    fParticleManager.CheckPlayerHit(THitCause::BossShot);
     fParticleManager.Progress(elapsed);
   });
 }
@@ -95,13 +95,14 @@ void TBoss::Progress(float elapsed) {
 void TBoss::Fire() {
   const float circles = static_cast<float>(fLevel.fCircles);
   const float pace = fLevel.Rules().BossShotSpeed;
-  for (TFirePoint& point : fFirePoints) {
+  for (std::size_t i = 0; i < fFirePoints.size(); ++i) {
+    TFirePoint& point = fFirePoints[i];
     if (point.fNextIndex < 0 || static_cast<std::size_t>(point.fNextIndex) >= point.fTimes.size()) continue;
     if (!(static_cast<float>(point.fTimes[static_cast<std::size_t>(point.fNextIndex)]) < fClock)) continue;
     fParticleManager.Add(point.fModel)
         .Init(true, point.fPos, fRoll + point.fAngle, point.fSpeed * pace / circles, point.fRollSpeed,
-              point.fAccel * pace / circles,
-              point.fRollAccel, point.fLifeTime);
+              point.fAccel * pace / circles, point.fRollAccel, point.fLifeTime)
+        .fSource = static_cast<int32_t>(i);
     ++point.fNextIndex;
   }
 }

@@ -76,7 +76,7 @@ void TMediumEnemyManager::Progress(float elapsed) {
                 });
   }
   Guarded("MediumEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
-    fParticleManager.CheckPlayerHit();
+    fParticleManager.CheckPlayerHit(THitCause::GunboatShot);
     fParticleManager.Progress(elapsed);
   });
   for (std::size_t i = fMediumEnemys.size(); i-- > 0;) {

@@ -55,12 +55,12 @@ void TParticleManager::Progress(float elapsed) {
                fItems.end());
 }
 
-void TParticleManager::CheckPlayerHit() {
+void TParticleManager::CheckPlayerHit(THitCause cause) {
   const THitBox ship = HitBoxAt(*fLevel.fPlayer.Ship, fLevel.ShipPos(), fLevel.fRoll);
   for (TParticleListItem& item : fItems) {
     if (item.Dead() || !ship.Contains(item.fPos, item.fRoll)) continue;
     item.Kill();
-    fLevel.HitPlayer();
+    fLevel.HitPlayer(cause, item.fSource);
   }
 }
 

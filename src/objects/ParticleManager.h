@@ -6,6 +6,7 @@
 
 class TStageHub;
 class TParticle;
+enum class THitCause : uint8_t;
 
 // One shot: a model flying along the path and round the tube.
 class TParticleListItem {
@@ -29,6 +30,7 @@ class TParticleListItem {
   float fSpinAngle = 0;   // degrees
   float fAge = 0;         // ms
   float fLifeTime = 1000; // ms
+  int32_t fSource = 0;      // the boss's fire point that fired it
   const TParticle* fModel;  // shared by all shots of a kind
 };
 
@@ -44,8 +46,9 @@ class TParticleManager {
   // Moves every shot and frees the dead ones.
   void Progress(float elapsed);
   // Enemy shots against the player's ship: a hit kills the shot and, while
-  // the player has no shield, costs one life point with a sound.
-  void CheckPlayerHit();
+  // the player has no shield, costs one life point with a sound. `cause`
+  // is what these shots are (a boss shot names its fire point itself).
+  void CheckPlayerHit(THitCause cause);
   void Render() const;
   void SetSpeed(float speed);
   void Clear() { fItems.clear(); }

@@ -75,7 +75,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
           r + ship.fRollMax > enemy.fRoll + model.fRollMin && r + ship.fRollMin < enemy.fRoll + model.fRollMax) {
         enemy.Explode();
         level.Sound().Play(level.fSounds.Hit0, false, 75);
-        level.HitPlayer();
+        level.HitPlayer(THitCause::SmallBody);
       }
     });
     GuardedItem("SmallEnemyManager, Progress: Fehler beim Schie\xDF" "en (", i, ")", [&] {
@@ -87,7 +87,7 @@ void TSmallEnemyManager::Progress(float elapsed) {
     });
   }
   Guarded("SmallEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
-    fParticleManager.CheckPlayerHit();
+    fParticleManager.CheckPlayerHit(THitCause::SmallShot);
     fParticleManager.Progress(elapsed);
   });
 }

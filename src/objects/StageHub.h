@@ -24,6 +24,20 @@ class TSound;
 class TShip;
 class TSmallEnemyManager;
 
+// What took a life point from the player.
+enum class THitCause : uint8_t { SmallBody, SmallShot, GunboatShot, BossShot };
+
+// The life points lost in this stage, by cause: counted where a hit costs
+// one, for whoever reports on a run. Nothing in the game reads it back.
+struct THitTally {
+  int32_t SmallBody = 0, SmallShot = 0, GunboatShot = 0;
+  std::vector<int32_t> BossShot;  // by the boss's fire point
+
+  // "boss P3 12, boss P4 9, small shot 2": the causes by count, most first
+  // (ties: the fire points by number, then as the causes are listed); "none" for no hit.
+  [[nodiscard]] std::string Text() const;
+};
+
 // fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
 // TTubeDimensions, which the path reads.
 class TStageHub : public TTubeDimensions {
@@ -48,8 +62,9 @@ class TStageHub : public TTubeDimensions {
   // A kill or a hit on the boss: points added, saturating.
   void AddScore(int32_t points);
   // The player's ship is hit: one life point and the hit sound, unless the
-  // shield is up or the grace after the last hit still runs.
-  void HitPlayer();
+  // shield is up or the grace after the last hit still runs. `point`: the
+  // boss's fire point of a boss shot.
+  void HitPlayer(THitCause cause, int32_t point = 0);
   // The numbers of the difficulty the stage is played on.
   [[nodiscard]] const TDifficultyRules& Rules() const { return DifficultyRules(fDifficulty); }
   // The boss is destroyed: the stage ends as passed, with its breakdown.
@@ -123,6 +138,7 @@ class TStageHub : public TTubeDimensions {
   uint32_t fHitsTaken = 0;
   // Chosen before the stage is loaded; the stage keeps it until the next load.
   TDifficulty fDifficulty = TDifficulty::Normal;
+  THitTally fHits;
 
  private:
   TRandom& fRandom;

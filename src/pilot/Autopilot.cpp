@@ -14,6 +14,7 @@
 #include "objects/PowerUp.h"
 #include "objects/Ship.h"
 #include "objects/SmallEnemyManager.h"
+#include "geometry/SimMath.h"
 #include "platform/VirtualKeys.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
@@ -29,6 +30,8 @@ constexpr float kSlotMs = 25;
 // How fast the pilot's hand rolls the ship (degrees per second).
 constexpr float kRollRate = 400;
 constexpr float kMargin = 3;  // degrees kept clear of a threat's edge
+// How fast the keys move the ship on the arena's floor (rings per second).
+constexpr float kArenaSpeed = 10;
 
 int Wrap(int bin) { return ((bin % kBins) + kBins) % kBins; }
 int BinOf(float roll) { return Wrap(static_cast<int>(std::lround(roll)) + 180); }
@@ -59,25 +62,29 @@ class TDangerMap {
   std::array<uint32_t, kBins> fMask{};
 };
 
-// A body moving along the path and round it: where it is relative to the
-// ship over each look-ahead slot.
-struct TMover {
-  float Pos, Roll, Speed, RollSpeed, Accel = 0, RollAccel = 0;
-  // Its box relative to its place (zero for a shot's point).
-  float PosMin = 0, PosMax = 0, RollMin = 0, RollMax = 0;
+using TMover = TSight::TBody;
+
+// How the ship moves along the path over the look-ahead: at `Speed`, kept
+// within [Lo, Hi] (the arena's floor ends).
+struct TShipCourse {
+  float Pos, Speed;
+  float Lo = -1e30f, Hi = 1e30f;
 };
 
-void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, float shipPos, float shipSpeed) {
-  float pos = m.Pos, roll = m.Roll, speed = m.Speed, rollSpeed = m.RollSpeed, p = shipPos;
+// A moving body: where it is relative to the ship over each look-ahead slot.
+void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, const TShipCourse& course) {
+  float pos = m.Pos, roll = m.Roll, speed = m.Speed, rollSpeed = m.RollSpeed, p = course.Pos;
+  const float shipSpeed = course.Speed;
   const float dt = kSlotMs / 1000;
   for (int slot = 0; slot < kSlots; ++slot) {
+    if (static_cast<float>(slot) * kSlotMs >= m.Life) return;  // gone by then
     const float rel0 = pos - p;
     const float roll0 = roll;
     pos += speed * dt;
     roll += rollSpeed * dt;
     speed += m.Accel * dt;
     rollSpeed += m.RollAccel * dt;
-    p += shipSpeed * dt;
+    p = std::clamp(p + shipSpeed * dt, course.Lo, course.Hi);
     const float rel1 = pos - p;
     // The boxes overlap along the path when the mover's offset from the ship
     // lies in (ship.fPosMin - PosMax, ship.fPosMax - PosMin).
@@ -91,18 +98,69 @@ void MarkMover(TDangerMap& map, const TMover& m, const TShip& ship, float shipPo
   }
 }
 
-void MarkShots(TDangerMap& map, const TParticleManager& shots, const TShip& ship, float shipPos, float shipSpeed) {
+void SeeShots(std::vector<TMover>& seen, const TParticleManager& shots) {
   for (const TParticleListItem& shot : shots.Items()) {
     if (shot.Dead()) continue;
-    MarkMover(map, {shot.fPos, shot.fRoll, shot.fSpeed, shot.fRollSpeed, shot.fAccel, shot.fRollAccel}, ship, shipPos,
-              shipSpeed);
+    seen.push_back({shot.fPos, shot.fRoll, shot.fSpeed, shot.fRollSpeed, shot.fAccel, shot.fRollAccel, 0, 0, 0, 0,
+                    shot.fLifeTime - shot.fAge});
   }
 }
 
+TSight Look(const TLevel& level) {
+  TSight sight;
+  sight.Time = level.fTime;
+  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
+    if (enemy->fDead || enemy->fExploding) continue;
+    const TShip& m = *enemy->fModel;
+    sight.Enemies.push_back(
+        {enemy->fPos, enemy->fRoll, enemy->fSpeed, enemy->fRollSpeed, 0, 0, m.fPosMin, m.fPosMax, m.fRollMin, m.fRollMax});
+  }
+  SeeShots(sight.Shots, level.fSmallEnemy.Manager->fParticleManager);
+  SeeShots(sight.Shots, level.fMediumEnemy.Manager->fParticleManager);
+  SeeShots(sight.Shots, level.fBoss->fParticleManager);
+  for (const auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) {
+    if (enemy->fExploding || enemy->fDead) continue;
+    sight.Gunboats.push_back({enemy->fPos, enemy->fRoll, 0, 0});
+  }
+  for (const auto& powerUp : level.fPowerUp.List) sight.PowerUps.push_back({powerUp->Pos, powerUp->Roll, powerUp->Kind});
+  if (level.ShipPos() >= 1 && level.fBoss->fActive) {
+    const TBoss& boss = *level.fBoss;
+    sight.Boss = TMover{boss.fPos, boss.fRoll, 0, boss.fRollSpeed, 0, 0, 0, 0, boss.fModel->fRollMin, boss.fModel->fRollMax};
+  }
+  return sight;
+}
+
+// A uniform number in (0, 1) from 32 bits of the engine.
+double Uniform(std::mt19937& engine) { return (static_cast<double>(engine()) + 0.5) / 4294967296.0; }
+
 }  // namespace
 
+void TSight::Advance(float ms) {
+  // In steps no longer than the look-ahead's, as it would carry them on.
+  while (ms > 0) {
+    const float dt = std::min(ms, kSlotMs) / 1000;
+    ms -= kSlotMs;
+    for (std::vector<TBody>* bodies : {&Enemies, &Shots}) {
+      for (TBody& b : *bodies) {
+        b.Pos += b.Speed * dt;
+        b.Roll += b.RollSpeed * dt;
+        b.Speed += b.Accel * dt;
+        b.RollSpeed += b.RollAccel * dt;
+        b.Life -= dt * 1000;
+      }
+    }
+    if (Boss) {
+      // It swings between -90 and 90 degrees.
+      Boss->Roll += Boss->RollSpeed * dt;
+      if (Boss->Roll > 90 || Boss->Roll < -90) Boss->RollSpeed = -Boss->RollSpeed;
+    }
+  }
+}
+
 TAutopilot::TAutopilot(platform::TPlatform& inner, TPilotOptions options)
-    : TPlatformDecorator(inner), fOptions(std::move(options)) {
+    : TPlatformDecorator(inner),
+      fOptions(std::move(options)),
+      fNoiseEngine(fOptions.Seed ? *fOptions.Seed : static_cast<uint32_t>(inner.PerformanceCounter())) {
   const platform::TScreenSize screen = inner.ClientSize();
   fCursorX = screen.Width / 2;
   fCursorY = screen.Height / 2;
@@ -166,6 +224,9 @@ void TAutopilot::Decide() {
       fPlaying = fQueue.empty() ? std::string() : fQueue.front();
       if (!fQueue.empty()) fQueue.erase(fQueue.begin());
       ReleaseAll();
+      fSeen.clear();
+      fAimPeriod = -1;
+      fMove = 0;
     }
     if (level.fFinish.State != TFinishState::Running) {
       DecideFinish(level);
@@ -240,7 +301,8 @@ void TAutopilot::DecideFinish(const TLevel& level) {
   const auto& finish = level.fFinish;
   if (!fResultTaken) {
     fResultTaken = true;
-    fResults.push_back({fPlaying, finish.State == TFinishState::Passed, level.fScore, level.fLife, finish.Total, level.fTime});
+    fResults.push_back({fPlaying, finish.State == TFinishState::Passed, level.fScore, level.fLife, finish.Total, level.fTime,
+                        level.fHits.Text()});
   }
   if (!finish.NameEntry) {
     Tap(platform::kVkReturn);
@@ -258,6 +320,35 @@ void TAutopilot::DecideFinish(const TLevel& level) {
   }
 }
 
+TSight TAutopilot::Recall(const TLevel& level) {
+  TSight now = Look(level);
+  if (fOptions.ReactionMs <= 0) return now;
+  // A person sees the world a reaction time late: the newest sight at least
+  // that old, carried on along the courses it showed. A shot fired since is
+  // not seen yet; a body that turned since is seen on its old course.
+  const float before = level.fTime - static_cast<float>(fOptions.ReactionMs);
+  if (!fSeen.empty() && fSeen.back().Time > level.fTime) fSeen.clear();  // a new stage
+  fSeen.push_back(std::move(now));
+  while (fSeen.size() > 1 && fSeen[1].Time <= before) fSeen.pop_front();
+  TSight seen = fSeen.front();
+  seen.Advance(level.fTime - seen.Time);
+  return seen;
+}
+
+float TAutopilot::AimError(float stageMs) {
+  if (fOptions.AimNoiseDeg <= 0) return 0;
+  const auto period = static_cast<int64_t>(std::floor(stageMs / 100));
+  if (period != fAimPeriod) {
+    fAimPeriod = period;
+    // Box and Muller's transform, on functions that give the same bits
+    // everywhere, so that a seed flies alike on every system.
+    const double u = Uniform(fNoiseEngine), v = Uniform(fNoiseEngine);
+    const double g = std::sqrt(-2 * simmath::Log(u)) * simmath::Cos(2 * simmath::kPi * v);
+    fAimError = static_cast<float>(g * fOptions.AimNoiseDeg);
+  }
+  return fAimError;
+}
+
 void TAutopilot::DecideFlight(const TLevel& level) {
   ReleaseAll();
   fKeys[platform::kVkLButton] = true;  // fire, always
@@ -265,21 +356,29 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   const float shipPos = level.ShipPos();
   const bool endZone = shipPos >= 1;
   if (!endZone) fKeys[platform::kVkUp] = true;
+  const TSight seen = Recall(level);
   if (!(shipPos > 0)) return;  // the gate: no control yet
 
   const TShip& ship = *level.fPlayer.Ship;
   const float shipSpeed = endZone || level.fTime <= kIntroMs ? 0.0f : level.fSpeed / c;
-
-  TDangerMap danger;
-  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
-    if (enemy->fDead || enemy->fExploding) continue;
-    const TShip& m = *enemy->fModel;
-    MarkMover(danger, {enemy->fPos, enemy->fRoll, enemy->fSpeed, enemy->fRollSpeed, 0, 0, m.fPosMin, m.fPosMax, m.fRollMin, m.fRollMax},
-              ship, shipPos, shipSpeed);
+  // In the arena the keys move the ship back and forth on the floor, as far
+  // as its ends allow: the pilot weighs each of the three.
+  auto course = [&](int move) {
+    TShipCourse course{shipPos, shipSpeed};
+    if (!endZone || move == 0) return course;
+    const float e = static_cast<float>(level.fEndLength);
+    course.Speed = static_cast<float>(move) * kArenaSpeed / c;
+    course.Lo = std::min(shipPos, 5 / c + 1);
+    course.Hi = std::max(shipPos, (e - 5) / c + 1);
+    return course;
+  };
+  std::array<TDangerMap, 3> danger;
+  for (int move = endZone ? -1 : 0; move <= (endZone ? 1 : 0); ++move) {
+    const TShipCourse ahead = course(move);
+    TDangerMap& map = danger[static_cast<std::size_t>(move + 1)];
+    for (const TMover& enemy : seen.Enemies) MarkMover(map, enemy, ship, ahead);
+    for (const TMover& shot : seen.Shots) MarkMover(map, shot, ship, ahead);
   }
-  MarkShots(danger, level.fSmallEnemy.Manager->fParticleManager, ship, shipPos, shipSpeed);
-  MarkShots(danger, level.fMediumEnemy.Manager->fParticleManager, ship, shipPos, shipSpeed);
-  MarkShots(danger, level.fBoss->fParticleManager, ship, shipPos, shipSpeed);
 
   // What is worth steering for, per roll.
   std::array<float, kBins> want{};
@@ -289,35 +388,35 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   };
   const float shotSpeed = (level.fSpeed + kShotSpeedBonus) / c;
   const float reach = level.fPlayer.ParticleLifeTime / 1000;
-  for (const auto& enemy : level.fSmallEnemy.Manager->fSmallEnemy) {
-    if (enemy->fDead || enemy->fExploding || enemy->fPos <= shipPos) continue;
-    const float closing = shotSpeed - enemy->fSpeed;
+  for (const TMover& enemy : seen.Enemies) {
+    if (enemy.Pos <= shipPos) continue;
+    const float closing = shotSpeed - enemy.Speed;
     if (closing <= 0) continue;
-    const float t = (enemy->fPos - shipPos) / closing;
+    const float t = (enemy.Pos - shipPos) / closing;
     if (t > reach) continue;
-    const float roll = enemy->fRoll + enemy->fRollSpeed * t;
-    attract(roll + enemy->fModel->fRollMin + 1, roll + enemy->fModel->fRollMax - 1, 6 / (1 + t));
+    const float roll = enemy.Roll + enemy.RollSpeed * t;
+    attract(roll + enemy.RollMin + 1, roll + enemy.RollMax - 1, 6 / (1 + t));
   }
-  for (const auto& enemy : level.fMediumEnemy.Manager->fMediumEnemys) {
-    if (enemy->fExploding || enemy->fDead || enemy->fPos - shipPos > reach * shotSpeed) continue;
-    attract(enemy->fRoll - 2, enemy->fRoll + 2, 10);
+  for (const TMover& enemy : seen.Gunboats) {
+    if (enemy.Pos - shipPos > reach * shotSpeed) continue;
+    attract(enemy.Roll - 2, enemy.Roll + 2, 10);
   }
-  for (const auto& powerUp : level.fPowerUp.List) {
-    const float ahead = powerUp->Pos - shipPos;
+  for (const TSight::TPickUp& powerUp : seen.PowerUps) {
+    const float ahead = powerUp.Pos - shipPos;
     if (ahead < 0 || ahead > 2 * level.fSpeed / c) continue;
     float weight = 14;
-    if (powerUp->Kind == kPowerUpWeapon) weight = level.fPlayer.Weapon < kMaxWeapon ? 40 : 0;
-    if (powerUp->Kind == kPowerUpLife) weight = level.fLife < kMaxLife ? 30 : 0;
-    attract(powerUp->Roll - level.fPowerUp.Angle - ship.fRollMax + 1, powerUp->Roll + level.fPowerUp.Angle - ship.fRollMin - 1,
+    if (powerUp.Kind == kPowerUpWeapon) weight = level.fPlayer.Weapon < kMaxWeapon ? 40 : 0;
+    if (powerUp.Kind == kPowerUpLife) weight = level.fLife < kMaxLife ? 30 : 0;
+    attract(powerUp.Roll - level.fPowerUp.Angle - ship.fRollMax + 1, powerUp.Roll + level.fPowerUp.Angle - ship.fRollMin - 1,
             weight);
   }
-  if (endZone && level.fBoss->fActive) {
-    const TBoss& boss = *level.fBoss;
-    const float t = shotSpeed > 0 ? std::max(0.0f, (boss.fPos - shipPos) / shotSpeed) : 0;
-    float roll = boss.fRoll + boss.fRollSpeed * t;
+  if (seen.Boss) {
+    const TMover& boss = *seen.Boss;
+    const float t = shotSpeed > 0 ? std::max(0.0f, (boss.Pos - shipPos) / shotSpeed) : 0;
+    float roll = boss.Roll + boss.RollSpeed * t;
     if (roll > 90) roll = 180 - roll;
     if (roll < -90) roll = -180 - roll;
-    attract(roll + boss.fModel->fRollMin + 2, roll + boss.fModel->fRollMax - 2, 25);
+    attract(roll + boss.RollMin + 2, roll + boss.RollMax - 2, 25);
   }
 
   // Each reachable roll: what hits the ship on the way there and while it
@@ -325,35 +424,69 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   const float roll = level.fRoll;
   const float slotsPerDegree = 1000 / kRollRate / kSlotMs;
   auto weight = [](int slot) { return 100.0f / static_cast<float>(slot + 2); };
-  float bestCost = 1e30f;
-  float best = roll;
-  for (int bin = 0; bin < kBins; ++bin) {
-    const float target = RollOf(bin);
-    float turn = endZone ? target - roll : Turn(roll, target);
-    if (endZone && (target <= -178 || target >= 178)) continue;
-    const int steps = static_cast<int>(std::fabs(turn));
-    const int dir = turn < 0 ? -1 : 1;
-    float cost = 0.02f * std::fabs(turn) - want[static_cast<std::size_t>(bin)];
-    if (std::fabs(Turn(fTargetRoll, target)) < 3) cost -= 2;
-    for (int k = 0; k <= steps; ++k) {
-      const int slot = static_cast<int>(static_cast<float>(k) * slotsPerDegree);
-      const uint32_t mask = danger.At(BinOf(roll) + dir * k);
-      for (int s = std::max(0, slot - 1); s <= std::min(kSlots - 1, slot + 1); ++s) {
-        if (mask & (1u << s)) cost += weight(s);
+  auto bestRoll = [&](const TDangerMap& map, float& bestCost) {
+    bestCost = 1e30f;
+    float best = roll;
+    for (int bin = 0; bin < kBins; ++bin) {
+      const float target = RollOf(bin);
+      float turn = endZone ? target - roll : Turn(roll, target);
+      if (endZone && (target <= -178 || target >= 178)) continue;
+      const int steps = static_cast<int>(std::fabs(turn));
+      const int dir = turn < 0 ? -1 : 1;
+      float cost = 0.02f * std::fabs(turn) - want[static_cast<std::size_t>(bin)];
+      if (std::fabs(Turn(fTargetRoll, target)) < 3) cost -= 2;
+      for (int k = 0; k <= steps; ++k) {
+        const int slot = static_cast<int>(static_cast<float>(k) * slotsPerDegree);
+        const uint32_t mask = map.At(BinOf(roll) + dir * k);
+        for (int s = std::max(0, slot - 1); s <= std::min(kSlots - 1, slot + 1); ++s) {
+          if (mask & (1u << s)) cost += weight(s);
+        }
+      }
+      const int arrive = static_cast<int>(static_cast<float>(steps) * slotsPerDegree);
+      const uint32_t stay = map.At(bin);
+      for (int s = arrive; s < kSlots; ++s) {
+        if (stay & (1u << s)) cost += weight(s);
+      }
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = target;
       }
     }
-    const int arrive = static_cast<int>(static_cast<float>(steps) * slotsPerDegree);
-    const uint32_t stay = danger.At(bin);
-    for (int s = arrive; s < kSlots; ++s) {
-      if (stay & (1u << s)) cost += weight(s);
+    return best;
+  };
+  float bestCost = 0;
+  float best = bestRoll(danger[1], bestCost);
+  if (endZone) {
+    // Back off from what cannot be rolled through in time; come forward
+    // again when it is clear, to where the shots reach the boss.
+    const float range = shotSpeed * reach;
+    const float bossAhead = level.fBoss->fPos - shipPos;
+    const float span = kSlots * kSlotMs / 1000 * kArenaSpeed / c;
+    int chosen = 0;
+    if (fMove == 0) bestCost -= 1;
+    for (const int move : {-1, 1}) {
+      float cost = 0;
+      const float target = bestRoll(danger[static_cast<std::size_t>(move + 1)], cost);
+      if (move < 0) cost += bossAhead + span > 0.85f * range ? 9 : 3;
+      if (move > 0) cost += bossAhead > 0.6f * range ? -3 : 3;
+      if (move == fMove) cost -= 1;
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = target;
+        chosen = move;
+      }
     }
-    if (cost < bestCost) {
-      bestCost = cost;
-      best = target;
-    }
+    fMove = chosen;
+    if (fMove < 0) fKeys[platform::kVkDown] = true;
+    if (fMove > 0) fKeys[platform::kVkUp] = true;
   }
   fTargetRoll = best;
 
+  // The hand misses the roll it means by a little.
+  if (fOptions.AimNoiseDeg > 0) {
+    best += AimError(level.fTime);
+    if (endZone) best = std::clamp(best, -177.0f, 177.0f);
+  }
   const double stepMs = fStep > 0 ? fOptions.FixedStepMs : 16.7;
   const float maxTurn = static_cast<float>(kRollRate * stepMs / 1000);
   const float turn = std::clamp(endZone ? best - roll : Turn(roll, best), -maxTurn, maxTurn);

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,37 @@ struct TPilotOptions {
   std::optional<uint32_t> Seed;
   // The name typed into the highscore list.
   std::string Name = "AUTOPILOT";
+  // A person's pace: the pilot decides on the world as it was this many ms
+  // ago (its own ship it always knows as it is now).
+  double ReactionMs = 0;
+  // A person's aim: the roll it steers to is off by a Gaussian error of
+  // this many degrees (standard deviation), drawn anew every 100 ms.
+  double AimNoiseDeg = 0;
+};
+
+// What the pilot saw of a running stage in one frame: every body that can
+// hit the ship or is worth steering for, with its motion.
+struct TSight {
+  // A body moving along the path and round it, with its box relative to
+  // its place (zero for a shot's point).
+  struct TBody {
+    float Pos, Roll, Speed, RollSpeed, Accel = 0, RollAccel = 0;
+    float PosMin = 0, PosMax = 0, RollMin = 0, RollMax = 0;
+    float Life = 1e30f;  // ms until it is gone
+  };
+  struct TPickUp {
+    float Pos, Roll;
+    uint8_t Kind;
+  };
+  float Time = 0;                 // stage ms
+  std::vector<TBody> Enemies;     // small enemies still flying
+  std::vector<TBody> Shots;       // every enemy's and the boss's shots
+  std::vector<TBody> Gunboats;    // their place only
+  std::vector<TPickUp> PowerUps;
+  std::optional<TBody> Boss;      // while it fights
+
+  // Everything carried `ms` further along the course it had.
+  void Advance(float ms);
 };
 
 // How one played stage ended.
@@ -37,6 +70,7 @@ struct TStageResult {
   bool Won = false;
   int32_t Score = 0, Life = 0, Total = 0;
   float TimeMs = 0;
+  std::string Hits;  // the life points lost by cause (THitTally::Text)
 };
 
 class TAutopilot final : public platform::TPlatformDecorator {
@@ -72,6 +106,10 @@ class TAutopilot final : public platform::TPlatformDecorator {
   void DecideMenu(const TMainMenu& menu);
   void DecideFinish(const TLevel& level);
   void DecideFlight(const TLevel& level);
+  // The world to decide on: as seen a reaction time ago, carried to now.
+  TSight Recall(const TLevel& level);
+  // The aim error for this moment of the stage.
+  float AimError(float stageMs);
   // Down this frame when every key was up in the last one: one press for a
   // latch per two frames.
   void Tap(int vk);
@@ -93,8 +131,17 @@ class TAutopilot final : public platform::TPlatformDecorator {
   bool fResultTaken = false;
   bool fWasActive = false;
   float fTargetRoll = 0;
+  int fMove = 0;  // in the arena: -1 back, 0 stay, 1 forward
   std::vector<TStageResult> fResults;
   std::string fFailure;
+  // With a reaction time: what it saw in the frames of the last reaction
+  // time and a little more, oldest first.
+  std::deque<TSight> fSeen;
+  // The aim noise: its own generator (the game's draws stay the game's),
+  // the error now and the 100 ms period it was drawn for.
+  std::mt19937 fNoiseEngine;
+  float fAimError = 0;
+  int64_t fAimPeriod = -1;
 };
 
 }  // namespace pilot

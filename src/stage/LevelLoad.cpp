@@ -138,6 +138,7 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fArenaHint = s.ArenaHint;
   fArenaTime = -1;
   fLife = 100;
+  fHits = {};
   fPos = -20.0f / static_cast<float>(fCircles);
   fFileName = fileName;
   fSpeed = fPlayer.MinSpeed;
