@@ -62,8 +62,20 @@ void BM_LoadStage(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadStage)->Unit(benchmark::kMillisecond);
 
+// Draws the stage's frame as it stands, once per iteration; glFinish
+// includes the drawing.
+void RenderFrames(benchmark::State& state, TLevel& level) {
+  gfx::Enable(gfx::TCap::DepthTest);
+  for (auto _ : state) {
+    gfx::Clear();
+    Perspective();
+    level.Render();
+    gfx::Finish();
+  }
+}
+
 // A frame in full flight: the finished tube from its buffer, the objects
-// and the HUD; glFinish includes the drawing.
+// and the HUD.
 void BM_RenderFlightFrame(benchmark::State& state) {
   TStageScene& scene = Scene();
   UseBackend(state);
@@ -72,13 +84,7 @@ void BM_RenderFlightFrame(benchmark::State& state) {
   level.fTime = 20000;
   level.fPos = 0.3f;
   level.fBolts.clear();
-  gfx::Enable(gfx::TCap::DepthTest);
-  for (auto _ : state) {
-    gfx::Clear();
-    Perspective();
-    level.Render();
-    gfx::Finish();
-  }
+  RenderFrames(state, level);
 }
 BENCHMARK(BM_RenderFlightFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -91,13 +97,7 @@ void BM_RenderGateAllBolts(benchmark::State& state) {
   level.LoadFromFile(scene.Stage);
   level.fTime = 50;
   for (auto& bolt : level.fBolts) bolt->fVisible = true;
-  gfx::Enable(gfx::TCap::DepthTest);
-  for (auto _ : state) {
-    gfx::Clear();
-    Perspective();
-    level.Render();
-    gfx::Finish();
-  }
+  RenderFrames(state, level);
 }
 BENCHMARK(BM_RenderGateAllBolts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

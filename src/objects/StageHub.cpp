@@ -20,7 +20,6 @@ void TStageHub::AddScore(int32_t points) { fScore = SaturatingAdd(fScore, points
 void TStageHub::HitPlayer(THitCause cause, int32_t point) {
   if (fPlayer.ShieldTime > 0 || fPlayer.GraceTime > 0) return;
   fLife -= 1;
-  ++fHitsTaken;
   fPlayer.GraceTime = Rules().GraceMs;
   fSound.Play(fSounds.Hit1, false, 75);
   switch (cause) {
@@ -39,6 +38,12 @@ void TStageHub::HitPlayer(THitCause cause, int32_t point) {
       ++fHits.BossShot[static_cast<std::size_t>(point)];
       break;
   }
+}
+
+int32_t THitTally::Total() const {
+  int32_t total = SmallBody + SmallShot + GunboatShot;
+  for (int32_t hits : BossShot) total += hits;
+  return total;
 }
 
 std::string THitTally::Text() const {

@@ -36,6 +36,8 @@ struct THitTally {
   // "boss P3 12, boss P4 9, small shot 2": the causes by count, most first
   // (ties: the fire points by number, then as the causes are listed); "none" for no hit.
   [[nodiscard]] std::string Text() const;
+  // Every life point lost to a hit.
+  [[nodiscard]] int32_t Total() const;
 };
 
 // fTubeSize (tube radius) and fCircles (rings over the path 0..1) come from
@@ -132,10 +134,6 @@ class TStageHub : public TTubeDimensions {
   int32_t fScore = 0;
   int32_t fEndLength = 0;
   int32_t fLife = 0;
-  // Hits that cost the ship life since the stage object was made: the
-  // stage's feedback counts them (a power-up in the same frame can hide a
-  // hit from a look at life alone). No rule reads it.
-  uint32_t fHitsTaken = 0;
   // Chosen before the stage is loaded; the stage keeps it until the next load.
   TDifficulty fDifficulty = TDifficulty::Normal;
   THitTally fHits;

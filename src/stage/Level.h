@@ -221,7 +221,7 @@ class TLevel : public TStageHub {
   // The feedback of a frame of flight, after everything moved: the hits
   // the ship took, what the frame did to the boss's life, a power-up noted,
   // life running low; and their sounds.
-  void ProgressFeedback(float elapsed, uint32_t hitsBefore, int32_t bossLifeBefore);
+  void ProgressFeedback(float elapsed, int32_t hitsBefore, int32_t bossLifeBefore);
   // A power-up was taken; the stage already applied it. Its note and sound
   // start with the frame's feedback.
   void NotePowerUp(const TPowerUp& powerUp, int32_t lifeBefore, int32_t weaponBefore);

@@ -62,12 +62,12 @@ std::string Seconds(int32_t ms) {
 
 }  // namespace
 
-void TLevel::ProgressFeedback(float dt, uint32_t hitsBefore, int32_t bossLifeBefore) {
+void TLevel::ProgressFeedback(float dt, int32_t hitsBefore, int32_t bossLifeBefore) {
   TFeedback& f = fFeedback;
   for (float* since : {&f.SinceHit, &f.SinceBossHit, &f.SinceBossTick, &f.SinceNote})
     *since = std::min(*since + dt, kFeedbackIdleMs);
 
-  if (fHitsTaken != hitsBefore) f.SinceHit = 0;
+  if (fHits.Total() != hitsBefore) f.SinceHit = 0;
   if (f.NoteTaken) {
     f.NoteTaken = false;
     f.SinceNote = 0;

@@ -91,7 +91,7 @@ void TLevel::Progress(float elapsed) {
   const float dt = elapsed;
   fPad = fPlatform.Gamepad();
   const int32_t lifeBefore = fLife;
-  const uint32_t hitsBefore = fHitsTaken;
+  const int32_t hitsBefore = fHits.Total();
   const int32_t bossLifeBefore = fBoss->fLife;
   bool retry = false;
   if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
