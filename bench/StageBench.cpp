@@ -50,9 +50,12 @@ TStageScene& Scene() {
   return scene;
 }
 
-// Argument 0 draws with the fixed-function backend, 1 with the shaders.
+// Argument 0 draws with the fixed-function backend, 1 with the shaders, 2
+// with the shaders widening every wide line themselves (as on the page).
 void UseBackend(benchmark::State& state) {
-  render::SelectBackend(state.range(0) == 0 ? render::TBackendKind::FixedFunction : render::TBackendKind::Shader);
+  constexpr render::TBackendKind kinds[] = {render::TBackendKind::FixedFunction, render::TBackendKind::Shader,
+                                            render::TBackendKind::ShaderWidened};
+  render::SelectBackend(kinds[state.range(0)]);
   state.counters["shader"] = static_cast<double>(state.range(0));
 }
 
@@ -86,20 +89,21 @@ void BM_RenderFlightFrame(benchmark::State& state) {
   level.fBolts.clear();
   RenderFrames(state, level);
 }
-BENCHMARK(BM_RenderFlightFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderFlightFrame)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The gate's first frames: the ring still small and every bolt visible, as
-// they are until each first flickers (50 to 125 ms into the stage).
+// they are until each first flickers (50 to 125 ms into the stage); with
+// the second argument 0, the same frame without its bolts.
 void BM_RenderGateAllBolts(benchmark::State& state) {
   TStageScene& scene = Scene();
   UseBackend(state);
   TLevel& level = *scene.Level;
   level.LoadFromFile(scene.Stage);
   level.fTime = 50;
-  for (auto& bolt : level.fBolts) bolt->fVisible = true;
+  for (auto& bolt : level.fBolts) bolt->fVisible = state.range(1) != 0;
   RenderFrames(state, level);
 }
-BENCHMARK(BM_RenderGateAllBolts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderGateAllBolts)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -193,7 +197,7 @@ void BM_P1_FullFrame(benchmark::State& state) {
                                                 level.fSmallEnemy.Manager->fParticleManager.Items().size() +
                                                 level.fMediumEnemy.Manager->fParticleManager.Items().size());
 }
-BENCHMARK(BM_P1_FullFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_P1_FullFrame)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_P1_TubeOnly(benchmark::State& state) {
   UseBackend(state);

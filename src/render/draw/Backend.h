@@ -20,6 +20,8 @@ enum class TBackendKind : uint8_t {
   Auto,           // shaders where the context offers them, else fixed-function
   FixedFunction,  // settings.ini: renderer=gl1
   Shader,         // renderer=shader; falls back like Auto where it fails
+  ShaderWidened,  // renderer=shader-widened: as Shader, every wide line widened
+                  // by the program, as WebGL needs it
 };
 
 class TBackend {

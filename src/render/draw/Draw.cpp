@@ -45,7 +45,7 @@ std::unique_ptr<TBackend> MakeBackend(TBackendKind kind) {
   throw std::runtime_error("WebGL kann die Shader nicht \xFC" "bersetzen");
 #else
   if (kind != TBackendKind::FixedFunction) {
-    if (auto shader = TShaderBackend::Create()) return shader;
+    if (auto shader = TShaderBackend::Create(kind == TBackendKind::ShaderWidened)) return shader;
   }
   return std::make_unique<TFixedBackend>();
 #endif
@@ -57,6 +57,7 @@ std::optional<TBackendKind> ParseBackendKind(std::string_view value) {
   if (value.empty() || value == "auto") return TBackendKind::Auto;
   if (value == "gl1") return TBackendKind::FixedFunction;
   if (value == "shader") return TBackendKind::Shader;
+  if (value == "shader-widened") return TBackendKind::ShaderWidened;
   return std::nullopt;
 }
 
@@ -66,6 +67,9 @@ void SelectBackend(TBackendKind kind) {
   if (!gBackend || gBackendContext != context || context == 0) return;
   gBackend->Flush();
   gBackend->Release();
+  // Gone before the next is made: its deletions and its last unbinding
+  // must not fall between the new one's set-up and its first frame.
+  gBackend.reset();
   gBackend = MakeBackend(kind);
 }
 

@@ -27,7 +27,9 @@ class TShaderBackend final : public TBackend {
  public:
   // Null, with the reason on stderr, when the context has no GL 2.0 (or ES 2)
   // or the programs do not build; the caller falls back to fixed-function.
-  static std::unique_ptr<TShaderBackend> Create();
+  // With `widenLines`, every line wider than a pixel is widened by the
+  // program even where GL would draw it (WebGL always widens).
+  static std::unique_ptr<TShaderBackend> Create(bool widenLines = false);
   ~TShaderBackend() override;
   TShaderBackend(const TShaderBackend&) = delete;
   TShaderBackend& operator=(const TShaderBackend&) = delete;
@@ -141,18 +143,25 @@ class TShaderBackend final : public TBackend {
   [[nodiscard]] TVertex Transform(float x, float y, float z) const;
   void EmitLine(const TVertex& a, const TVertex& b);
   void EmitTriangle(const TVertex& a, const TVertex& b, const TVertex& c);
-  // Appends the six corners of the two triangles that widen line a-b.
+  // Appends the four corners of the quad that widens line a-b: a on either
+  // side, then b on either side. DrawWide makes two triangles of each four.
   static void Widen(std::vector<TWideVertex>& corners, const TVertex& a, const TVertex& b);
+  static constexpr uint32_t kQuadCorners = 4;
   [[nodiscard]] bool Wide() const;
   GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
   void DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
   void DrawInline(const TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);
   void Replay(const TCommand& command);
   void ApplyState(const TState& state, bool wide);
+  void ApplyLineWidth(float width);
   [[nodiscard]] const TProgram& PlainProgram(const TState& state) const;
   void UseProgram(const TProgram& program, const gfx::TMatrix& matrix, const TState& state);
   void BindPlain(GLuint buffer, gfx::TVertexFormat format, bool frameList, const std::array<float, 4>& color);
-  void BindWide(GLuint buffer);
+  void EnableWide();
+  // Draws the quads of corners first ... first + count - 1 of a wide buffer
+  // (the attributes enabled by EnableWide; a constant colour may replace
+  // the colours).
+  void DrawWide(GLuint buffer, uint32_t first, uint32_t count);
   void Stream(GLuint buffer, std::size_t& capacity, const void* data, std::size_t bytes);
   // Keeps `error` for TakeError unless an earlier one waits there.
   void Fail(GLenum error);
@@ -163,6 +172,12 @@ class TShaderBackend final : public TBackend {
   // ignore the alpha test and textures, which the game never gives them.
   TProgram fColorProgram, fTextureProgram, fWideProgram;
   GLuint fFrameBuffer = 0, fFrameWideBuffer = 0;
+  // Indices 0 1 2, 2 1 3 for every four corners, as many as one draw holds.
+  GLuint fQuadIndices = 0;
+  // The widest line GL draws itself; wider ones are widened by the program.
+  // A software rasteriser draws its own wide line as one primitive, where a
+  // widened one is two triangles that cost it twice as much.
+  float fNativeLineWidth = 1;
   std::size_t fFrameBufferBytes = 0, fFrameWideBufferBytes = 0;  // their stores' sizes
 
   // Matrices.
@@ -200,6 +215,7 @@ class TShaderBackend final : public TBackend {
     gfx::TRect ScissorBox;
     GLuint Texture = 0;
     GLuint Program = 0;
+    float LineWidth = 0;  // 0: not set yet
   } fGLState;
 };
 

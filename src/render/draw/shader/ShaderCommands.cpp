@@ -18,10 +18,6 @@ namespace {
 // Static buffers up to this size are drawn through the frame's lists.
 constexpr int kInlineVertices = 512;
 
-bool IsLines(gfx::TPrimitive mode) {
-  return mode == gfx::TPrimitive::Lines || mode == gfx::TPrimitive::LineStrip || mode == gfx::TPrimitive::LineLoop;
-}
-
 }  // namespace
 
 // --- primitives ---
@@ -40,7 +36,7 @@ TShaderBackend::TCommand& TShaderBackend::Open(TCommandType type) {
   TState state = CurrentState();
   if (type != TCommandType::Triangles && type != TCommandType::Buffer)
     state.Caps &= static_cast<uint8_t>(~Bit(gfx::TCap::CullFace));
-  if (type == TCommandType::WideLines || type == TCommandType::WideBuffer) state.LineWidth = fState.LineWidth;
+  if (type != TCommandType::Triangles) state.LineWidth = fState.LineWidth;
   const bool list = type == TCommandType::Triangles || type == TCommandType::Lines || type == TCommandType::WideLines;
   if (list && !fCommands.empty()) {
     TCommand& last = fCommands.back();
@@ -53,7 +49,7 @@ TShaderBackend::TCommand& TShaderBackend::Open(TCommandType type) {
   return command;
 }
 
-bool TShaderBackend::Wide() const { return fState.LineWidth > 1.0f; }
+bool TShaderBackend::Wide() const { return fState.LineWidth > fNativeLineWidth; }
 
 void TShaderBackend::UpdateClipMatrix() {
   if (!fClipDirty) return;
@@ -146,15 +142,13 @@ void TShaderBackend::EmitLine(const TVertex& a, const TVertex& b) {
     return;
   }
   Widen(fWideVertices, a, b);
-  command.Count += 6;
+  command.Count += kQuadCorners;
 }
 
 void TShaderBackend::Widen(std::vector<TWideVertex>& corners, const TVertex& a, const TVertex& b) {
   corners.insert(corners.end(), {{a.Position, b.Position, a.Color, 1},
                                  {a.Position, b.Position, a.Color, -1},
                                  {b.Position, a.Position, b.Color, 1},
-                                 {b.Position, a.Position, b.Color, 1},
-                                 {a.Position, b.Position, a.Color, -1},
                                  {b.Position, a.Position, b.Color, -1}});
 }
 
@@ -383,14 +377,14 @@ void TShaderBackend::DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx:
   command.First = static_cast<uint32_t>(first);
   command.Count = static_cast<uint32_t>(count);
   if (!wide) return;
-  // Six corners for each pair or segment of the range.
+  // Four corners for each pair or segment of the range.
   const std::size_t index = WideIndex(mode);
   if (mode == gfx::TPrimitive::Lines) {
-    command.First = static_cast<uint32_t>(first / 2 * 6);
-    command.Count = static_cast<uint32_t>(count / 2 * 6);
+    command.First = static_cast<uint32_t>(first / 2) * kQuadCorners;
+    command.Count = static_cast<uint32_t>(count / 2) * kQuadCorners;
   } else if (mode == gfx::TPrimitive::LineStrip) {
-    command.First = static_cast<uint32_t>(first * 6);
-    command.Count = static_cast<uint32_t>((count - 1) * 6);
+    command.First = static_cast<uint32_t>(first) * kQuadCorners;
+    command.Count = static_cast<uint32_t>(count - 1) * kQuadCorners;
   } else {
     command.First = 0;
     command.Count = static_cast<uint32_t>(buffer.WideCount[index]);

@@ -103,11 +103,20 @@ void main() {
 
 }  // namespace
 
-std::unique_ptr<TShaderBackend> TShaderBackend::Create() {
+std::unique_ptr<TShaderBackend> TShaderBackend::Create(bool widenLines) {
   const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   if (!version) return nullptr;
   std::unique_ptr<TShaderBackend> backend(new TShaderBackend());
   if (!backend->Build()) return nullptr;
+#ifndef __EMSCRIPTEN__
+  if (!widenLines) {
+    GLfloat range[2] = {1, 1};
+    glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, range);
+    backend->fNativeLineWidth = std::max(range[1], 1.0f);
+  }
+#else
+  static_cast<void>(widenLines);
+#endif
   return backend;
 }
 
@@ -186,6 +195,14 @@ bool TShaderBackend::Build() {
   }
   fGL.GenBuffers(1, &fFrameBuffer);
   fGL.GenBuffers(1, &fFrameWideBuffer);
+  std::vector<uint16_t> quads;
+  quads.reserve((1u << 16) / kQuadCorners * 6);
+  for (uint32_t corner = 0; corner < (1u << 16); corner += kQuadCorners)
+    for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) quads.push_back(static_cast<uint16_t>(corner + i));
+  fGL.GenBuffers(1, &fQuadIndices);
+  fGL.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, fQuadIndices);
+  fGL.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(uint16_t)), quads.data(),
+                 GL_STATIC_DRAW);
 
   fModelView[0] = kIdentity;
   fProjection[0] = kIdentity;
@@ -285,6 +302,7 @@ TShaderBackend::~TShaderBackend() {
   }
   if (fFrameBuffer) fGL.DeleteBuffers(1, &fFrameBuffer);
   if (fFrameWideBuffer) fGL.DeleteBuffers(1, &fFrameWideBuffer);
+  if (fQuadIndices) fGL.DeleteBuffers(1, &fQuadIndices);
   if (fColorProgram.Name) fGL.DeleteProgram(fColorProgram.Name);
   if (fTextureProgram.Name) fGL.DeleteProgram(fTextureProgram.Name);
   if (fWideProgram.Name) fGL.DeleteProgram(fWideProgram.Name);
@@ -294,7 +312,7 @@ void TShaderBackend::Abandon() {
   fGL = {};
   fBuffers.clear();
   fCommands.clear();
-  fFrameBuffer = fFrameWideBuffer = 0;
+  fFrameBuffer = fFrameWideBuffer = fQuadIndices = 0;
   fColorProgram = fTextureProgram = fWideProgram = {};
   fGLState = {};
 }
@@ -304,7 +322,10 @@ void TShaderBackend::Release() {
   fGL.UseProgram(0);
   for (GLuint attribute : {kPosition, kColor, kTexCoord, kSide}) fGL.DisableVertexAttribArray(attribute);
   fGL.BindBuffer(GL_ARRAY_BUFFER, 0);
+  fGL.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  if (fGLState.LineWidth != 0 && fGLState.LineWidth != 1) glLineWidth(1);
   fGLState.Known = false;
+  fGLState.LineWidth = 0;
 }
 
 }  // namespace render

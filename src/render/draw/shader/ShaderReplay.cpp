@@ -101,6 +101,12 @@ void TShaderBackend::ApplyState(const TState& state, bool wide) {
   fGLState.Known = true;
 }
 
+void TShaderBackend::ApplyLineWidth(float width) {
+  if (width == fGLState.LineWidth) return;
+  glLineWidth(width);
+  fGLState.LineWidth = width;
+}
+
 const TShaderBackend::TProgram& TShaderBackend::PlainProgram(const TState& state) const {
   const bool alphaTest = (state.Caps & Bit(gfx::TCap::AlphaTest)) != 0;
   return state.Texture != 0 || alphaTest ? fTextureProgram : fColorProgram;
@@ -159,14 +165,34 @@ void TShaderBackend::BindPlain(GLuint buffer, gfx::TVertexFormat format, bool fr
   }
 }
 
-void TShaderBackend::BindWide(GLuint buffer) {
-  constexpr GLsizei stride = sizeof(TWideVertex);
-  fGL.BindBuffer(GL_ARRAY_BUFFER, buffer);
-  fGL.VertexAttribPointer(kPosition, 4, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TWideVertex, Position)));
-  fGL.VertexAttribPointer(kOther, 4, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TWideVertex, Other)));
-  fGL.VertexAttribPointer(kColor, 4, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TWideVertex, Color)));
-  fGL.VertexAttribPointer(kSide, 1, GL_FLOAT, GL_FALSE, stride, Offset(offsetof(TWideVertex, Side)));
+void TShaderBackend::EnableWide() {
   for (GLuint attribute : {kPosition, kOther, kColor, kSide}) fGL.EnableVertexAttribArray(attribute);
+}
+
+namespace {
+
+// A draw's corners are counted by 16-bit indices, as WebGL 1 has them.
+constexpr uint32_t kCornersPerDraw = 1u << 16;
+
+}  // namespace
+
+void TShaderBackend::DrawWide(GLuint buffer, uint32_t first, uint32_t count) {
+  // Two triangles from every four corners through the shared indices: the
+  // rasteriser shades four corners per segment, not six. A range past
+  // what the indices reach is drawn in parts.
+  constexpr GLsizei stride = sizeof(TWideVertex);
+  fGL.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, fQuadIndices);
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t part = std::min(count - done, kCornersPerDraw);
+    const std::size_t base = static_cast<std::size_t>(first + done) * stride;
+    fGL.BindBuffer(GL_ARRAY_BUFFER, buffer);
+    fGL.VertexAttribPointer(kPosition, 4, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Position)));
+    fGL.VertexAttribPointer(kOther, 4, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Other)));
+    fGL.VertexAttribPointer(kColor, 4, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Color)));
+    fGL.VertexAttribPointer(kSide, 1, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Side)));
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part / kQuadCorners * 6), GL_UNSIGNED_SHORT, nullptr);
+    done += part;
+  }
 }
 
 void TShaderBackend::Replay(const TCommand& command) {
@@ -177,6 +203,7 @@ void TShaderBackend::Replay(const TCommand& command) {
       ApplyState(command.State, false);
       UseProgram(PlainProgram(command.State), kIdentity, command.State);
       BindPlain(fFrameBuffer, gfx::TVertexFormat::V3F, true, command.Color);
+      if (command.Type == TCommandType::Lines) ApplyLineWidth(command.State.LineWidth);
       glDrawArrays(command.Type == TCommandType::Lines ? GL_LINES : GL_TRIANGLES, static_cast<GLint>(command.First),
                    static_cast<GLsizei>(command.Count));
       return;
@@ -184,8 +211,8 @@ void TShaderBackend::Replay(const TCommand& command) {
       if (command.Count == 0) return;
       ApplyState(command.State, true);
       UseProgram(fWideProgram, kIdentity, command.State);
-      BindWide(fFrameWideBuffer);
-      glDrawArrays(GL_TRIANGLES, static_cast<GLint>(command.First), static_cast<GLsizei>(command.Count));
+      EnableWide();
+      DrawWide(fFrameWideBuffer, command.First, command.Count);
       return;
     case TCommandType::Buffer: {
       const auto found = fBuffers.find(command.Buffer);
@@ -193,6 +220,7 @@ void TShaderBackend::Replay(const TCommand& command) {
       ApplyState(command.State, false);
       UseProgram(PlainProgram(command.State), command.Matrix, command.State);
       BindPlain(found->second.Name, found->second.Format, false, command.Color);
+      if (IsLines(command.Mode)) ApplyLineWidth(command.State.LineWidth);
       glDrawArrays(GLPrimitive(command.Mode), static_cast<GLint>(command.First), static_cast<GLsizei>(command.Count));
       return;
     }
@@ -202,13 +230,12 @@ void TShaderBackend::Replay(const TCommand& command) {
       const std::size_t index = WideIndex(command.Mode);
       ApplyState(command.State, true);
       UseProgram(fWideProgram, command.Matrix, command.State);
-      BindWide(found->second.Wide[index]);
+      EnableWide();
       if (found->second.Format == gfx::TVertexFormat::V3F) {
         fGL.DisableVertexAttribArray(kColor);
         fGL.VertexAttrib4f(kColor, command.Color[0], command.Color[1], command.Color[2], command.Color[3]);
       }
-      if (command.Count > 0)
-        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(command.First), static_cast<GLsizei>(command.Count));
+      DrawWide(found->second.Wide[index], command.First, command.Count);
       return;
     }
   }
