@@ -146,7 +146,10 @@ class TShaderBackend final : public TBackend {
   // Appends the four corners of the quad that widens line a-b: a on either
   // side, then b on either side. DrawWide makes two triangles of each four.
   static void Widen(std::vector<TWideVertex>& corners, const TVertex& a, const TVertex& b);
-  static constexpr uint32_t kQuadCorners = 4;
+  static constexpr uint32_t kQuadCorners = 4, kQuadIndices = 6;
+  // A draw reaches as many corners as 16-bit indices count (WebGL 1 has no
+  // wider ones); fQuadIndices holds that many corners' indices.
+  static constexpr uint32_t kCornersPerDraw = 1u << 16;
   [[nodiscard]] bool Wide() const;
   GLuint WideBuffer(TStaticBuffer& buffer, gfx::TPrimitive mode);
   void DrawStatic(gfx::TBuffer handle, TStaticBuffer& buffer, gfx::TPrimitive mode, int first, int count);

@@ -286,9 +286,9 @@ gfx::TBuffer TShaderBackend::CreateBuffer(gfx::TVertexFormat format, const void*
   const gfx::TBuffer handle = NewBufferHandle();
   TStaticBuffer& kept = fBuffers.emplace(handle, std::move(buffer)).first->second;
   // Large models (bare positions, drawn as line pairs) may be drawn wide:
-  // that version is made now, while the stage loads, not in the frame that
-  // first needs it.
-  if (format == gfx::TVertexFormat::V3F) WideBuffer(kept, gfx::TPrimitive::Lines);
+  // where the program widens lines, that version is made now, while the
+  // stage loads, not in the frame that first needs it.
+  if (format == gfx::TVertexFormat::V3F && fNativeLineWidth <= 1) WideBuffer(kept, gfx::TPrimitive::Lines);
   return handle;
 }
 

@@ -107,7 +107,8 @@ std::unique_ptr<TShaderBackend> TShaderBackend::Create(bool widenLines) {
   const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   if (!version) return nullptr;
   std::unique_ptr<TShaderBackend> backend(new TShaderBackend());
-  if (!backend->Build()) return nullptr;
+  // Known before the warm-up, which then draws wide lines the way the
+  // frames will.
 #ifndef __EMSCRIPTEN__
   if (!widenLines) {
     GLfloat range[2] = {1, 1};
@@ -117,6 +118,7 @@ std::unique_ptr<TShaderBackend> TShaderBackend::Create(bool widenLines) {
 #else
   static_cast<void>(widenLines);
 #endif
+  if (!backend->Build()) return nullptr;
   return backend;
 }
 
@@ -196,8 +198,8 @@ bool TShaderBackend::Build() {
   fGL.GenBuffers(1, &fFrameBuffer);
   fGL.GenBuffers(1, &fFrameWideBuffer);
   std::vector<uint16_t> quads;
-  quads.reserve((1u << 16) / kQuadCorners * 6);
-  for (uint32_t corner = 0; corner < (1u << 16); corner += kQuadCorners)
+  quads.reserve(kCornersPerDraw / kQuadCorners * kQuadIndices);
+  for (uint32_t corner = 0; corner < kCornersPerDraw; corner += kQuadCorners)
     for (uint32_t i : {0u, 1u, 2u, 2u, 1u, 3u}) quads.push_back(static_cast<uint16_t>(corner + i));
   fGL.GenBuffers(1, &fQuadIndices);
   fGL.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, fQuadIndices);

@@ -169,13 +169,6 @@ void TShaderBackend::EnableWide() {
   for (GLuint attribute : {kPosition, kOther, kColor, kSide}) fGL.EnableVertexAttribArray(attribute);
 }
 
-namespace {
-
-// A draw's corners are counted by 16-bit indices, as WebGL 1 has them.
-constexpr uint32_t kCornersPerDraw = 1u << 16;
-
-}  // namespace
-
 void TShaderBackend::DrawWide(GLuint buffer, uint32_t first, uint32_t count) {
   // Two triangles from every four corners through the shared indices: the
   // rasteriser shades four corners per segment, not six. A range past
@@ -190,7 +183,7 @@ void TShaderBackend::DrawWide(GLuint buffer, uint32_t first, uint32_t count) {
     fGL.VertexAttribPointer(kOther, 4, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Other)));
     fGL.VertexAttribPointer(kColor, 4, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Color)));
     fGL.VertexAttribPointer(kSide, 1, GL_FLOAT, GL_FALSE, stride, Offset(base + offsetof(TWideVertex, Side)));
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part / kQuadCorners * 6), GL_UNSIGNED_SHORT, nullptr);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(part / kQuadCorners * kQuadIndices), GL_UNSIGNED_SHORT, nullptr);
     done += part;
   }
 }
