@@ -335,17 +335,28 @@ TEST(Replay, ThePlatformStackOfEachRunMode) {
 // frames and a slow load, with a run of costly views (not hitches: the
 // median rises with them), a frame just under twice the median, and
 // hitches on the very first and last frames of play, where the window of 60
-// frames around them reaches past the ends.
+// frames around them reaches past the ends. The first stage ends in a
+// finish screen twice as costly as its play, is played again (a load) and
+// paused: neither the still frames nor the second load are play.
 TEST(Timedemo, CountsHitchesAgainstTheFramesAroundThemAndWritesEveryFrame) {
   TTimedemo demo;
   std::size_t frame = 0;
+  auto frames = [&](int count, TFrameKind kind, auto ms) {
+    for (int i = 0; i < count; ++i) demo.FrameTook(ms(i), kind, frame++);
+  };
   auto run = [&](int menu, int play, auto ms) {
-    for (int i = 0; i < menu; ++i) demo.FrameTook(i == 3 ? 40 : 2, false, frame++);
-    demo.FrameTook(80, true, frame++);  // the load
-    for (int i = 0; i < play; ++i) demo.FrameTook(ms(i), true, frame++);
+    frames(menu, TFrameKind::Menu, [](int i) { return i == 3 ? 40 : 2; });
+    frames(1, TFrameKind::Play, [](int) { return 80; });  // the load
+    frames(play, TFrameKind::Play, ms);
   };
   run(10, 300, [](int i) { return i == 0 ? 12.0 : i == 60 ? 25.0 : i == 100 ? 9.9 : i >= 150 && i < 250 ? 12.0 : 5 + i % 3 * 0.1; });
   const std::size_t worst = 10 + 1 + 60;
+  frames(20, TFrameKind::Finish, [](int i) { return i < 5 ? 13.0 : 11.0; });
+  const std::size_t again = frame;
+  frames(1, TFrameKind::Play, [](int) { return 70; });  // played again
+  frames(40, TFrameKind::Play, [](int) { return 5.0; });
+  frames(10, TFrameKind::Pause, [](int) { return 14.0; });
+  frames(40, TFrameKind::Play, [](int) { return 5.0; });
   run(5, 100, [](int i) { return i == 99 ? 12.0 : 5.0; });
   const THitches hitches = demo.Hitches();
   EXPECT_EQ(hitches.Count, 3u);
@@ -353,6 +364,7 @@ TEST(Timedemo, CountsHitchesAgainstTheFramesAroundThemAndWritesEveryFrame) {
   EXPECT_EQ(hitches.WorstFrame, worst);
   EXPECT_NEAR(hitches.WorstMedianMs, 5.1, 0.01);
   EXPECT_NE(demo.Lines()[0].find(", 3 hitches, worst 25.00 ms at frame 71"), std::string::npos) << demo.Lines()[0];
+  EXPECT_NE(demo.Lines()[1].find("3 Ladebilder"), std::string::npos) << demo.Lines()[1];
 
   TTempDir dir;
   EXPECT_THROW(demo.OpenFrameTimes(dir.File("missing/times.txt")), std::runtime_error);
@@ -360,9 +372,11 @@ TEST(Timedemo, CountsHitchesAgainstTheFramesAroundThemAndWritesEveryFrame) {
   ASSERT_NO_THROW(demo.WriteFrameTimes());
   const std::string times = ReadBytes(dir.File("times.txt"));
   EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), static_cast<std::ptrdiff_t>(frame));
-  EXPECT_TRUE(times.starts_with("0 2.000 0\n1 2.000 0\n")) << times.substr(0, 40);
-  EXPECT_NE(times.find("\n3 40.000 0\n"), std::string::npos);
-  EXPECT_NE(times.find("\n10 80.000 1\n11 12.000 0\n"), std::string::npos);
+  EXPECT_TRUE(times.starts_with("0 2.000 0 0\n1 2.000 0 0\n")) << times.substr(0, 40);
+  EXPECT_NE(times.find("\n3 40.000 0 0\n"), std::string::npos);
+  EXPECT_NE(times.find("\n10 80.000 1 0\n11 12.000 0 1\n"), std::string::npos);
+  EXPECT_NE(times.find("\n" + std::to_string(again - 1) + " 11.000 0 0\n" + std::to_string(again) + " 70.000 1 0\n"),
+            std::string::npos);
 }
 
 TEST(Replay, CommandLineOptions) {

@@ -43,6 +43,12 @@ void SelectRenderer(const TIniFile& settings) {
   render::SelectBackend(kind.value_or(render::TBackendKind::Auto));
 }
 
+TFrameKind FrameKind(const TLevel& level) {
+  if (!level.fActive) return TFrameKind::Menu;
+  if (level.fFinish.State != TFinishState::Running) return TFrameKind::Finish;
+  return level.Paused() ? TFrameKind::Pause : TFrameKind::Play;
+}
+
 }  // namespace
 
 struct TSession::Impl {
@@ -84,7 +90,7 @@ struct TSession::Impl {
       if (Pilot) Pilot->Attach(*Form->MainMenu);
     };
     hooks.FrameDone = [this] {
-      if (Timedemo) Timedemo->FrameDone(Form->MainMenu->Level->fActive, Replay->FrameIndex());  // Start checked Replay
+      if (Timedemo) Timedemo->FrameDone(FrameKind(*Form->MainMenu->Level), Replay->FrameIndex());  // Start checked Replay
       if (Recorder) {
         GameMs += Form->fElapsed;
         if (GameMs >= NextChecksum) {

@@ -9,30 +9,33 @@
 #include "platform/Cp1252.h"
 #include "platform/FileNames.h"
 
-void TTimedemo::FrameDone(bool playing, std::size_t frame) {
+void TTimedemo::FrameDone(TFrameKind kind, std::size_t frame) {
   const auto now = std::chrono::steady_clock::now();
   if (fLastFrame) {
-    FrameTook(std::chrono::duration<double, std::milli>(now - *fLastFrame).count(), playing, frame);
+    FrameTook(std::chrono::duration<double, std::milli>(now - *fLastFrame).count(), kind, frame);
   } else {
     fStartMs = std::chrono::duration<double, std::milli>(now - fStarted).count();
-    fWasPlaying = playing;
+    fWas = kind;
   }
   fLastFrame = now;
 }
 
-void TTimedemo::FrameTook(double ms, bool playing, std::size_t frame) {
+void TTimedemo::FrameTook(double ms, TFrameKind kind, std::size_t frame) {
+  const bool load = (kind != TFrameKind::Menu && fWas == TFrameKind::Menu) ||
+                    (kind == TFrameKind::Play && fWas == TFrameKind::Finish);
   fMs.push_back(ms);
   fFrame.push_back(frame);
-  fLoad.push_back(playing && !fWasPlaying);
-  fPlaying.push_back(playing);
-  fWasPlaying = playing;
+  fLoad.push_back(load);
+  fPlay.push_back(kind == TFrameKind::Play && !load);
+  fWas = kind;
 }
 
 THitches TTimedemo::Hitches() const {
-  // Frames of play only: neither the menu between stages nor a stage's load.
+  // Frames of play only: not the menu between stages, a stage's load, its
+  // finish screen or its pause.
   std::vector<std::size_t> play;
   for (std::size_t i = 0; i < fMs.size(); ++i) {
-    if (fPlaying[i] && !fLoad[i]) play.push_back(i);
+    if (fPlay[i]) play.push_back(i);
   }
   // Each frame against the 60 around it, half before and half after; at
   // either end of the run the window shifts so as to stay 60 wide.
@@ -68,7 +71,7 @@ void TTimedemo::WriteFrameTimes() {
   if (!fFrameTimes.is_open()) return;
   char line[64];
   for (std::size_t i = 0; i < fMs.size() && fFrameTimes; ++i) {
-    std::snprintf(line, sizeof line, "%zu %.3f %d\n", fFrame[i], fMs[i], fLoad[i] ? 1 : 0);
+    std::snprintf(line, sizeof line, "%zu %.3f %d %d\n", fFrame[i], fMs[i], fLoad[i] ? 1 : 0, fPlay[i] ? 1 : 0);
     fFrameTimes << line;
   }
   fFrameTimes.close();

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+// What a frame showed. A stage that stands still (its finish screen, its
+// pause) is not play: its view costs what it costs, steadily, and a step
+// into it is not a stutter.
+enum class TFrameKind { Menu, Play, Finish, Pause };
+
 // Frames of play that take more than twice the median of the 60 frames of
 // play around them: the stutter a player feels, as against a run of costly
 // views, which raises the median with it.
@@ -22,11 +27,12 @@ class TTimedemo {
  public:
   TTimedemo() : fStarted(std::chrono::steady_clock::now()) {}
 
-  // A frame was drawn: `playing` while a stage runs (the first such frame of
-  // each stage loaded it); `frame` is the recording's frame number.
-  void FrameDone(bool playing, std::size_t frame);
+  // A frame was drawn: the first stage frame after the menu, and the first
+  // frame of play after a finish screen (played again), loaded the stage;
+  // `frame` is the recording's frame number.
+  void FrameDone(TFrameKind kind, std::size_t frame);
   // The same with the frame's time given, `ms` since the frame before.
-  void FrameTook(double ms, bool playing, std::size_t frame);
+  void FrameTook(double ms, TFrameKind kind, std::size_t frame);
   [[nodiscard]] THitches Hitches() const;
   // The figures: one line on stdout, the details on stderr.
   void Print() const;
@@ -37,18 +43,19 @@ class TTimedemo {
   // that cannot be written fails before the run. Both throw
   // std::runtime_error naming the file.
   void OpenFrameTimes(const std::string& fileName);
-  // One line per frame: its number, its milliseconds and 1 for a stage's
-  // load, else 0. Nothing without OpenFrameTimes.
+  // One line per frame: its number, its milliseconds, 1 for a stage's load
+  // (else 0) and 1 for a frame of play (else 0: the menu, a load, a finish
+  // screen, a pause). Nothing without OpenFrameTimes.
   void WriteFrameTimes();
 
  private:
   std::chrono::steady_clock::time_point fStarted;
   std::optional<std::chrono::steady_clock::time_point> fLastFrame;
-  bool fWasPlaying = false;
+  TFrameKind fWas = TFrameKind::Menu;
   double fStartMs = 0;  // to the first frame
   std::vector<double> fMs;
   std::vector<std::size_t> fFrame;
-  std::vector<bool> fLoad, fPlaying;
+  std::vector<bool> fLoad, fPlay;
   [[noreturn]] void FrameTimesFailed() const;
 
   std::string fFrameTimesName;
