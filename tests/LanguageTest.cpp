@@ -157,6 +157,7 @@ TEST(Language, EveryGermanTextHasAnEnglishCounterpart) {
 
 TEST(Language, SettingLocaleAndTranslation) {
   TGermanAfterwards restore;
+  SetLanguage(TLanguage::German);
   // The setting: missing, either name in any case, or unknown (German).
   TIniFile settings;
   EXPECT_FALSE(ReadLanguageSetting(settings).has_value());
