@@ -90,51 +90,37 @@ std::map<std::string, std::string> LiteralsGivenToTr() {
   return found;
 }
 
-// Section -> key -> value of a menu text file or stage source.
-std::map<std::string, std::map<std::string, std::string>> Entries(const fs::path& path) {
-  std::map<std::string, std::map<std::string, std::string>> entries;
-  std::istringstream lines(ReadAll(path));
-  std::string section, line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[') {
-      section = line.substr(1, line.find(']') - 1);
-      entries[section];
-    } else if (const std::size_t eq = line.find('='); eq != std::string::npos) {
-      entries[section][line.substr(0, eq)] = line.substr(eq + 1);
-    }
-  }
-  return entries;
+TIniFile Plain(const std::string& path) {
+  TIniFile ini;
+  ini.LoadFromFile(path);
+  return ini;
 }
 
 TEST(Language, EveryGermanTextHasAnEnglishCounterpart) {
   // The menu: eng.txt has ger.txt's sections and keys, the same page sizes
   // and a text for every one.
-  const auto german = Entries(kSource + "/assets/data/ger.txt");
-  const auto english = Entries(kSource + "/assets/data/eng.txt");
-  ASSERT_GE(german.size(), 30u);
-  for (const auto& [section, keys] : german) {
-    EXPECT_TRUE(english.contains(section)) << "eng.txt lacks [" << section << "]";
-    if (!english.contains(section)) continue;
-    for (const auto& [key, value] : keys) {
-      const auto& other = english.at(section);
-      EXPECT_TRUE(other.contains(key)) << "eng.txt lacks " << key << " in [" << section << "]";
-      if (!other.contains(key)) continue;
-      EXPECT_FALSE(other.at(key).empty()) << section << "/" << key;
-      if (key == "count") EXPECT_EQ(other.at(key), value) << section;
+  const TIniFile german = Plain(kSource + "/assets/data/ger.txt");
+  const TIniFile english = Plain(kSource + "/assets/data/eng.txt");
+  ASSERT_GE(german.Sections().size(), 30u);
+  for (const TIniFile::TSection& section : german.Sections()) {
+    for (const TIniFile::TLine& line : section.Lines) {
+      EXPECT_FALSE(english.ReadString(section.Name, line.Key, "").empty())
+          << "eng.txt lacks " << line.Key << " in [" << section.Name << "]";
+      if (line.Key == "count") {
+        EXPECT_EQ(english.ReadString(section.Name, "count", ""), line.Value) << section.Name;
+      }
     }
   }
-  for (const auto& [section, keys] : english) EXPECT_TRUE(german.contains(section)) << "eng.txt only: " << section;
+  for (const TIniFile::TSection& section : english.Sections())
+    EXPECT_TRUE(german.SectionExists(section.Name)) << "eng.txt only: " << section.Name;
 
   // The shipped stages: a title and a description in English.
   int stages = 0;
   for (const auto& entry : fs::directory_iterator(kSource + "/assets/stages")) {
-    const auto level = Entries(entry.path())["Level"];
-    for (const char* key : {"Title", "Desc"}) {
-      if (!level.contains(key)) continue;
-      const std::string en = std::string(key) + "En";
-      EXPECT_TRUE(level.contains(en) && !level.at(en).empty()) << entry.path().filename() << " lacks " << en;
+    const TIniFile stage = Plain(entry.path().string());
+    for (const std::string key : {"Title", "Desc"}) {
+      if (!stage.ValueExists("Level", key)) continue;
+      EXPECT_FALSE(stage.ReadString("Level", key + "En", "").empty()) << entry.path().filename() << " lacks " << key << "En";
     }
     ++stages;
   }
