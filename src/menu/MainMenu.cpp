@@ -106,8 +106,9 @@ void TMainMenu::SwitchLanguage() {
   const TLanguage language = Language() == TLanguage::English ? TLanguage::German : TLanguage::English;
   SetLanguage(language);
   WriteSetting("language", std::string(LanguageName(language)));
-  // Same page, same row: both files hold the same tree.
-  LoadPages();
+  // Same page, same row: both files hold the same tree. A stage file that
+  // went bad since the start is named, not lost in an uncaught failure.
+  Guarded("MainMen\xFC, Progress: Fehler beim Laden der Seiten", [&] { LoadPages(); });
 }
 
 void TMainMenu::SizeToHeight() {

@@ -75,6 +75,7 @@ constexpr std::array kMessagePieces = std::to_array<TTextPair>({
     {"Fehler beim Abarbeiten des Levels", "Error running the stage"},
     {"Fehler beim Abarbeiten von ", "Error running "},
     {"Fehler beim Laden des Levels", "Error loading the stage"},
+    {"Fehler beim Laden der Seiten", "Error loading the pages"},
     {"Fehler beim Rendern des Levels", "Error drawing the stage"},
     {"Fehler beim Lesen der Leveldatei ", "Error reading the stage file "},
     {"Fehler beim Zeichnen der Blitze", "Error drawing the bolts"},
