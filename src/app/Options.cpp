@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "services/CharConv.h"
+#include "services/Language.h"
 
 namespace {
 
@@ -22,6 +23,14 @@ double ParseNumber(const std::string& text, const std::string& option) {
 }  // namespace
 
 const char* UsageText() {
+  if (Language() == TLanguage::English)
+    return "Usage: riftvaulter [--record FILE]\n"
+           "       riftvaulter --replay FILE | --timedemo FILE [--frame-times FILE]\n"
+           "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
+           "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise DEGREES]\n"
+           "                   [--keep-scores] [--record FILE]\n"
+           "       each also with --window WIDTHxHEIGHT\n"
+           "       riftvaulter --scores | --help | --version\n";
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
@@ -32,6 +41,33 @@ const char* UsageText() {
 }
 
 std::string HelpText() {
+  if (Language() == TLanguage::English)
+    return std::string(UsageText()) +
+           "\n"
+           "Without options the game starts in its main menu.\n"
+           "\n"
+           "  --record FILE        record the game into FILE\n"
+           "  --replay FILE        play a recording back at its own pace\n"
+           "  --timedemo FILE      play a recording back as fast as possible and print the frame times\n"
+           "  --frame-times FILE   with --timedemo: one line per frame in FILE (frame, milliseconds, 1 for a loading frame)\n"
+           "  --autopilot          the built-in pilot plays (exit code 0 only when it wins every stage)\n"
+           "  --stage NAME|all     the stage for the autopilot, repeatable; all: every stage in order\n"
+           "  --fixed-step MS      fixed frame time for the autopilot (1 to 1000 ms)\n"
+           "  --seed N             seed of the random generator for the autopilot\n"
+           "  --difficulty NAME    Leicht (easy), Normal or Schwer (hard) for the autopilot (else the one in settings.ini)\n"
+           "  --reaction MS        the autopilot decides on the world as it was MS milliseconds ago (0 to 2000)\n"
+           "  --aim-noise DEGREES  the autopilot aims with a random error of DEGREES standard deviation,\n"
+           "                       drawn anew every 100 ms, repeatable with --seed (0 to 45)\n"
+           "  --keep-scores        the autopilot enters its highscores into the real stage files\n"
+           "  --window WIDTHxHEIGHT  in a window of this size instead of full screen\n"
+           "  --scores             print every stage's title, unlock state and highscores\n"
+           "  -h, --help           this help\n"
+           "  --version            the version\n"
+           "\n"
+           "Controls: arrow keys or mouse roll, Up/Down change the speed, X or the left mouse button fires,\n"
+           "P or Pause pauses, Esc leaves the stage, R plays it again right after its end.\n"
+           "Language: language=English or language=Deutsch in section [main] of settings.ini,\n"
+           "or the item Language on the settings page.\n";
   return std::string(UsageText()) +
          "\n"
          "Ohne Optionen startet das Spiel im Hauptmen\xFC.\n"
@@ -55,7 +91,9 @@ std::string HelpText() {
          "  --version            die Version\n"
          "\n"
          "Steuerung: Pfeiltasten oder Maus rollen, Hoch/Runter \xE4ndern das Tempo, X oder linke Maustaste feuert,\n"
-         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level, R spielt es nach seinem Ende gleich noch einmal.\n";
+         "P oder Pause h\xE4lt an, Esc verl\xE4sst das Level, R spielt es nach seinem Ende gleich noch einmal.\n"
+         "Sprache: language=Deutsch oder language=English in Abschnitt [main] von settings.ini,\n"
+         "oder der Eintrag Sprache auf der Seite Einstellungen.\n";
 }
 
 std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\n"; }

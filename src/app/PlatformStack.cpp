@@ -49,8 +49,12 @@ void TPlatformStack::StackReplay(const TOptions& options, const std::string& rea
   fRecording = platform::LoadRecording(options.ReplayFile);
   fScratch = std::make_unique<TScratchFolder>(realBase, fRecording.Settings, fRecording.StageFiles);
   // Whether this machine can open its audio device is its own affair.
-  const int sound = ReadSettings(realBase + "settings.ini").ReadInteger("main", "sound", 1);
+  const TIniFile real = ReadSettings(realBase + "settings.ini");
+  const int sound = real.ReadInteger("main", "sound", 1);
   WriteSetting(fScratch->Base() + "settings.ini", "sound", sound != 0 ? "1" : "0");
+  // So is the language the player reads; the game plays the same in both.
+  if (const auto language = ReadLanguageSetting(real))
+    WriteSetting(fScratch->Base() + "settings.ini", "language", std::string(LanguageName(*language)));
   fReplay = std::make_unique<platform::TReplayPlatform>(
       *fTop, fRecording, fScratch->Base(),
       options.Mode == TRunMode::Timedemo ? platform::TReplayPace::Fastest : platform::TReplayPace::Recorded);

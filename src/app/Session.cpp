@@ -4,6 +4,7 @@
 #include "app/Session.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -24,6 +25,7 @@
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
+#include "services/Language.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
 
@@ -131,7 +133,11 @@ TSession::~TSession() = default;
 bool TSession::Start() {
   // How frames are drawn is this machine's choice too, replays included.
   const TProgramFolder& folder = fImpl->ProgramFolder;
-  SelectRenderer(folder.Path.empty() ? TIniFile() : ReadSettings(folder.Path + "settings.ini"));
+  const TIniFile settings = folder.Path.empty() ? TIniFile() : ReadSettings(folder.Path + "settings.ini");
+  SelectRenderer(settings);
+  // The game speaks German unless the player chose English, whatever the
+  // system's language: messages from here on follow the choice.
+  SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
   try {
     PrepareProgramFolder(folder);
   } catch (const std::exception& failure) {
@@ -213,6 +219,14 @@ int RunSession(const TOptions& options) {
   return session.Finish();
 }
 
+TLanguage CommandLineLanguage() {
+  const TProgramFolder folder = LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+  if (!folder.Path.empty()) {
+    if (const auto chosen = ReadLanguageSetting(ReadSettings(folder.Path + "settings.ini"))) return *chosen;
+  }
+  return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LANG"));
+}
+
 int PrintScores() {
   try {
     const TProgramFolder folder =
@@ -220,7 +234,7 @@ int PrintScores() {
     PrepareProgramFolder(folder);
     for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
       std::printf("%s\n", platform::Cp1252ToUtf8(level.FileName + ": \"" + level.Title + "\", " +
-                                                 (level.Active ? "freigeschaltet" : "gesperrt") + ", " +
+                                                 std::string(Tr(level.Active ? "freigeschaltet" : "gesperrt")) + ", " +
                                                  std::to_string(level.HighScores.size()) + " Highscores")
                               .c_str());
       int place = 0;

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "services/Language.h"
+
 struct TOptions;
 
 // Exit codes beyond 0 (success).
@@ -44,3 +46,8 @@ int RunSession(const TOptions& options);
 // whether it is unlocked and its highscores, one line each. Returns the exit
 // code: 0, or kExitInput when the folder or a stage file cannot be read.
 int PrintScores();
+
+// The language of the command line's own texts (--help, --scores, the usage
+// after a wrong option): settings.ini's main/language in the program folder,
+// else the one LC_ALL or LANG names.
+[[nodiscard]] TLanguage CommandLineLanguage();

@@ -50,6 +50,7 @@ int RunInPage(const TOptions& options) {
 
 int main(int argc, char** argv) {
   platform::AttachParentConsole();
+  SetLanguage(CommandLineLanguage());
   TOptions options;
   try {
     options = ParseOptions(platform::CommandLineArguments(argc, argv));

@@ -44,6 +44,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
   fClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
   fDifficulty = ReadDifficultySetting(settings);
+  SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -70,16 +71,9 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
     ship.Spin = static_cast<float>(fRandom.Rnd(360));
   }
 
-  Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'fMenu'", [&] {
-    const std::string fileName = ProgramDir() + "data\\ger.txt";
-    fMenu.Load(fileName);
-    CheckMenuRoot(fMenu, fileName);
-  });
+  LoadPages();
   // The root may have fewer than four items.
   fLastRow = LastRowFor(fMenu.Items.size());
-
-  ScanLevels();
-  FillLevelPages();
 
   Guarded("MainMen\xFC, Create: Fehler beim erstellen und schreiben von 'fTubeVBO'", [&] { BuildTorus(); });
 }
@@ -93,6 +87,28 @@ TMainMenu::~TMainMenu() {
   Level.reset();
   fEnemyModel.reset();
   fPlayerModel.reset();
+}
+
+void TMainMenu::LoadPages() {
+  Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'fMenu'", [&] {
+    std::string fileName = ProgramDir() + "data\\" + kEnglishMenuFile;
+    if (Language() != TLanguage::English || !FileExists(fileName)) fileName = ProgramDir() + "data\\" + kGermanMenuFile;
+    TMenu menu;
+    menu.Load(fileName);
+    CheckMenuRoot(menu, fileName);
+    fMenu = std::move(menu);
+  });
+  ScanLevels();
+  FillLevelPages();
+}
+
+void TMainMenu::SwitchLanguage() {
+  const TLanguage language = Language() == TLanguage::English ? TLanguage::German : TLanguage::English;
+  SetLanguage(language);
+  WriteSetting("language", std::string(LanguageName(language)));
+  // Same page, same row: both files hold the same tree. A stage file that
+  // went bad since the start is named, not lost in an uncaught failure.
+  Guarded("MainMen\xFC, Progress: Fehler beim Laden der Seiten", [&] { LoadPages(); });
 }
 
 void TMainMenu::SizeToHeight() {
@@ -212,7 +228,7 @@ void TMainMenu::Enter() {
   const auto selected = static_cast<std::size_t>(fSelected);
   const TMenu* item = selected < page->Items.size() ? &page->Items[selected] : nullptr;
 
-  if (fPath == kStagePage && item && item->Caption != kBackCaption && selected < fLevelList.size() &&
+  if (fPath == kStagePage && item && item->Caption != Tr(kBackCaption) && selected < fLevelList.size() &&
       fLevelList[selected].Active) {
     back = true;
     // The Escape press that ends the stage must not act in the menu too.
@@ -248,6 +264,11 @@ void TMainMenu::Enter() {
     WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
     fRefresh = true;  // the highscore page shows this difficulty's lists
   }
+  if (fItemId == kLanguageItem) {
+    SwitchLanguage();
+    page = &CurrentPage();
+    item = selected < page->Items.size() ? &page->Items[selected] : nullptr;
+  }
 
   for (std::size_t track = 0; track < kMusicFiles.size(); ++track) {
     if (fItemId != "0_3_1_" + std::to_string(track)) continue;
@@ -270,7 +291,7 @@ void TMainMenu::Enter() {
 
   page = &CurrentPage();
   if (static_cast<std::size_t>(fSelected) < page->Items.size() &&
-      page->Items[static_cast<std::size_t>(fSelected)].Caption == kBackCaption)
+      page->Items[static_cast<std::size_t>(fSelected)].Caption == Tr(kBackCaption))
     GoBack();
 }
 

@@ -15,6 +15,7 @@
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
 #include "services/Difficulty.h"
+#include "services/Language.h"
 #include "services/Random.h"
 #include "services/Sound.h"
 #include "services/Types.h"
@@ -52,11 +53,17 @@ inline constexpr const char* kEffectsVolumeItem = "0_3_3";
 inline constexpr const char* kClassicItem = "0_3_4";
 // Enter steps the difficulty through Leicht, Normal and Schwer.
 inline constexpr const char* kDifficultyItem = "0_3_5";
+// Enter switches the language between Deutsch and English
+// (settings.ini main/language); the pages are read again at once.
+inline constexpr const char* kLanguageItem = "0_3_6";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
 // The caption of items that lead back to the parent page.
 inline constexpr const char* kBackCaption = "zur\xFC" "ck";
+// The menu text file of each language, in data/.
+inline constexpr const char* kGermanMenuFile = "ger.txt";
+inline constexpr const char* kEnglishMenuFile = "eng.txt";
 
 class TMainMenu {
  public:
@@ -145,6 +152,11 @@ class TMainMenu {
   void Enter();
   void AnimateBackground(float elapsed);
   void AdvanceRowMoves(float elapsed);
+  // Reads the page tree from the current language's menu text file (the
+  // German one when there is no English file) and fills the stage pages.
+  void LoadPages();
+  // Enter on kLanguageItem: the other language, stored and shown at once.
+  void SwitchLanguage();
   void ScanLevels();
   void FillLevelPages();
   void RefreshLevels();

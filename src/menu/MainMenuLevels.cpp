@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "services/DataError.h"
 #include "services/FatalError.h"
+#include "services/Language.h"
 #include "services/IniFile.h"
 #include "services/Paths.h"
 #include "services/SystemFile.h"
@@ -26,11 +27,15 @@ TIniFile LoadStage(const std::string& path) {
 }
 
 // The readers of what the menu shows of one stage file.
+// In English a stage's TitleEn and DescEn, where it has them; else its
+// German texts.
 std::string ReadTitle(const TIniFile& stage, const std::string& fileName) {
-  return stage.ReadString("Level", "Title", fileName.substr(0, fileName.find(kLevelExtension)));
+  const std::string german = stage.ReadString("Level", "Title", fileName.substr(0, fileName.find(kLevelExtension)));
+  return Language() == TLanguage::English ? stage.ReadString("Level", "TitleEn", german) : german;
 }
 std::string ReadDescription(const TIniFile& stage) {
-  return stage.ReadString("Level", "Desc", "Keine Beschreibung vorhanden.");
+  const std::string german = stage.ReadString("Level", "Desc", std::string(Tr("Keine Beschreibung vorhanden.")));
+  return Language() == TLanguage::English ? stage.ReadString("Level", "DescEn", german) : german;
 }
 bool ReadActive(const TIniFile& stage) { return stage.ReadBool("Level", "Active", false); }
 std::vector<THighscoreListItem> ReadHighscores(const TIniFile& stage, const std::string& fileName,
@@ -39,7 +44,7 @@ std::vector<THighscoreListItem> ReadHighscores(const TIniFile& stage, const std:
   const int32_t count = ReadCount(stage, "Level " + fileName, section.c_str(), "count", kMaxHighscores);
   for (int32_t j = 0; j < count; ++j) {
     const std::string index = std::to_string(j);
-    list.push_back({stage.ReadString(section, "name" + index, "Unbekannt"), stage.ReadInteger(section, "score" + index, 0)});
+    list.push_back({stage.ReadString(section, "name" + index, std::string(Tr("Unbekannt"))), stage.ReadInteger(section, "score" + index, 0)});
   }
   return list;
 }
@@ -86,10 +91,10 @@ void TMainMenu::ScanLevels() {
 void TMainMenu::FillLevelPages() {
   TMenu& stages = fMenu.Items.at(0);
   TMenu& highscores = fMenu.Items.at(1);
-  const TMenu back{kBackCaption, "Zur\xFC" "ck zum Hauptmen\xFC.", {}};
+  const TMenu back{std::string(Tr(kBackCaption)), std::string(Tr("Zur\xFC" "ck zum Hauptmen\xFC.")), {}};
   for (const TLevelListItem& level : fLevelList) {
     stages.Items.push_back({level.Title, level.Description, {}});
-    highscores.Items.push_back({level.Title, "Highscores f\xFCr " + level.Title, {}});
+    highscores.Items.push_back({level.Title, std::string(Tr("Highscores f\xFCr ")) + level.Title, {}});
   }
   stages.Items.push_back(back);
   highscores.Items.push_back(back);

@@ -9,6 +9,7 @@
 #include "render/draw/Draw.h"
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
+#include "services/Language.h"
 #include "stage/Level.h"
 #include "render/FrameSetup.h"
 
@@ -236,32 +237,35 @@ void TMainMenu::RenderOverlay() {
     fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
                       0.5f * h);
   if (stagePage && fSelected < stages) {
-    fSmallFont->Print(fLevelList[static_cast<std::size_t>(fSelected)].Active
-                          ? "Das Level ist freigeschaltet und kann gespielt werden."
-                          : "Das Level ist gesperrt und muss erst noch freigeschaltet werden.",
+    fSmallFont->Print(std::string(Tr(fLevelList[static_cast<std::size_t>(fSelected)].Active
+                                         ? "Das Level ist freigeschaltet und kann gespielt werden."
+                                         : "Das Level ist gesperrt und muss erst noch freigeschaltet werden.")),
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   }
   if (fItemId == kVSyncItem)
-    fSmallFont->Print(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert", ts::kAlignLeft, 0, 0.4f * h,
+    fSmallFont->Print(std::string(Tr(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert")), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
   if (fItemId == kClassicItem)
-    fSmallFont->Print(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
+    fSmallFont->Print(std::string(Tr(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet")), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
   if (fItemId == kDifficultyItem)
-    fSmallFont->Print("zur Zeit " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0, 0.4f * h,
+    fSmallFont->Print(std::string(Tr("zur Zeit ")) + std::string(Tr(DifficultyRules(fDifficulty).Name)), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
   if (fItemId == kMusicVolumeItem || fItemId == kEffectsVolumeItem)
-    fSmallFont->Print("zur Zeit " + std::to_string(fItemId == kMusicVolumeItem ? fMusicVolume : fEffectsVolume) + " %",
+    fSmallFont->Print(std::string(Tr("zur Zeit ")) + std::to_string(fItemId == kMusicVolumeItem ? fMusicVolume : fEffectsVolume) + " %",
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
+  if (fItemId == kLanguageItem)
+    fSmallFont->Print(std::string(Tr("zur Zeit ")) + std::string(LanguageName(Language())), ts::kAlignLeft, 0,
+                      0.4f * h, 0.4f * w, 0.2f * h);
   if (highscorePage && fSelected < stages) {
     const TLevelListItem& level = fLevelList[static_cast<std::size_t>(fSelected)];
     // The lists of Leicht and Schwer are their own: under the ten places.
     if (fDifficulty != TDifficulty::Normal)
-      fSmallFont->Print("Schwierigkeit: " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0,
+      fSmallFont->Print(std::string(Tr("Schwierigkeit: ")) + std::string(Tr(DifficultyRules(fDifficulty).Name)), ts::kAlignLeft, 0,
                         0.4f * h, 0.4f * w, 0.2f * h);
     gfx::Translate(sS, 1.5f * sS, 0);
     if (level.HighScores.empty())
-      fSmallFont->Print("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", ts::kAlignLeft, 0, 0, 0.4f * w,
+      fSmallFont->Print(std::string(Tr("Es sind noch keine Highscors f\xFCr diesen Level vorhanden.")), ts::kAlignLeft, 0, 0, 0.4f * w,
                         0.5f * h);
     for (std::size_t j = 0; j < level.HighScores.size(); ++j) {
       const float top = static_cast<float>(j) * sS;

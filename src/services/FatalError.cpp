@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/Dialog.h"
+#include "services/Language.h"
 #include "services/Paths.h"
 
 namespace {
@@ -19,12 +20,12 @@ namespace {
 }  // namespace
 
 void FatalError(const std::string& message) {
-  platform::ShowMessage(platform::TDialogKind::Error, "Fehler", message);
+  platform::ShowMessage(platform::TDialogKind::Error, std::string(Tr("Fehler")), TrMessage(message));
   EndProcess();
 }
 
 void FatalMessage(const std::string& message) {
-  platform::ShowMessage(platform::TDialogKind::Information, platform::kApplicationTitle, message);
+  platform::ShowMessage(platform::TDialogKind::Information, platform::kApplicationTitle, TrMessage(message));
   EndProcess();
 }
 

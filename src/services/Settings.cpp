@@ -118,3 +118,12 @@ TDifficulty ReadDifficultySetting(const TIniFile& settings) {
          "Schwer); es gilt Normal.");
   return TDifficulty::Normal;
 }
+
+std::optional<TLanguage> ReadLanguageSetting(const TIniFile& settings) {
+  if (!settings.ValueExists("main", "language")) return std::nullopt;
+  const std::string value = settings.ReadString("main", "language", "");
+  if (const auto language = LanguageNamed(value)) return *language;
+  Report("Einstellung language=" + value + " in settings.ini ist unbekannt (m\xF6glich sind Deutsch und English); " +
+         "es gilt Deutsch.");
+  return TLanguage::German;
+}

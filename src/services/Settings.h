@@ -2,11 +2,13 @@
 // start-up and written by the menu one key at a time.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
 #include "services/Difficulty.h"
 #include "services/IniFile.h"
+#include "services/Language.h"
 
 // The settings file's content. A missing file is empty; one that cannot be
 // read is reported on stderr and counts as empty, so every key has its
@@ -35,3 +37,7 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
 // main/difficulty: Leicht, Normal or Schwer; no key is Normal. Any other
 // value is reported on stderr and counts as Normal.
 [[nodiscard]] TDifficulty ReadDifficultySetting(const TIniFile& settings);
+
+// main/language: Deutsch or English (any case); none when the key is missing.
+// Any other value is reported on stderr and counts as Deutsch.
+[[nodiscard]] std::optional<TLanguage> ReadLanguageSetting(const TIniFile& settings);

@@ -15,6 +15,7 @@
 #include "objects/Boss.h"
 #include "objects/PowerUp.h"
 #include "render/draw/Draw.h"
+#include "services/Language.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
@@ -96,19 +97,20 @@ void TLevel::NotePowerUp(const TPowerUp& powerUp, int32_t lifeBefore, int32_t we
   switch (powerUp.Kind) {
     case kPowerUpLife: {
       const int32_t gained = fLife - lifeBefore;
-      f.Note = gained == 0 ? "Leben voll" : (gained > 0 ? "+" : "") + std::to_string(gained) + " Leben";
+      f.Note = gained == 0 ? std::string(Tr("Leben voll"))
+                          : (gained > 0 ? "+" : "") + std::to_string(gained) + std::string(Tr(" Leben"));
       f.NoteColor = {1, 0.35f, 0.35f, 1};
       break;
     }
     case kPowerUpWeapon:
       // Levels count from 1 for the player: the first volley is level 1.
       f.Note = fPlayer.Weapon == weaponBefore && weaponBefore == kMaxWeapon
-                   ? "Waffe voll"
-                   : "Waffe Stufe " + std::to_string(fPlayer.Weapon + 1);
+                   ? std::string(Tr("Waffe voll"))
+                   : std::string(Tr("Waffe Stufe ")) + std::to_string(fPlayer.Weapon + 1);
       f.NoteColor = {0.35f, 1, 0.35f, 1};
       break;
     default:
-      f.Note = "Schild " + Seconds(powerUp.Value) + " s";
+      f.Note = std::string(Tr("Schild ")) + Seconds(powerUp.Value) + " s";
       f.NoteColor = {0.45f, 0.65f, 1, 1};
       break;
   }

@@ -21,6 +21,7 @@
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "services/Arith.h"
+#include "services/Language.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
@@ -311,7 +312,7 @@ void TLevel::ProgressObjects(float dt) {
 }
 
 void TLevel::ReportProgressFailure(std::size_t which) {
-  const std::string text = kProgressFailures[which];
+  const std::string text = TrMessage(kProgressFailures[which]);
   if (!fProgressReported[which]) {
     fProgressReported[which] = true;
     platform::ShowMessage(platform::TDialogKind::Information, platform::kApplicationTitle, text);

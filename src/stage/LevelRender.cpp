@@ -21,6 +21,7 @@
 #include "render/VertexBufferObject.h"
 #include "services/Arith.h"
 #include "services/FatalError.h"
+#include "services/Language.h"
 #include "services/ValueLists.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
@@ -246,7 +247,7 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   const bool hint = !fClassic && fArenaHint && fArenaTime >= 0 && fTime - fArenaTime < kArenaHintMs &&
                     fFinish.State == TFinishState::Running;
   texts.resize((fPos > 1 ? 3 : 2) + (hint ? 1 : 0));
-  auto set = [](THudText& text, const char* prefix, const std::string& number, const char* suffix, int32_t alignment,
+  auto set = [](THudText& text, std::string_view prefix, const std::string& number, std::string_view suffix, int32_t alignment,
                 float left, float top, float width, float height) {
     text.Text.assign(prefix).append(number).append(suffix);
     text.Alignment = alignment;
@@ -263,13 +264,13 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   }
   // The arena's moves, which nothing else on screen tells: backing away
   // outruns a boss's walls.
-  if (hint) set(texts.back(), "Pfeil hoch/runter: vor und zur\xFC" "ck", "", "", kAlignCentre, 0, 1.2f * s, w, s);
+  if (hint) set(texts.back(), Tr("Pfeil hoch/runter: vor und zur\xFC" "ck"), "", "", kAlignCentre, 0, 1.2f * s, w, s);
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
   if (!fPaused) return {};
-  return {{"Pause", kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
-          {"P oder Start: weiter, Esc: Level verlassen", kAlignCentre, 0, h / 2, w, s}};
+  return {{std::string(Tr("Pause")), kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
+          {std::string(Tr("P oder Start: weiter, Esc: Level verlassen")), kAlignCentre, 0, h / 2, w, s}};
 }
 
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
@@ -279,7 +280,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
   if (!fFinish.NameEntry) {
     // Labels left, values counting up right-aligned in the same block.
     auto row = [&](const char* label, float y, int32_t value, float counted) {
-      texts.push_back({label, kAlignLeft, w / 4, y, w / 2, s});
+      texts.push_back({std::string(Tr(label)), kAlignLeft, w / 4, y, w / 2, s});
       texts.push_back({Pad(RoundToInt32(static_cast<double>(value) * counted), 10), kAlignRight, w / 4, y, w / 2, s});
     };
     if (t > kFinishTitleMs) {
@@ -287,7 +288,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
                        0.2f * h, w, s});
       texts.push_back({"___________", kAlignCentre, 0, 0.2f * h, w, s});
       if (fDifficulty != TDifficulty::Normal)
-        texts.push_back({std::string(Rules().Name), kAlignCentre, 0, 0.25f * h, w, s});
+        texts.push_back({std::string(Tr(Rules().Name)), kAlignCentre, 0, 0.25f * h, w, s});
     }
     if (t > kCountPoints.Begin) row("Punkte", 0.3f * h, fFinish.Points, kCountPoints.Progress(t));
     if (t > kCountLifeBonus.Begin) row("Lebensbonus", 0.35f * h, fFinish.LifeBonus, kCountLifeBonus.Progress(t));
@@ -298,11 +299,11 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
                        0.45f * h, w / 2, s});
     }
     if (t > kCountTotal.Begin) row("Gesamtpunkte", 0.55f * h, fFinish.Total, kCountTotal.Progress(t));
-    if (t > kFinishTitleMs) texts.push_back({"R oder Y: nochmal spielen", kAlignCentre, 0, 0.65f * h, w, s});
+    if (t > kFinishTitleMs) texts.push_back({std::string(Tr("R oder Y: nochmal spielen")), kAlignCentre, 0, 0.65f * h, w, s});
     return texts;
   }
   texts.push_back({fDifficulty == TDifficulty::Normal ? std::string("HIGHSCORE")
-                                                      : "HIGHSCORE " + std::string(Rules().Name),
+                                                      : "HIGHSCORE " + std::string(Tr(Rules().Name)),
                    kAlignCentre, 0, 0.2f * h, w, s});
   const std::size_t shown = std::min<std::size_t>(fFinish.HighScore.size(), 10);
   for (std::size_t i = 0; i < shown; ++i) {

@@ -1,0 +1,196 @@
+// Language.cpp -- the run's language and the program's own texts in English.
+#include "services/Language.h"
+
+#include <array>
+#include <atomic>
+
+namespace {
+
+std::atomic<TLanguage> gLanguage{TLanguage::German};
+
+// Whole texts the player sees on screen, on the command line or in a
+// dialog's caption.
+constexpr std::array kScreenTexts = std::to_array<TTextPair>({
+    // The menu's own items and lines.
+    {"zur\xFC" "ck", "back"},
+    {"Zur\xFC" "ck zum Hauptmen\xFC.", "Back to the main menu."},
+    {"Highscores f\xFCr ", "Highscores for "},
+    {"Keine Beschreibung vorhanden.", "No description available."},
+    {"Unbekannt", "Unknown"},
+    {"Das Level ist freigeschaltet und kann gespielt werden.", "This stage is unlocked and can be played."},
+    {"Das Level ist gesperrt und muss erst noch freigeschaltet werden.",
+     "This stage is locked: pass the stage before it to unlock it."},
+    {"zur Zeit aktiviert", "currently on"},
+    {"zur Zeit deaktiviert", "currently off"},
+    {"zur Zeit eingeschaltet", "currently on"},
+    {"zur Zeit ausgeschaltet", "currently off"},
+    {"zur Zeit ", "currently "},
+    {"Schwierigkeit: ", "Difficulty: "},
+    {"Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", "There are no highscores for this stage yet."},
+    // Difficulties, as the menu, the finish screen and the HUD name them.
+    {"Leicht", "Easy"},
+    {"Normal", "Normal"},
+    {"Schwer", "Hard"},
+    // The stage: HUD, pause, power-up notes, finish screen.
+    {"Pfeil hoch/runter: vor und zur\xFC" "ck", "Arrow up/down: forward and back"},
+    {"Pause", "Paused"},
+    {"P oder Start: weiter, Esc: Level verlassen", "P or Start: resume, Esc: leave the stage"},
+    {"Leben voll", "Life full"},
+    {" Leben", " life"},
+    {"Waffe voll", "Weapon full"},
+    {"Waffe Stufe ", "Weapon level "},
+    {"Schild ", "Shield "},
+    {"Punkte", "Points"},
+    {"Lebensbonus", "Life bonus"},
+    {"Zeitbonus", "Time bonus"},
+    {"Gesamtpunkte", "Total"},
+    {"R oder Y: nochmal spielen", "R or Y: play again"},
+    // --scores.
+    {"freigeschaltet", "unlocked"},
+    {"gesperrt", "locked"},
+    // Dialog captions.
+    {"Fehler", "Error"},
+});
+
+// Pieces of error messages. Longer pieces come before the shorter ones they
+// contain, so that the longer one wins.
+constexpr std::array kMessagePieces = std::to_array<TTextPair>({
+    {"Fehler beim Initialisieren des Audioger\xE4tes.", "The audio device could not be opened."},
+    {"Ohne Ton spielen: sound=0 in settings.ini eintragen.", "To play without sound, put sound=0 into settings.ini."},
+    {"VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.",
+     "Vertex buffers are not supported, the program ends."},
+    {"Der Spielerordner kann nicht eingerichtet werden", "The player's folder cannot be set up"},
+    {"Kein Ordner f\xFCr Spielst\xE4nde: der Spielordner ist schreibgesch\xFCtzt und APPDATA nennt keinen absoluten Pfad",
+     "No folder for saved games: the game's folder is read-only and APPDATA names no absolute path"},
+    {"Kein Ordner f\xFCr Spielst\xE4nde: weder XDG_DATA_HOME noch HOME nennen einen absoluten Pfad",
+     "No folder for saved games: neither XDG_DATA_HOME nor HOME names an absolute path"},
+    {"Fehler beim Abspielen der Datei: ", "Error playing the file: "},
+    {"Datein nicht gefunden: ", "Files not found: "},
+    {"Datei nicht gefunden: ", "File not found: "},
+    {"Fehler beim erstellen und schreiben von ", "Error creating and writing "},
+    {"Fehler beim erzeugen und laden von ", "Error creating and loading "},
+    {"Fehler beim erstellen der Fonts", "Error creating the fonts"},
+    {"Fehler beim Erzeugen von ", "Error creating "},
+    {"Fehler beim erstellen von ", "Error creating "},
+    {"Fehler beim Abarbeiten des Levels", "Error running the stage"},
+    {"Fehler beim Abarbeiten von ", "Error running "},
+    {"Fehler beim Laden des Levels", "Error loading the stage"},
+    {"Fehler beim Laden der Seiten", "Error loading the pages"},
+    {"Fehler beim Rendern des Levels", "Error drawing the stage"},
+    {"Fehler beim Lesen der Leveldatei ", "Error reading the stage file "},
+    {"Fehler beim Zeichnen der Blitze", "Error drawing the bolts"},
+    {"Fehler beim Update der Blitze", "Error updating the bolts"},
+    {"Fehler beim hinzuf\xFCgen", "Error adding"},
+    {"Fehler beim Zur\xFC" "cksetzen der Zeit", "Error resetting the time"},
+    {"Fehler bei Kollisionspr\xFC" "fung", "Error testing collisions"},
+    {"Fehler beim Kollisionstest von ", "Error testing collisions of "},
+    {"Fehler beim Schie\xDF" "en (", "Error shooting ("},
+    {"' und '", "' and '"},
+    {"Leveldatei ", "Stage file "},
+    {"Men\xFC" "datei ", "Menu file "},
+    {" kann nicht gelesen werden: ", " cannot be read: "},
+    {": es fehlen die Eintr\xE4ge menu_0_0 und menu_0_1 (count in [menu_0] ist ",
+     ": the entries menu_0_0 and menu_0_1 are missing (count in [menu_0] is "},
+    {", n\xF6tig sind mindestens 2)", ", at least 2 are needed)"},
+    {"] muss count=0 haben, das Programm f\xFCllt die Seite selbst", "] must have count=0, the program fills the page"},
+    {"Datei kann nicht ge\xF6" "ffnet werden", "File cannot be opened"},
+    {"Datei kann nicht erstellt werden", "File cannot be created"},
+    {"Datei kann nicht ersetzt werden", "File cannot be replaced"},
+    {"Datei kann nicht gesichert werden", "File cannot be flushed to disk"},
+    {"Datei kann nicht geschlossen werden", "File cannot be closed"},
+    {"Datei kann nicht gelesen werden", "File cannot be read"},
+    {"Datei kann nicht geschrieben werden", "File cannot be written"},
+    {"Datei kann nicht umbenannt werden", "File cannot be renamed"},
+    {"Ordner kann nicht angelegt werden", "Folder cannot be made"},
+    {"Ordner kann nicht gelesen werden", "Folder cannot be read"},
+    {"Verkn\xFCpfung kann nicht angelegt werden", "Link cannot be made"},
+    {"Dateigr\xF6\xDF" "e unbekannt", "File size unknown"},
+    {"Positionierungsfehler in", "Seek error in"},
+    {"Lesefehler in", "Read error in"},
+    {"Schreibfehler in", "Write error in"},
+    {"Ung\xFCltige Stream-Operation", "Invalid stream operation"},
+    {" ist kein g\xFCltiger Gleitkommawert", " is not a valid floating-point value"},
+    {" ist kein g\xFCltiger Integerwert", " is not a valid integer value"},
+    {": erlaubt sind ", ": allowed are "},
+    {": ein Pfad braucht 3 bis ", ": a path needs 3 to "},
+    {" Kontrollpunkte", " control points"},
+    {", der Pfad hat dort keine Richtung", ", the path has no direction there"},
+    {": liegt auf p", ": lies on p"},
+    {": alle Kontrollpunkte liegen aufeinander", ": all control points lie on one another"},
+    {"gr\xF6\xDF" "er als der Durchmesser der R\xF6hre", "larger than the tube's diameter"},
+    {"breiter als der Durchmesser der R\xF6hre", "wider than the tube's diameter"},
+    {": der Feuerpunkt liegt au\xDF" "erhalb der R\xF6hre", ": the fire point lies outside the tube"},
+    {"Modell ", "Model "},
+    {", Schl\xFC" "ssel '", ", key '"},
+    {": bei Skalierung ", ": at scale "},
+    {" gibt es nicht (", " does not exist ("},
+    {" Punkte)", " points)"},
+    {"': Punkt ", "': point "},
+    {" ist kein Dateiname neben dem Level", " is no file name beside the stage"},
+});
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool NamesGerman(const char* locale) {
+  const std::string_view name = locale ? locale : "";
+  if (name.empty() || name == "C" || name == "POSIX" || name.starts_with("C.")) return true;
+  return name.starts_with("de");
+}
+
+}  // namespace
+
+TLanguage Language() { return gLanguage.load(std::memory_order_relaxed); }
+
+void SetLanguage(TLanguage language) { gLanguage.store(language, std::memory_order_relaxed); }
+
+std::string_view LanguageName(TLanguage language) { return language == TLanguage::English ? "English" : "Deutsch"; }
+
+std::optional<TLanguage> LanguageNamed(std::string_view name) {
+  name = Trimmed(name);
+  for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
+    if (SameLetters(name, LanguageName(language))) return language;
+  }
+  return std::nullopt;
+}
+
+TLanguage LanguageFromLocale(const char* lcAll, const char* lang) {
+  const char* locale = lcAll && *lcAll ? lcAll : lang;
+  return NamesGerman(locale) ? TLanguage::German : TLanguage::English;
+}
+
+std::string_view Tr(std::string_view german) {
+  if (Language() != TLanguage::English) return german;
+  for (const TTextPair& pair : kScreenTexts) {
+    if (pair.German == german) return pair.English;
+  }
+  return german;
+}
+
+std::string TrMessage(std::string message) {
+  if (Language() != TLanguage::English) return message;
+  for (const TTextPair& piece : kMessagePieces) {
+    for (std::size_t at = message.find(piece.German); at != std::string::npos;
+         at = message.find(piece.German, at + piece.English.size())) {
+      message.replace(at, piece.German.size(), piece.English);
+    }
+  }
+  return message;
+}
+
+std::span<const TTextPair> ScreenTexts() { return kScreenTexts; }
+
+std::span<const TTextPair> MessagePieces() { return kMessagePieces; }
