@@ -247,6 +247,9 @@ void TMainMenu::RenderOverlay() {
   if (fItemId == kClassicItem)
     fSmallFont->Print(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
+  if (fItemId == kReduceFlashItem)
+    fSmallFont->Print(fReduceFlash ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
   if (fItemId == kDifficultyItem)
     fSmallFont->Print("zur Zeit " + std::string(DifficultyRules(fDifficulty).Name), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
