@@ -15,7 +15,7 @@ namespace {
 constexpr double kDegrees = 180.0 / M_PI;
 // The steady line's alpha against one strand's: the strands overlap only in
 // part, so less than their count.
-constexpr float kSteadyBrightness = 2;
+constexpr float kSteadyBrightness = 3;
 
 void Direction(const TVector3f& d, TBoltPoint& point) {
   point.fYaw = static_cast<float>(simmath::Atan2(d.z, d.x) * kDegrees);
