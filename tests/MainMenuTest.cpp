@@ -334,11 +334,27 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
   Press(kVkReturn);
   EXPECT_EQ(Setting("klassisch"), "0");
   EXPECT_FALSE(menu.Level->fClassic);
+
+  // Weniger Blitze, the same way, before the page's way back.
+  while (menu.fItemId != kReduceFlashItem && menu.fSelected < 10) Press(kVkDown);
+  ASSERT_EQ(menu.fItemId, kReduceFlashItem);
+  EXPECT_FALSE(menu.Level->fReduceFlash);
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("wenigerblitze"), "1");
+  EXPECT_TRUE(menu.Level->fReduceFlash);
+  Press(kVkReturn);
+  EXPECT_EQ(Setting("wenigerblitze"), "0");
+  EXPECT_FALSE(menu.Level->fReduceFlash);
+  Press(kVkDown);
+  EXPECT_EQ(menu.CurrentPage().Items.back().Caption, kBackCaption);
+  EXPECT_EQ(menu.fSelected + 1, static_cast<int32_t>(menu.CurrentPage().Items.size()));
 }
 
-TEST_F(MainMenuTest, KlassischFromTheSettingsReachesTheStage) {
-  WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\nklassisch=1\r\n");
-  EXPECT_TRUE(Create().Level->fClassic);
+TEST_F(MainMenuTest, KlassischAndWenigerBlitzeFromTheSettingsReachTheStage) {
+  WriteBytes(Runtime.Base() + "settings.ini", "[main]\r\nklassisch=1\r\nwenigerblitze=1\r\n");
+  TMainMenu& menu = Create();
+  EXPECT_TRUE(menu.Level->fClassic);
+  EXPECT_TRUE(menu.Level->fReduceFlash);
 }
 
 }  // namespace

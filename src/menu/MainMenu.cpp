@@ -43,6 +43,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fMusicVolume = std::clamp(settings.ReadInteger("main", "musicvolume", 100), 0, 100);
   fEffectsVolume = std::clamp(settings.ReadInteger("main", "effectsvolume", 100), 0, 100);
   fClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
+  fReduceFlash = settings.ReadInteger("main", "wenigerblitze", 0) != 0;
   fDifficulty = ReadDifficultySetting(settings);
   SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
@@ -55,6 +56,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   Guarded("MainMen\xFC, Create: Fehler beim erstellen von 'Level'",
           [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom, fSound); });
   Level->fClassic = fClassic;
+  Level->fReduceFlash = fReduceFlash;
 
   fInfoPowerUp.Scale = 2;
   fEnemyModel = std::make_unique<TShip>(fPlatform);
@@ -258,6 +260,11 @@ void TMainMenu::Enter() {
     fClassic = !fClassic;
     Level->fClassic = fClassic;
     WriteSetting("klassisch", fClassic ? "1" : "0");
+  }
+  if (fItemId == kReduceFlashItem) {
+    fReduceFlash = !fReduceFlash;
+    Level->fReduceFlash = fReduceFlash;
+    WriteSetting("wenigerblitze", fReduceFlash ? "1" : "0");
   }
   if (fItemId == kDifficultyItem) {
     fDifficulty = NextDifficulty(fDifficulty);

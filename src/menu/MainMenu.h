@@ -56,6 +56,9 @@ inline constexpr const char* kDifficultyItem = "0_3_5";
 // Enter switches the language between Deutsch and English
 // (settings.ini main/language); the pages are read again at once.
 inline constexpr const char* kLanguageItem = "0_3_6";
+// Switches the calmer picture for photosensitive players off and on
+// (settings.ini main/wenigerblitze).
+inline constexpr const char* kReduceFlashItem = "0_3_7";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -144,6 +147,7 @@ class TMainMenu {
   int32_t fMusicVolume = 100;    // percent, settings.ini main/musicvolume
   int32_t fEffectsVolume = 100;  // percent, settings.ini main/effectsvolume
   bool fClassic = false;         // settings.ini main/klassisch, handed to the stage
+  bool fReduceFlash = false;     // settings.ini main/wenigerblitze, handed to the stage
   // settings.ini main/difficulty: every stage started from the menu is
   // played on it, and the highscore page lists its highscores.
   TDifficulty fDifficulty = TDifficulty::Normal;

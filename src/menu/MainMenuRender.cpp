@@ -248,6 +248,9 @@ void TMainMenu::RenderOverlay() {
   if (fItemId == kClassicItem)
     fSmallFont->Print(std::string(Tr(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet")), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
+  if (fItemId == kReduceFlashItem)
+    fSmallFont->Print(fReduceFlash ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
+                      0.4f * w, 0.2f * h);
   if (fItemId == kDifficultyItem)
     fSmallFont->Print(std::string(Tr("zur Zeit ")) + std::string(Tr(DifficultyRules(fDifficulty).Name)), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);

@@ -13,6 +13,9 @@
 namespace {
 
 constexpr double kDegrees = 180.0 / M_PI;
+// The steady line's alpha against one strand's: the strands overlap only in
+// part, so less than their count.
+constexpr float kSteadyBrightness = 3;
 
 void Direction(const TVector3f& d, TBoltPoint& point) {
   point.fYaw = static_cast<float>(simmath::Atan2(d.z, d.x) * kDegrees);
@@ -89,6 +92,9 @@ void TBolt::Progress(float elapsed) {
       fVisible = fRandom.Rnd(fFlickerChance) == 0;
     }
   }
+  // Exact for any frame length: the share of the way to the target that a
+  // first-order lag covers in `elapsed`.
+  if (elapsed > 0) fGlow += ((fVisible ? 1.0f : 0.0f) - fGlow) * (1 - std::exp(-elapsed / kGlowMs));
   fReshapeTimer += elapsed;
   if (!(fReshapeTimer > fReshapeTime)) return;
   fReshapeTimer -= fReshapeTime;
@@ -125,11 +131,29 @@ void TBolt::Progress(float elapsed) {
   }
 }
 
-void TBolt::Render() const {
+void TBolt::Render(bool steady) const {
+  const std::size_t n = fBoltPoints.size();
+  if (steady) {
+    // The strands would shimmer round each other every few milliseconds:
+    // one line on the arc's smooth walk instead, as bright as the strands
+    // are on average together.
+    const float alpha = std::min(fColor.a * fGlow * kSteadyBrightness, 1.0f);
+    if (!(alpha > 0.004f)) return;
+    gfx::BlendFunc(gfx::TBlend::Additive);
+    gfx::LineWidth(static_cast<float>(fLineWidth));
+    gfx::Begin(gfx::TPrimitive::LineStrip);
+    for (std::size_t i = 0; i < n; ++i) {
+      const bool end = fFadeEnds && (i == 0 || i + 1 == n);
+      gfx::Color(fColor.r, fColor.g, fColor.b, end ? 0.0f : alpha);
+      gfx::Vertex(fBoltPoints[i].fCurrent.x, fBoltPoints[i].fCurrent.y, fBoltPoints[i].fCurrent.z);
+    }
+    gfx::End();
+    gfx::BlendFunc(gfx::TBlend::Alpha);
+    return;
+  }
   if (!fVisible) return;
   gfx::BlendFunc(gfx::TBlend::Additive);
   gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
-  const std::size_t n = fBoltPoints.size();
   for (int32_t k = 0; k < fStrands; ++k) {
     gfx::LineWidth(static_cast<float>(fLineWidth));
     gfx::Begin(gfx::TPrimitive::LineStrip);

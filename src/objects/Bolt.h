@@ -31,8 +31,10 @@ class TBolt {
   void Build();
   // Flicker and random walk.
   void Progress(float elapsed);
-  // Draws in world coordinates with additive blending.
-  void Render() const;
+  // Draws in world coordinates with additive blending. `steady`: instead of
+  // flickering, one strand without its jitter glows with fGlow, so the arc
+  // fades in and out slowly and never flashes.
+  void Render(bool steady = false) const;
 
   TRandom& fRandom;
   std::vector<TVector3f> fControlPoints;
@@ -54,4 +56,9 @@ class TBolt {
   float fJitterSize = 0.2f;
   bool fFadeEnds = true;
   bool fVisible = true;
+  // fVisible smoothed over time (0 .. 1), for the steady drawing: it follows
+  // the flicker with a time constant of kGlowMs, so a quick run of on and
+  // off becomes a slow swell. Drawing only: no draw, no rule reads it.
+  float fGlow = 1;
+  static constexpr float kGlowMs = 400;
 };

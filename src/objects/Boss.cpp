@@ -143,19 +143,24 @@ void TBoss::TakeHits() {
   });
 }
 
-void TBoss::Render(bool flash) const {
-  if (flash) {
-    // White, or for a boss that is white already, a pale red.
-    const bool white = std::min({fColor.r, fColor.g, fColor.b}) >= 0.8f;
-    gfx::Color(1, white ? 0.3f : 1, white ? 0.3f : 1, 1);
+void TBoss::Render(float flash) const {
+  // White, or for a boss that is white already, a pale red.
+  const bool white = std::min({fColor.r, fColor.g, fColor.b}) >= 0.8f;
+  const TVector4f lit{1, white ? 0.3f : 1, white ? 0.3f : 1, 1};
+  const bool full = flash >= 1;
+  if (full) {
+    gfx::Color(lit.r, lit.g, lit.b, lit.a);
+  } else if (flash > 0) {
+    auto mix = [flash](float own, float to) { return own + (to - own) * flash; };
+    gfx::Color(mix(fColor.r, lit.r), mix(fColor.g, lit.g), mix(fColor.b, lit.b), mix(fColor.a, lit.a));
   } else {
     gfx::Color(fColor.r, fColor.g, fColor.b, fColor.a);
   }
   gfx::PushMatrix();
   ApplyTubeTransform(fLevel.fSpline, fPos, fRoll);
-  gfx::LineWidth(flash ? 2.0f : 1.0f);
+  gfx::LineWidth(full ? 2.0f : 1.0f);
   fModel->Render();
-  if (flash) gfx::LineWidth(1.0f);
+  if (full) gfx::LineWidth(1.0f);
   gfx::PopMatrix();
   gfx::Color(fParticleColor.r, fParticleColor.g, fParticleColor.b, fParticleColor.a);
   fParticleManager.Render();

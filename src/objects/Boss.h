@@ -56,9 +56,10 @@ class TBoss {
   // its loops and wrap, the roll swing, the player's shots (the last hit
   // ends the stage with its breakdown), then the own shots.
   void Progress(float elapsed);
-  // `flash`: the model in the flash of a hit (white, pale red on a white
-  // boss), a little bolder.
-  void Render(bool flash = false) const;
+  // `flash`: how far the model is in the flash of a hit, 0 .. 1 (white,
+  // pale red on a white boss; between, its own colour blended toward it).
+  // In the full flash it is drawn a little bolder.
+  void Render(float flash = 0) const;
   void Clear();
 
   TVector4f fColor{1, 1, 1, 1};

@@ -109,10 +109,16 @@ class TLevel : public TStageHub {
   // How opaque the note of the last power-up is now (fFeedback.Note, under
   // the HUD's row): 0 when it is not shown, always 0 with fClassic.
   [[nodiscard]] float NoteAlpha() const;
-  // The boss is drawn in its hit flash this frame.
-  [[nodiscard]] bool BossFlashes() const;
-  // The ship's colour this frame: its own, or white while it blinks after a hit.
+  // How far the boss is drawn in its hit flash this frame (0 .. 1; with
+  // fReduceFlash a soft swell that never reaches the full flash).
+  [[nodiscard]] float BossFlash() const;
+  // The ship's colour this frame: its own, or white while it blinks after a
+  // hit (with fReduceFlash: blended toward white, swelling and ebbing).
   [[nodiscard]] TVector4f ShipColorNow() const;
+  // The life bar and the shield dome are drawn this frame: they blink as
+  // the stage's rules say, or with fReduceFlash once a second.
+  [[nodiscard]] bool LifeBarShown() const;
+  [[nodiscard]] bool ShieldShown() const;
   // One power-up in the current local frame, scaled (wrap in push/pop).
   static void DrawPowerUp(const TPowerUp& powerUp);
 
@@ -183,10 +189,20 @@ class TLevel : public TStageHub {
     TVector4f NoteColor{1, 1, 1, 1};
     bool NoteTaken = false;         // a power-up was taken in this frame
     bool LowLifeWarned = false;     // the warning sounded; again once life is back to 20
+    // For fReduceFlash, 0 .. 1: how strongly the red edge (and the ship's
+    // white) and the boss's flash show. They follow the hits at a bounded
+    // speed, so hits in quick succession make one glow, not many flashes.
+    float HitGlow = 0;
+    float BossGlow = 0;
   } fFeedback;
   // settings.ini main/klassisch: the picture and the sounds of the game
   // alone, without any of fFeedback.
   bool fClassic = false;
+  // settings.ini main/wenigerblitze: nothing in the picture flashes more
+  // than three times a second (the gate's lightning glows steadily, blinking
+  // marks blink slowly, bright flashes are soft). Drawing only, like
+  // fFeedback: the game plays the same either way.
+  bool fReduceFlash = false;
 
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;

@@ -43,6 +43,19 @@ constexpr float kNoteFadeMs = 400;
 // Below this much life the life bar blinks and the warning sounds.
 constexpr int32_t kLowLife = 20;
 
+// With fewer flashes (fReduceFlash): the glows of a hit rise in no less
+// than kGlowRiseMs and fall in no less than kGlowFallMs, so a full swing
+// takes 0.8 s and nothing swings fully more than 1.25 times a second; they
+// show at a share of the full flash's strength.
+constexpr float kGlowRiseMs = 200;
+constexpr float kGlowFallMs = 600;
+constexpr float kCalmEdgeShare = 0.6f;
+constexpr float kCalmBossShare = 0.6f;
+constexpr float kCalmShipShare = 0.7f;
+// Blinking marks blink once a second, shown for the first kCalmBlinkOnMs.
+constexpr float kCalmBlinkMs = 1000;
+constexpr float kCalmBlinkOnMs = 600;
+
 constexpr int kBossTickVolume = 60;
 constexpr int kPowerUpVolume = 80;
 constexpr int kLowLifeVolume = 80;
@@ -69,13 +82,18 @@ void TLevel::ProgressFeedback(float dt, int32_t hitsBefore, int32_t bossLifeBefo
     *since = std::min(*since + dt, kFeedbackIdleMs);
 
   if (fHits.Total() != hitsBefore) f.SinceHit = 0;
+  if (fBoss->fLife < bossLifeBefore) f.SinceBossHit = 0;
+  auto follow = [dt](float& glow, bool on) {
+    glow = on ? std::min(glow + dt / kGlowRiseMs, 1.0f) : std::max(glow - dt / kGlowFallMs, 0.0f);
+  };
+  follow(f.HitGlow, f.SinceHit < kHitFlashMs);
+  follow(f.BossGlow, f.SinceBossHit < kBossFlashMs);
   if (f.NoteTaken) {
     f.NoteTaken = false;
     f.SinceNote = 0;
     if (!fClassic) Sound().Play(fSounds.PowerUp, false, kPowerUpVolume);
   }
   if (fBoss->fLife < bossLifeBefore) {
-    f.SinceBossHit = 0;
     if (f.SinceBossTick >= kBossTickGapMs) {
       f.SinceBossTick = 0;
       if (!fClassic) Sound().Play(fSounds.BossTick, false, kBossTickVolume);
@@ -122,18 +140,42 @@ float TLevel::NoteAlpha() const {
   return std::min(1.0f, (kNoteMs - t) / kNoteFadeMs);
 }
 
-bool TLevel::BossFlashes() const { return !fClassic && fFeedback.SinceBossHit < kBossFlashMs; }
+float TLevel::BossFlash() const {
+  if (fClassic) return 0;
+  if (fReduceFlash) return kCalmBossShare * fFeedback.BossGlow;
+  return fFeedback.SinceBossHit < kBossFlashMs ? 1 : 0;
+}
 
 TVector4f TLevel::ShipColorNow() const {
+  const TVector4f own{fPlayer.ShipColor.r, fPlayer.ShipColor.g, fPlayer.ShipColor.b, 1};
+  if (fClassic) return own;
+  if (fReduceFlash) {
+    const float k = kCalmShipShare * fFeedback.HitGlow;
+    return {own.r + (1 - own.r) * k, own.g + (1 - own.g) * k, own.b + (1 - own.b) * k, 1};
+  }
   const float t = fFeedback.SinceHit;
-  const bool white = !fClassic && t < kHitBlinkMs && static_cast<int>(t / kHitBlinkPeriodMs) % 2 == 0;
-  return white ? TVector4f{1, 1, 1, 1} : TVector4f{fPlayer.ShipColor.r, fPlayer.ShipColor.g, fPlayer.ShipColor.b, 1};
+  const bool white = t < kHitBlinkMs && static_cast<int>(t / kHitBlinkPeriodMs) % 2 == 0;
+  return white ? TVector4f{1, 1, 1, 1} : own;
+}
+
+bool TLevel::LifeBarShown() const {
+  if (!fReduceFlash) return fLifeVisible;
+  return fLife >= kLowLife || std::fmod(fTime, kCalmBlinkMs) < kCalmBlinkOnMs;
+}
+
+bool TLevel::ShieldShown() const {
+  if (!fReduceFlash) return fPlayer.ShieldVisible;
+  const float t = fPlayer.ShieldTime;
+  // Counted down from the shield's last two seconds, as its blinking is.
+  return t > 0 && (t >= 2000 || std::fmod(t, kCalmBlinkMs) >= kCalmBlinkMs - kCalmBlinkOnMs);
 }
 
 void TLevel::RenderHitFlash(float w, float h) const {
   const float t = fFeedback.SinceHit;
-  if (fClassic || t >= kHitFlashMs) return;
-  const float a = kHitFlashAlpha * (1 - t / kHitFlashMs);
+  if (fClassic) return;
+  if (!fReduceFlash && t >= kHitFlashMs) return;
+  const float a = fReduceFlash ? kHitFlashAlpha * kCalmEdgeShare * fFeedback.HitGlow : kHitFlashAlpha * (1 - t / kHitFlashMs);
+  if (!(a > 0)) return;
   const float d = kHitFlashDepth * std::min(w, h);
   // Four bands, each from opaque red at the edge to clear inside, meeting
   // at the corners' diagonals. Wound as the overlay's front faces.

@@ -84,7 +84,7 @@ void TLevel::Render() {
   gfx::Color(ship.r, ship.g, ship.b, 1);
   gfx::LineWidth(2);
   fPlayer.Ship->Render();
-  if (fPlayer.ShieldVisible) {
+  if (ShieldShown()) {
     gfx::Color(0, 0, 1, 1);
     DrawShield();
   }
@@ -97,7 +97,7 @@ void TLevel::Render() {
 
   Guarded("Level, Render: Fehler beim Zeichnen der Blitze", [&] {
     for (const auto& bolt : fBolts) {
-      if (bolt) bolt->Render();
+      if (bolt) bolt->Render(fReduceFlash);
     }
   });
 
@@ -106,7 +106,7 @@ void TLevel::Render() {
     fPlayer.ParticleManager->Render();
     fSmallEnemy.Manager->Render();
     fMediumEnemy.Manager->Render();
-    fBoss->Render(BossFlashes());
+    fBoss->Render(BossFlash());
     for (const auto& powerUp : fPowerUp.List) {
       gfx::PushMatrix();
       ApplyTubeTransform(fSpline, powerUp->Pos, powerUp->Roll);
@@ -330,7 +330,7 @@ void TLevel::RenderHud() {
 
   // Bars and the progress track first; no text overlaps them but the one
   // written over its own bar.
-  if (fLifeVisible) {
+  if (LifeBarShown()) {
     const float l = static_cast<float>(fLife) / 100;
     gfx::PushMatrix();
     gfx::Translate(0.2f * s, 0.1f * s, 0);

@@ -11,8 +11,18 @@
 // speed, aiming at the boss), in 16 ms frames with a fixed seed. Run it from
 // the game's folder (build/bin): it loads the stage with the game's own
 // loader. A sixth argument chooses the drawing backend (auto, gl1, shader).
+//
+// MOMENT+SECONDS (e.g. intro+4) plays on from the moment for that long in
+// frames of 1/60 s, the pilot's fire held, draws every frame and prints the
+// most flashes in any one second (over the whole picture and over its worst
+// part); OUT.png is then the last frame, or every frame when it holds a
+// printf number such as %03d. hit+SECONDS puts a shot on the ship four times
+// a second. More moments for it: lowlife (life at 15, the bar blinking) and
+// shield (the shield's last two seconds, blinking).
+// --weniger-blitze anywhere draws as the setting "Weniger Blitze" does.
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -33,6 +43,7 @@
 #include "render/Font.h"
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
+#include "flashcount/FlashCount.h"
 #include "services/FatalError.h"
 #include "services/Random.h"
 #include "services/Sound.h"
@@ -194,6 +205,16 @@ bool SetMoment(TLevel& level, const std::string& moment) {
     level.Progress(16);
     return true;
   }
+  if (moment == "lowlife" || moment == "shield") {
+    SetMoment(level, "flight");
+    if (moment == "lowlife") {
+      level.fLife = 15;
+    } else {
+      level.fPlayer.ShieldTime = 2000;
+      level.fPlayer.ShieldVisible = true;
+    }
+    return true;
+  }
   if (moment == "bosshit") {
     SetMoment(level, "boss");
     for (int k = 0; k < 3; ++k)
@@ -227,41 +248,70 @@ bool SetMoment(TLevel& level, const std::string& moment) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5 && argc != 6) {
+  std::vector<std::string> args;
+  bool fewerFlashes = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--weniger-blitze") {
+      fewerFlashes = true;
+    } else {
+      args.emplace_back(argv[i]);
+    }
+  }
+  if (args.size() != 4 && args.size() != 5) {
     std::fprintf(stderr,
                  "Aufruf: stage-snapshot LEVELDATEI AUSGABE.png BREITExH\xC3\xB6HE "
-                 "intro|flight|boss|hit|powerup|bosshit|result|highscore|play:SEKUNDEN [auto|gl1|shader]\n");
+                 "intro|flight|boss|hit|powerup|bosshit|lowlife|shield|result|highscore[+SEKUNDEN]|play:SEKUNDEN "
+                 "[auto|gl1|shader] [--weniger-blitze]\n");
     return 2;
   }
-  const std::optional<render::TBackendKind> backend = render::ParseBackendKind(argc == 6 ? argv[5] : "");
-  if (!backend) return Fail(std::string("Unbekannte Zeichnung '") + argv[5] + "' (auto, gl1 oder shader)");
+  const std::optional<render::TBackendKind> backend = render::ParseBackendKind(args.size() == 5 ? args[4] : "");
+  if (!backend) return Fail("Unbekannte Zeichnung '" + args[4] + "' (auto, gl1 oder shader)");
   render::SelectBackend(*backend);
-  const std::string stageFile = argv[1];
-  const std::string out = argv[2];
-  const std::string moment = argv[4];
+  const std::string stageFile = args[0];
+  const std::string out = args[1];
+  std::string moment = args[3];
   int width = 0, height = 0;
-  if (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 64 || height < 64 || width > 8192 || height > 8192)
-    return Fail(std::string("Ung\xFCltige Gr\xF6\xDF" "e '") + argv[3] + "' (erwartet z. B. 1280x720)");
-  float playSeconds = -1;
-  if (moment.rfind("play:", 0) == 0) {
+  if (std::sscanf(args[2].c_str(), "%dx%d", &width, &height) != 2 || width < 64 || height < 64 || width > 8192 ||
+      height > 8192)
+    return Fail("Ung\xFCltige Gr\xF6\xDF" "e '" + args[2] + "' (erwartet z. B. 1280x720)");
+  auto seconds = [](const std::string& number, float& value) {
     char* end = nullptr;
-    const std::string number = moment.substr(5);
-    playSeconds = std::strtof(number.c_str(), &end);
-    if (number.empty() || *end != '\0' || !(playSeconds >= 0 && playSeconds <= 3600))
-      return Fail("Ung\xFCltige Spielzeit '" + number + "' (0 bis 3600 Sekunden)");
-  } else if (moment != "intro" && moment != "flight" && moment != "boss" && moment != "hit" && moment != "powerup" &&
-             moment != "bosshit" && moment != "result" && moment != "highscore") {
-    return Fail("Unbekannter Zeitpunkt '" + moment +
-                "' (intro, flight, boss, hit, powerup, bosshit, result, highscore oder play:SEKUNDEN)");
+    value = std::strtof(number.c_str(), &end);
+    return !number.empty() && *end == '\0' && value >= 0 && value <= 3600;
+  };
+  float playSeconds = -1;
+  float runSeconds = -1;  // frames drawn on from the moment
+  if (moment.rfind("play:", 0) == 0) {
+    if (!seconds(moment.substr(5), playSeconds))
+      return Fail("Ung\xFCltige Spielzeit '" + moment.substr(5) + "' (0 bis 3600 Sekunden)");
+  } else {
+    if (const std::size_t plus = moment.find('+'); plus != std::string::npos) {
+      if (!seconds(moment.substr(plus + 1), runSeconds))
+        return Fail("Ung\xFCltige Spielzeit '" + moment.substr(plus + 1) + "' (0 bis 3600 Sekunden)");
+      moment.resize(plus);
+    }
+    const std::vector<std::string> moments = {"intro", "flight", "boss", "hit", "powerup", "bosshit",
+                                              "lowlife", "shield", "result", "highscore"};
+    if (std::find(moments.begin(), moments.end(), moment) == moments.end())
+      return Fail("Unbekannter Zeitpunkt '" + moment +
+                  "' (intro, flight, boss, hit, powerup, bosshit, lowlife, shield, result, highscore oder "
+                  "play:SEKUNDEN)");
   }
+  const bool everyFrame = out.find('%') != std::string::npos;
+  auto frameFile = [&](int frame) {
+    char name[4096];
+    std::snprintf(name, sizeof name, out.c_str(), frame);
+    return std::string(name);
+  };
 
   try {
     // Played moments make sounds; nobody listens.
-    if (playSeconds >= 0) ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const bool plays = playSeconds >= 0 || runSeconds >= 0;
+    if (plays) ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     platform::SdlPlatform window(platform::TWindowOptions{.Width = width, .Height = height, .CaptureMouse = false});
     TPilotInput platform(window);
     platform::EnableDialogBoxes(false);  // a tool reports on stderr only
-    TSound sound(playSeconds >= 0);
+    TSound sound(plays);
     gfx::Viewport({0, 0, width, height});
     gfx::ClearColor(0, 0, 0, 0);
     gfx::Enable(gfx::TCap::DepthTest);
@@ -270,6 +320,7 @@ int main(int argc, char** argv) {
     const TTextContextHandle context = CreateTextContext();
     TRandom random;
     TLevel level(platform, context, random, sound);
+    level.fReduceFlash = fewerFlashes;
     random.Seed(20261207);
     try {
       level.LoadFromFile(stageFile);
@@ -284,13 +335,44 @@ int main(int argc, char** argv) {
       SetMoment(level, moment);
     }
 
-    render::BeginFrame(width, height);
-    gfx::PushMatrix();
-    level.Render();
-    gfx::PopMatrix();
-    gfx::Finish();
-
-    const std::vector<unsigned char> pixels = gfx::ReadPixels({0, 0, width, height}, false);
+    auto draw = [&] {
+      render::BeginFrame(width, height);
+      gfx::PushMatrix();
+      level.Render();
+      gfx::PopMatrix();
+      gfx::Finish();
+      return gfx::ReadPixels({0, 0, width, height}, false);
+    };
+    std::vector<unsigned char> pixels = draw();
+    if (runSeconds >= 0) {
+      // Frames of a 60 Hz display, the pilot's hands as in play.
+      constexpr float kFrameMs = 1000.0f / 60;
+      flash::TFlashCounter flashes(width, height, 60);
+      flashes.Add(pixels, 3);
+      if (everyFrame && !WritePng(frameFile(0), width, height, pixels)) return Fail("Kann " + frameFile(0) + " nicht schreiben");
+      const int frames = static_cast<int>(std::lround(runSeconds * 60));
+      for (int frame = 1; frame <= frames && level.fActive; ++frame) {
+        const bool inEndZone = level.ShipPos() >= 1;
+        platform.Keys['X'] = true;
+        platform.Keys[platform::kVkLeft] = inEndZone && level.fBoss->fRoll > level.fRoll + 2;
+        platform.Keys[platform::kVkRight] = inEndZone && level.fBoss->fRoll < level.fRoll - 2;
+        // Under heavy fire: a shot on the ship four times a second.
+        if (moment == "hit" && frame % 15 == 0)
+          level.fSmallEnemy.Manager->fParticleManager.Add(level.fSmallEnemy.Particle.get())
+              .Init(true, level.ShipPos(), level.fRoll, 0, 0, 0, 0, 1000);
+        level.Progress(kFrameMs);
+        pixels = draw();
+        flashes.Add(pixels, 3);
+        if (everyFrame && !WritePng(frameFile(frame), width, height, pixels))
+          return Fail("Kann " + frameFile(frame) + " nicht schreiben");
+      }
+      const flash::TFlashes most = flashes.Most();
+      std::printf("%s %s: %d Bilder, h\xC3\xB6" "chstens %d Blitze in einer Sekunde im ganzen Bild, %d in einem Teil, "
+                  "%d an einer Stelle\n",
+                  moment.c_str(), fewerFlashes ? "weniger-blitze" : "normal", flashes.Frames(), most.Screen, most.Part,
+                  most.Spot);
+      if (everyFrame) return 0;
+    }
     if (!WritePng(out, width, height, pixels)) return Fail("Kann " + out + " nicht schreiben");
   } catch (const std::exception& error) {
     return Fail(error.what());
