@@ -245,12 +245,11 @@ void TMainMenu::RenderOverlay() {
   if (fItemId == kVSyncItem)
     fSmallFont->Print(std::string(Tr(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert")), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
-  if (fItemId == kClassicItem)
-    fSmallFont->Print(std::string(Tr(fClassic ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet")), ts::kAlignLeft, 0, 0.4f * h,
-                      0.4f * w, 0.2f * h);
-  if (fItemId == kReduceFlashItem)
-    fSmallFont->Print(fReduceFlash ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet", ts::kAlignLeft, 0, 0.4f * h,
-                      0.4f * w, 0.2f * h);
+  if (fItemId == kClassicItem || fItemId == kReduceFlashItem) {
+    const bool on = fItemId == kClassicItem ? fClassic : fReduceFlash;
+    fSmallFont->Print(std::string(Tr(on ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet")), ts::kAlignLeft, 0,
+                      0.4f * h, 0.4f * w, 0.2f * h);
+  }
   if (fItemId == kDifficultyItem)
     fSmallFont->Print(std::string(Tr("zur Zeit ")) + std::string(Tr(DifficultyRules(fDifficulty).Name)), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);
