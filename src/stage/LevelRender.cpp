@@ -22,6 +22,7 @@
 #include "services/Arith.h"
 #include "services/FatalError.h"
 #include "services/ValueLists.h"
+#include "stage/InputTexts.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
 
@@ -263,13 +264,16 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   }
   // The arena's moves, which nothing else on screen tells: backing away
   // outruns a boss's walls.
-  if (hint) set(texts.back(), "Pfeil hoch/runter: vor und zur\xFC" "ck", "", "", kAlignCentre, 0, 1.2f * s, w, s);
+  if (hint) set(texts.back(), fArenaHintText.c_str(), "", "", kAlignCentre, 0, 1.2f * s, w, s);
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
   if (!fPaused) return {};
+  const TBinding& pause = fControls[TAction::Pause];
   return {{"Pause", kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
-          {"P oder Start: weiter, Esc: Level verlassen", kAlignCentre, 0, h / 2, w, s}};
+          {FillText(kTextPauseHelp, {KeyShownName(pause.Key), PadButtonShownName(pause.Pad),
+                                     KeyShownName(fControls[TAction::Leave].Key)}),
+           kAlignCentre, 0, h / 2, w, s}};
 }
 
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
