@@ -208,8 +208,9 @@ TEST_F(ControlsReplayTest, RemappedFireAndPauseFlyAndReplayUnderEitherSettings) 
   // from the defaults and replays from them.
   ExpectReplayed(recorder.Recording(), run1);
 
-  // Run 2: recorded with the custom keys and fire by toggle from the start.
-  WriteSettings(SettingsFile(), kControlsSection, {{"autofire", "1"}});
+  // Run 2: recorded with the custom keys, fire by toggle and a fast,
+  // inverted mouse from the start.
+  WriteSettings(SettingsFile(), kControlsSection, {{"autofire", "1"}, {"mousesensitivity", "2"}, {"mouseinvert", "1"}});
   Keys.SetPadButton(kPadY, false);
   TRecordingPlatform recorder2(Keys, ReadStartState(Runtime.Base()));
   std::vector<uint32_t> run2;
@@ -217,6 +218,10 @@ TEST_F(ControlsReplayTest, RemappedFireAndPauseFlyAndReplayUnderEitherSettings) 
     TLoop loop(recorder2, Sound, TextContext);
     THands hands{Keys, loop};
     hands.FlyIntoTheTube();
+    const float roll = loop.Level().fRoll;
+    hands.Keys.MoveMouse(5, 0);  // right, which rolls left when inverted: +5 * 0.8 * 2 degrees
+    hands.Frame();
+    EXPECT_FLOAT_EQ(loop.Level().fRoll - roll, 8);
     hands.Tap('F');  // on
     hands.Frames(40);
     const uint64_t toggledOn = loop.Shots();
