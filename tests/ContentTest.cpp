@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "geometry/Spline3D.h"
+#include "menu/MainMenu.h"
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/Particle.h"
@@ -624,6 +625,13 @@ TEST(Content, MenuTextHoldsTheTreeTheMenuBindsTo) {
   for (const char* id : {"0_2_2", "0_2_3", "0_2_4", "0_3_1_0", "0_3_1_1", "0_3_1_2", "0_4"}) {
     EXPECT_EQ(count(id), 0) << id;
   }
+  // The controls page: the actions in their order, the four items after
+  // them, then the way back; the window switch is a plain item.
+  EXPECT_EQ(count(kControlsPage), kDefaultsIndex + 2);
+  EXPECT_EQ(count(kWindowItem), 0);
+  EXPECT_EQ(name(ControlsItem(static_cast<int>(TAction::Fire))), "Feuer");
+  EXPECT_EQ(name(ControlsItem(kDefaultsIndex)), "Standard");
+  EXPECT_NE(ini.ReadString(std::string("menu_") + kKeyboardHelpItem, "desc", "").find("{pause}"), std::string::npos);
   // Every page is reachable, every item has its texts, every sub-page can be
   // left by its last item and none by its first (that would bounce back).
   std::set<std::string> reached;

@@ -184,6 +184,38 @@ TEST_F(WindowModeTest, AltEnterSwitchesBothWaysRemembersTheSizeAndNeverActsAsEnt
   });
 }
 
+// The settings page's window item switches as Alt+Enter does, says which
+// mode is on, and settings.ini remembers it.
+TEST_F(WindowModeTest, TheSettingsPageSwitchesTheWindowToo) {
+  auto select = [&] {
+    Menu().fPath = "0_3";
+    Menu().fFirst = Menu().fCursor = 3;
+    Menu().fSelected = 6;
+    Menu().fItemId = kWindowItem;
+  };
+  Run({
+      [&] {
+        select();
+        EXPECT_EQ(Menu().ControlsStateText(), "zur Zeit Vollbild");
+        Keys(false, true);
+      },
+      [&] {
+        ASSERT_EQ(P.ModeCalls.size(), 1u);
+        EXPECT_FALSE(P.ModeCalls.back().FullScreen);
+        EXPECT_EQ(Setting(), "1280x720");
+        EXPECT_EQ(Menu().ControlsStateText(), "zur Zeit im Fenster");
+        EXPECT_EQ(Menu().fItemId, kWindowItem);
+        Keys(false, false);
+      },
+      [&] { Keys(false, true); },
+      [&] {
+        ASSERT_EQ(P.ModeCalls.size(), 2u);
+        EXPECT_TRUE(P.ModeCalls.back().FullScreen);
+        EXPECT_EQ(Setting(), "0");
+      },
+  });
+}
+
 // Frames read back: the GL window must lie on the screen, as pixels off it
 // need not be drawn at all.
 class WindowModePixelTest : public WindowModeTest {

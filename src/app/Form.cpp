@@ -68,6 +68,7 @@ void TForm1::InitGame() {
     const platform::TScreenSize client = fPlatform.ClientSize();
     MainMenu = std::make_unique<TMainMenu>(fPlatform, *fSound, fTextContext, client.Width, client.Height);
     MainMenu->OnQuit = [this] { MenuQuit(); };
+    MainMenu->OnToggleWindow = [this] { ToggleWindowMode(); };
   });
   fFrequency = fPlatform.PerformanceFrequency();
   fLastCounter = fPlatform.PerformanceCounter();

@@ -18,6 +18,7 @@
 #include "services/Random.h"
 #include "services/Settings.h"
 #include "services/Sound.h"
+#include "stage/InputTexts.h"
 #include "stage/Level.h"
 
 namespace {
@@ -26,6 +27,8 @@ constexpr const char* kDefaultMusic = "sound\\music1.wav";
 constexpr std::array<const char*, 3> kMusicFiles = {"sound\\music1.wav", "sound\\music2.mp3", "sound\\music3.mp3"};
 
 }  // namespace
+
+std::string ControlsItem(int index) { return std::string(kControlsPage) + "_" + std::to_string(index); }
 
 int32_t NextVolumeStep(int32_t percent) {
   if (percent <= 0) return 100;
@@ -46,6 +49,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fReduceFlash = settings.ReadInteger("main", "wenigerblitze", 0) != 0;
   fDifficulty = ReadDifficultySetting(settings);
   SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
+  fControls = ReadControls(settings);
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -57,6 +61,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
           [&] { Level = std::make_unique<TLevel>(fPlatform, fTextContext, fRandom, fSound); });
   Level->fClassic = fClassic;
   Level->fReduceFlash = fReduceFlash;
+  Level->fControls = fControls;
 
   fInfoPowerUp.Scale = 2;
   fEnemyModel = std::make_unique<TShip>(fPlatform);
@@ -167,11 +172,19 @@ void TMainMenu::Progress(float elapsed) {
   }
 
   fInfoPowerUp.Spin(elapsed);
+  // A message about one item goes when another is selected.
+  if (fItemId != fMessageItem) fControlsMessage.clear();
   if (fRefresh) {
     fRefresh = false;
     RefreshLevels();
   }
   AnimateBackground(elapsed);
+  if (fWaitingFor) {
+    // The keys are the new binding's, not the menu's.
+    AdvanceRowMoves(elapsed);
+    ProgressWaiting();
+    return;
+  }
 
   const int32_t n = static_cast<int32_t>(CurrentPage().Items.size());
   if (KeyPressed(platform::kVkDown)) {
@@ -235,8 +248,10 @@ void TMainMenu::Enter() {
     back = true;
     // The Escape press that ends the stage must not act in the menu too.
     fKeyLatch.Latch(platform::kVkEscape);
+    fKeyLatch.Latch(fControls[TAction::Leave].Key);
     const std::string fileName = StagePath(fLevelList[selected].FileName);
     Level->fDifficulty = fDifficulty;
+    Level->fControls = fControls;
     Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(fileName); });
     fRefresh = true;
   }
@@ -266,6 +281,8 @@ void TMainMenu::Enter() {
     Level->fReduceFlash = fReduceFlash;
     WriteSetting("wenigerblitze", fReduceFlash ? "1" : "0");
   }
+  if (fItemId == kWindowItem && OnToggleWindow) OnToggleWindow();
+  if (fPath == kControlsPage && item) EnterControlsItem(fSelected);
   if (fItemId == kDifficultyItem) {
     fDifficulty = NextDifficulty(fDifficulty);
     WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
@@ -319,4 +336,145 @@ bool TMainMenu::VSyncOn() {
 
 void TMainMenu::WriteSetting(const std::string& key, const std::string& value) {
   ::WriteSetting(ProgramDir() + "settings.ini", key, value);
+}
+
+const TMenu* TMainMenu::FindItem(const std::string& id) const {
+  std::string path = id;
+  if (TakeIndex(path) != 0) return nullptr;
+  const TMenu* page = &fMenu;
+  for (int32_t k = TakeIndex(path); k != -1; k = TakeIndex(path)) {
+    if (k < 0 || static_cast<std::size_t>(k) >= page->Items.size()) return nullptr;
+    page = &page->Items[static_cast<std::size_t>(k)];
+  }
+  return page;
+}
+
+std::string TMainMenu::ItemDescription(std::size_t index) const {
+  const TMenu& page = CurrentPage();
+  if (index >= page.Items.size()) return {};
+  std::string text = page.Items[index].Description;
+  if (text.find('{') == std::string::npos) return text;
+  for (int i = 0; i < kActionCount; ++i) {
+    const auto action = static_cast<TAction>(i);
+    const std::pair<std::string, std::string> names[] = {
+        {"{" + ActionKeySetting(action) + "}", KeyShownName(fControls[action].Key)},
+        {"{" + ActionPadSetting(action) + "}", PadButtonShownName(fControls[action].Pad)}};
+    for (const auto& [token, name] : names) {
+      for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + name.size()))
+        text.replace(at, token.size(), name);
+    }
+  }
+  return text;
+}
+
+std::string TMainMenu::ActionCaption(TAction action) const {
+  const TMenu* item = FindItem(ControlsItem(static_cast<int>(action)));
+  return item ? item->Caption : ActionKeySetting(action);
+}
+
+void TMainMenu::ShowControlsMessage(const std::string& text) {
+  fControlsMessage = text;
+  fMessageItem = fItemId;
+}
+
+void TMainMenu::StoreControls(const std::vector<std::pair<std::string, std::string>>& values) {
+  ::WriteSettings(ProgramDir() + "settings.ini", kControlsSection, values);
+  Level->fControls = fControls;
+}
+
+void TMainMenu::EnterControlsItem(int index) {
+  fControlsMessage.clear();
+  if (index >= 0 && index < kActionCount) {
+    // Whatever is down now (the Enter, the pad's A) must be let go first.
+    fWaitingFor = static_cast<TAction>(index);
+    for (int vk = 0; vk < 256; ++vk) fWaitKeys[static_cast<std::size_t>(vk)] = platform::IsKeyDown(fPlatform, vk);
+    const platform::TGamepadState pad = fPlatform.Gamepad();
+    fWaitPad = pad.Connected ? pad.Buttons : 0;
+  } else if (index == kSensitivityIndex) {
+    fControls.MouseSensitivity = NextMouseSensitivity(fControls.MouseSensitivity);
+    StoreControls({{"mousesensitivity", SensitivityText(fControls.MouseSensitivity)}});
+  } else if (index == kInvertIndex) {
+    fControls.MouseInvert = !fControls.MouseInvert;
+    StoreControls({{"mouseinvert", fControls.MouseInvert ? "1" : "0"}});
+  } else if (index == kAutoFireIndex) {
+    fControls.AutoFire = !fControls.AutoFire;
+    StoreControls({{"autofire", fControls.AutoFire ? "1" : "0"}});
+  } else if (index == kDefaultsIndex) {
+    fControls = DefaultControls();
+    StoreControls(ControlsSettings(fControls));
+    ShowControlsMessage(std::string(Tr(kTextDefaultsRestored)));
+  }
+}
+
+void TMainMenu::ProgressWaiting() {
+  const TAction action = *fWaitingFor;
+  std::array<bool, 256> keys{};
+  for (int vk = 0; vk < 256; ++vk) keys[static_cast<std::size_t>(vk)] = platform::IsKeyDown(fPlatform, vk);
+  const platform::TGamepadState pad = fPlatform.Gamepad();
+  const uint16_t buttons = pad.Connected ? pad.Buttons : 0;
+  auto pressed = [&](int vk) { return keys[static_cast<std::size_t>(vk)] && !fWaitKeys[static_cast<std::size_t>(vk)]; };
+
+  bool done = true;
+  if (pressed(platform::kVkEscape)) {
+    fControlsMessage.clear();
+  } else if (pressed(platform::kVkReturn)) {
+    ShowControlsMessage(std::string(Tr(kTextEnterReserved)));
+  } else {
+    const std::vector<int>& bindable = BindableKeys();
+    const auto key = std::find_if(bindable.begin(), bindable.end(), pressed);
+    const auto newButtons = static_cast<uint16_t>(buttons & ~fWaitPad);
+    if (key != bindable.end()) {
+      BindKey(action, *key);
+    } else if (newButtons != 0) {
+      // The lowest of the buttons that went down together.
+      BindPad(action, static_cast<platform::TPadButton>(newButtons & (~newButtons + 1)));
+    } else {
+      done = false;
+    }
+  }
+  fWaitKeys = keys;
+  fWaitPad = buttons;
+  if (!done) return;
+  fWaitingFor.reset();
+  // The key or button that ended the wait does nothing more in the menu.
+  for (const int vk : {platform::kVkUp, platform::kVkDown, platform::kVkReturn, platform::kVkEscape})
+    fKeyLatch.Latch(vk);
+  PlayMenuSound("sound\\menu_change.wav");
+}
+
+void TMainMenu::BindKey(TAction action, int vk) {
+  if (const std::optional<TAction> holder = KeyHolder(fControls, vk, action)) {
+    ShowControlsMessage(FillText(kTextKeyTaken, {KeyShownName(vk), ActionCaption(*holder)}));
+    return;
+  }
+  fControls[action].Key = vk;
+  StoreControls({{ActionKeySetting(action), KeyFileName(vk)}});
+}
+
+void TMainMenu::BindPad(TAction action, platform::TPadButton button) {
+  if (const std::optional<TAction> holder = PadHolder(fControls, button, action)) {
+    ShowControlsMessage(FillText(kTextPadTaken, {PadButtonShownName(button), ActionCaption(*holder)}));
+    return;
+  }
+  fControls[action].Pad = button;
+  StoreControls({{ActionPadSetting(action), PadButtonFileName(button)}});
+}
+
+std::string TMainMenu::ControlsStateText() const {
+  if (fItemId == kWindowItem) return std::string(Tr(fPlatform.WindowMode().FullScreen ? kTextFullScreen : kTextWindow));
+  if (fPath != kControlsPage) return {};
+  if (fWaitingFor && static_cast<int>(*fWaitingFor) == fSelected) return std::string(Tr(kTextWaiting));
+  if (!fControlsMessage.empty() && fMessageItem == fItemId) return fControlsMessage;
+  if (fSelected >= 0 && fSelected < kActionCount) {
+    const TBinding& binding = fControls[static_cast<TAction>(fSelected)];
+    return FillText(kTextBinding, {KeyShownName(binding.Key), PadButtonShownName(binding.Pad)});
+  }
+  if (fSelected == kSensitivityIndex) {
+    std::string factor = SensitivityText(fControls.MouseSensitivity);
+    if (Language() == TLanguage::German) std::replace(factor.begin(), factor.end(), '.', ',');
+    return FillText(kTextSensitivity, {factor});
+  }
+  if (fSelected == kInvertIndex) return std::string(Tr(fControls.MouseInvert ? kTextOn : kTextOff));
+  if (fSelected == kAutoFireIndex) return std::string(Tr(fControls.AutoFire ? kTextOn : kTextOff));
+  return {};
 }

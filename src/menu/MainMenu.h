@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 #include "services/Types.h"
+#include "stage/Controls.h"
 
 class TglFont;
 class TLevel;
@@ -53,12 +55,25 @@ inline constexpr const char* kEffectsVolumeItem = "0_3_3";
 inline constexpr const char* kClassicItem = "0_3_4";
 // Enter steps the difficulty through Leicht, Normal and Schwer.
 inline constexpr const char* kDifficultyItem = "0_3_5";
+// Switches between full screen and a window, as Alt+Enter does.
+inline constexpr const char* kWindowItem = "0_3_6";
+// The player's controls: one item per action (in TAction order), then the
+// mouse's sensitivity and direction, fire by toggle, and the defaults.
+inline constexpr const char* kControlsPage = "0_3_7";
+inline constexpr int kSensitivityIndex = 7;
+inline constexpr int kInvertIndex = 8;
+inline constexpr int kAutoFireIndex = 9;
+inline constexpr int kDefaultsIndex = 10;
+// The controls help's keyboard page: its text names the keys in force.
+inline constexpr const char* kKeyboardHelpItem = "0_2_1_0";
+// The id of item `index` of the controls page.
+[[nodiscard]] std::string ControlsItem(int index);
 // Enter switches the language between Deutsch and English
 // (settings.ini main/language); the pages are read again at once.
-inline constexpr const char* kLanguageItem = "0_3_6";
+inline constexpr const char* kLanguageItem = "0_3_8";
 // Switches the calmer picture for photosensitive players off and on
 // (settings.ini main/wenigerblitze).
-inline constexpr const char* kReduceFlashItem = "0_3_7";
+inline constexpr const char* kReduceFlashItem = "0_3_9";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -100,9 +115,19 @@ class TMainMenu {
 
   // Called when the player quits from the root page.
   std::function<void()> OnQuit;
+  // Called by the settings page's window item: full screen <-> window.
+  std::function<void()> OnToggleWindow;
 
   // The page addressed by fPath.
   [[nodiscard]] const TMenu& CurrentPage() const;
+  // The page or item with this id; null when the tree has none.
+  [[nodiscard]] const TMenu* FindItem(const std::string& id) const;
+  // The description of item `index` of the current page, with the names of
+  // the keys in force put in for {fire}, {pad.fire} and the like.
+  [[nodiscard]] std::string ItemDescription(std::size_t index) const;
+  // What the side block shows for the selected item of the controls page
+  // and the window item; empty for any other item.
+  [[nodiscard]] std::string ControlsStateText() const;
   // One-shot key test against the menu's own latch.
   bool KeyPressed(int vk);
   void GoBack();
@@ -151,9 +176,32 @@ class TMainMenu {
   // settings.ini main/difficulty: every stage started from the menu is
   // played on it, and the highscore page lists its highscores.
   TDifficulty fDifficulty = TDifficulty::Normal;
+  // settings.ini [controls]: handed to the stage, changed on the controls page.
+  TControls fControls;
+  // An action on the controls page waits for its new key or button; the
+  // keys and buttons that were down then must first be let go.
+  std::optional<TAction> fWaitingFor;
+  std::array<bool, 256> fWaitKeys{};
+  uint16_t fWaitPad = 0;
+  // The last refusal or confirmation of the controls page, shown while the
+  // item it concerns stays selected.
+  std::string fControlsMessage;
+  std::string fMessageItem;
 
  private:
   void Enter();
+  void EnterControlsItem(int index);
+  // One frame of waiting for a key or button for fWaitingFor.
+  void ProgressWaiting();
+  void BindKey(TAction action, int vk);
+  void BindPad(TAction action, platform::TPadButton button);
+  // Shows `text` beside the selected item until the selection changes.
+  void ShowControlsMessage(const std::string& text);
+  // The caption of the controls page's item of `action`.
+  [[nodiscard]] std::string ActionCaption(TAction action) const;
+  // Writes keys of settings.ini's [controls] and hands the controls to the
+  // stage.
+  void StoreControls(const std::vector<std::pair<std::string, std::string>>& values);
   void AnimateBackground(float elapsed);
   void AdvanceRowMoves(float elapsed);
   // Reads the page tree from the current language's menu text file (the

@@ -234,8 +234,9 @@ void TMainMenu::RenderOverlay() {
   gfx::PushMatrix();
   gfx::Translate(10, 10, 0);
   if (fSelected >= 0 && fSelected < n)
-    fSmallFont->Print(page.Items[static_cast<std::size_t>(fSelected)].Description, ts::kAlignLeft, 0, 0, 0.4f * w,
-                      0.5f * h);
+    fSmallFont->Print(ItemDescription(static_cast<std::size_t>(fSelected)), ts::kAlignLeft, 0, 0, 0.4f * w, 0.5f * h);
+  if (const std::string state = ControlsStateText(); !state.empty())
+    fSmallFont->Print(state, ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   if (stagePage && fSelected < stages) {
     fSmallFont->Print(std::string(Tr(fLevelList[static_cast<std::size_t>(fSelected)].Active
                                          ? "Das Level ist freigeschaltet und kann gespielt werden."

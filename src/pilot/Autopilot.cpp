@@ -355,7 +355,9 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   const float c = static_cast<float>(level.fCircles);
   const float shipPos = level.ShipPos();
   const bool endZone = shipPos >= 1;
-  if (!endZone) fKeys[platform::kVkUp] = true;
+  // The keys the player bound for speed and for the arena's moves.
+  const int faster = level.fControls[TAction::Faster].Key, slower = level.fControls[TAction::Slower].Key;
+  if (!endZone) fKeys[static_cast<std::size_t>(faster)] = true;
   const TSight seen = Recall(level);
   if (!(shipPos > 0)) return;  // the gate: no control yet
 
@@ -477,8 +479,8 @@ void TAutopilot::DecideFlight(const TLevel& level) {
       }
     }
     fMove = chosen;
-    if (fMove < 0) fKeys[platform::kVkDown] = true;
-    if (fMove > 0) fKeys[platform::kVkUp] = true;
+    if (fMove < 0) fKeys[static_cast<std::size_t>(slower)] = true;
+    if (fMove > 0) fKeys[static_cast<std::size_t>(faster)] = true;
   }
   fTargetRoll = best;
 
@@ -490,7 +492,11 @@ void TAutopilot::DecideFlight(const TLevel& level) {
   const double stepMs = fStep > 0 ? fOptions.FixedStepMs : 16.7;
   const float maxTurn = static_cast<float>(kRollRate * stepMs / 1000);
   const float turn = std::clamp(endZone ? best - roll : Turn(roll, best), -maxTurn, maxTurn);
-  fCursorX -= static_cast<int>(std::lround(turn / kMouseDegreesPerPixel));
+  // The mouse as the player set it up: a pixel rolls by the sensitivity's
+  // share of the degrees, the other way when inverted.
+  const float perPixel = kMouseDegreesPerPixel * level.fControls.MouseSensitivity;
+  const long pixels = std::lround(turn / perPixel);
+  fCursorX -= static_cast<int>(level.fControls.MouseInvert ? -pixels : pixels);
 }
 
 }  // namespace pilot

@@ -39,9 +39,14 @@ int WindowSide(std::string_view text) {
 }  // namespace
 
 std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value) {
+  return SetIniKey(text, "main", key, value);
+}
+
+std::string SetIniKey(const std::string& text, const std::string& section, const std::string& key,
+                      const std::string& value) {
   const std::string line = key + "=" + value;
-  bool inMain = false;
-  std::size_t mainBody = std::string::npos;  // just after the [main] header line
+  bool inSection = false;
+  std::size_t sectionBody = std::string::npos;  // just after the section's header line
   for (std::size_t pos = 0; pos < text.size();) {
     // Lines end at CR LF, CR or LF, as the INI reader splits them.
     std::size_t end = text.find_first_of("\r\n", pos);
@@ -50,23 +55,23 @@ std::string SetMainKey(const std::string& text, const std::string& key, const st
     if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
     const std::string_view content = TrimBlanks(std::string_view(text).substr(pos, end - pos));
     if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
-      inMain = SameIniName(TrimBlanks(content.substr(1, content.size() - 2)), "main");
-      if (inMain && mainBody == std::string::npos) mainBody = next;
-    } else if (inMain && !content.empty() && content.front() != ';') {
+      inSection = SameIniName(TrimBlanks(content.substr(1, content.size() - 2)), section);
+      if (inSection && sectionBody == std::string::npos) sectionBody = next;
+    } else if (inSection && !content.empty() && content.front() != ';') {
       const std::size_t eq = content.find('=');
       if (eq != std::string_view::npos && SameIniName(TrimBlanks(content.substr(0, eq)), key))
         return text.substr(0, pos) + line + text.substr(end);
     }
     pos = next;
   }
-  if (mainBody != std::string::npos) {
+  if (sectionBody != std::string::npos) {
     // A header on the file's last line has no line end yet.
-    const bool ended = mainBody > 0 && (text[mainBody - 1] == '\n' || text[mainBody - 1] == '\r');
-    return text.substr(0, mainBody) + (ended ? "" : "\r\n") + line + "\r\n" + text.substr(mainBody);
+    const bool ended = sectionBody > 0 && (text[sectionBody - 1] == '\n' || text[sectionBody - 1] == '\r');
+    return text.substr(0, sectionBody) + (ended ? "" : "\r\n") + line + "\r\n" + text.substr(sectionBody);
   }
   std::string result = text;
   if (!result.empty() && result.back() != '\n' && result.back() != '\r') result += "\r\n";
-  return result + "[main]\r\n" + line + "\r\n";
+  return result + "[" + section + "]\r\n" + line + "\r\n";
 }
 
 TIniFile ReadSettings(const std::string& fileName) {
@@ -87,6 +92,23 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
   } catch (const std::exception& error) {
     Report("Einstellung " + key + "=" + value + " konnte nicht in " + fileName +
            " gespeichert werden (sie gilt nur bis zum Programmende): " + error.what());
+    return false;
+  }
+}
+
+bool WriteSettings(const std::string& fileName, const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& values) {
+  try {
+    std::string text = ReadText(fileName);
+    // A new key goes right after the header: backwards, new keys keep their order.
+    for (auto it = values.rbegin(); it != values.rend(); ++it) text = SetIniKey(text, section, it->first, it->second);
+    WriteFileAtomically(fileName, text);
+    return true;
+  } catch (const std::exception& error) {
+    std::string keys;
+    for (const auto& [key, value] : values) keys += (keys.empty() ? "" : ", ") + key + "=" + value;
+    Report("Einstellungen " + keys + " in [" + section + "] konnten nicht in " + fileName +
+           " gespeichert werden (sie gelten nur bis zum Programmende): " + error.what());
     return false;
   }
 }

@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "services/Difficulty.h"
@@ -26,6 +28,16 @@ bool WriteSetting(const std::string& fileName, const std::string& key, const std
 // section appended. Lines are split as the INI reader splits them, so the
 // reader finds the new value; every other byte stays as it was.
 [[nodiscard]] std::string SetMainKey(const std::string& text, const std::string& key, const std::string& value);
+
+// The same for any section.
+[[nodiscard]] std::string SetIniKey(const std::string& text, const std::string& section, const std::string& key,
+                                    const std::string& value);
+
+// Sets several keys of `section` in one atomic replacement of the file, so
+// that either all of them are stored or none. A failure is reported on
+// stderr and gives false.
+bool WriteSettings(const std::string& fileName, const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& values);
 
 // main/window: "0" or no key is full screen, WIDTHxHEIGHT (each side
 // kMinWindowSide to kMaxWindowSide pixels) a window of that client size.

@@ -12,6 +12,7 @@
 #include "platform/Keyboard.h"
 #include "platform/Platform.h"
 #include "services/Types.h"
+#include "stage/Controls.h"
 #include "stage/StageRules.h"
 #include "stage/StageSettings.h"
 
@@ -203,12 +204,20 @@ class TLevel : public TStageHub {
   // marks blink slowly, bright flashes are soft). Drawing only, like
   // fFeedback: the game plays the same either way.
   bool fReduceFlash = false;
+  // The player's keys, buttons and mouse (settings.ini [controls]); the menu
+  // sets them before it starts a stage.
+  TControls fControls = DefaultControls();
+  // With fControls.AutoFire: fire is switched on (reset at load).
+  bool fAutoFireOn = false;
 
   std::unique_ptr<TBoss> fBoss;
   bool fActive = false;
   bool fPaused = false;
   bool fLifeVisible = false;
   platform::TKeyLatch fKeyLatch{257};
+  // The latch entry past the key codes: the fire key, button and mouse
+  // button together, for switching fire with fControls.AutoFire.
+  static constexpr int kFireLatch = 256;
   platform::TKeyLatch fPadLatch{platform::kPadButtonCount};  // by button bit
   platform::TGamepadState fPad;  // as this frame found it
   float fEndPos = 0;
@@ -216,6 +225,7 @@ class TLevel : public TStageHub {
   // A hint on screen for a stage that asks for it: the arena's moves as the
   // ship arrives (never with fClassic).
   bool fArenaHint = false;
+  std::string fArenaHintText;  // naming the keys in force at load
   float fArenaTime = -1;  // stage time (ms) at which the ship reached the arena; -1 before
   float fShootTime = 0;
   float fShootInterval = 0;
@@ -257,9 +267,11 @@ class TLevel : public TStageHub {
   // not written again and a missing one is only named on stderr, where the
   // highscore save treats it as fatal.
   void UnlockNextStage(const TIniFile& stage, bool leaving);
-  // Speed and end-zone moves: the arrow keys, the d-pad or the stick.
+  // Speed and end-zone moves: the keys and buttons bound to them, or the stick.
   bool HoldsUp();
   bool HoldsDown();
+  // The fire key, the left mouse button or the fire button is down.
+  bool FireHeld();
   // A pad button pressed since the last frame that saw it up.
   bool PadPressed(platform::TPadButton button);
 

@@ -136,7 +136,9 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fEndPos = 0;
   fEndRoll = 0;
   fArenaHint = s.ArenaHint;
+  fArenaHintText = ArenaHintText(fControls);
   fArenaTime = -1;
+  fAutoFireOn = false;
   fLife = 100;
   fHits = {};
   fPos = -20.0f / static_cast<float>(fCircles);

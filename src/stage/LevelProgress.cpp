@@ -2,6 +2,7 @@
 // the objects, power-ups, warnings, game over and the finish screen.
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -29,14 +30,9 @@
 namespace {
 
 using platform::kVkBack;
-using platform::kVkDown;
-using platform::kVkEscape;
 using platform::kVkLButton;
-using platform::kVkLeft;
 using platform::kVkReturn;
-using platform::kVkRight;
 using platform::kVkSpace;
-using platform::kVkUp;
 
 // One shot of a volley: its roll offset is `side` (+1: the ship's right
 // edge fRollMax, -1: its left edge fRollMin, 0: the middle) times num/den,
@@ -95,7 +91,8 @@ void TLevel::Progress(float elapsed) {
   const int32_t hitsBefore = fHits.Total();
   const int32_t bossLifeBefore = fBoss->fLife;
   bool retry = false;
-  if (platform::IsKeyDown(fPlatform, kVkEscape) || fPad.Down(platform::kPadBack)) fActive = false;
+  const TBinding& leave = fControls[TAction::Leave];
+  if (platform::IsKeyDown(fPlatform, leave.Key) || fPad.Down(leave.Pad)) fActive = false;
   // The cursor goes back to the centre of the client area every frame (in a
   // window, not the desktop's); its offset from there steers.
   const platform::TScreenSize client = fPlatform.ClientSize();
@@ -114,16 +111,26 @@ void TLevel::Progress(float elapsed) {
     fPlatform.GetCursorPos(cursorX, cursorY);
     float delta = 0;
     // The keys roll at full rate; the stick up to it, by how far it is pushed.
-    float left = platform::IsKeyDown(fPlatform, kVkLeft) || fPad.Down(platform::kPadLeft) ? 1.0f : 0.0f;
-    float right = platform::IsKeyDown(fPlatform, kVkRight) || fPad.Down(platform::kPadRight) ? 1.0f : 0.0f;
+    const TBinding& rollLeft = fControls[TAction::RollLeft];
+    const TBinding& rollRight = fControls[TAction::RollRight];
+    float left = platform::IsKeyDown(fPlatform, rollLeft.Key) || fPad.Down(rollLeft.Pad) ? 1.0f : 0.0f;
+    float right = platform::IsKeyDown(fPlatform, rollRight.Key) || fPad.Down(rollRight.Pad) ? 1.0f : 0.0f;
     const float stick = fPad.Connected ? platform::StickDeflection(fPad.StickX) : 0.0f;
     left = std::max(left, -stick);
     right = std::max(right, stick);
     if (left > 0) delta += dt / 10 * left;
     if (right > 0) delta -= dt / 10 * right;
-    delta += static_cast<float>(client.Width / 2 - cursorX) * kMouseDegreesPerPixel;
+    // The player's sensitivity and direction; at 1 and not inverted the
+    // products are the ones the game always computed.
+    float mouseRoll = static_cast<float>(client.Width / 2 - cursorX) * kMouseDegreesPerPixel * fControls.MouseSensitivity;
+    int mouseRise = client.Height / 2 - cursorY;
+    if (fControls.MouseInvert) {
+      mouseRoll = -mouseRoll;
+      mouseRise = -mouseRise;
+    }
+    delta += mouseRoll;
 
-    if (ShipPos() > 0) ProgressControls(dt, delta, client.Height / 2 - cursorY);
+    if (ShipPos() > 0) ProgressControls(dt, delta, mouseRise);
 
     if (fLife < 20) {
       fLifeBlinkTime += dt;
@@ -186,10 +193,12 @@ void TLevel::SetPaused(bool paused) {
 
 bool TLevel::PausePressed() {
   // Every source is polled, so that each one's press is used up once.
-  const bool p = fKeyLatch.KeyPressed(fPlatform, 'P');
-  const bool pause = fKeyLatch.KeyPressed(fPlatform, platform::kVkPause);
-  const bool start = PadPressed(platform::kPadStart);
-  return p || pause || start;
+  const TBinding& pause = fControls[TAction::Pause];
+  const bool key = fKeyLatch.KeyPressed(fPlatform, pause.Key);
+  // The Pause key pauses whatever else is bound.
+  const bool pauseKey = pause.Key != platform::kVkPause && fKeyLatch.KeyPressed(fPlatform, platform::kVkPause);
+  const bool pad = PadPressed(pause.Pad);
+  return key || pauseKey || pad;
 }
 
 void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
@@ -205,8 +214,13 @@ void TLevel::ProgressControls(float dt, float rollDelta, int mouseRise) {
   if (fRoll > 180) fRoll -= 360;
   if (fRoll < -180) fRoll += 360;
 
-  if (platform::IsCharKeyDown(fPlatform, 'x') || platform::IsKeyDown(fPlatform, kVkLButton) ||
-      fPad.Down(platform::kPadA)) {
+  bool firing = FireHeld();
+  if (fControls.AutoFire) {
+    // Each press switches fire on or off; it stays so between presses.
+    if (fKeyLatch.Pressed(kFireLatch, firing)) fAutoFireOn = !fAutoFireOn;
+    firing = fAutoFireOn;
+  }
+  if (firing) {
     fShootTime += dt;
   } else {
     fShootTime = fShootInterval - 1;
@@ -285,7 +299,7 @@ void TLevel::ProgressEndZone(float dt, int mouseRise) {
     if (std::fabs(fEndRoll) < 0.1f) fEndRoll = 0;
   }
 
-  float p = fPos + (static_cast<float>(mouseRise) * 5 * 0.8f / c) * dt / 1000;
+  float p = fPos + (static_cast<float>(mouseRise) * 5 * 0.8f * fControls.MouseSensitivity / c) * dt / 1000;
   if (29 / c + 1 <= p + dist && p + dist <= (e - 2) / c + 1) fPos = p;
   if (HoldsUp()) {
     p = fPos + (10 / c) * dt / 1000;
@@ -354,6 +368,15 @@ void TLevel::ProgressPowerUps(float dt) {
 
 bool TLevel::ProgressFinish(float dt) {
   float& t = fFinish.Time;
+  if (t == 0) {
+    // A key of the player's own choice still held from the flight (fire on
+    // R, say) is no press of the finish screen's R or letters.
+    const TControls defaults = DefaultControls();
+    for (std::size_t i = 0; i < fControls.Bindings.size(); ++i) {
+      const int key = fControls.Bindings[i].Key;
+      if (key != defaults.Bindings[i].Key && platform::IsKeyDown(fPlatform, key)) fKeyLatch.Latch(key);
+    }
+  }
   t += dt;
 
   // The count-up ticks from the first number's start to the third's end and
@@ -424,9 +447,27 @@ bool TLevel::ProgressFinish(float dt) {
   return true;
 }
 
-bool TLevel::HoldsUp() { return platform::IsKeyDown(fPlatform, kVkUp) || platform::PadHoldsUp(fPad); }
+bool TLevel::HoldsUp() {
+  const TBinding& faster = fControls[TAction::Faster];
+  return platform::IsKeyDown(fPlatform, faster.Key) || fPad.Down(faster.Pad) ||
+         (fPad.Connected && fPad.StickY <= -platform::kStickPressed);
+}
 
-bool TLevel::HoldsDown() { return platform::IsKeyDown(fPlatform, kVkDown) || platform::PadHoldsDown(fPad); }
+bool TLevel::HoldsDown() {
+  const TBinding& slower = fControls[TAction::Slower];
+  return platform::IsKeyDown(fPlatform, slower.Key) || fPad.Down(slower.Pad) ||
+         (fPad.Connected && fPad.StickY >= platform::kStickPressed);
+}
+
+bool TLevel::FireHeld() {
+  const TBinding& fire = fControls[TAction::Fire];
+  // A letter or digit is the key that types it on the player's layout, as
+  // the fire key X always was.
+  const bool letter = (fire.Key >= 'A' && fire.Key <= 'Z') || (fire.Key >= '0' && fire.Key <= '9');
+  const bool key = letter ? platform::IsCharKeyDown(fPlatform, static_cast<char>(std::tolower(fire.Key)))
+                          : platform::IsKeyDown(fPlatform, fire.Key);
+  return key || platform::IsKeyDown(fPlatform, kVkLButton) || fPad.Down(fire.Pad);
+}
 
 bool TLevel::PadPressed(platform::TPadButton button) {
   return fPadLatch.Pressed(std::countr_zero(static_cast<unsigned>(button)), fPad.Down(button));

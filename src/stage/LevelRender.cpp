@@ -23,6 +23,7 @@
 #include "services/FatalError.h"
 #include "services/Language.h"
 #include "services/ValueLists.h"
+#include "stage/InputTexts.h"
 #include "stage/Level.h"
 #include "stage/StageRules.h"
 
@@ -264,13 +265,16 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   }
   // The arena's moves, which nothing else on screen tells: backing away
   // outruns a boss's walls.
-  if (hint) set(texts.back(), Tr("Pfeil hoch/runter: vor und zur\xFC" "ck"), "", "", kAlignCentre, 0, 1.2f * s, w, s);
+  if (hint) set(texts.back(), fArenaHintText.c_str(), "", "", kAlignCentre, 0, 1.2f * s, w, s);
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
   if (!fPaused) return {};
+  const TBinding& pause = fControls[TAction::Pause];
   return {{std::string(Tr("Pause")), kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
-          {std::string(Tr("P oder Start: weiter, Esc: Level verlassen")), kAlignCentre, 0, h / 2, w, s}};
+          {FillText(kTextPauseHelp, {KeyShownName(pause.Key), PadButtonShownName(pause.Pad),
+                                     KeyShownName(fControls[TAction::Leave].Key)}),
+           kAlignCentre, 0, h / 2, w, s}};
 }
 
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
