@@ -62,12 +62,15 @@ TEST_P(AutopilotWins, AndItsRecordingReplaysToTheSameResult) {
   EXPECT_EQ(replay.Status, 0) << replay.Output;
   EXPECT_NE(replay.Output.find("timedemo: "), std::string::npos) << replay.Output;
   EXPECT_EQ(replay.Output.find("diverged"), std::string::npos) << replay.Output;
-  // One line per frame the timedemo counted, the stage's load among them.
+  // One line per frame the timedemo counted: the stage's load, its frames of
+  // play and, last, its finish screen, which is not play.
   const std::string times = ReadBytes(dir.File("times.txt"));
   std::smatch counted;
   ASSERT_TRUE(std::regex_search(replay.Output, counted, std::regex("timedemo: ([0-9]+) frames"))) << replay.Output;
   EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), std::stol(counted[1])) << times.substr(0, 200);
-  EXPECT_TRUE(std::regex_search(times, std::regex("\n[0-9]+ [0-9]+\\.[0-9]{3} 1\n"))) << times.substr(0, 200);
+  EXPECT_TRUE(std::regex_search(times, std::regex("\n[0-9]+ [0-9]+\\.[0-9]{3} 1 0\n[0-9]+ [0-9]+\\.[0-9]{3} 0 1\n")))
+      << times.substr(0, 200);
+  EXPECT_TRUE(times.ends_with(" 0 0\n")) << times.substr(times.size() - std::min<std::size_t>(times.size(), 200));
 
   EXPECT_EQ(PlayerFiles(), before) << "the pilot wrote to the player's files";
 
