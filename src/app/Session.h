@@ -44,3 +44,7 @@ int RunSession(const TOptions& options);
 // whether it is unlocked and its highscores, one line each. Returns the exit
 // code: 0, or kExitInput when the folder or a stage file cannot be read.
 int PrintScores();
+// Prints one number for every spline result of the installed stages' paths
+// (and whether the x87 or the software type computed them): the same on
+// every system. 0, or kExitInput when a stage file cannot be read.
+int PrintPathFingerprint();
