@@ -20,8 +20,6 @@
 #include "geometry/SimMath.h"
 #include "services/IniFile.h"
 #include "services/ValueLists.h"
-#include "support/Run.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -285,15 +283,3 @@ TEST(Extended, ShippedPathsHaveTheSameFingerprintEverywhere) {
                                          << "; when a stage's path changed, write that into tests/web/path-fingerprint";
 }
 
-// The game itself, on the stage files it installs into a player's folder,
-// prints the same number (the browser's check asks the page for it).
-TEST(Extended, GamePrintsThePathFingerprint) {
-  TTempDir dataHome;
-  const TRun run = RunCommand("cd / && XDG_DATA_HOME='" + dataHome.Path().string() + "' DISPLAY= '" + RV_BIN_DIR +
-                              "/riftvaulter' --path-fingerprint");
-  EXPECT_EQ(run.Status, 0) << run.Output;
-  char expected[20];
-  std::snprintf(expected, sizeof expected, "%016llx", static_cast<unsigned long long>(ExpectedFingerprint()));
-  const std::string kind = RV_HARDWARE_EXTENDED ? "x87" : "Software";
-  EXPECT_EQ(run.Output, "Pfad-Pr\xC3\xBC" "fsumme: " + std::string(expected) + " (8 Level, " + kind + ")\n");
-}
