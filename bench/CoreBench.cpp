@@ -28,6 +28,21 @@ void BM_EvalCubicSpline(benchmark::State& state) {
 }
 BENCHMARK(BM_EvalCubicSpline)->Arg(12)->Arg(200);
 
+// The same in the software extended type, as the browser computes it.
+void BM_EvalCubicSplineSoft(benchmark::State& state) {
+  std::vector<TSoftExtended> values, c;
+  for (int i = 0; i < static_cast<int>(state.range(0)); ++i) values.push_back((i * 37 % 11) - 5);
+  CalcCubicSplineOf<TSoftExtended>(values, c);
+  const TSoftExtended step = TSoftExtended(731) / TSoftExtended(1000000);
+  TSoftExtended t = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(EvalCubicSplineOf<TSoftExtended>(c, t));
+    t += step;
+    if (t > 1) t -= 1;
+  }
+}
+BENCHMARK(BM_EvalCubicSplineSoft)->Arg(12)->Arg(200);
+
 void BM_CalcCubicSpline(benchmark::State& state) {
   const TExtendedArray values = Wiggle(static_cast<int>(state.range(0)));
   TExtendedArray c;

@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <string>
 
+#include "geometry/Extended.h"
 #include "platform/Recording.h"
 #include "services/IniFile.h"
 #include "services/Settings.h"
@@ -191,3 +195,19 @@ TEST(AutopilotReplay, DamagedFilesAreClearErrors) {
 }
 
 }  // namespace
+
+// The game itself, on the stage files it installs into a player's folder,
+// prints the same number (the browser's check asks the page for it).
+TEST(Extended, GamePrintsThePathFingerprint) {
+  TTempDir dataHome;
+  std::ifstream file(std::string(RV_SOURCE_DIR) + "/tests/web/path-fingerprint");
+  uint64_t fingerprint = 0;
+  file >> std::hex >> fingerprint;
+  const TRun run = RunCommand("cd / && XDG_DATA_HOME='" + dataHome.Path().string() + "' DISPLAY= '" + RV_BIN_DIR +
+                              "/riftvaulter' --path-fingerprint");
+  EXPECT_EQ(run.Status, 0) << run.Output;
+  char expected[20];
+  std::snprintf(expected, sizeof expected, "%016llx", static_cast<unsigned long long>(fingerprint));
+  const std::string kind = RV_HARDWARE_EXTENDED ? "x87" : "Software";
+  EXPECT_EQ(run.Output, "Pfad-Pr\xC3\xBC" "fsumme: " + std::string(expected) + " (8 Level, " + kind + ")\n");
+}

@@ -410,6 +410,8 @@ TEST(Replay, CommandLineOptions) {
       {{"--autopilot", "--keep-scores", "--difficulty", "Leicht"}, "schlie\xDF" "en einander aus"},
       {{"--scores"}, nullptr},
       {{"--scores", "--autopilot"}, "steht allein"},
+      {{"--path-fingerprint"}, nullptr},
+      {{"--path-fingerprint", "--window", "640x480"}, "steht allein"},
   };
   for (const TCase& c : cases) {
     std::string line;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "geometry/Extended.h"
 #include "geometry/SimMath.h"
 #include "menu/MainMenu.h"
 #include "platform/Browser.h"
@@ -77,8 +78,10 @@ void TForm1::InitGame() {
 void TForm1::IdleHandler(bool& done) {
   simmath::SteadyExtendedPrecision();
   fCounter = fPlatform.PerformanceCounter();
-  const long double ticks = static_cast<long double>(fCounter - fLastCounter);
-  fElapsed = static_cast<float>(ticks / static_cast<long double>(fFrequency) * 1000.0L);
+  // Extended precision, the same bits on every target: a recording's clock
+  // readings become the same frame steps wherever it is played back.
+  const TExtended ticks = static_cast<TExtended>(fCounter - fLastCounter);
+  fElapsed = static_cast<float>(ticks / static_cast<TExtended>(fFrequency) * TExtended(1000));
   fLastCounter = fPlatform.PerformanceCounter();
 
   const bool active = fPlatform.IsActive();

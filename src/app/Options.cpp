@@ -37,7 +37,7 @@ const char* UsageText() {
          "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
          "                   [--keep-scores] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
-         "       riftvaulter --scores | --help | --version\n";
+         "       riftvaulter --scores | --path-fingerprint | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -87,6 +87,7 @@ std::string HelpText() {
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
+         "  --path-fingerprint   die Pr\xFC" "fsumme aller Pfadwerte der Level ausgeben (gleich auf jedem System)\n"
          "  -h, --help           diese Hilfe\n"
          "  --version            die Version\n"
          "\n"
@@ -100,7 +101,7 @@ std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  bool replay = false, timedemo = false, autopilot = false, pilotOnly = false, scores = false;
+  bool replay = false, timedemo = false, autopilot = false, pilotOnly = false, scores = false, fingerprint = false;
   auto value = [&](std::size_t& i) -> const std::string& {
     if (i + 1 >= args.size()) throw EOptionsError("Option " + args[i] + " braucht einen Wert");
     return args[++i];
@@ -129,6 +130,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       if (options.FrameTimesFile.empty()) throw EOptionsError("Option --frame-times braucht einen Dateinamen");
     } else if (arg == "--scores") {
       scores = true;
+    } else if (arg == "--path-fingerprint") {
+      fingerprint = true;
     } else if (arg == "--autopilot") {
       autopilot = true;
     } else if (arg == "--stage") {
@@ -188,6 +191,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     }
   }
   if (scores && args.size() > 1) throw EOptionsError("--scores steht allein");
+  if (fingerprint && args.size() > 1) throw EOptionsError("--path-fingerprint steht allein");
   if (replay + timedemo + autopilot > 1)
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
   if ((replay || timedemo) && !options.RecordFile.empty())
@@ -201,6 +205,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
   if (scores) options.Mode = TRunMode::Scores;
+  if (fingerprint) options.Mode = TRunMode::PathFingerprint;
   if (replay) options.Mode = TRunMode::Replay;
   if (timedemo) options.Mode = TRunMode::Timedemo;
   if (autopilot) options.Mode = TRunMode::Autopilot;

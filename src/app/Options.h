@@ -16,8 +16,9 @@ class EOptionsError : public std::runtime_error {
 };
 
 // Help and Version print their text and end the program at once, and so
-// does Scores, which prints every stage file's highscores.
-enum class TRunMode { Play, Replay, Timedemo, Autopilot, Scores, Help, Version };
+// do Scores, which prints every stage file's highscores, and
+// PathFingerprint, which prints one number for the stages' spline results.
+enum class TRunMode { Play, Replay, Timedemo, Autopilot, Scores, PathFingerprint, Help, Version };
 
 struct TOptions {
   TRunMode Mode = TRunMode::Play;

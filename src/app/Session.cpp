@@ -15,6 +15,8 @@
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
+#include "geometry/Extended.h"
+#include "geometry/PathFingerprint.h"
 #include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
 #include "pilot/Autopilot.h"
@@ -25,9 +27,12 @@
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
+#include "services/IniFile.h"
 #include "services/Language.h"
+#include "services/RC4Stream.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
+#include "stage/StageSettings.h"
 
 namespace {
 
@@ -244,6 +249,36 @@ int PrintScores() {
                                 .c_str());
       }
     }
+  } catch (const std::exception& failure) {
+    Report(failure.what());
+    std::fflush(stdout);
+    return kExitInput;
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+int PrintPathFingerprint() {
+  try {
+    const TProgramFolder folder =
+        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+    PrepareProgramFolder(folder);
+    std::vector<TPathProbe> paths;
+    for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
+      TIniFile stage;
+      LoadIni(stage, folder.Path + "data\\" + level.FileName, kLevelKey);
+      const T3DPoints points = ReadControlPoints(stage, level.FileName);
+      TPathProbe path;
+      path.Circles = stage.ReadInteger("Level", "Circles", 1200);
+      for (std::size_t i = 0; i < points.x.size(); ++i)
+        path.Points.push_back({static_cast<float>(points.x[i]), static_cast<float>(points.y[i]), static_cast<float>(points.z[i])});
+      paths.push_back(std::move(path));
+    }
+    char hash[20];
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(PathFingerprint<TExtended>(paths)));
+    const std::string line = std::string("Pfad-Pr\xFC" "fsumme: ") + hash + " (" + std::to_string(paths.size()) +
+                             " Level, " + (RV_HARDWARE_EXTENDED ? "x87" : "Software") + ")";
+    std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
   } catch (const std::exception& failure) {
     Report(failure.what());
     std::fflush(stdout);

@@ -51,3 +51,8 @@ int PrintScores();
 // after a wrong option): settings.ini's main/language in the program folder,
 // else the one LC_ALL or LANG names.
 [[nodiscard]] TLanguage CommandLineLanguage();
+
+// Prints one number for every spline result of the installed stages' paths
+// (and whether the x87 or the software type computed them): the same on
+// every system. 0, or kExitInput when a stage file cannot be read.
+int PrintPathFingerprint();

@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.Mode == TRunMode::Scores) return PrintScores();
+  if (options.Mode == TRunMode::PathFingerprint) return PrintPathFingerprint();
   try {
 #ifdef __EMSCRIPTEN__
     return RunInPage(options);

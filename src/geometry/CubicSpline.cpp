@@ -2,9 +2,20 @@
 #include "geometry/CubicSpline.h"
 
 #include <cstddef>
+#include <utility>
 
-void CalcCubicSpline(TExtendedArray values, TExtendedArray& coefficients) {
-  if (values.empty()) values = {0.0L, 0.0L};
+namespace {
+
+// The nearest extended value to 0.001, the same bits as the literal 0.001L
+// of the x87 build: a correctly rounded quotient of the same real number.
+template <typename E>
+const E kThousandth = E(1) / E(1000);
+
+}  // namespace
+
+template <typename E>
+void CalcCubicSplineOf(std::vector<E> values, std::vector<E>& coefficients) {
+  if (values.empty()) values = {E(0), E(0)};
   if (values.size() == 1) values.push_back(values[0]);
   if (values.size() == 2) {
     coefficients = {values[0], values[1] - values[0]};
@@ -14,15 +25,15 @@ void CalcCubicSpline(TExtendedArray values, TExtendedArray& coefficients) {
   const std::size_t n = values.size() - 1;  // segments
   // Interior second-derivative halves c(1) .. c(n-1) of the natural spline
   // with unit knot spacing; c(0) = c(n) = 0.
-  TExtendedArray c(n + 1, 0.0L);
-  TExtendedArray m(n - 1, 0.0L);
-  TExtendedArray g(n - 1, 0.0L);
-  auto rhs = [&](std::size_t i) { return 3.0L * (values[i] - 2.0L * values[i + 1] + values[i + 2]); };
-  long double beta = 4.0L;
+  std::vector<E> c(n + 1, E(0));
+  std::vector<E> m(n - 1, E(0));
+  std::vector<E> g(n - 1, E(0));
+  auto rhs = [&](std::size_t i) { return E(3) * (values[i] - E(2) * values[i + 1] + values[i + 2]); };
+  E beta = E(4);
   m[0] = rhs(0) / beta;
   for (std::size_t i = 1; i + 2 <= n; ++i) {
-    g[i] = 1.0L / beta;
-    beta = 4.0L - g[i];
+    g[i] = E(1) / beta;
+    beta = E(4) - g[i];
     m[i] = (rhs(i) - m[i - 1]) / beta;
   }
   for (std::size_t i = n - 1; i-- > 1;) {
@@ -31,37 +42,53 @@ void CalcCubicSpline(TExtendedArray values, TExtendedArray& coefficients) {
   }
   for (std::size_t i = 0; i + 1 < n; ++i) c[i + 1] = m[i];
 
-  coefficients.assign(4 * n, 0.0L);
+  coefficients.assign(4 * n, E(0));
   for (std::size_t k = 0; k < n; ++k) {
     coefficients[4 * k + 0] = values[k + 1];
-    coefficients[4 * k + 1] = (2.0L * c[k + 1] + c[k]) / 3.0L + (values[k + 1] - values[k]);
+    coefficients[4 * k + 1] = (E(2) * c[k + 1] + c[k]) / E(3) + (values[k + 1] - values[k]);
     coefficients[4 * k + 2] = c[k + 1];
-    coefficients[4 * k + 3] = (c[k + 1] - c[k]) / 3.0L;
+    coefficients[4 * k + 3] = (c[k + 1] - c[k]) / E(3);
   }
 }
 
-long double EvalCubicSpline(const TExtendedArray& coefficients, long double t) {
+template <typename E>
+E EvalCubicSplineOf(const std::vector<E>& coefficients, E t) {
   const std::size_t length = coefficients.size();
   if (length == 2) return coefficients[0] + t * coefficients[1];
-  if (length < 4) return 0.0L;
+  if (length < 4) return E(0);
 
   const std::size_t n = length / 4;
-  const long double s = t * static_cast<long double>(n);
+  const E s = t * static_cast<E>(n);
   if (s != s) return s;  // NaN in, NaN out
-  const long double h = 0.001L / static_cast<long double>(length);
+  const E h = kThousandth<E> / static_cast<E>(length);
   if (s < 0) {
-    const long double p1 = EvalCubicSpline(coefficients, h);
-    const long double p0 = EvalCubicSpline(coefficients, 0.0L);
-    return p1 + (p1 - p0) * s * 4000.0L;
+    const E p1 = EvalCubicSplineOf(coefficients, h);
+    const E p0 = EvalCubicSplineOf(coefficients, E(0));
+    return p1 + (p1 - p0) * s * E(4000);
   }
-  if (s > static_cast<long double>(n)) {
-    const long double q1 = EvalCubicSpline(coefficients, 1.0L - h);
-    const long double q2 = EvalCubicSpline(coefficients, 1.0L);
-    return q1 + (s - static_cast<long double>(n)) * (q2 - q1) * 4000.0L;
+  if (s > static_cast<E>(n)) {
+    const E q1 = EvalCubicSplineOf(coefficients, E(1) - h);
+    const E q2 = EvalCubicSplineOf(coefficients, E(1));
+    return q1 + (s - static_cast<E>(n)) * (q2 - q1) * E(4000);
   }
   std::size_t k = static_cast<std::size_t>(s);
   if (k >= n) k = n - 1;
-  const long double u = s - static_cast<long double>(k) - 1.0L;
-  const long double* seg = &coefficients[4 * k];
+  const E u = s - static_cast<E>(k) - E(1);
+  const E* seg = &coefficients[4 * k];
   return ((seg[3] * u + seg[2]) * u + seg[1]) * u + seg[0];
+}
+
+template void CalcCubicSplineOf<TSoftExtended>(std::vector<TSoftExtended>, std::vector<TSoftExtended>&);
+template TSoftExtended EvalCubicSplineOf<TSoftExtended>(const std::vector<TSoftExtended>&, TSoftExtended);
+#if RV_HARDWARE_EXTENDED
+template void CalcCubicSplineOf<long double>(std::vector<long double>, std::vector<long double>&);
+template long double EvalCubicSplineOf<long double>(const std::vector<long double>&, long double);
+#endif
+
+void CalcCubicSpline(TExtendedArray values, TExtendedArray& coefficients) {
+  CalcCubicSplineOf<TExtended>(std::move(values), coefficients);
+}
+
+TExtended EvalCubicSpline(const TExtendedArray& coefficients, TExtended t) {
+  return EvalCubicSplineOf<TExtended>(coefficients, t);
 }

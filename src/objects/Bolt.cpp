@@ -72,7 +72,7 @@ void TBolt::Build() {
   CalcCubicSpline(zs, cz);
   for (int32_t i = 0; i < fCount; ++i) {
     TBoltPoint& point = fBoltPoints[static_cast<std::size_t>(i)];
-    const long double u = static_cast<long double>(i) / h;
+    const TExtended u = static_cast<TExtended>(i) / h;
     point.fBase = {static_cast<float>(EvalCubicSpline(cx, u)), static_cast<float>(EvalCubicSpline(cy, u)),
                    static_cast<float>(EvalCubicSpline(cz, u))};
     TVector3f d{};
