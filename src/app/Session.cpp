@@ -56,6 +56,24 @@ TFrameKind FrameKind(const TLevel& level) {
   return level.Paused() ? TFrameKind::Pause : TFrameKind::Play;
 }
 
+// Runs `print` on the program folder, laid out for use. The exit code: 0, or
+// kExitInput when the folder or a file in it cannot be read (said on stderr).
+template <typename F>
+int PrintingFromProgramFolder(F print) {
+  try {
+    const TProgramFolder folder =
+        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
+    PrepareProgramFolder(folder);
+    print(folder);
+  } catch (const std::exception& failure) {
+    Report(failure.what());
+    std::fflush(stdout);
+    return kExitInput;
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 struct TSession::Impl {
@@ -233,10 +251,7 @@ TLanguage CommandLineLanguage() {
 }
 
 int PrintScores() {
-  try {
-    const TProgramFolder folder =
-        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-    PrepareProgramFolder(folder);
+  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
     for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
       std::printf("%s\n", platform::Cp1252ToUtf8(level.FileName + ": \"" + level.Title + "\", " +
                                                  std::string(Tr(level.Active ? "freigeschaltet" : "gesperrt")) + ", " +
@@ -249,20 +264,11 @@ int PrintScores() {
                                 .c_str());
       }
     }
-  } catch (const std::exception& failure) {
-    Report(failure.what());
-    std::fflush(stdout);
-    return kExitInput;
-  }
-  std::fflush(stdout);
-  return 0;
+  });
 }
 
 int PrintPathFingerprint() {
-  try {
-    const TProgramFolder folder =
-        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-    PrepareProgramFolder(folder);
+  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
     std::vector<TPathProbe> paths;
     for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
       TIniFile stage;
@@ -279,11 +285,5 @@ int PrintPathFingerprint() {
     const std::string line = std::string("Pfad-Pr\xFC" "fsumme: ") + hash + " (" + std::to_string(paths.size()) +
                              " Level, " + (RV_HARDWARE_EXTENDED ? "x87" : "Software") + ")";
     std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
-  } catch (const std::exception& failure) {
-    Report(failure.what());
-    std::fflush(stdout);
-    return kExitInput;
-  }
-  std::fflush(stdout);
-  return 0;
+  });
 }

@@ -177,56 +177,34 @@ uint64_t NarrowFinite(const TUnpacked& v, int precision, int bias) {
 
 }  // namespace
 
-TSoftExtended::TSoftExtended(double value) {
-  const uint64_t bits = BitCast<uint64_t>(value);
-  const uint16_t sign = (bits >> 63) ? 0x8000 : 0;
-  const int field = static_cast<int>((bits >> 52) & 0x7FF);
-  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
-  if (field == 0x7FF) {
-    fSignExponent = sign | kMaxExponent;
-    fSignificand = kIntegerBit | (fraction << 11);
-    if (fraction != 0) fSignificand |= kQuietBit;
-    return;
+// An IEEE binary value's sign, exponent field and fraction, whose fraction
+// has `fractionBits` bits and whose exponent field is `maxField` at its
+// largest and biased by `bias`: exactly, as the x87 loads it.
+TSoftExtended TSoftExtended::FromIeee(bool negative, int field, uint64_t fraction, int maxField, int fractionBits,
+                                      int bias) {
+  const uint16_t sign = negative ? 0x8000 : 0;
+  const int up = 63 - fractionBits;  // the fraction's top bit to bit 62
+  if (field == maxField) {
+    uint64_t significand = kIntegerBit | (fraction << up);
+    if (fraction != 0) significand |= kQuietBit;
+    return {significand, static_cast<uint16_t>(sign | kMaxExponent)};
   }
   if (field == 0) {
-    if (fraction == 0) {
-      fSignExponent = sign;
-      fSignificand = 0;
-      return;
-    }
+    if (fraction == 0) return {0, sign};
     const int shift = std::countl_zero(fraction);
-    fSignificand = fraction << shift;
-    fSignExponent = static_cast<uint16_t>(sign | (kBias - 1022 - (shift - 11)));
-    return;
+    return {fraction << shift, static_cast<uint16_t>(sign | (kBias - (bias - 1) - (shift - up)))};
   }
-  fSignExponent = static_cast<uint16_t>(sign | (field - 1023 + kBias));
-  fSignificand = kIntegerBit | (fraction << 11);
+  return {kIntegerBit | (fraction << up), static_cast<uint16_t>(sign | (field - bias + kBias))};
+}
+
+TSoftExtended::TSoftExtended(double value) {
+  const uint64_t bits = BitCast<uint64_t>(value);
+  *this = FromIeee(bits >> 63, static_cast<int>((bits >> 52) & 0x7FF), bits & ((uint64_t{1} << 52) - 1), 0x7FF, 52, 1023);
 }
 
 TSoftExtended::TSoftExtended(float value) {
   const uint32_t bits = BitCast<uint32_t>(value);
-  const uint16_t sign = (bits >> 31) ? 0x8000 : 0;
-  const int field = static_cast<int>((bits >> 23) & 0xFF);
-  const uint64_t fraction = bits & ((uint32_t{1} << 23) - 1);
-  if (field == 0xFF) {
-    fSignExponent = sign | kMaxExponent;
-    fSignificand = kIntegerBit | (fraction << 40);
-    if (fraction != 0) fSignificand |= kQuietBit;
-    return;
-  }
-  if (field == 0) {
-    if (fraction == 0) {
-      fSignExponent = sign;
-      fSignificand = 0;
-      return;
-    }
-    const int shift = std::countl_zero(fraction);
-    fSignificand = fraction << shift;
-    fSignExponent = static_cast<uint16_t>(sign | (kBias - 126 - (shift - 40)));
-    return;
-  }
-  fSignExponent = static_cast<uint16_t>(sign | (field - 127 + kBias));
-  fSignificand = kIntegerBit | (fraction << 40);
+  *this = FromIeee(bits >> 31, static_cast<int>((bits >> 23) & 0xFF), bits & ((uint32_t{1} << 23) - 1), 0xFF, 23, 127);
 }
 
 TSoftExtended TSoftExtended::FromUint64(uint64_t value) {

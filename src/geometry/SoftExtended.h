@@ -96,6 +96,8 @@ class TSoftExtended {
  private:
   constexpr TSoftExtended(uint64_t significand, uint16_t signExponent)
       : fSignificand(significand), fSignExponent(signExponent) {}
+  [[nodiscard]] static TSoftExtended FromIeee(bool negative, int field, uint64_t fraction, int maxField,
+                                              int fractionBits, int bias);
   [[nodiscard]] int64_t TruncateToInt64() const;
   [[nodiscard]] uint64_t TruncateToUint64() const;
 
