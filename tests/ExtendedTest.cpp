@@ -99,7 +99,7 @@ class TOperands {
         return {(uint64_t{1} << 63) | payload, static_cast<uint16_t>(sign | 0x7FFF)};
       }
       case 3:  // subnormal
-        significand >>= 1 + (r >> 8) % 64;
+        significand >>= 1 + (r >> 8) % 63;  // a shift by 64 would be undefined; 0 is case 0
         return {significand, sign};
       case 4:
         exponent = 1 + static_cast<int>((r >> 8) % 80);
