@@ -188,6 +188,13 @@ struct TMismatches {
 
 // Ten million operand pairs per operation, each computed by the x87 unit
 // and by the software type; every result's ten bytes must agree.
+// The x87's quotient, a division by zero included: that gives an infinity or
+// the indefinite as the format says, which is what the software type must
+// match, so the sanitizer's check for it stays out of this one function.
+static __attribute__((no_sanitize("float-divide-by-zero"))) long double HardwareDivide(long double a, long double b) {
+  return a / b;
+}
+
 TEST(Extended, SoftwareArithmeticMatchesTheX87BitForBit) {
   simmath::SteadyExtendedPrecision();
   struct TOperation {
@@ -199,7 +206,7 @@ TEST(Extended, SoftwareArithmeticMatchesTheX87BitForBit) {
       {"+", [](long double a, long double b) { return a + b; }, [](TSoftExtended a, TSoftExtended b) { return a + b; }},
       {"-", [](long double a, long double b) { return a - b; }, [](TSoftExtended a, TSoftExtended b) { return a - b; }},
       {"*", [](long double a, long double b) { return a * b; }, [](TSoftExtended a, TSoftExtended b) { return a * b; }},
-      {"/", [](long double a, long double b) { return a / b; }, [](TSoftExtended a, TSoftExtended b) { return a / b; }},
+      {"/", HardwareDivide, [](TSoftExtended a, TSoftExtended b) { return a / b; }},
   };
   uint32_t seed = 1;
   for (const TOperation& operation : operations) {
