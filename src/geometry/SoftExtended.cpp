@@ -220,40 +220,31 @@ TSoftExtended TSoftExtended::FromInt64(int64_t value) {
   return result;
 }
 
-TSoftExtended::operator double() const {
-  const uint64_t sign = (fSignExponent & 0x8000) ? uint64_t{1} << 63 : 0;
+// The IEEE binary value nearest to this one, as bits: `fractionBits` of
+// fraction under an exponent field that is `maxField` at its largest and
+// biased by `bias`, the sign above them. As the x87 stores it.
+uint64_t TSoftExtended::ToIeee(int fractionBits, int maxField, int bias) const {
+  const int signBit = fractionBits + std::bit_width(static_cast<unsigned>(maxField));
+  const uint64_t sign = (fSignExponent & 0x8000) ? uint64_t{1} << signBit : 0;
+  const uint64_t infinity = static_cast<uint64_t>(maxField) << fractionBits;
   switch (Classify(fSignificand, fSignExponent)) {
     case TClass::Zero:
-      return BitCast<double>(sign);
+      return sign;
     case TClass::Infinite:
-      return BitCast<double>(sign | (uint64_t{0x7FF} << 52));
+      return sign | infinity;
     case TClass::NaN:
-      return BitCast<double>(sign | (uint64_t{0x7FF} << 52) | ((fSignificand | kQuietBit) >> 11 & ((uint64_t{1} << 52) - 1)));
-    case TClass::Unsupported:
-      return BitCast<double>(uint64_t{0xFFF8} << 48);
+      return sign | infinity | ((fSignificand | kQuietBit) >> (63 - fractionBits) & ((uint64_t{1} << fractionBits) - 1));
+    case TClass::Unsupported:  // the indefinite
+      return (uint64_t{1} << signBit) | infinity | (uint64_t{1} << (fractionBits - 1));
     case TClass::Finite:
       break;
   }
-  return BitCast<double>(sign | NarrowFinite(Unpack(fSignificand, fSignExponent), 53, 1023));
+  return sign | NarrowFinite(Unpack(fSignificand, fSignExponent), fractionBits + 1, bias);
 }
 
-TSoftExtended::operator float() const {
-  const uint32_t sign = (fSignExponent & 0x8000) ? uint32_t{1} << 31 : 0;
-  switch (Classify(fSignificand, fSignExponent)) {
-    case TClass::Zero:
-      return BitCast<float>(sign);
-    case TClass::Infinite:
-      return BitCast<float>(sign | (uint32_t{0xFF} << 23));
-    case TClass::NaN:
-      return BitCast<float>(sign | (uint32_t{0xFF} << 23) |
-                                  static_cast<uint32_t>((fSignificand | kQuietBit) >> 40 & ((uint64_t{1} << 23) - 1)));
-    case TClass::Unsupported:
-      return BitCast<float>(uint32_t{0xFFC00000});
-    case TClass::Finite:
-      break;
-  }
-  return BitCast<float>(sign | static_cast<uint32_t>(NarrowFinite(Unpack(fSignificand, fSignExponent), 24, 127)));
-}
+TSoftExtended::operator double() const { return BitCast<double>(ToIeee(52, 0x7FF, 1023)); }
+
+TSoftExtended::operator float() const { return BitCast<float>(static_cast<uint32_t>(ToIeee(23, 0xFF, 127))); }
 
 uint64_t TSoftExtended::TruncateToUint64() const {
   if (Classify(fSignificand, fSignExponent) != TClass::Finite || (fSignExponent & 0x8000)) return 0;

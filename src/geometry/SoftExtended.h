@@ -98,6 +98,7 @@ class TSoftExtended {
       : fSignificand(significand), fSignExponent(signExponent) {}
   [[nodiscard]] static TSoftExtended FromIeee(bool negative, int field, uint64_t fraction, int maxField,
                                               int fractionBits, int bias);
+  [[nodiscard]] uint64_t ToIeee(int fractionBits, int maxField, int bias) const;
   [[nodiscard]] int64_t TruncateToInt64() const;
   [[nodiscard]] uint64_t TruncateToUint64() const;
 
