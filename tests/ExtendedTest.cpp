@@ -19,6 +19,7 @@
 #include "geometry/PathFingerprint.h"
 #include "geometry/SimMath.h"
 #include "services/IniFile.h"
+#include "services/Random.h"
 #include "services/ValueLists.h"
 
 namespace {
@@ -290,3 +291,36 @@ TEST(Extended, ShippedPathsHaveTheSameFingerprintEverywhere) {
                                          << "; when a stage's path changed, write that into tests/web/path-fingerprint";
 }
 
+
+// The page's library scales the engine's numbers another way than GCC's;
+// the game's own draws must be GCC's, bit for bit, so that the recordings
+// made on the desktop stay valid and the page draws the same.
+#ifdef __GLIBCXX__
+TEST(SameDraws, TheGamesDrawsAreTheGccLibrarysOnes) {
+  std::mt19937 pick(2024);
+  for (uint32_t seed : {5489u, 5u, 0u, 0xFFFFFFFFu, 123456789u}) {
+    TRandom game(seed);
+    std::mt19937 engine(seed);
+    for (int i = 0; i < 200000; ++i) {
+      // Small ranges, ranges just past powers of two (where rejection
+      // happens most) and the whole positive range.
+      const int32_t n = i % 4 == 0   ? int32_t(pick() % 16) + 1
+                        : i % 4 == 1 ? int32_t(1u << (pick() % 31)) + 1
+                        : i % 4 == 2 ? 0x7FFFFFFF
+                                     : int32_t(pick() % 0x7FFFFFFF) + 1;
+      if (i % 3 == 0) {
+        const double mine = game.Real();
+        const double library = std::uniform_real_distribution<double>(0.0, 1.0)(engine);
+        ASSERT_EQ(std::bit_cast<uint64_t>(mine), std::bit_cast<uint64_t>(library)) << "seed " << seed << " draw " << i;
+      } else {
+        const int32_t mine = game.Rnd(n);
+        const int32_t library = std::uniform_int_distribution<int32_t>(0, n - 1)(engine);
+        ASSERT_EQ(mine, library) << "seed " << seed << " draw " << i << " n " << n;
+      }
+    }
+  }
+  TRandom game(1);
+  EXPECT_EQ(game.Rnd(0), 0);
+  EXPECT_EQ(game.Rnd(-3), 0);
+}
+#endif
