@@ -23,6 +23,9 @@ enum class TRunMode { Play, Replay, Timedemo, Autopilot, Scores, PathFingerprint
 struct TOptions {
   TRunMode Mode = TRunMode::Play;
   std::string RecordFile;  // --record: empty when not recording
+  // Records without --record, kept in memory for TSession::SaveRecording
+  // (the page offers every run as a download).
+  bool KeepRecording = false;
   std::string ReplayFile;  // --replay / --timedemo
   std::string FrameTimesFile;  // --frame-times: a timedemo's frame times, one line each
   // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays

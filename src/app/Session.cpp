@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "app/Form.h"
 #include "app/Options.h"
@@ -20,7 +21,9 @@
 #include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
 #include "pilot/Autopilot.h"
+#include "platform/Browser.h"
 #include "platform/Cp1252.h"
+#include "platform/Dialog.h"
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "platform/SdlPlatform.h"
@@ -40,6 +43,12 @@ constexpr float kChecksumIntervalMs = 1000;
 
 void Report(const std::string& text) {
   std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str());
+}
+
+// In the page stderr reaches only the console: what ends a replay there is
+// shown above the canvas too.
+void ReportInPage(const std::string& text) {
+  if (platform::kInBrowser) platform::ShowPageMessage(true, platform::kApplicationTitle, platform::Cp1252ToUtf8(text));
 }
 
 void SelectRenderer(const TIniFile& settings) {
@@ -115,6 +124,9 @@ struct TSession::Impl {
       if (Pilot) Pilot->Attach(*Form->MainMenu);
     };
     hooks.FrameDone = [this] {
+      const bool active = Form->MainMenu->Level->fActive;
+      if (WasActive && !active) StageLeft = true;
+      WasActive = active;
       if (Timedemo) Timedemo->FrameDone(FrameKind(*Form->MainMenu->Level), Replay->FrameIndex());  // Start checked Replay
       if (Recorder) {
         GameMs += Form->fElapsed;
@@ -145,6 +157,7 @@ struct TSession::Impl {
   float GameMs = 0, NextChecksum = 0;
   int ExitCode = 0;
   bool Running = false;
+  bool WasActive = false, StageLeft = false;
 };
 
 TSession::TSession(const TOptions& options) : fImpl(std::make_unique<Impl>(options)) {
@@ -171,6 +184,7 @@ bool TSession::Start() {
     fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, fImpl->Options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
+    ReportInPage(failure.what());
     fImpl->ExitCode = kExitInput;
     return false;
   }
@@ -192,7 +206,7 @@ int TSession::Finish() {
   if (!fImpl->Running) return fImpl->ExitCode;
   fImpl->Running = false;
   fImpl->Form->End();
-  if (fImpl->Recorder) {
+  if (fImpl->Recorder && !fImpl->Options.RecordFile.empty()) {
     try {
       platform::SaveRecording(fImpl->Recorder->Recording(), fImpl->Options.RecordFile);
     } catch (const std::exception& failure) {
@@ -214,6 +228,7 @@ int TSession::Finish() {
   if (fImpl->Replay) {
     if (const auto frame = fImpl->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
+      ReportInPage(TrMessage("Die Wiedergabe weicht von der Aufnahme ab, bei Bild " + std::to_string(*frame)));
       fImpl->ExitCode = kExitDiverged;
     } else {
       if (!fImpl->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
@@ -232,6 +247,21 @@ int TSession::Finish() {
   std::fflush(stdout);
   return fImpl->ExitCode;
 }
+
+bool TSession::SaveRecording(const std::string& fileName) {
+  if (!fImpl->Running || !fImpl->Recorder) return false;
+  fImpl->Recorder->AddChecksum(fImpl->Checksum());
+  try {
+    platform::SaveRecording(fImpl->Recorder->Recording(), fileName);
+  } catch (const std::exception& failure) {
+    Report(failure.what());
+    ReportInPage(failure.what());
+    return false;
+  }
+  return true;
+}
+
+bool TSession::StageEnded() { return std::exchange(fImpl->StageLeft, false); }
 
 int RunSession(const TOptions& options) {
   TSession session(options);

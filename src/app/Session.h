@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "services/Language.h"
 
@@ -30,6 +31,13 @@ class TSession {
   [[nodiscard]] bool Frame();
   // Ends the run, writes the recording and reports. Returns the exit code.
   int Finish();
+  // Writes the run recorded so far to `fileName`, with the state's
+  // checksum as it is now; a replay of it ends here. False (said on
+  // stderr) when nothing is recorded or the file cannot be written.
+  [[nodiscard]] bool SaveRecording(const std::string& fileName);
+  // Whether a stage was left since the last call (the page then offers
+  // the run as a download).
+  [[nodiscard]] bool StageEnded();
 
  private:
   // The window, the platform layers, the form and what the run watches:

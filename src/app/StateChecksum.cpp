@@ -1,6 +1,7 @@
 // StateChecksum.cpp -- FNV-1a over the bytes of the state that matters.
 #include "app/StateChecksum.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -22,12 +23,14 @@ class THash {
     std::memcpy(bytes, &value, sizeof(T));
     for (const unsigned char byte : bytes) Byte(byte);
   }
+  // Counts go in as 64 bits on every system: size_t is 32 bits in the page.
+  void Count(std::size_t count) { Add(static_cast<uint64_t>(count)); }
   void Add(const std::string& text) {
-    Add(text.size());
+    Count(text.size());
     for (const char ch : text) Byte(static_cast<unsigned char>(ch));
   }
   void Shots(const TParticleManager& shots) {
-    Add(shots.Items().size());
+    Count(shots.Items().size());
     for (const TParticleListItem& shot : shots.Items()) {
       Add(shot.fPos);
       Add(shot.fRoll);
@@ -66,7 +69,7 @@ void AddStage(THash& h, const TLevel& level) {
   h.Shots(level.fSmallEnemy.Manager->fParticleManager);
   h.Shots(level.fMediumEnemy.Manager->fParticleManager);
   h.Shots(level.fBoss->fParticleManager);
-  h.Add(level.fPowerUp.List.size());
+  h.Count(level.fPowerUp.List.size());
   h.Add(level.fBoss->fLife);
   h.Add(level.fBoss->fRoll);
   h.Add(level.fBoss->fClock);

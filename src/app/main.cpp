@@ -30,7 +30,13 @@ void WebFrame() {
   emscripten_force_exit(code);
 }
 
-int RunInPage(const TOptions& options) {
+// Where the page has the run written for a download.
+constexpr const char* kPageRecording = "/tmp/riftvaulter.rvr";
+
+int RunInPage(TOptions options) {
+  // A player's run is recorded in memory, so the page can offer it as a
+  // file at any moment.
+  if (options.Mode == TRunMode::Play) options.KeepRecording = true;
   gSession = new TSession(options);
   if (!gSession->Start()) {
     const int code = gSession->Finish();
@@ -46,6 +52,14 @@ int RunInPage(const TOptions& options) {
 }
 
 }  // namespace
+
+// Called by the page: the run so far into kPageRecording. 1 when written.
+extern "C" EMSCRIPTEN_KEEPALIVE int riftvaulter_save_recording() {
+  return gSession && gSession->SaveRecording(kPageRecording) ? 1 : 0;
+}
+
+// Called by the page once a frame at most: 1 when a stage was left since.
+extern "C" EMSCRIPTEN_KEEPALIVE int riftvaulter_stage_ended() { return gSession && gSession->StageEnded() ? 1 : 0; }
 #endif
 
 int main(int argc, char** argv) {

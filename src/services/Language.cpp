@@ -101,6 +101,7 @@ constexpr std::array kScreenTexts = std::to_array<TTextPair>({
 // Pieces of error messages. Longer pieces come before the shorter ones they
 // contain, so that the longer one wins.
 constexpr std::array kMessagePieces = std::to_array<TTextPair>({
+    {"Die Wiedergabe weicht von der Aufnahme ab, bei Bild ", "The replay diverges from its recording at frame "},
     {"Fehler beim Initialisieren des Audioger\xE4tes.", "The audio device could not be opened."},
     {"Ohne Ton spielen: sound=0 in settings.ini eintragen.", "To play without sound, put sound=0 into settings.ini."},
     {"VertexBuffer werden nicht unterst\xFCtzt, das Programm wird beendet.",

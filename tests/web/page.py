@@ -8,6 +8,9 @@
   page.py DUMP failed-copies
                           how many copies to IndexedDB a script run before
                           the page's made fail (data-failed-copies), 0 if none
+  page.py DUMP recording RVR
+                          writes the recording a run with ?record=FILE
+                          left in the page to RVR
   page.py DUMP snapshot PNG
                           writes the snapshot image (the canvas's last
                           frame) to PNG
@@ -102,6 +105,11 @@ def main(args):
         print(element(dump, r"<title>(.*?)</title>"))
     elif what == "messages":
         print(re.sub(r"<[^>]+>", " ", element(dump, r'<div id="messages">(.*?)</div>\s*<button')).strip())
+    elif what == "recording":
+        source = element(dump, r'<pre id="recording">([^<]*)</pre>')
+        if not source:
+            raise SystemExit("the page left no recording")
+        open(args[2], "wb").write(base64.b64decode(source))
     elif what == "snapshot":
         source = element(dump, r'<img id="snapshot"[^>]*src="data:image/png;base64,([^"]*)"')
         if not source:
