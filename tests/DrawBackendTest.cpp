@@ -2,8 +2,8 @@
 // each other: the same moments of a played stage, drawn by each, show the
 // same picture; once warmed up, the shader backend draws a frame of flight
 // without touching the heap; ranges of wide lines, a texture changed
-// mid-frame and matrix stack errors come out alike; and a backend goes with
-// its context.
+// mid-frame and matrix stack errors come out alike; the backend that draws
+// nothing keeps the matrices GL keeps; and a backend goes with its context.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -227,6 +227,68 @@ TEST(DrawBackends, ReportMatrixStackOverflowAndUnderflowAlike) {
     }
     gfx::MatrixMode(gfx::TMatrixStack::ModelView);
   });
+}
+
+// The backend that draws nothing keeps what code reads back as GL keeps
+// it: both matrix stacks through every kind of change, their errors, the
+// viewport; and its buffers refill only with what they hold.
+TEST(DrawBackends, TheNullBackendKeepsMatricesAndViewportAsGLDoes) {
+  TGLWindow window(64, 64);
+  struct TKept {
+    gfx::TMatrix ModelView, Projection, Pushed;
+    gfx::TRect Viewport;
+    std::string Errors;
+  };
+  auto transform = [] {
+    TKept kept;
+    static_cast<void>(gfx::TakeError());
+    gfx::Viewport({3, 5, 40, 30});
+    gfx::MatrixMode(gfx::TMatrixStack::Projection);
+    gfx::LoadIdentity();
+    gfx::Perspective(45, 4.0 / 3.0, 0.1, 50);
+    gfx::PushMatrix();
+    gfx::Ortho(-2, 6, -1, 3, -1, 7);
+    kept.Pushed = gfx::GetMatrix(gfx::TMatrixStack::Projection);
+    gfx::PopMatrix();
+    gfx::MatrixMode(gfx::TMatrixStack::ModelView);
+    gfx::LoadIdentity();
+    gfx::Translate(1, -2, -5);
+    gfx::Rotate(33, 1, 2, 0.5f);
+    gfx::Scale(2, 0.5f, 3);
+    gfx::MultMatrix({1, 0.25f, 0, 0, 0, 1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1});
+    gfx::PushMatrix();
+    gfx::Rotate(-120, 0, 0, 1);
+    gfx::PopMatrix();
+    kept.ModelView = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
+    kept.Projection = gfx::GetMatrix(gfx::TMatrixStack::Projection);
+    kept.Viewport = gfx::GetViewport();
+    gfx::PopMatrix();
+    kept.Errors = gfx::TakeError();
+    gfx::LoadIdentity();
+    return kept;
+  };
+  render::SelectBackend(render::TBackendKind::FixedFunction);
+  const TKept gl = transform();
+  render::SelectBackend(render::TBackendKind::Null);
+  ASSERT_STREQ(gfx::BackendName(), "null");
+  const TKept null = transform();
+  EXPECT_EQ(null.Viewport, gl.Viewport);
+  EXPECT_EQ(null.Errors, "stack underflow");
+  EXPECT_EQ(null.Errors, gl.Errors);
+  for (std::size_t i = 0; i < 16; ++i) {
+    EXPECT_NEAR(null.ModelView[i], gl.ModelView[i], 1e-5f) << i;
+    EXPECT_NEAR(null.Projection[i], gl.Projection[i], 1e-5f) << i;
+    EXPECT_NEAR(null.Pushed[i], gl.Pushed[i], 1e-5f) << i;
+  }
+  const float vertices[9] = {};
+  const gfx::TBuffer buffer = gfx::CreateBuffer(gfx::TVertexFormat::V3F, vertices, 3);
+  EXPECT_NE(buffer, 0u);
+  EXPECT_TRUE(gfx::UpdateBuffer(buffer, gfx::TVertexFormat::V3F, vertices, 3));
+  EXPECT_FALSE(gfx::UpdateBuffer(buffer, gfx::TVertexFormat::V3F, vertices, 2));
+  EXPECT_FALSE(gfx::UpdateBuffer(buffer, gfx::TVertexFormat::C4UB_V3F, vertices, 3));
+  gfx::DeleteBuffer(buffer);
+  EXPECT_FALSE(gfx::UpdateBuffer(buffer, gfx::TVertexFormat::V3F, vertices, 3));
+  render::SelectBackend(render::TBackendKind::Auto);
 }
 
 // Each window's context makes a backend, whose frame lists are sized to
