@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -12,7 +13,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <stdexcept>
 
@@ -23,6 +26,9 @@ namespace {
 [[noreturn]] void ExecChild(int outFd, int errFd, const char* workDir, const TChildLimits& limits,
                             char* const* argv) {
   setpgid(0, 0);
+  // A verifier outlives no server: killed with the thread that started it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() == 1) _exit(127);
   const int null = open("/dev/null", O_RDONLY);
   if (null < 0 || dup2(null, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(127);
   // The server's sockets must not live on in a child: a killed server's
@@ -167,6 +173,16 @@ TVerdict Judge(const TChildResult& child, const std::string& claimedStageHash,
 TVerifier::TVerifier(std::string program, std::string gameDir, TChildLimits limits)
     : fProgram(std::move(program)), fGameDir(std::move(gameDir)), fLimits(limits) {}
 
+void RemoveOrphanedRunFiles(const std::string& tempDir) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(tempDir, error)) {
+    const std::string name = entry.path().filename().string();
+    int pid = 0;
+    if (std::sscanf(name.c_str(), "run-%d-", &pid) != 1 || pid <= 0) continue;
+    if (kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), error);
+  }
+}
+
 std::map<std::string, std::string> TVerifier::StageHashes() const {
   const TChildResult child = RunLimited(fProgram, {"--stage-hashes"}, fGameDir, fLimits);
   if (!child.Started) throw std::runtime_error(fProgram + " l\u00e4sst sich nicht starten.");
@@ -180,7 +196,7 @@ std::map<std::string, std::string> TVerifier::StageHashes() const {
 
 TVerdict TVerifier::Verify(const std::string& bytes, const std::string& claimedStageHash,
                            const std::map<std::string, std::string>& shippedStages, const std::string& tempDir) const {
-  std::string path = tempDir + "/run-XXXXXX.rvr";
+  std::string path = tempDir + "/run-" + std::to_string(getpid()) + "-XXXXXX.rvr";
   const int fd = mkstemps(path.data(), 4);
   if (fd < 0) throw std::runtime_error("cannot create a file in " + tempDir + ": " + std::strerror(errno));
   std::size_t written = 0;

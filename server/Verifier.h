@@ -45,6 +45,10 @@ using TVerdict = std::variant<TVerifiedRun, std::string>;
 [[nodiscard]] TVerdict Judge(const TChildResult& child, const std::string& claimedStageHash,
                              const std::map<std::string, std::string>& shippedStages);
 
+// Removes the recordings that servers no longer running left in tempDir
+// (a killed server cannot clean up; its files carry its process id).
+void RemoveOrphanedRunFiles(const std::string& tempDir);
+
 class TVerifier {
  public:
   // program: the game; gameDir: the folder it runs in (its data/).

@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
   fs::create_directories(dataDir / "tmp", error);
   if (error) Fail("Der Ordner " + (dataDir / "tmp").string() + " l\u00e4sst sich nicht anlegen: " + error.message());
   options.TempDir = (dataDir / "tmp").string();
+  RemoveOrphanedRunFiles(options.TempDir);
   if (verifier.empty()) verifier = (fs::read_symlink("/proc/self/exe", error).parent_path() / "riftvaulter").string();
   verifier = fs::absolute(verifier).string();
   if (gameDir.empty()) gameDir = fs::path(verifier).parent_path().string();
