@@ -93,15 +93,6 @@ std::size_t Utf8Length(std::string_view text) {
   return length;
 }
 
-bool IsValidUtf8(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t length = Utf8Length(text);
-    if (length == 0) return false;
-    text.remove_prefix(length);
-  }
-  return true;
-}
-
 void AppendCodePoint(std::string& out, uint32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -122,6 +113,15 @@ constexpr std::array<uint16_t, 32> kCp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 }  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = Utf8Length(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
 
 std::optional<TVerifiedRun> ParseVerifierLine(std::string_view output) {
   if (!output.empty() && output.back() == '\n') output.remove_suffix(1);

@@ -55,6 +55,8 @@ struct TVerifiedRun {
 // character boundary.
 [[nodiscard]] std::string ToCleanUtf8(std::string_view bytes, std::size_t maxBytes);
 
+[[nodiscard]] bool IsValidUtf8(std::string_view text);
+
 // A JSON string literal, quotes included, of valid UTF-8 text.
 [[nodiscard]] std::string JsonString(std::string_view text);
 // A number as JSON writes it: shortest form that reads back to the same
