@@ -23,12 +23,12 @@ namespace {
 
 // Between fork and exec only async-signal-safe calls: everything the
 // child needs is prepared before the fork.
-[[noreturn]] void ExecChild(int outFd, int errFd, const char* workDir, const TChildLimits& limits,
+[[noreturn]] void ExecChild(pid_t parent, int outFd, int errFd, const char* workDir, const TChildLimits& limits,
                             char* const* argv) {
   setpgid(0, 0);
   // A verifier outlives no server: killed with the thread that started it.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (getppid() == 1) _exit(127);
+  if (getppid() != parent) _exit(127);
   const int null = open("/dev/null", O_RDONLY);
   if (null < 0 || dup2(null, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(127);
   // The server's sockets must not live on in a child: a killed server's
@@ -79,8 +79,9 @@ TChildResult RunLimited(const std::string& program, const std::vector<std::strin
     close(out[1]);
     return result;
   }
+  const pid_t parent = getpid();
   const pid_t pid = fork();
-  if (pid == 0) ExecChild(out[1], err[1], workDir.c_str(), limits, argv.data());
+  if (pid == 0) ExecChild(parent, out[1], err[1], workDir.c_str(), limits, argv.data());
   close(out[1]);
   close(err[1]);
   if (pid < 0) {
