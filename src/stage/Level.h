@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -175,6 +176,10 @@ class TLevel : public TStageHub {
     // The list was saved (and the next stage unlocked) by the name entry.
     bool Saved = false;
   } fFinish;
+  // Called once the player confirmed the name entry with a name, right
+  // after the list was saved; the finish table and the stage's score, life
+  // and time are still those of the run.
+  std::function<void()> OnNameConfirmed;
 
   // What the picture and the sounds add to tell the player what just
   // happened: a hit, a power-up taken, a hit on the boss, life running low.

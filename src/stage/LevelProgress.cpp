@@ -434,6 +434,7 @@ bool TLevel::ProgressFinish(float dt) {
         SaveHighscores();
         fFinish.Saved = true;
         fActive = false;
+        if (named && OnNameConfirmed) OnNameConfirmed();
       }
     }
     if (t < kFinishCountedMs) t = kFinishCountedMs;
