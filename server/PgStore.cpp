@@ -24,11 +24,20 @@ CREATE TABLE IF NOT EXISTS runs (
 );
 CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
 CREATE INDEX IF NOT EXISTS runs_board ON runs (stage, status, score DESC, time, id);
+-- One board entry per result: the same run again, with bytes changed
+-- that its replay does not see, is no second entry.
+CREATE UNIQUE INDEX IF NOT EXISTS runs_result ON runs (stage, stagehash, difficulty, classic, score, life, time, name)
+  WHERE status = 'verified';
 )sql";
 
 // Any number, the same for every server: it serialises the creation of
 // the tables when several start at once.
 constexpr int64_t kSchemaLock = 0x52565346;
+
+class EUniqueViolation : public EStoreError {
+ public:
+  using EStoreError::EStoreError;
+};
 
 std::string Str(const pqxx::field& field) { return field.is_null() ? std::string() : field.c_str(); }
 
@@ -47,6 +56,8 @@ auto TPgStore::Transact(Body&& body) {
     auto result = body(work);
     work.commit();
     return result;
+  } catch (const pqxx::unique_violation& error) {
+    throw EUniqueViolation(std::string("PostgreSQL: ") + error.what());
   } catch (const pqxx::failure& error) {
     throw EStoreError(std::string("PostgreSQL: ") + error.what());
   }
@@ -115,13 +126,19 @@ std::optional<TClaimedRun> TPgStore::ClaimNext(std::string_view worker, int leas
   });
 }
 
-bool TPgStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
-  return Transact([&](pqxx::work& work) {
-    return work
-               .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty, result.Classic,
-                              result.Score, result.Life, result.Time, result.Name)
-               .affected_rows() == 1;
-  });
+TRunStore::TMark TPgStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
+  try {
+    return Transact([&](pqxx::work& work) {
+      return work
+                     .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty, result.Classic,
+                                    result.Score, result.Life, result.Time, result.Name)
+                     .affected_rows() == 1
+                 ? TMark::Stored
+                 : TMark::NotQueued;
+    });
+  } catch (const EUniqueViolation&) {
+    return TMark::Duplicate;
+  }
 }
 
 bool TPgStore::MarkRefused(int64_t id, std::string_view reason) {

@@ -291,14 +291,21 @@ void TLeaderboardServer::VerifyOne(const TClaimedRun& run, const std::string& wo
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::string fields = "\"event\":\"verification\",\"id\":\"" + std::to_string(run.Id) + "\",\"worker\":" +
                          JsonString(worker) + ",\"ms\":" + JsonNumber(std::round(ms));
+    std::optional<std::string> refusal;
     if (const auto* result = std::get_if<TVerifiedRun>(&verdict)) {
-      const bool stored = fStore.MarkVerified(run.Id, *result);
-      fields += ",\"status\":\"verified\",\"stage\":" + JsonString(result->Stage) + ",\"score\":" +
-                std::to_string(result->Score) + ",\"stored\":" + (stored ? "true" : "false");
+      const auto mark = fStore.MarkVerified(run.Id, *result);
+      if (mark == TRunStore::TMark::Duplicate) {
+        refusal = "Dieser Lauf steht schon in der Bestenliste.";
+      } else {
+        fields += ",\"status\":\"verified\",\"stage\":" + JsonString(result->Stage) + ",\"score\":" +
+                  std::to_string(result->Score) + ",\"stored\":" + (mark == TRunStore::TMark::Stored ? "true" : "false");
+      }
     } else {
-      const auto& reason = std::get<std::string>(verdict);
-      const bool stored = fStore.MarkRefused(run.Id, reason);
-      fields += ",\"status\":\"refused\",\"reason\":" + JsonString(reason) + ",\"stored\":" + (stored ? "true" : "false");
+      refusal = std::get<std::string>(verdict);
+    }
+    if (refusal) {
+      const bool stored = fStore.MarkRefused(run.Id, *refusal);
+      fields += ",\"status\":\"refused\",\"reason\":" + JsonString(*refusal) + ",\"stored\":" + (stored ? "true" : "false");
     }
     LogLine(fields);
   } catch (const std::exception& error) {

@@ -26,6 +26,10 @@ CREATE TABLE IF NOT EXISTS runs (
 );
 CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
 CREATE INDEX IF NOT EXISTS runs_board ON runs (stage, status, score DESC, time, id);
+-- One board entry per result: the same run again, with bytes changed
+-- that its replay does not see, is no second entry.
+CREATE UNIQUE INDEX IF NOT EXISTS runs_result ON runs (stage, stagehash, difficulty, classic, score, life, time, name)
+  WHERE status = 'verified';
 )sql";
 
 int64_t NowSeconds() {
@@ -161,7 +165,7 @@ std::optional<TClaimedRun> TSqliteStore::ClaimNext(std::string_view worker, int 
   }
 }
 
-bool TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
+TRunStore::TMark TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
   std::lock_guard lock(fMutex);
   TStatement update(fDb,
                     "UPDATE runs SET status = 'verified', stage = ?, stagehash = ?, difficulty = ?, classic = ?, "
@@ -170,8 +174,13 @@ bool TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
   update.Bind(1, result.Stage).Bind(2, result.StageHash).Bind(3, result.Difficulty);
   update.Bind(4, int64_t{result.Classic}).Bind(5, result.Score).Bind(6, result.Life).Bind(7, result.Time);
   update.Bind(8, result.Name).Bind(9, NowSeconds()).Bind(10, id);
-  update.Step();
-  return sqlite3_changes(fDb) == 1;
+  try {
+    update.Step();
+  } catch (const EStoreError&) {
+    if (sqlite3_extended_errcode(fDb) == SQLITE_CONSTRAINT_UNIQUE) return TMark::Duplicate;
+    throw;
+  }
+  return sqlite3_changes(fDb) == 1 ? TMark::Stored : TMark::NotQueued;
 }
 
 bool TSqliteStore::MarkRefused(int64_t id, std::string_view reason) {

@@ -21,7 +21,7 @@ class TSqliteStore final : public TRunStore {
 
   TAddResult AddPending(std::string_view bytes, std::string_view stageHash, std::string_view address) override;
   std::optional<TClaimedRun> ClaimNext(std::string_view worker, int leaseSeconds) override;
-  bool MarkVerified(int64_t id, const TVerifiedRun& result) override;
+  TMark MarkVerified(int64_t id, const TVerifiedRun& result) override;
   bool MarkRefused(int64_t id, std::string_view reason) override;
   std::vector<TBoardEntry> Board(std::string_view stage, int limit) override;
   std::optional<TRunRecord> Run(int64_t id) override;

@@ -69,9 +69,13 @@ class TRunStore {
   // processes.
   virtual std::optional<TClaimedRun> ClaimNext(std::string_view worker, int leaseSeconds) = 0;
 
-  // Ends a queued run. False when it was no longer queued (another worker
-  // finished it after this one's lease ran out): the first verdict stands.
-  virtual bool MarkVerified(int64_t id, const TVerifiedRun& result) = 0;
+  // Ends a queued run. NotQueued when it was no longer queued (another
+  // worker finished it after this one's lease ran out): the first verdict
+  // stands. Duplicate when a verified run with the very same result is
+  // there already (the same run with bytes changed that the replay does
+  // not see): the run stays queued for the caller to refuse.
+  enum class TMark { Stored, NotQueued, Duplicate };
+  virtual TMark MarkVerified(int64_t id, const TVerifiedRun& result) = 0;
   virtual bool MarkRefused(int64_t id, std::string_view reason) = 0;
 
   // The verified runs of a stage (by its name), best first: higher score,

@@ -213,7 +213,12 @@ TVerdict TVerifier::Verify(const std::string& bytes, const std::string& claimedS
     written += static_cast<std::size_t>(n);
   }
   close(fd);
-  const TChildResult child = RunLimited(fProgram, {"--verify", path}, fGameDir, fLimits);
+  TChildResult child = RunLimited(fProgram, {"--verify", path}, fGameDir, fLimits);
   unlink(path.c_str());
+  // The game names the file in its messages; the player knows it by no
+  // such name, and the server's folders are nobody's business.
+  for (const std::string& name : {path + ": ", path}) {
+    for (std::size_t at; (at = child.Err.find(name)) != std::string::npos;) child.Err.erase(at, name.size());
+  }
   return Judge(child, claimedStageHash, shippedStages);
 }

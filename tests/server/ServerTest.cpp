@@ -148,6 +148,18 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
         EXPECT_NE(Field(body, "reason").find(run.Expect), std::string::npos) << run.Label << ": " << body;
       }
     }
+    // The same run with bytes changed that its replay never reads: no
+    // second entry.
+    const auto copy = Post(client, kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")) + "unread bytes");
+    ASSERT_TRUE(copy);
+    std::string copyBody;
+    do {
+      copyBody = client.Get(("/api/runs/" + Field(copy->body, "id")).c_str())->body;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Field(copyBody, "status") == "queued" && std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(Field(copyBody, "status"), "refused") << copyBody;
+    EXPECT_NE(Field(copyBody, "reason").find("schon in der Bestenliste"), std::string::npos) << copyBody;
+
     const auto honest = client.Get(("/api/runs/" + ids["honest 1"]).c_str());
     EXPECT_EQ(honest->body, "{\"id\":\"" + ids["honest 1"] +
                                 "\",\"status\":\"verified\",\"stage\":\"Level01\",\"name\":\"ANNA B\",\"score\":5000,"

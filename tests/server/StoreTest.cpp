@@ -76,11 +76,19 @@ TEST_P(StoreTest, QueueVerdictsAndBoards) {
   EXPECT_FALSE(store->ClaimNext("w3", 60));
 
   // The first verdict stands.
-  EXPECT_TRUE(store->MarkVerified(a.Id, Result("Level01", "ANNA B", 500, 31.5)));
-  EXPECT_FALSE(store->MarkVerified(a.Id, Result("Level01", "ANNA B", 900, 31.5)));
+  using TMark = TRunStore::TMark;
+  EXPECT_EQ(store->MarkVerified(a.Id, Result("Level01", "ANNA B", 500, 31.5)), TMark::Stored);
+  EXPECT_EQ(store->MarkVerified(a.Id, Result("Level01", "ANNA B", 900, 31.5)), TMark::NotQueued);
   EXPECT_FALSE(store->MarkRefused(a.Id, "late"));
   EXPECT_TRUE(store->MarkRefused(b.Id, "Die Pr\u00fcfung ist abgest\u00fcrzt."));
-  EXPECT_FALSE(store->MarkVerified(b.Id, Result("Level01", "B", 1, 1)));
+  EXPECT_EQ(store->MarkVerified(b.Id, Result("Level01", "B", 1, 1)), TMark::NotQueued);
+
+  // Other bytes, the same result: no second entry, and the run stays
+  // queued for a refusal.
+  const int64_t copy = store->AddPending("run a with an unseen byte changed", "0123456789abcdef", "10.0.0.1").Id;
+  EXPECT_EQ(store->MarkVerified(copy, Result("Level01", "ANNA B", 500, 31.5)), TMark::Duplicate);
+  EXPECT_EQ(store->Run(copy)->Status, TRunStatus::Queued);
+  EXPECT_TRUE(store->MarkRefused(copy, "doppelt"));
 
   const auto runA = store->Run(a.Id);
   ASSERT_TRUE(runA && runA->Result);
@@ -104,7 +112,7 @@ TEST_P(StoreTest, QueueVerdictsAndBoards) {
       {"Level02", "LATER FAST", 300, 60}, {"Level03", "ELSEWHERE", 999, 1}};
   for (const auto& [stage, name, score, time] : runs) {
     const int64_t id = store->AddPending(name, "0123456789abcdef", "10.0.0.9").Id;
-    ASSERT_TRUE(store->MarkVerified(id, Result(stage, name, score, time)));
+    ASSERT_EQ(store->MarkVerified(id, Result(stage, name, score, time)), TRunStore::TMark::Stored);
   }
   const auto board = store->Board("Level02", 3);
   ASSERT_EQ(board.size(), 3u);
@@ -132,7 +140,7 @@ TEST_P(StoreTest, ExpiredLeaseHandsTheRunOutAgain) {
   ASSERT_TRUE(reclaimed);
   EXPECT_EQ(reclaimed->Id, id);
   EXPECT_EQ(reclaimed->Attempts, 2);
-  EXPECT_TRUE(other->MarkVerified(id, Result("Level01", "A", 1, 1)));
+  EXPECT_EQ(other->MarkVerified(id, Result("Level01", "A", 1, 1)), TRunStore::TMark::Stored);
   // Finished runs stay finished, lease or not.
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_FALSE(store->ClaimNext("w", 60));
