@@ -36,6 +36,9 @@ struct TOptions {
   double ReactionMs = 0;   // --reaction: the pilot sees the world this late
   double AimNoiseDeg = 0;  // --aim-noise: its aim's error (standard deviation)
   int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
+  // The session's own choice, no option: the run is recorded in memory
+  // without a file (the online leaderboard sends it).
+  bool RecordInMemory = false;
 };
 
 // Parses the arguments after the program name. Throws EOptionsError.

@@ -37,7 +37,7 @@ TPlatformStack::TPlatformStack(platform::TPlatform& window, const TOptions& opti
   const std::string realBase = fTop->BasePath();
   if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo) StackReplay(options, realBase);
   if (options.Mode == TRunMode::Autopilot) StackPilot(options, realBase);
-  if (!options.RecordFile.empty()) {
+  if (!options.RecordFile.empty() || options.RecordInMemory) {
     fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()));
     fTop = fRecorder.get();
   }

@@ -3,6 +3,7 @@
 // replay, and what the run reports at its end.
 #include "app/Session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "geometry/PathFingerprint.h"
 #include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
+#include "menu/OnlineBoard.h"
 #include "pilot/Autopilot.h"
 #include "platform/Cp1252.h"
 #include "platform/RecordingPlatform.h"
@@ -27,11 +29,13 @@
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
+#include "services/Http.h"
 #include "services/IniFile.h"
 #include "services/Language.h"
 #include "services/RC4Stream.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
+#include "stage/StageHash.h"
 #include "stage/StageSettings.h"
 
 namespace {
@@ -112,6 +116,7 @@ struct TSession::Impl {
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
+      if (Online) Form->MainMenu->fOnline = Online.get();
       if (Pilot) Pilot->Attach(*Form->MainMenu);
     };
     hooks.FrameDone = [this] {
@@ -124,6 +129,7 @@ struct TSession::Impl {
         }
       }
       Verify();
+      if (Online) FollowOnline();
       return !(Replay && Replay->DivergedAt());
     };
     hooks.Ending = [this] {
@@ -133,10 +139,43 @@ struct TSession::Impl {
     return hooks;
   }
 
+  // The online leaderboard: its answers are taken each frame, and a run
+  // whose name entry was just confirmed is sent with the recording so far.
+  void FollowOnline() {
+    const double nowMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    Online->Update(nowMs);
+    const TMainMenu& menu = *Form->MainMenu;
+    const bool confirmed = menu.Level->fFinish.Confirmed;
+    if (confirmed && !SeenConfirmed && menu.fOnlineSettings.Enabled) SendRun(*menu.Level);
+    SeenConfirmed = confirmed;
+  }
+
+  void SendRun(const TLevel& level) {
+    const std::string& path = level.fFileName;
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string stage = fileName.substr(0, fileName.rfind(".level"));
+    std::string hash;
+    try {
+      hash = StageHashText(StageFileHash(path));
+    } catch (const std::exception& failure) {
+      Online->SetNote(std::string("Level nicht lesbar (") + failure.what() + "), der Lauf wurde nicht gesendet");
+      return;
+    }
+    // The state the run ended in is checked too.
+    Recorder->AddChecksum(Checksum());
+    Online->Submit(platform::SerializeRecording(Recorder->Recording()), stage, hash);
+  }
+
   const TOptions Options;
   std::optional<TTimedemo> Timedemo;
   TProgramFolder ProgramFolder;
   platform::SdlPlatform Sdl;
+  // Before the layers and the form, which refer to them.
+  std::unique_ptr<THttpClient> Http;
+  std::unique_ptr<TOnlineBoard> Online;
+  bool SeenConfirmed = false;
   std::unique_ptr<TPlatformStack> Stack;
   std::unique_ptr<TForm1> Form;
   pilot::TAutopilot* Pilot = nullptr;
@@ -168,7 +207,16 @@ bool TSession::Start() {
   }
   try {
     if (fImpl->Timedemo && !fImpl->Options.FrameTimesFile.empty()) fImpl->Timedemo->OpenFrameTimes(fImpl->Options.FrameTimesFile);
-    fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, fImpl->Options, folder.Share ? folder.Path : std::string());
+    TOptions options = fImpl->Options;
+    // With the online leaderboard on, a played session is recorded from its
+    // start: the server replays the whole of it.
+    const TOnlineSettings online = ReadOnlineSettings(settings);
+    if (options.Mode == TRunMode::Play && online.Enabled) {
+      options.RecordInMemory = true;
+      fImpl->Http = MakeSystemHttpClient();
+      fImpl->Online = std::make_unique<TOnlineBoard>(*fImpl->Http, online.Server);
+    }
+    fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
     fImpl->ExitCode = kExitInput;
@@ -192,7 +240,7 @@ int TSession::Finish() {
   if (!fImpl->Running) return fImpl->ExitCode;
   fImpl->Running = false;
   fImpl->Form->End();
-  if (fImpl->Recorder) {
+  if (fImpl->Recorder && !fImpl->Options.RecordFile.empty()) {
     try {
       platform::SaveRecording(fImpl->Recorder->Recording(), fImpl->Options.RecordFile);
     } catch (const std::exception& failure) {

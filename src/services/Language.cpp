@@ -27,6 +27,13 @@ constexpr std::array kScreenTexts = std::to_array<TTextPair>({
     {"zur Zeit ", "currently "},
     {"Schwierigkeit: ", "Difficulty: "},
     {"Es sind noch keine Highscors f\xFCr diesen Level vorhanden.", "There are no highscores for this stage yet."},
+    // The online leaderboard's lines in the menu.
+    {"Online-Bestenliste", "Online leaderboard"},
+    {"wird geladen ...", "loading ..."},
+    {"Noch keine Eintr\xE4ge.", "No entries yet."},
+    {"nicht abrufbar: ", "not available: "},
+    {"Server: ", "Server: "},
+    {"Eingeschaltet: gilt ab dem n\xE4" "chsten Start des Spiels.", "Switched on: takes effect when the game starts next."},
     // Difficulties, as the menu, the finish screen and the HUD name them.
     {"Leicht", "Easy"},
     {"Normal", "Normal"},

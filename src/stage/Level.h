@@ -174,6 +174,8 @@ class TLevel : public TStageHub {
     bool PadArmed = false;
     // The list was saved (and the next stage unlocked) by the name entry.
     bool Saved = false;
+    // The name entry was confirmed with a name: the run counts as entered.
+    bool Confirmed = false;
   } fFinish;
 
   // What the picture and the sounds add to tell the player what just

@@ -433,6 +433,7 @@ bool TLevel::ProgressFinish(float dt) {
       if (named || fFinish.EntryIndex >= 10) {
         SaveHighscores();
         fFinish.Saved = true;
+        fFinish.Confirmed = named;
         fActive = false;
       }
     }
