@@ -25,9 +25,9 @@
 
 namespace {
 
-constexpr const char* kNoAnswer = "Server nicht erreichbar";
-constexpr const char* kTimedOut = "Server antwortet nicht (Zeit\xFC" "berschreitung)";
-constexpr const char* kBadAddress = "Serveradresse ung\xFC" "ltig";
+[[maybe_unused]] constexpr const char* kNoAnswer = "Server nicht erreichbar";
+[[maybe_unused]] constexpr const char* kTimedOut = "Server antwortet nicht (Zeit\xFC" "berschreitung)";
+[[maybe_unused]] constexpr const char* kBadAddress = "Serveradresse ung\xFC" "ltig";
 
 #if defined(__EMSCRIPTEN__)
 
@@ -60,6 +60,7 @@ class TFetchHttp final : public THttpClient {
     attr.onsuccess = attr.onerror = [](emscripten_fetch_t* fetch) {
       if (auto* self = static_cast<TFetchHttp*>(fetch->userData)) self->Finished(fetch);
     };
+
     emscripten_fetch_t* fetch = emscripten_fetch(&attr, request.Url.c_str());
     if (fetch) fRunning[id] = fetch;
     else fDone[id] = THttpResponse{0, {}, kNoAnswer};
@@ -75,13 +76,14 @@ class TFetchHttp final : public THttpClient {
   }
 
  private:
+  // A timeout ends as an error without a status, as a refused connection.
   void Finished(emscripten_fetch_t* fetch) {
     for (auto it = fRunning.begin(); it != fRunning.end(); ++it) {
       if (it->second != fetch) continue;
       THttpResponse response;
       response.Status = fetch->status;
       response.Body.assign(fetch->data ? fetch->data : "", static_cast<std::size_t>(fetch->numBytes));
-      if (fetch->status == 0) response.Error = kNoAnswer;
+      if (response.Status == 0) response.Error = kNoAnswer;
       fDone[it->first] = std::move(response);
       fHeaders.erase(it->first);
       fBodies.erase(it->first);
