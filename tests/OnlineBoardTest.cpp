@@ -1,8 +1,7 @@
 // OnlineBoardTest.cpp -- the online leaderboard's client against a small
 // HTTP server on loopback that answers as the leaderboard server does: a
 // run sent, asked for until verified or refused, a board fetched, and a
-// server that is gone, slow or refuses; the stage fingerprint; the JSON
-// reader the answers go through.
+// server that is gone or refuses; the JSON reader the answers go through.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -20,9 +19,7 @@
 
 #include "menu/OnlineBoard.h"
 #include "services/Http.h"
-#include "services/IniFile.h"
 #include "services/Json.h"
-#include "stage/StageHash.h"
 
 namespace {
 
@@ -232,30 +229,6 @@ TEST(OnlineBoard, RefusalsAndMissingServersAreSaidOnceAndEndTheRun) {
   const std::size_t asked = server.Seen().size();
   RunFrames(board, [] { return false; }, 500);
   EXPECT_EQ(server.Seen().size(), asked);
-}
-
-TEST(OnlineBoard, StageFingerprintIgnoresScoresAndUnlockingButNotRules) {
-  TIniFile stage;
-  stage.SetText("[Level]\r\nTitle=Eins\r\nActive=0\r\nCircles=1200\r\n[Points]\r\ncount=2\r\n");
-  const uint64_t shipped = StageHash(stage);
-  EXPECT_EQ(StageHashText(shipped).size(), 16u);
-  EXPECT_EQ(StageHashText(0xABCull), "0000000000000abc");
-
-  TIniFile played = stage;
-  played.WriteBool("Level", "Active", true);
-  for (const char* section : {"Highscore", "HighscoreLeicht", "HighscoreSchwer"}) {
-    played.WriteInteger(section, "count", 1);
-    played.WriteString(section, "name0", "ANNA");
-    played.WriteInteger(section, "score0", 51776);
-  }
-  EXPECT_EQ(StageHash(played), shipped);
-
-  TIniFile changed = stage;
-  changed.WriteInteger("Level", "Circles", 1201);
-  EXPECT_NE(StageHash(changed), shipped);
-  TIniFile added = stage;
-  added.WriteString("Boss", "File", "Level01.boss");
-  EXPECT_NE(StageHash(added), shipped);
 }
 
 TEST(OnlineBoard, JsonReaderTakesTheServersAnswersAndRefusesBrokenText) {

@@ -412,6 +412,14 @@ TEST(Replay, CommandLineOptions) {
       {{"--scores", "--autopilot"}, "steht allein"},
       {{"--path-fingerprint"}, nullptr},
       {{"--path-fingerprint", "--window", "640x480"}, "steht allein"},
+      {{"--stage-hashes"}, nullptr},
+      {{"--stage-hashes", "--scores"}, "steht allein"},
+      {{"--verify", "a.rvr"}, nullptr},
+      {{"--verify"}, "braucht einen Wert"},
+      {{"--verify", "a.rvr", "--window", "640x480"}, "steht allein"},
+      {{"--autopilot", "--headless", "--record", "a.rvr"}, nullptr},
+      {{"--headless"}, "nur mit --autopilot"},
+      {{"--autopilot", "--headless", "--window", "640x480"}, "schlie\xDF" "en einander aus"},
   };
   for (const TCase& c : cases) {
     std::string line;

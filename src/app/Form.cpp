@@ -51,6 +51,7 @@ void TForm1::ApplyVSyncSetting() {
 }
 
 bool TForm1::SoundSetting() {
+  if (fSilent) return false;
   const TIniFile settings = ReadSettings(fPlatform.BasePath() + "settings.ini");
   return settings.ReadInteger("main", "sound", 1) != 0;
 }

@@ -37,7 +37,7 @@ class TForm1 {
   // applies it.
   void ApplyVSyncSetting();
   // main/sound from settings.ini (default on): 0 runs the game without ever
-  // opening the audio device.
+  // opening the audio device; so does fSilent.
   [[nodiscard]] bool SoundSetting();
   void InitGame();
   // One frame: time since the last call, draw and advance while active,
@@ -79,6 +79,8 @@ class TForm1 {
   uint64_t fFrequency = 1;
   uint64_t fLastCounter = 0;
   uint64_t fCounter = 0;
+  // Set before FormCreate: the run has no audio device (nor a window).
+  bool fSilent = false;
 
  private:
   platform::TPlatform& fPlatform;

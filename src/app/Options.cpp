@@ -28,16 +28,18 @@ const char* UsageText() {
            "       riftvaulter --replay FILE | --timedemo FILE [--frame-times FILE]\n"
            "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
            "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise DEGREES]\n"
-           "                   [--keep-scores] [--record FILE]\n"
+           "                   [--keep-scores] [--headless] [--record FILE]\n"
            "       each also with --window WIDTHxHEIGHT\n"
-           "       riftvaulter --scores | --path-fingerprint | --help | --version\n";
+           "       riftvaulter --verify FILE\n"
+           "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
          "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
-         "                   [--keep-scores] [--record DATEI]\n"
+         "                   [--keep-scores] [--headless] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE\n"
-         "       riftvaulter --scores | --path-fingerprint | --help | --version\n";
+         "       riftvaulter --verify DATEI\n"
+         "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -59,8 +61,12 @@ std::string HelpText() {
            "  --aim-noise DEGREES  the autopilot aims with a random error of DEGREES standard deviation,\n"
            "                       drawn anew every 100 ms, repeatable with --seed (0 to 45)\n"
            "  --keep-scores        the autopilot enters its highscores into the real stage files\n"
+           "  --headless           the autopilot plays without window and sound (nothing is drawn)\n"
            "  --window WIDTHxHEIGHT  in a window of this size instead of full screen\n"
+           "  --verify FILE        play a recording back without window or sound, check its checksums and print\n"
+           "                       the last finished run whose name was entered (exit code 3 when it drifts)\n"
            "  --scores             print every stage's title, unlock state and highscores\n"
+           "  --stage-hashes       print every stage's name and the hash of its rules\n"
            "  --path-fingerprint   print the checksum of every path value of the stages (the same on every system)\n"
            "  -h, --help           this help\n"
            "  --version            the version\n"
@@ -86,8 +92,12 @@ std::string HelpText() {
          "  --aim-noise GRAD     der Autopilot zielt mit einem zuf\xE4lligen Fehler von GRAD Grad Standardabweichung,\n"
          "                       alle 100 ms neu gew\xFCrfelt, mit --seed wiederholbar (0 bis 45)\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
+         "  --headless           der Autopilot spielt ohne Fenster und Ton (nichts wird gezeichnet)\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
+         "  --verify DATEI       eine Aufnahme ohne Fenster und Ton nachspielen, ihre Pr\xFC" "fsummen pr\xFC" "fen und den\n"
+         "                       letzten beendeten Lauf mit eingetragenem Namen ausgeben (Exit-Code 3, wenn sie abweicht)\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
+         "  --stage-hashes       f\xFCr jedes Level Name und Pr\xFC" "fsumme seiner Regeln ausgeben\n"
          "  --path-fingerprint   die Pr\xFC" "fsumme aller Pfadwerte der Level ausgeben (gleich auf jedem System)\n"
          "  -h, --help           diese Hilfe\n"
          "  --version            die Version\n"
@@ -103,6 +113,7 @@ std::string VersionText() { return std::string("riftvaulter ") + RV_VERSION + "\
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
   bool replay = false, timedemo = false, autopilot = false, pilotOnly = false, scores = false, fingerprint = false;
+  bool verify = false, stageHashes = false;
   auto value = [&](std::size_t& i) -> const std::string& {
     if (i + 1 >= args.size()) throw EOptionsError("Option " + args[i] + " braucht einen Wert");
     return args[++i];
@@ -129,8 +140,13 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--frame-times") {
       options.FrameTimesFile = value(i);
       if (options.FrameTimesFile.empty()) throw EOptionsError("Option --frame-times braucht einen Dateinamen");
+    } else if (arg == "--verify") {
+      verify = true;
+      options.ReplayFile = value(i);
     } else if (arg == "--scores") {
       scores = true;
+    } else if (arg == "--stage-hashes") {
+      stageHashes = true;
     } else if (arg == "--path-fingerprint") {
       fingerprint = true;
     } else if (arg == "--autopilot") {
@@ -173,6 +189,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.AimNoiseDeg = ParseNumber(value(i), arg);
       if (!(options.AimNoiseDeg >= 0 && options.AimNoiseDeg <= 45))
         throw EOptionsError("Option --aim-noise: erlaubt sind 0 bis 45 Grad");
+    } else if (arg == "--headless") {
+      pilotOnly = true;
+      options.Headless = true;
     } else if (arg == "--keep-scores") {
       pilotOnly = true;
       options.KeepScores = true;
@@ -193,20 +212,28 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   }
   if (scores && args.size() > 1) throw EOptionsError("--scores steht allein");
   if (fingerprint && args.size() > 1) throw EOptionsError("--path-fingerprint steht allein");
+  if (stageHashes && args.size() > 1) throw EOptionsError("--stage-hashes steht allein");
+  if (verify && args.size() > 2) throw EOptionsError("--verify DATEI steht allein");
   if (replay + timedemo + autopilot > 1)
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
   if ((replay || timedemo) && !options.RecordFile.empty())
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty, --reaction, --aim-noise und --keep-scores gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty, --reaction, --aim-noise, --keep-scores und --headless gelten nur mit --autopilot");
   // The pilot plays on the player's own files then, with their settings.
   if (options.KeepScores && options.Difficulty)
     throw EOptionsError("--difficulty und --keep-scores schlie\xDF" "en einander aus");
+  if (options.Headless && options.WindowWidth > 0) throw EOptionsError("--headless und --window schlie\xDF" "en einander aus");
   if (options.AllStages && !options.Stages.empty())
     throw EOptionsError("--stage all und einzelne Level schlie\xDF" "en einander aus");
   if (scores) options.Mode = TRunMode::Scores;
   if (fingerprint) options.Mode = TRunMode::PathFingerprint;
+  if (stageHashes) options.Mode = TRunMode::StageHashes;
+  if (verify) {
+    options.Mode = TRunMode::Verify;
+    options.Headless = true;
+  }
   if (replay) options.Mode = TRunMode::Replay;
   if (timedemo) options.Mode = TRunMode::Timedemo;
   if (autopilot) options.Mode = TRunMode::Autopilot;

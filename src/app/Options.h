@@ -16,14 +16,16 @@ class EOptionsError : public std::runtime_error {
 };
 
 // Help and Version print their text and end the program at once, and so
-// do Scores, which prints every stage file's highscores, and
-// PathFingerprint, which prints one number for the stages' spline results.
-enum class TRunMode { Play, Replay, Timedemo, Autopilot, Scores, PathFingerprint, Help, Version };
+// do Scores, which prints every stage file's highscores, PathFingerprint,
+// which prints one number for the stages' spline results, and StageHashes,
+// which prints the hash of each stage's rules. Verify plays a recording back
+// without window, GL or sound and prints the run it proves.
+enum class TRunMode { Play, Replay, Timedemo, Autopilot, Verify, Scores, PathFingerprint, StageHashes, Help, Version };
 
 struct TOptions {
   TRunMode Mode = TRunMode::Play;
   std::string RecordFile;  // --record: empty when not recording
-  std::string ReplayFile;  // --replay / --timedemo
+  std::string ReplayFile;  // --replay / --timedemo / --verify
   std::string FrameTimesFile;  // --frame-times: a timedemo's frame times, one line each
   // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays
   // every stage in order.
@@ -39,6 +41,9 @@ struct TOptions {
   // The session's own choice, no option: the run is recorded in memory
   // without a file (the online leaderboard sends it).
   bool RecordInMemory = false;
+  // Without window, GL context or audio device (--verify; the benchmark's
+  // autopilot): nothing is drawn, nothing sounds.
+  bool Headless = false;
 };
 
 // Parses the arguments after the program name. Throws EOptionsError.

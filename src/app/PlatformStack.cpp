@@ -35,7 +35,8 @@ TPlatformStack::TPlatformStack(platform::TPlatform& window, const TOptions& opti
     fTop = fUserFolder.get();
   }
   const std::string realBase = fTop->BasePath();
-  if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo) StackReplay(options, realBase);
+  if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo || options.Mode == TRunMode::Verify)
+    StackReplay(options, realBase);
   if (options.Mode == TRunMode::Autopilot) StackPilot(options, realBase);
   if (!options.RecordFile.empty() || options.RecordInMemory) {
     fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()));
@@ -57,7 +58,7 @@ void TPlatformStack::StackReplay(const TOptions& options, const std::string& rea
     WriteSetting(fScratch->Base() + "settings.ini", "language", std::string(LanguageName(*language)));
   fReplay = std::make_unique<platform::TReplayPlatform>(
       *fTop, fRecording, fScratch->Base(),
-      options.Mode == TRunMode::Timedemo ? platform::TReplayPace::Fastest : platform::TReplayPace::Recorded);
+      options.Mode == TRunMode::Replay ? platform::TReplayPace::Recorded : platform::TReplayPace::Fastest);
   fTop = fReplay.get();
 }
 

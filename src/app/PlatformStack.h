@@ -38,6 +38,8 @@ class TPlatformStack {
   [[nodiscard]] pilot::TAutopilot* Pilot() { return fPilot.get(); }
   [[nodiscard]] platform::TRecordingPlatform* Recorder() { return fRecorder.get(); }
   [[nodiscard]] platform::TReplayPlatform* Replay() { return fReplay.get(); }
+  // The recording the replay plays (empty without one).
+  [[nodiscard]] const platform::TRecording& Replayed() const { return fRecording; }
 
  private:
   void StackReplay(const TOptions& options, const std::string& realBase);

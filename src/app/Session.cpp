@@ -9,10 +9,13 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "app/Form.h"
 #include "app/Options.h"
 #include "app/PlatformStack.h"
+#include "app/StageHash.h"
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
@@ -23,6 +26,7 @@
 #include "menu/OnlineBoard.h"
 #include "pilot/Autopilot.h"
 #include "platform/Cp1252.h"
+#include "platform/HeadlessPlatform.h"
 #include "platform/RecordingPlatform.h"
 #include "platform/ReplayPlatform.h"
 #include "platform/SdlPlatform.h"
@@ -35,7 +39,6 @@
 #include "services/RC4Stream.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
-#include "stage/StageHash.h"
 #include "stage/StageSettings.h"
 
 namespace {
@@ -78,13 +81,33 @@ int PrintingFromProgramFolder(F print) {
   return 0;
 }
 
+// A run that ended in a confirmed name entry, as a verification reports it.
+struct TProvenRun {
+  std::string FileName;  // the stage file's plain name
+  std::string Name;
+  std::string_view Difficulty;
+  bool Classic = false;
+  int32_t Total = 0, Life = 0;
+  float TimeMs = 0;
+};
+
+// The desktop's size for a run without a window, until a recording tells.
+constexpr platform::TScreenSize kHeadlessScreen{1920, 1080};
+
 }  // namespace
 
 struct TSession::Impl {
   explicit Impl(const TOptions& options)
       : Options(options),
-        ProgramFolder(LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory())),
-        Sdl(WindowFor(options, ProgramFolder)) {}
+        ProgramFolder(LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory())) {
+    if (options.Headless) {
+      auto headless = std::make_unique<platform::THeadlessPlatform>(platform::ExecutableDirectory(), kHeadlessScreen);
+      Headless = headless.get();
+      Window = std::move(headless);
+    } else {
+      Window = std::make_unique<platform::SdlPlatform>(WindowFor(options, ProgramFolder));
+    }
+  }
 
   static platform::TWindowOptions WindowFor(const TOptions& options, const TProgramFolder& programFolder) {
     platform::TWindowOptions window;
@@ -113,11 +136,53 @@ struct TSession::Impl {
     if (expected && *expected != Checksum()) Replay->Diverge();
   }
 
+  // The stage's run as it stands after its name entry was confirmed.
+  void TakeProvenRun() {
+    const TLevel& level = *Form->MainMenu->Level;
+    TProvenRun run;
+    run.FileName = level.fFileName.substr(level.fFileName.find_last_of("/\\") + 1);
+    const auto index = static_cast<std::size_t>(level.fFinish.EntryIndex);
+    if (index < level.fFinish.HighScore.size()) run.Name = level.fFinish.HighScore[index].Name;
+    run.Difficulty = level.Rules().Name;
+    run.Classic = level.fClassic;
+    run.Total = level.fFinish.Total;
+    run.Life = level.fLife;
+    run.TimeMs = level.fTime;
+    Proven = run;
+  }
+
+  // --verify's report of the last proven run; the exit code.
+  int ReportProvenRun() {
+    if (!Proven) {
+      Report("Die Aufnahme enth\xE4lt keinen beendeten Lauf mit eingetragenem Namen");
+      return kExitInput;
+    }
+    const auto& stages = Stack->Replayed().StageFiles;
+    const auto file = stages.find(Proven->FileName);
+    if (file == stages.end()) {
+      Report("Die Aufnahme enth\xE4lt die Leveldatei " + Proven->FileName + " nicht");
+      return kExitInput;
+    }
+    std::string stage = Proven->FileName;
+    if (stage.ends_with(".level")) stage.resize(stage.size() - 6);
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, " classic=%d score=%d life=%d time=%.1f name=", Proven->Classic ? 1 : 0,
+                  Proven->Total, Proven->Life, Proven->TimeMs / 1000);
+    const std::string line = "verified: stage=" + stage + " stagehash=" + StageHashText(StageRulesHash(file->second)) +
+                             " difficulty=" + std::string(Proven->Difficulty) + numbers + Proven->Name;
+    std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
+    return 0;
+  }
+
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
-      if (Online) Form->MainMenu->fOnline = Online.get();
+      if (Online) {
+        Form->MainMenu->fOnline = Online.get();
+        Form->MainMenu->Level->OnNameConfirmed = [this] { RunToSend = true; };
+      }
       if (Pilot) Pilot->Attach(*Form->MainMenu);
+      if (Options.Mode == TRunMode::Verify) Form->MainMenu->Level->OnNameConfirmed = [this] { TakeProvenRun(); };
     };
     hooks.FrameDone = [this] {
       if (Timedemo) Timedemo->FrameDone(FrameKind(*Form->MainMenu->Level), Replay->FrameIndex());  // Start checked Replay
@@ -145,10 +210,9 @@ struct TSession::Impl {
     const double nowMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
     Online->Update(nowMs);
-    const TMainMenu& menu = *Form->MainMenu;
-    const bool confirmed = menu.Level->fFinish.Confirmed;
-    if (confirmed && !SeenConfirmed && menu.fOnlineSettings.Enabled) SendRun(*menu.Level);
-    SeenConfirmed = confirmed;
+    if (!RunToSend) return;
+    RunToSend = false;
+    if (Form->MainMenu->fOnlineSettings.Enabled) SendRun(*Form->MainMenu->Level);
   }
 
   void SendRun(const TLevel& level) {
@@ -156,26 +220,34 @@ struct TSession::Impl {
     const std::size_t slash = path.find_last_of("/\\");
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string stage = fileName.substr(0, fileName.rfind(".level"));
+    // The stage as the recording starts with it, which the server replays.
+    const platform::TRecording& recording = Recorder->Recording();
+    const auto file = recording.StageFiles.find(fileName);
     std::string hash;
     try {
-      hash = StageHashText(StageFileHash(path));
+      if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
+      hash = StageHashText(StageRulesHash(file->second));
     } catch (const std::exception& failure) {
       Online->SetNote(std::string("Level nicht lesbar (") + failure.what() + "), der Lauf wurde nicht gesendet");
       return;
     }
     // The state the run ended in is checked too.
     Recorder->AddChecksum(Checksum());
-    Online->Submit(platform::SerializeRecording(Recorder->Recording()), stage, hash);
+    Online->Submit(platform::SerializeRecording(recording), stage, hash);
   }
 
   const TOptions Options;
   std::optional<TTimedemo> Timedemo;
   TProgramFolder ProgramFolder;
-  platform::SdlPlatform Sdl;
+  std::unique_ptr<platform::TPlatform> Window;
+  platform::THeadlessPlatform* Headless = nullptr;  // Window, when there is none
+  std::optional<TProvenRun> Proven;
   // Before the layers and the form, which refer to them.
   std::unique_ptr<THttpClient> Http;
   std::unique_ptr<TOnlineBoard> Online;
-  bool SeenConfirmed = false;
+  // A run's name entry was confirmed in this frame: it is sent when the
+  // frame is done, with the state the frame ended in.
+  bool RunToSend = false;
   std::unique_ptr<TPlatformStack> Stack;
   std::unique_ptr<TForm1> Form;
   pilot::TAutopilot* Pilot = nullptr;
@@ -196,7 +268,11 @@ bool TSession::Start() {
   // How frames are drawn is this machine's choice too, replays included.
   const TProgramFolder& folder = fImpl->ProgramFolder;
   const TIniFile settings = folder.Path.empty() ? TIniFile() : ReadSettings(folder.Path + "settings.ini");
-  SelectRenderer(settings);
+  if (fImpl->Headless) {
+    render::SelectBackend(render::TBackendKind::Null);
+  } else {
+    SelectRenderer(settings);
+  }
   // The game speaks German unless the player chose English, whatever the
   // system's language: messages from here on follow the choice.
   SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
@@ -216,7 +292,7 @@ bool TSession::Start() {
       fImpl->Http = MakeSystemHttpClient();
       fImpl->Online = std::make_unique<TOnlineBoard>(*fImpl->Http, online.Server);
     }
-    fImpl->Stack = std::make_unique<TPlatformStack>(fImpl->Sdl, options, folder.Share ? folder.Path : std::string());
+    fImpl->Stack = std::make_unique<TPlatformStack>(*fImpl->Window, options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
     fImpl->ExitCode = kExitInput;
@@ -228,7 +304,12 @@ bool TSession::Start() {
   // A timedemo is a replay played as fast as it goes: it numbers its frames
   // by the recording's.
   if (fImpl->Timedemo && !fImpl->Replay) throw std::logic_error("timedemo without a replay");
+  // Without a window the game sees the recorded desktop.
+  const platform::TRecording& recorded = fImpl->Stack->Replayed();
+  if (fImpl->Headless && fImpl->Replay && recorded.ScreenWidth > 0 && recorded.ScreenHeight > 0)
+    fImpl->Headless->SetScreenSize({recorded.ScreenWidth, recorded.ScreenHeight});
   fImpl->Form = std::make_unique<TForm1>(fImpl->Stack->Top());
+  fImpl->Form->fSilent = fImpl->Headless != nullptr;
   fImpl->Form->Begin(fImpl->Hooks());
   fImpl->Running = true;
   return true;
@@ -263,6 +344,14 @@ int TSession::Finish() {
     if (const auto frame = fImpl->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
       fImpl->ExitCode = kExitDiverged;
+    } else if (fImpl->Options.Mode == TRunMode::Verify) {
+      // A run that ends before its recording does took another path.
+      if (!fImpl->Replay->Finished()) {
+        Report("Wiedergabe vorzeitig beendet");
+        fImpl->ExitCode = kExitDiverged;
+      } else if (fImpl->ExitCode == 0) {
+        fImpl->ExitCode = fImpl->ReportProvenRun();
+      }
     } else {
       if (!fImpl->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
       if (fImpl->Timedemo) {
@@ -311,6 +400,15 @@ int PrintScores() {
                                                    std::to_string(entry.Score))
                                 .c_str());
       }
+    }
+  });
+}
+
+int PrintStageHashes() {
+  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
+    for (const auto& [name, bytes] : ReadStartState(folder.Path).StageFiles) {
+      const std::string stage = name.substr(0, name.size() - 6);  // without .level
+      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageHashText(StageRulesHash(bytes)).c_str());
     }
   });
 }

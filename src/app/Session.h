@@ -52,6 +52,11 @@ int PrintScores();
 // else the one LC_ALL or LANG names.
 [[nodiscard]] TLanguage CommandLineLanguage();
 
+// --stage-hashes: prints each stage file of the program folder as its name
+// without ".level" and the hash of its rules (StageRulesHash), one line
+// each. 0, or kExitInput when the folder or a stage file cannot be read.
+int PrintStageHashes();
+
 // Prints one number for every spline result of the installed stages' paths
 // (and whether the x87 or the software type computed them): the same on
 // every system. 0, or kExitInput when a stage file cannot be read.

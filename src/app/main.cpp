@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   }
   if (options.Mode == TRunMode::Scores) return PrintScores();
   if (options.Mode == TRunMode::PathFingerprint) return PrintPathFingerprint();
+  if (options.Mode == TRunMode::StageHashes) return PrintStageHashes();
   try {
 #ifdef __EMSCRIPTEN__
     return RunInPage(options);

@@ -6,11 +6,14 @@ namespace platform {
 namespace {
 
 TPlatform* gGLPlatform = nullptr;
+uint64_t gContextSerials = 0;  // the last context number given out
 
 }  // namespace
 
 TPlatform* CurrentGLPlatform() { return gGLPlatform; }
 
 void SetCurrentGLPlatform(TPlatform* platform) { gGLPlatform = platform; }
+
+uint64_t NewGLContextNumber() { return ++gContextSerials; }
 
 }  // namespace platform

@@ -111,5 +111,7 @@ class TPlatform {
 // a context current sets it, and clears it when the context ends.
 [[nodiscard]] TPlatform* CurrentGLPlatform();
 void SetCurrentGLPlatform(TPlatform* platform);
+// A context number never given out before in this process (see GLContext).
+[[nodiscard]] uint64_t NewGLContextNumber();
 
 }  // namespace platform

@@ -35,8 +35,6 @@ namespace platform {
 
 namespace {
 
-uint64_t gContextSerials = 0;  // the last context number given out
-
 std::string SdlError(const char* what) { return std::string(what) + ": " + SDL_GetError(); }
 
 bool IsEnter(SDL_Scancode scancode) { return scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER; }
@@ -179,7 +177,7 @@ SdlPlatform::SdlPlatform(const TWindowOptions& options) : fImpl(std::make_unique
     throw EPlatformError(message);
   }
   SDL_GL_MakeCurrent(fImpl->Window, fImpl->Context);
-  fImpl->ContextNumber = ++gContextSerials;
+  fImpl->ContextNumber = NewGLContextNumber();
   SetCurrentGLPlatform(this);
   // Every font stays a few pixels high in the smallest window.
   SDL_SetWindowMinimumSize(fImpl->Window, kMinWindowSide, kMinWindowSide);

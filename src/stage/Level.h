@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,9 +175,11 @@ class TLevel : public TStageHub {
     bool PadArmed = false;
     // The list was saved (and the next stage unlocked) by the name entry.
     bool Saved = false;
-    // The name entry was confirmed with a name: the run counts as entered.
-    bool Confirmed = false;
   } fFinish;
+  // Called once the player confirmed the name entry with a name, right
+  // after the list was saved; the finish table and the stage's score, life
+  // and time are still those of the run.
+  std::function<void()> OnNameConfirmed;
 
   // What the picture and the sounds add to tell the player what just
   // happened: a hit, a power-up taken, a hit on the boss, life running low.

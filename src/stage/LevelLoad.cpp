@@ -150,7 +150,6 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fPadLatch.Clear();
   fFinish.PadArmed = false;
   fFinish.Saved = false;
-  fFinish.Confirmed = false;
   fPaused = false;
   fProgressReported.fill(false);
   fPlayer.ShieldBlinkTime = 0;

@@ -433,8 +433,8 @@ bool TLevel::ProgressFinish(float dt) {
       if (named || fFinish.EntryIndex >= 10) {
         SaveHighscores();
         fFinish.Saved = true;
-        fFinish.Confirmed = named;
         fActive = false;
+        if (named && OnNameConfirmed) OnNameConfirmed();
       }
     }
     if (t < kFinishCountedMs) t = kFinishCountedMs;

@@ -22,6 +22,8 @@ enum class TBackendKind : uint8_t {
   Shader,         // renderer=shader; falls back like Auto where it fails
   ShaderWidened,  // renderer=shader-widened: as Shader, every wide line widened
                   // by the program, as WebGL needs it
+  Null,           // draws nothing and needs no GL (a run that only simulates);
+                  // never chosen by settings.ini
 };
 
 class TBackend {
