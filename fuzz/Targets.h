@@ -26,3 +26,8 @@ void FuzzReplayFile(std::string_view bytes);
 // Numbers and value lists: the first byte picks the parser, the rest is the
 // text; a real that converts must survive writing and reading again.
 void FuzzValueLists(std::string_view bytes);
+// What the leaderboard server reads from its verifier and its clients
+// (server/Protocol.h): the first byte picks the parser, the rest is the
+// text; what parses must print back to the same text, what is cleaned for
+// output must be valid UTF-8 within its bound. Built with the server only.
+void FuzzServerInput(std::string_view bytes);

@@ -1,0 +1,225 @@
+// ServerTest.cpp -- the server end to end over HTTP, verifying with a
+// stand-in for the game (tests/server/fake-verifier): honest runs reach the
+// board once however often they are sent, forged, damaged and misbehaving
+// ones are refused with a reason, every bad request gets a JSON error, and
+// the board survives a restart.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "Server.h"
+#include "server/TempDir.h"
+
+namespace {
+
+const std::string kLevel01 = "0123456789abcdef";
+const std::string kLevel02 = "fedcba9876543210";
+
+std::string Sha256Line(const std::string& line) { return Sha256Hex(line); }
+
+// A recording the stand-in verifies to line.
+std::string FakeRun(const std::string& line) {
+  return "riftvaulter-fake-run\n" + line + "\nsum=" + Sha256Line(line) + "\n";
+}
+
+std::string Line(const std::string& stage, const std::string& hash, int score, const std::string& name) {
+  return "verified: stage=" + stage + " stagehash=" + hash + " difficulty=Normal classic=0 score=" +
+         std::to_string(score) + " life=7 time=61.5 name=" + name;
+}
+
+// A running server on a free port, over a store in dir.
+class TRunningServer {
+ public:
+  TRunningServer(const std::string& dir, int ratePerMinute = 0) : fStore(OpenStore(dir + "/leaderboard.sqlite")) {
+    TChildLimits limits;
+    limits.WallSeconds = 2;
+    limits.CpuSeconds = 2;
+    limits.MemoryBytes = int64_t{512} << 20;
+    fVerifier = std::make_unique<TVerifier>(std::string(RV_SOURCE_DIR) + "/tests/server/fake-verifier", dir, limits);
+    TServerOptions options;
+    options.Port = 0;
+    options.TempDir = dir;
+    options.Workers = 3;
+    options.RatePerMinute = ratePerMinute;
+    options.RateBurst = 5;
+    fServer = std::make_unique<TLeaderboardServer>(options, *fStore, *fVerifier, fVerifier->StageHashes());
+    fServer->Start();
+    fThread = std::thread([this] { fServer->Serve(); });
+  }
+  ~TRunningServer() {
+    fServer->Stop();
+    fThread.join();
+  }
+  httplib::Client Client() const { return httplib::Client("127.0.0.1", fServer->Port()); }
+
+ private:
+  std::unique_ptr<TRunStore> fStore;
+  std::unique_ptr<TVerifier> fVerifier;
+  std::unique_ptr<TLeaderboardServer> fServer;
+  std::thread fThread;
+};
+
+// The value of "key":"..." or "key":number in a flat JSON answer.
+std::string Field(const std::string& json, const std::string& key) {
+  const std::string quoted = "\"" + key + "\":";
+  const std::size_t at = json.find(quoted);
+  if (at == std::string::npos) return "<none>";
+  std::size_t start = at + quoted.size();
+  if (json[start] == '"') return json.substr(start + 1, json.find('"', start + 1) - start - 1);
+  return json.substr(start, json.find_first_of(",}", start) - start);
+}
+
+httplib::Result Post(httplib::Client& client, const std::string& hash, const std::string& body) {
+  return client.Post(("/api/runs?stage=" + hash).c_str(), body, "application/octet-stream");
+}
+
+TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
+  TTempDir dir;
+  struct TCase {
+    std::string Label, Hash, Body, Expect;  // Expect: "verified" or a part of the reason
+  };
+  std::vector<TCase> cases = {
+      {"honest 1", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")), "verified"},
+      {"honest 2", kLevel01, FakeRun(Line("Level01", kLevel01, 7000, "BERT 2")), "verified"},
+      {"honest 3", kLevel02, FakeRun(Line("Level02", kLevel02, 100, "C")), "verified"},
+      {"forged score", kLevel01,
+       "riftvaulter-fake-run\n" + Line("Level01", kLevel01, 99999, "ANNA B") + "\nsum=" +
+           Sha256Line(Line("Level01", kLevel01, 5000, "ANNA B")) + "\n",
+       "weicht"},
+      {"truncated", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")).substr(0, 40), "besch"},
+      {"not a recording", kLevel01, std::string("\x00\x01garbage", 9), "besch"},
+      {"crash", kLevel01, FakeRun("crash"), "abgest\u00fcrzt"},
+      {"hang", kLevel01, FakeRun("hang"), "Zeitlimit"},
+      {"spin", kLevel01, FakeRun("spin"), "limit"},
+      {"lie", kLevel01, FakeRun("lie"), "keine g\u00fcltige Antwort"},
+      {"two lines", kLevel01, FakeRun("chatter"), "keine g\u00fcltige Antwort"},
+      {"flood", kLevel01, FakeRun("huge"), "keine g\u00fcltige Antwort"},
+      {"other stage than named", kLevel02, FakeRun(Line("Level01", kLevel01, 5000, "D")), "anderen Strecke"},
+      {"stage not shipped", kLevel01, FakeRun(Line("Level09", kLevel01, 5000, "E")), "ausgelieferten"},
+      {"lower-case name", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "anna")), "Name"},
+      {"empty name", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "")), "Name"},
+      {"long name", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, std::string(33, 'A'))), "Name"},
+  };
+
+  std::map<std::string, std::string> ids;  // label -> id
+  {
+    TRunningServer server(dir.Path());
+    // Everything twice, from several clients at once: each run is stored
+    // once and both answers name the same id.
+    std::mutex mutex;
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 4; ++c) {
+      clients.emplace_back([&, c] {
+        auto client = server.Client();
+        for (std::size_t i = c % 2; i < cases.size() * 2; i += 2) {
+          const TCase& run = cases[i % cases.size()];
+          const auto res = Post(client, run.Hash, run.Body);
+          ASSERT_TRUE(res) << run.Label;
+          EXPECT_EQ(res->status, 202) << run.Label << ": " << res->body;
+          std::lock_guard lock(mutex);
+          const std::string id = Field(res->body, "id");
+          auto [it, added] = ids.emplace(run.Label, id);
+          EXPECT_EQ(it->second, id) << run.Label;
+        }
+      });
+    }
+    for (auto& client : clients) client.join();
+    ASSERT_EQ(ids.size(), cases.size());
+
+    auto client = server.Client();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (const TCase& run : cases) {
+      std::string body;
+      do {
+        const auto res = client.Get(("/api/runs/" + ids[run.Label]).c_str());
+        ASSERT_TRUE(res);
+        ASSERT_EQ(res->status, 200);
+        body = res->body;
+        if (Field(body, "status") != "queued") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      } while (std::chrono::steady_clock::now() < deadline);
+      if (run.Expect == "verified") {
+        EXPECT_EQ(Field(body, "status"), "verified") << run.Label << ": " << body;
+      } else {
+        EXPECT_EQ(Field(body, "status"), "refused") << run.Label << ": " << body;
+        EXPECT_NE(Field(body, "reason").find(run.Expect), std::string::npos) << run.Label << ": " << body;
+      }
+    }
+    // The same run with bytes changed that its replay never reads: no
+    // second entry.
+    const auto copy = Post(client, kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")) + "unread bytes");
+    ASSERT_TRUE(copy);
+    std::string copyBody;
+    do {
+      copyBody = client.Get(("/api/runs/" + Field(copy->body, "id")).c_str())->body;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Field(copyBody, "status") == "queued" && std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(Field(copyBody, "status"), "refused") << copyBody;
+    EXPECT_NE(Field(copyBody, "reason").find("schon in der Bestenliste"), std::string::npos) << copyBody;
+
+    const auto honest = client.Get(("/api/runs/" + ids["honest 1"]).c_str());
+    EXPECT_EQ(honest->body, "{\"id\":\"" + ids["honest 1"] +
+                                "\",\"status\":\"verified\",\"stage\":\"Level01\",\"name\":\"ANNA B\",\"score\":5000,"
+                                "\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\",\"classic\":false}");
+
+    // Requests refused at the door, each with a JSON error.
+    const std::vector<std::tuple<std::string, std::string, std::string, int>> bad = {
+        {"POST", "/api/runs", "x", 400},
+        {"POST", "/api/runs?stage=0123", "x", 400},
+        {"POST", "/api/runs?stage=00000000000000ff", "x", 404},
+        {"POST", "/api/runs?stage=" + kLevel01, "", 400},
+        {"POST", "/api/runs?stage=" + kLevel01, std::string(2 * 1024 * 1024 + 1, 'x'), 413},
+        {"GET", "/api/runs/999999", "", 404},
+        {"GET", "/api/runs/abc", "", 400},
+        {"GET", "/api/runs/-1", "", 400},
+        {"GET", "/api/boards/Level09", "", 404},
+        {"GET", "/api/boards/Level01?limit=0", "", 400},
+        {"GET", "/api/boards/Level01?limit=1000", "", 400},
+        {"GET", "/api/elsewhere", "", 404},
+    };
+    for (const auto& [method, path, body, status] : bad) {
+      const auto res = method == "POST" ? client.Post(path.c_str(), body, "application/octet-stream")
+                                        : client.Get(path.c_str());
+      ASSERT_TRUE(res) << path;
+      EXPECT_EQ(res->status, status) << method << " " << path;
+      EXPECT_NE(Field(res->body, "error"), "<none>") << path << ": " << res->body;
+      EXPECT_NE(Field(res->body, "message"), "<none>") << path << ": " << res->body;
+    }
+    const auto form = client.Post(("/api/runs?stage=" + kLevel01).c_str(), "a=b", "application/x-www-form-urlencoded");
+    EXPECT_EQ(form->status, 415);
+  }
+
+  // A new server on the same data: the boards are what they were.
+  TRunningServer restarted(dir.Path());
+  auto client = restarted.Client();
+  const auto board = client.Get("/api/boards/Level01?limit=5");
+  ASSERT_TRUE(board);
+  EXPECT_EQ(board->status, 200);
+  EXPECT_EQ(board->body,
+            "{\"stage\":\"Level01\",\"entries\":["
+            "{\"rank\":1,\"name\":\"BERT 2\",\"score\":7000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"},"
+            "{\"rank\":2,\"name\":\"ANNA B\",\"score\":5000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"}]}");
+  const auto page = client.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  for (const char* text : {"<h2>Level01</h2>", "<h2>Level02</h2>", "BERT 2", "ANNA B", "<td>C</td>"}) {
+    EXPECT_NE(page->body.find(text), std::string::npos) << text;
+  }
+}
+
+TEST(ServerTest, RateLimitAnswers429PerAddress) {
+  TTempDir dir;
+  TRunningServer server(dir.Path(), 6);  // one a ten seconds, five at once
+  auto client = server.Client();
+  std::vector<int> statuses;
+  for (int i = 0; i < 7; ++i) statuses.push_back(client.Get("/api/boards/Level01")->status);
+  EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200, 200, 200, 429, 429}));
+  const auto limited = client.Get("/api/boards/Level01");
+  EXPECT_EQ(Field(limited->body, "error"), "rate_limited");
+  EXPECT_FALSE(limited->get_header_value("Retry-After").empty());
+}
+
+}  // namespace
