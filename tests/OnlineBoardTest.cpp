@@ -1,13 +1,21 @@
-// OnlineBoardTest.cpp -- the online leaderboard's client against a small
-// HTTP server on loopback that answers as the leaderboard server does: a
-// run sent, asked for until verified or refused, a board fetched, and a
-// server that is gone or refuses; the JSON reader the answers go through.
+// OnlineBoardTest.cpp -- the online leaderboard's client: against the real
+// server on loopback, which replays the pilot's recording with the game;
+// against a small stand-in server for the answers the real one rarely
+// gives (a server gone, a status page, a slow verdict); the JSON reader the
+// answers go through.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <regex>
 
 #include <atomic>
 #include <chrono>
@@ -17,9 +25,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/StageHash.h"
 #include "menu/OnlineBoard.h"
+#include "platform/Recording.h"
 #include "services/Http.h"
 #include "services/Json.h"
+#include "support/Run.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -120,7 +132,109 @@ double RunFrames(TOnlineBoard& board, const std::function<bool()>& done, double 
 
 bool Starts(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
+// A TCP port free on loopback a moment ago.
+int FreePort() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+  close(probe);
+  return ntohs(address.sin_port);
+}
+
+// riftvaulter-server of the build as a process of its own, stopped at the end.
+class TServerProcess {
+ public:
+  TServerProcess(const std::string& dataDir, int port) {
+    const std::string binary = std::string(RV_BIN_DIR) + "/riftvaulter-server";
+    std::vector<std::string> args = {binary, "--data", dataDir, "--port", std::to_string(port), "--bind", "127.0.0.1"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // Its log goes beside its data, not into the test's output.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = dataDir + ".log";
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (posix_spawn(&fPid, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) fPid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~TServerProcess() {
+    if (fPid <= 0) return;
+    kill(fPid, SIGINT);
+    int status;
+    waitpid(fPid, &status, 0);
+  }
+  bool Running() const { return fPid > 0; }
+
+ private:
+  pid_t fPid = -1;
+};
+
 }  // namespace
+
+// The whole way: the pilot's recorded run, sent as the game sends it, is
+// replayed by the server with the game, accepted and then on the board; the
+// same run with one checksum changed is refused with the server's reason.
+TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
+  if (!std::filesystem::exists(std::string(RV_BIN_DIR) + "/riftvaulter-server")) GTEST_SKIP() << "built without the server";
+  TTempDir dir;
+  const std::string file = dir.File("run.rvr");
+  const TRun pilot = RunCommand(std::string("cd '") + RV_BIN_DIR + "' && ./riftvaulter --autopilot --headless --stage Level01 "
+                                "--fixed-step 10 --seed 5 --difficulty Normal --record '" + file + "'");
+  ASSERT_EQ(pilot.Status, 0) << pilot.Output;
+  std::smatch total;
+  ASSERT_TRUE(std::regex_search(pilot.Output, total, std::regex("Gesamt ([0-9]+)"))) << pilot.Output;
+
+  const int port = FreePort();
+  TServerProcess server(dir.File("server"), port);
+  ASSERT_TRUE(server.Running());
+  std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
+  const std::string url = "http://127.0.0.1:" + std::to_string(port);
+  // Up once it answers its page.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const uint64_t id = http->Start(THttpRequest{"GET", url + "/", "", ""});
+    std::optional<THttpResponse> page;
+    while (!(page = http->Take(id))) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (page->Status == 200) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  TOnlineBoard board(*http, url);
+  RunFrames(board, [&] { return board.Board("Level01").State != TOnlineBoardView::TState::Loading; }, 5000);
+  ASSERT_EQ(board.Board("Level01").State, TOnlineBoardView::TState::Ready) << board.Board("Level01").Error;
+  EXPECT_TRUE(board.Board("Level01").Entries.empty());
+
+  // Sent as the session sends it: the stage's hash from the stage file the
+  // recording starts with.
+  platform::TRecording recording = platform::LoadRecording(file);
+  const std::string hash = StageHashText(StageRulesHash(recording.StageFiles.at("Level01.level")));
+  board.Submit(platform::SerializeRecording(recording), "Level01", hash);
+  RunFrames(board, [&] { return !board.Busy(); }, 60000);
+  EXPECT_EQ(board.Note(), "Online-Bestenliste: angenommen: AUTOPILOT mit " + total[1].str() + " Punkten");
+
+  RunFrames(board, [&] { return board.Board("Level01").State == TOnlineBoardView::TState::Ready &&
+                                !board.Board("Level01").Entries.empty(); }, 5000);
+  const TOnlineBoardView& view = board.Board("Level01");
+  ASSERT_EQ(view.Entries.size(), 1u);
+  EXPECT_EQ(view.Entries[0].Rank, 1);
+  EXPECT_EQ(view.Entries[0].Name, "AUTOPILOT");
+  EXPECT_EQ(std::to_string(view.Entries[0].Score), total[1].str());
+  EXPECT_EQ(view.Entries[0].Difficulty, "Normal");
+
+  for (platform::TRecordedFrame& frame : recording.Frames) {
+    if (frame.HasChecksum && &frame != &recording.Frames.front()) {
+      frame.Checksum ^= 1;
+      break;
+    }
+  }
+  board.Submit(platform::SerializeRecording(recording), "Level01", hash);
+  RunFrames(board, [&] { return !board.Busy(); }, 60000);
+  EXPECT_TRUE(Starts(board.Note(), "Online-Bestenliste: abgelehnt (")) << board.Note();
+}
 
 TEST(OnlineBoard, SendsTheRunFollowsItToItsVerdictAndFetchesTheBoard) {
   std::atomic<int> polls{0};
