@@ -30,6 +30,7 @@
 #include "platform/Recording.h"
 #include "services/Http.h"
 #include "services/Json.h"
+#include "services/Language.h"
 #include "support/Run.h"
 #include "support/TempDir.h"
 
@@ -333,6 +334,14 @@ TEST(OnlineBoard, RefusalsAndMissingServersAreSaidOnceAndEndTheRun) {
       EXPECT_EQ(server.Seen().size(), before);
     }
   }
+
+  // In English the note and the system's reason in it are English.
+  SetLanguage(TLanguage::English);
+  TOnlineBoard english(*http, gone);
+  english.Submit("x", "Level01", "ffffffffffffffff");
+  RunFrames(english, [&] { return !english.Busy(); });
+  SetLanguage(TLanguage::German);
+  EXPECT_EQ(english.Note(), "Online leaderboard: Server cannot be reached, the run was not counted");
 
   // A board the server cannot give is named, and not asked for again at
   // once.

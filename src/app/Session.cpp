@@ -228,7 +228,7 @@ struct TSession::Impl {
       if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
       hash = StageHashText(StageRulesHash(file->second));
     } catch (const std::exception& failure) {
-      Online->SetNote(std::string("Level nicht lesbar (") + failure.what() + "), der Lauf wurde nicht gesendet");
+      Online->SetNote(kNoteNotSent, {std::string("Level nicht lesbar: ") + failure.what()});
       return;
     }
     // The state the run ended in is checked too.

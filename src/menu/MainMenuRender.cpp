@@ -280,7 +280,7 @@ void TMainMenu::RenderOverlay() {
   gfx::PopMatrix();
 
   if (fOnline && fOnlineSettings.Enabled) {
-    if (highscorePage && fSelected < stages) RenderOnline(0.45f * w, 10 + 1.5f * sS, 0.4f * w);
+    if (highscorePage && fSelected < stages) RenderOnline(0.5f * w, 10 + 1.5f * sS, 0.35f * w);
     // Along the bottom row, below the items.
     fSmallFont->SetColor(1, 1, 1, 1);
     if (!fOnline->Note().empty()) fSmallFont->Print(fOnline->Note(), ts::kAlignLeft, 10, h - 0.5f * (sB + sS), w - 20, sS);

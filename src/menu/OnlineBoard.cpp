@@ -9,10 +9,11 @@
 #include "services/Http.h"
 #include "services/IniFile.h"
 #include "services/Json.h"
+#include "services/Language.h"
+#include "stage/InputTexts.h"
 
 namespace {
 
-constexpr const char* kPrefix = "Online-Bestenliste: ";
 constexpr int kPollFailuresAllowed = 3;
 
 // The server speaks UTF-8; the game's texts are Windows-1252. Broken
@@ -63,12 +64,12 @@ std::string UrlEncode(const std::string& text) {
 
 // The server's own words for a refusal, else its status.
 std::string ErrorText(const THttpResponse& response) {
-  if (response.Status == 0) return response.Error;
+  if (response.Status == 0) return std::string(Tr(response.Error));
   if (const std::optional<TJsonValue> answer = ParseJson(response.Body)) {
     const std::string message = answer->Text("message", answer->Text("error"));
     if (!message.empty()) return Utf8ToCp1252(message);
   }
-  return "Server antwortet mit Status " + std::to_string(response.Status);
+  return FillText("Server antwortet mit Status %1", {std::to_string(response.Status)});
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ std::string OnlineServerProblem(const std::string& server) {
   const std::string name = scheme == std::string::npos ? "" : server.substr(0, scheme);
   if ((name != "http" && name != "https") || server.size() == scheme + 3 || server[scheme + 3] == '/' ||
       server.find_first_of(" \t\"<>\\") != std::string::npos)
-    return "Serveradresse '" + server + "' ung\xFCltig, erwartet wird http://HOST:PORT";
+    return FillText("Serveradresse '%1' ung\xFCltig, erwartet wird http://HOST:PORT", {server});
   return {};
 }
 
@@ -93,8 +94,8 @@ TOnlineBoard::TOnlineBoard(THttpClient& http, const std::string& server) : fHttp
   while (!fServer.empty() && fServer.back() == '/') fServer.pop_back();
 }
 
-void TOnlineBoard::SetNote(const std::string& text) {
-  fNote = kPrefix + text;
+void TOnlineBoard::SetNote(std::string_view german, std::initializer_list<std::string_view> values) {
+  fNote = FillText(german, values);
   fNoteLeftMs = kNoteShownMs;
 }
 
@@ -106,12 +107,12 @@ void TOnlineBoard::NoteShown(float elapsedMs) {
 
 void TOnlineBoard::Submit(std::string recording, const std::string& stage, const std::string& stageHash) {
   if (const std::string problem = OnlineServerProblem(fServer); !problem.empty()) {
-    SetNote(problem + ", der Lauf wurde nicht gesendet");
+    SetNote(kNoteNotSent, {problem});
     return;
   }
   if (recording.size() > kMaxUploadBytes) {
-    SetNote("Aufnahme zu gro\xDF (" + std::to_string(recording.size() / 1024) + " KB, h\xF6" "chstens " +
-            std::to_string(kMaxUploadBytes / 1024) + " KB), der Lauf wurde nicht gesendet");
+    SetNote("Online-Bestenliste: Aufnahme zu gro\xDF (%1 KB, h\xF6" "chstens %2 KB), der Lauf wurde nicht gesendet",
+            {std::to_string(recording.size() / 1024), std::to_string(kMaxUploadBytes / 1024)});
     return;
   }
   THttpRequest request;
@@ -122,7 +123,7 @@ void TOnlineBoard::Submit(std::string recording, const std::string& stage, const
   run.Stage = stage;
   run.Request = fHttp.Start(request);
   fRuns.push_back(std::move(run));
-  SetNote("Lauf wird gesendet ...");
+  SetNote("Online-Bestenliste: Lauf wird gesendet ...");
 }
 
 bool TOnlineBoard::Answered(TRun& run, const THttpResponse& response) {
@@ -134,13 +135,13 @@ bool TOnlineBoard::Answered(TRun& run, const THttpResponse& response) {
       run.State = TRun::TState::Waiting;
       run.SentMs = fNowMs;
       run.NextPollMs = fNowMs + kPollIntervalMs;
-      SetNote("Lauf gesendet, der Server pr\xFC" "ft ihn ...");
+      SetNote("Online-Bestenliste: Lauf gesendet, der Server pr\xFC" "ft ihn ...");
       return true;
     }
     if (response.Status == 0) {
-      SetNote(response.Error + ", der Lauf wurde nicht gewertet");
+      SetNote("Online-Bestenliste: %1, der Lauf wurde nicht gewertet", {Tr(response.Error)});
     } else {
-      SetNote("abgelehnt (" + ErrorText(response) + ")");
+      SetNote("Online-Bestenliste: abgelehnt (%1)", {ErrorText(response)});
     }
     return false;
   }
@@ -150,29 +151,33 @@ bool TOnlineBoard::Answered(TRun& run, const THttpResponse& response) {
   run.NextPollMs = fNowMs + kPollIntervalMs;
   if (response.Status == 0 || response.Status >= 500) {
     if (++run.Failures < kPollFailuresAllowed) return true;
-    SetNote("keine Antwort mehr vom Server (" + ErrorText(response) + "), das Ergebnis ist unbekannt");
+    SetNote("Online-Bestenliste: keine Antwort mehr vom Server (%1), das Ergebnis ist unbekannt", {ErrorText(response)});
     return false;
   }
   run.Failures = 0;
   const std::optional<TJsonValue> answer = ParseJson(response.Body);
   const std::string status = answer ? answer->Text("status") : std::string();
   if (response.Status != 200 || !answer) {
-    SetNote("Lauf nicht mehr abrufbar (" + ErrorText(response) + ")");
+    SetNote("Online-Bestenliste: Lauf nicht mehr abrufbar (%1)", {ErrorText(response)});
     return false;
   }
   if (status == "verified") {
     const auto score = static_cast<int64_t>(answer->NumberOr("score", 0));
-    SetNote("angenommen: " + Utf8ToCp1252(answer->Text("name")) + " mit " + std::to_string(score) + " Punkten");
+    SetNote("Online-Bestenliste: angenommen: %1 mit %2 Punkten", {Utf8ToCp1252(answer->Text("name")), std::to_string(score)});
     fBoards.erase(run.Stage);  // the next look fetches the list with it
     return false;
   }
   if (status == "refused") {
     const std::string reason = Utf8ToCp1252(answer->Text("reason"));
-    SetNote(reason.empty() ? std::string("abgelehnt") : "abgelehnt (" + reason + ")");
+    if (reason.empty()) {
+      SetNote("Online-Bestenliste: abgelehnt");
+    } else {
+      SetNote("Online-Bestenliste: abgelehnt (%1)", {reason});
+    }
     return false;
   }
   if (fNowMs - run.SentMs > kPollGiveUpMs) {
-    SetNote("der Server hat den Lauf nicht rechtzeitig gepr\xFC" "ft");
+    SetNote("Online-Bestenliste: der Server hat den Lauf nicht rechtzeitig gepr\xFC" "ft");
     return false;
   }
   return true;
@@ -208,7 +213,7 @@ void TOnlineBoard::Update(double nowMs) {
     const TJsonValue* entries = answer ? answer->Find("entries") : nullptr;
     if (response->Status != 200 || !entries || entries->Kind != TJsonValue::TKind::Array) {
       slot.View.State = TOnlineBoardView::TState::Failed;
-      slot.View.Error = response->Status == 200 ? std::string("unlesbare Antwort des Servers") : ErrorText(*response);
+      slot.View.Error = response->Status == 200 ? std::string(Tr("unlesbare Antwort des Servers")) : ErrorText(*response);
       slot.View.Entries.clear();
       continue;
     }

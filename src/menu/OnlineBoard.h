@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <string_view>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +26,9 @@ struct TOnlineSettings {
 // Whether `server` is an address the game can talk to (http:// or https://
 // and a host); the German reason when not.
 [[nodiscard]] std::string OnlineServerProblem(const std::string& server);
+
+// The note for a run that was not sent: %1 says why.
+inline constexpr const char* kNoteNotSent = "Online-Bestenliste: %1, der Lauf wurde nicht gesendet";
 
 // The server takes recordings up to this size.
 inline constexpr std::size_t kMaxUploadBytes = 2 * 1024 * 1024;
@@ -70,8 +75,9 @@ class TOnlineBoard {
   // The latest message about a sent run ("Online-Bestenliste: ..."),
   // Windows-1252; empty once it was shown for kNoteShownMs.
   [[nodiscard]] const std::string& Note() const { return fNote; }
-  // Shows "Online-Bestenliste: " + `text` (Windows-1252) as the latest note.
-  void SetNote(const std::string& text);
+  // Shows `german` (Windows-1252, "%1", "%2" filled with `values`) in the
+  // player's language as the latest note.
+  void SetNote(std::string_view german, std::initializer_list<std::string_view> values = {});
   // The menu showed the note for `elapsedMs` more.
   void NoteShown(float elapsedMs);
   // Whether a sent run still waits for its verdict.
