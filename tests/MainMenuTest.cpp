@@ -11,6 +11,7 @@
 #include "render/Font.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
+#include "services/Settings.h"
 #include "services/Sound.h"
 #include "stage/Level.h"
 #include "support/MenuRuntime.h"
@@ -336,7 +337,7 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
   EXPECT_FALSE(menu.Level->fClassic);
 
   // Weniger Blitze, the same way, before the page's way back.
-  while (menu.fItemId != kReduceFlashItem && menu.fSelected < 10) Press(kVkDown);
+  while (menu.fItemId != kReduceFlashItem && menu.fSelected < 11) Press(kVkDown);
   ASSERT_EQ(menu.fItemId, kReduceFlashItem);
   EXPECT_FALSE(menu.Level->fReduceFlash);
   Press(kVkReturn);
@@ -345,6 +346,24 @@ TEST_F(MainMenuTest, VolumeItemsStepStoreAndScaleWhatTheMixerPlays) {
   Press(kVkReturn);
   EXPECT_EQ(Setting("wenigerblitze"), "0");
   EXPECT_FALSE(menu.Level->fReduceFlash);
+
+  // The online leaderboard: off by default; Enter stores it with the
+  // address, which the side block shows. Switched on in the menu, it waits
+  // for the next start, which records the session from its beginning.
+  Press(kVkDown);
+  ASSERT_EQ(menu.fItemId, kOnlineItem);
+  auto online = [&](const char* key) { return ReadSettings(Runtime.Base() + "settings.ini").ReadString("online", key, "-"); };
+  EXPECT_EQ(online("enabled"), "-");
+  EXPECT_EQ(menu.ControlsStateText(), "zur Zeit ausgeschaltet\r\nServer: http://127.0.0.1:8080");
+  Press(kVkReturn);
+  EXPECT_EQ(online("enabled"), "1");
+  EXPECT_EQ(online("server"), "http://127.0.0.1:8080");
+  EXPECT_EQ(menu.ControlsStateText(),
+            "zur Zeit eingeschaltet\r\nServer: http://127.0.0.1:8080\r\nEingeschaltet: gilt ab dem n\xE4" "chsten Start des Spiels.");
+  Press(kVkReturn);
+  EXPECT_EQ(online("enabled"), "0");
+  EXPECT_EQ(Setting("wenigerblitze"), "0");  // the other section stays as it was
+
   Press(kVkDown);
   EXPECT_EQ(menu.CurrentPage().Items.back().Caption, kBackCaption);
   EXPECT_EQ(menu.fSelected + 1, static_cast<int32_t>(menu.CurrentPage().Items.size()));

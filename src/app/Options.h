@@ -25,9 +25,6 @@ enum class TRunMode { Play, Replay, Timedemo, Autopilot, Verify, Scores, PathFin
 struct TOptions {
   TRunMode Mode = TRunMode::Play;
   std::string RecordFile;  // --record: empty when not recording
-  // Records without --record, kept in memory for TSession::SaveRecording
-  // (the page offers every run as a download).
-  bool KeepRecording = false;
   std::string ReplayFile;  // --replay / --timedemo / --verify
   std::string FrameTimesFile;  // --frame-times: a timedemo's frame times, one line each
   // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays
@@ -41,6 +38,9 @@ struct TOptions {
   double ReactionMs = 0;   // --reaction: the pilot sees the world this late
   double AimNoiseDeg = 0;  // --aim-noise: its aim's error (standard deviation)
   int WindowWidth = 0, WindowHeight = 0;  // --window WxH; 0: the whole desktop
+  // No option: the run is recorded in memory without a file (the online
+  // leaderboard sends it; the page offers it as a download).
+  bool RecordInMemory = false;
   // Without window, GL context or audio device (--verify; the benchmark's
   // autopilot): nothing is drawn, nothing sounds.
   bool Headless = false;

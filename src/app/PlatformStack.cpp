@@ -38,7 +38,7 @@ TPlatformStack::TPlatformStack(platform::TPlatform& window, const TOptions& opti
   if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo || options.Mode == TRunMode::Verify)
     StackReplay(options, realBase);
   if (options.Mode == TRunMode::Autopilot) StackPilot(options, realBase);
-  if (!options.RecordFile.empty() || options.KeepRecording) {
+  if (!options.RecordFile.empty() || options.RecordInMemory) {
     fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()));
     fTop = fRecorder.get();
   }

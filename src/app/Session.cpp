@@ -3,6 +3,7 @@
 // replay, and what the run reports at its end.
 #include "app/Session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "geometry/PathFingerprint.h"
 #include "menu/LevelListItem.h"
 #include "menu/MainMenu.h"
+#include "menu/OnlineBoard.h"
 #include "pilot/Autopilot.h"
 #include "platform/Browser.h"
 #include "platform/Cp1252.h"
@@ -34,6 +36,7 @@
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
+#include "services/Http.h"
 #include "services/IniFile.h"
 #include "services/Language.h"
 #include "services/RC4Stream.h"
@@ -183,6 +186,10 @@ struct TSession::Impl {
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
+      if (Online) {
+        Form->MainMenu->fOnline = Online.get();
+        Form->MainMenu->Level->OnNameConfirmed = [this] { RunToSend = true; };
+      }
       if (Pilot) Pilot->Attach(*Form->MainMenu);
       if (Options.Mode == TRunMode::Verify) Form->MainMenu->Level->OnNameConfirmed = [this] { TakeProvenRun(); };
     };
@@ -199,6 +206,7 @@ struct TSession::Impl {
         }
       }
       Verify();
+      if (Online) FollowOnline();
       return !(Replay && Replay->DivergedAt());
     };
     hooks.Ending = [this] {
@@ -208,12 +216,50 @@ struct TSession::Impl {
     return hooks;
   }
 
+  // The online leaderboard: its answers are taken each frame, and a run
+  // whose name entry was just confirmed is sent with the recording so far.
+  void FollowOnline() {
+    const double nowMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    Online->Update(nowMs);
+    if (!RunToSend) return;
+    RunToSend = false;
+    if (Form->MainMenu->fOnlineSettings.Enabled) SendRun(*Form->MainMenu->Level);
+  }
+
+  void SendRun(const TLevel& level) {
+    const std::string& path = level.fFileName;
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string stage = fileName.substr(0, fileName.rfind(".level"));
+    // The stage as the recording starts with it, which the server replays.
+    const platform::TRecording& recording = Recorder->Recording();
+    const auto file = recording.StageFiles.find(fileName);
+    std::string hash;
+    try {
+      if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
+      hash = StageHashText(StageRulesHash(file->second));
+    } catch (const std::exception& failure) {
+      Online->SetNote(kNoteNotSent, {std::string("Level nicht lesbar: ") + failure.what()});
+      return;
+    }
+    // The state the run ended in is checked too.
+    Recorder->AddChecksum(Checksum());
+    Online->Submit(platform::SerializeRecording(recording), stage, hash);
+  }
+
   const TOptions Options;
   std::optional<TTimedemo> Timedemo;
   TProgramFolder ProgramFolder;
   std::unique_ptr<platform::TPlatform> Window;
   platform::THeadlessPlatform* Headless = nullptr;  // Window, when there is none
   std::optional<TProvenRun> Proven;
+  // Before the layers and the form, which refer to them.
+  std::unique_ptr<THttpClient> Http;
+  std::unique_ptr<TOnlineBoard> Online;
+  // A run's name entry was confirmed in this frame: it is sent when the
+  // frame is done, with the state the frame ended in.
+  bool RunToSend = false;
   std::unique_ptr<TPlatformStack> Stack;
   std::unique_ptr<TForm1> Form;
   pilot::TAutopilot* Pilot = nullptr;
@@ -250,7 +296,16 @@ bool TSession::Start() {
   }
   try {
     if (fImpl->Timedemo && !fImpl->Options.FrameTimesFile.empty()) fImpl->Timedemo->OpenFrameTimes(fImpl->Options.FrameTimesFile);
-    fImpl->Stack = std::make_unique<TPlatformStack>(*fImpl->Window, fImpl->Options, folder.Share ? folder.Path : std::string());
+    TOptions options = fImpl->Options;
+    // With the online leaderboard on, a played session is recorded from its
+    // start: the server replays the whole of it.
+    const TOnlineSettings online = ReadOnlineSettings(settings);
+    if (options.Mode == TRunMode::Play && online.Enabled) {
+      options.RecordInMemory = true;
+      fImpl->Http = MakeSystemHttpClient();
+      fImpl->Online = std::make_unique<TOnlineBoard>(*fImpl->Http, online.Server);
+    }
+    fImpl->Stack = std::make_unique<TPlatformStack>(*fImpl->Window, options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
     Report(failure.what());
     ReportInPage(failure.what());

@@ -36,7 +36,7 @@ constexpr const char* kPageRecording = "/tmp/riftvaulter.rvr";
 int RunInPage(TOptions options) {
   // A player's run is recorded in memory, so the page can offer it as a
   // file at any moment.
-  if (options.Mode == TRunMode::Play) options.KeepRecording = true;
+  if (options.Mode == TRunMode::Play) options.RecordInMemory = true;
   gSession = new TSession(options);
   if (!gSession->Start()) {
     const int code = gSession->Finish();

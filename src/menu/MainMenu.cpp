@@ -50,6 +50,7 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fDifficulty = ReadDifficultySetting(settings);
   SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
   fControls = ReadControls(settings);
+  fOnlineSettings = ReadOnlineSettings(settings);
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
   fMusic = fSound.Play(ProgramPath(ProgramDir(), settings.ReadString("main", "music", kDefaultMusic)), true, 50);
 
@@ -172,6 +173,7 @@ void TMainMenu::Progress(float elapsed) {
   }
 
   fInfoPowerUp.Spin(elapsed);
+  if (fOnline) fOnline->NoteShown(elapsed);
   // A message about one item goes when another is selected.
   if (fItemId != fMessageItem) fControlsMessage.clear();
   if (fRefresh) {
@@ -280,6 +282,12 @@ void TMainMenu::Enter() {
     fReduceFlash = !fReduceFlash;
     Level->fReduceFlash = fReduceFlash;
     WriteSetting("wenigerblitze", fReduceFlash ? "1" : "0");
+  }
+  if (fItemId == kOnlineItem) {
+    fOnlineSettings.Enabled = !fOnlineSettings.Enabled;
+    // The address is written too, so that the player finds it to change.
+    ::WriteSettings(ProgramDir() + "settings.ini", kOnlineSection,
+                    {{"enabled", fOnlineSettings.Enabled ? "1" : "0"}, {"server", fOnlineSettings.Server}});
   }
   if (fItemId == kWindowItem && OnToggleWindow) OnToggleWindow();
   if (fPath == kControlsPage && item) EnterControlsItem(fSelected);
@@ -462,6 +470,13 @@ void TMainMenu::BindPad(TAction action, platform::TPadButton button) {
 
 std::string TMainMenu::ControlsStateText() const {
   if (fItemId == kWindowItem) return std::string(Tr(fPlatform.WindowMode().FullScreen ? kTextFullScreen : kTextWindow));
+  if (fItemId == kOnlineItem) {
+    std::string text = std::string(Tr(fOnlineSettings.Enabled ? "zur Zeit eingeschaltet" : "zur Zeit ausgeschaltet")) +
+                       "\r\n" + std::string(Tr("Server: ")) + fOnlineSettings.Server;
+    if (const std::string problem = OnlineServerProblem(fOnlineSettings.Server); !problem.empty()) text += "\r\n" + problem;
+    if (fOnlineSettings.Enabled && !fOnline) text += "\r\n" + std::string(Tr("Eingeschaltet: gilt ab dem n\xE4" "chsten Start des Spiels."));
+    return text;
+  }
   if (fPath != kControlsPage) return {};
   if (fWaitingFor && static_cast<int>(*fWaitingFor) == fSelected) return std::string(Tr(kTextWaiting));
   if (!fControlsMessage.empty() && fMessageItem == fItemId) return fControlsMessage;

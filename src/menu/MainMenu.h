@@ -12,6 +12,7 @@
 
 #include "menu/LevelListItem.h"
 #include "menu/Menu.h"
+#include "menu/OnlineBoard.h"
 #include "objects/PowerUp.h"
 #include "platform/Keyboard.h"
 #include "render/textengine/TextEngine.h"
@@ -23,6 +24,7 @@
 #include "stage/Controls.h"
 
 class TglFont;
+class TOnlineBoard;
 class TLevel;
 class TShip;
 class TVertexBufferObject;
@@ -74,6 +76,8 @@ inline constexpr const char* kLanguageItem = "0_3_8";
 // Switches the calmer picture for photosensitive players off and on
 // (settings.ini main/wenigerblitze).
 inline constexpr const char* kReduceFlashItem = "0_3_9";
+// Switches the online leaderboard off and on (settings.ini online/enabled).
+inline constexpr const char* kOnlineItem = "0_3_10";
 
 // The volume after `percent` on the settings page's cycle.
 [[nodiscard]] int32_t NextVolumeStep(int32_t percent);
@@ -187,6 +191,11 @@ class TMainMenu {
   // item it concerns stays selected.
   std::string fControlsMessage;
   std::string fMessageItem;
+  // settings.ini [online], as the settings page shows and changes it.
+  TOnlineSettings fOnlineSettings;
+  // The leaderboard's connection when the game started with it on (the run
+  // must be recorded from the start); null otherwise. Owned by the session.
+  TOnlineBoard* fOnline = nullptr;
 
  private:
   void Enter();
@@ -227,6 +236,9 @@ class TMainMenu {
   void RenderMarker();
   void RenderInfoPowerUp();
   void RenderOverlay();
+  // The stage's online list beside the local one, and the latest news of a
+  // sent run along the bottom.
+  void RenderOnline(float x, float top, float width);
 
   platform::TPlatform& fPlatform;
   TSound& fSound;

@@ -279,5 +279,32 @@ void TMainMenu::RenderOverlay() {
   }
   gfx::PopMatrix();
 
+  if (fOnline && fOnlineSettings.Enabled) {
+    if (highscorePage && fSelected < stages) RenderOnline(0.5f * w, 10 + 1.5f * sS, 0.35f * w);
+    // Along the bottom row, below the items.
+    fSmallFont->SetColor(1, 1, 1, 1);
+    if (!fOnline->Note().empty()) fSmallFont->Print(fOnline->Note(), ts::kAlignLeft, 10, h - 0.5f * (sB + sS), w - 20, sS);
+  }
+
   render::EndOverlay();
+}
+
+void TMainMenu::RenderOnline(float x, float top, float width) {
+  const float sS = static_cast<float>(fSmallFont->Size());
+  const std::string& fileName = fLevelList[static_cast<std::size_t>(fSelected)].FileName;
+  const TOnlineBoardView& board = fOnline->Board(fileName.substr(0, fileName.rfind(".level")));
+  fSmallFont->SetColor(1, 1, 1, 1);
+  fSmallFont->Print(std::string(Tr("Online-Bestenliste")), ts::kAlignLeft, x, top - 1.5f * sS, width, sS);
+  std::string line;
+  if (board.State == TOnlineBoardView::TState::Loading) line = Tr("wird geladen ...");
+  if (board.State == TOnlineBoardView::TState::Failed) line = std::string(Tr("nicht abrufbar: ")) + board.Error;
+  if (board.State == TOnlineBoardView::TState::Ready && board.Entries.empty()) line = Tr("Noch keine Eintr\xE4ge.");
+  if (!line.empty()) fSmallFont->Print(line, ts::kAlignLeft, x, top, width, 4 * sS);
+  for (std::size_t j = 0; j < board.Entries.size(); ++j) {
+    const TOnlineEntry& entry = board.Entries[j];
+    const float row = top + static_cast<float>(j) * sS;
+    fSmallFont->Print(std::to_string(entry.Rank) + ".", ts::kAlignLeft, x, row, width, sS);
+    fSmallFont->Print(entry.Name, ts::kAlignLeft, x + 1.5f * sS, row, width, sS);
+    fSmallFont->Print(std::to_string(entry.Score), ts::kAlignRight, x, row, width, sS);
+  }
 }
