@@ -8,6 +8,8 @@
   page.py DUMP failed-copies
                           how many copies to IndexedDB a script run before
                           the page's made fail (data-failed-copies), 0 if none
+  page.py DUMP caches     the names of the caches the page's origin kept
+                          (data-caches, written by open-page.js --offline)
   page.py DUMP snapshot PNG
                           writes the snapshot image (the canvas's last
                           frame) to PNG
@@ -96,6 +98,8 @@ def main(args):
         print(element(dump, r'<pre id="log">(.*?)</pre>'))
     elif what == "stats":
         print(element(dump, r'<pre id="stats">(.*?)</pre>'))
+    elif what == "caches":
+        print(element(dump, r'<html[^>]*\sdata-caches="([^"]*)"'))
     elif what == "failed-copies":
         print(element(dump, r'<html[^>]*\sdata-failed-copies="([0-9]+)"') or 0)
     elif what == "title":
