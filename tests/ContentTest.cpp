@@ -1,6 +1,7 @@
 // ContentTest.cpp -- every shipped stage, model, boss, text and sound file in
 // the runtime folder, read through the game's own parsers.
 #include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <array>
@@ -708,6 +709,29 @@ TWav ReadWav(const std::string& path) {
   return wav;
 }
 
+// An Ogg Vorbis file decoded to 16-bit samples; Format 0 when it is none.
+TWav ReadVorbis(const std::string& path) {
+  TWav wav;
+  OggVorbis_File file;
+  if (ov_fopen(path.c_str(), &file) != 0) return wav;
+  const vorbis_info* info = ov_info(&file, -1);
+  wav.Format = -1;
+  wav.Channels = info->channels;
+  wav.Rate = static_cast<int>(info->rate);
+  wav.Bits = 16;
+  char buffer[8192];
+  int section = 0;
+  long got = 0;
+  while ((got = ov_read(&file, buffer, sizeof buffer, 0, 2, 1, &section)) > 0) {
+    for (long i = 0; i + 1 < got; i += 2) {
+      wav.Samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(buffer[i]) | static_cast<uint8_t>(buffer[i + 1]) << 8));
+    }
+  }
+  if (got < 0) wav.Format = 0;
+  ov_clear(&file);
+  return wav;
+}
+
 TEST(Content, SoundsDecodeAndMusicLoopsForAMinute) {
   static const char* const kEffects[] = {"laser.wav",      "hit_0.wav",      "hit_1.wav",    "hit_2.wav",
                                          "menu_change.wav", "menu_enter.wav", "boss_explode.mp3", "powerup.wav",
@@ -723,26 +747,33 @@ TEST(Content, SoundsDecodeAndMusicLoopsForAMinute) {
   for (const char* music : kMusic) {
     EXPECT_GE(platform::AudioFileSeconds(kBin + "/sound/" + music, true), 60.0) << music;
   }
+  // The game's mixer plays the Vorbis track under its old name, to its exact length.
+  EXPECT_DOUBLE_EQ(platform::AudioFileSeconds(kBin + "/sound/music1.wav", true), 64.0);
   platform::CloseAudioDevice();
 
   for (const auto& entry : fs::directory_iterator(kBin + "/sound")) {
     if (entry.path().extension() != ".wav") continue;
     SCOPED_TRACE(entry.path().string());
-    const TWav wav = ReadWav(entry.path().string());
-    EXPECT_EQ(wav.Format, 1);
+    const bool music = entry.path().filename().string().starts_with("music");
+    // Music may be Ogg Vorbis under its old name; effects are plain PCM.
+    const bool vorbis = ReadBytes(entry.path().string()).starts_with("OggS");
+    const TWav wav = vorbis ? ReadVorbis(entry.path().string()) : ReadWav(entry.path().string());
+    EXPECT_EQ(wav.Format, vorbis && music ? -1 : 1);
     EXPECT_EQ(wav.Bits, 16);
     EXPECT_EQ(wav.Rate, 44100);
     ASSERT_FALSE(wav.Samples.empty());
     int peak = 0;
     for (int16_t s : wav.Samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
     // Effects leave headroom for each other and the music: -6 dBFS at most.
-    const bool music = entry.path().filename().string().starts_with("music");
     EXPECT_LT(peak, music ? 32000 : 16423) << "too loud";
     EXPECT_GT(peak, 8000) << "too quiet";
   }
-  // The looped track's last frame runs on into its first: no click at the seam.
-  const TWav music = ReadWav(kBin + "/sound/music1.wav");
+  // The looped track is 32 bars at 120 beats a minute to the sample, with no
+  // encoder padding after them, and its last frame runs on into its first:
+  // no gap and no click at the seam.
+  const TWav music = ReadVorbis(kBin + "/sound/music1.wav");
   ASSERT_EQ(music.Channels, 2);
+  EXPECT_EQ(music.Samples.size(), 2u * 64 * 44100);
   ASSERT_GE(music.Samples.size(), 4u);
   const std::size_t n = music.Samples.size();
   for (std::size_t c = 0; c < 2; ++c) {

@@ -53,11 +53,12 @@ cross_build_libraries() {
     -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
   cross_build_library SDL2 "$(source_of libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
     "${sdl_options[@]}"
-  # SDL2_mixer with its own WAV and MP3 (dr_mp3) decoders, the two formats
-  # of sound/, and no codec library beside them; against the SDL2 just built.
+  # SDL2_mixer with its own WAV, MP3 (dr_mp3) and Ogg Vorbis (stb_vorbis)
+  # decoders, the three formats of sound/, and no codec library beside them;
+  # against the SDL2 just built.
   cross_build_library SDL2_mixer "$(source_of libsdl2-mixer)" -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
     -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MIDI=OFF \
-    -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON \
+    -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_VORBIS=STB -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON \
     -DSDL2MIXER_MP3_MPG123=OFF -DSDL2MIXER_WAVE=ON -DSDL2_DIR="$deps/lib/cmake/SDL2"
   local library
   for library in libfreetype.a libSDL2.a libSDL2_mixer.a; do
@@ -88,6 +89,13 @@ cross_libraries() { # tools
   fetch_sources
   rm -rf "$deps"
   cross_build_libraries
+  # The decoders of sound/'s formats: without one, its files would play as
+  # silence, with no error the game shows.
+  local decoder
+  for decoder in WAV DRMP3 OGG; do
+    grep -qa "Mix_MusicInterface_$decoder" "$deps/lib/libSDL2_mixer.a" ||
+      fail "SDL2_mixer was built without its $decoder decoder"
+  done
   printf '%s' "$stamp_text" >"$deps/.stamp"
   step "libraries built in $((SECONDS - started)) s"
 }

@@ -73,8 +73,16 @@ void LimitMix(void* state, Uint8* stream, int bytes) {
   audio.Limiter.Process(reinterpret_cast<float*>(stream), frames, audio.MixChannels);
 }
 
+// Music is told by its content, not by the name's ending: the first track
+// is Ogg Vorbis under the name settings.ini files have always given it,
+// music1.wav. SDL_mixer would take a name's ".wav" for a RIFF file.
+Mix_Music* LoadMusic(const std::string& path) {
+  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+  return file ? Mix_LoadMUS_RW(file, 1) : nullptr;
+}
+
 int PlayMusic(TAudioState& state, const std::string& path, bool loop, int volume) {
-  std::unique_ptr<Mix_Music, TMusicDeleter> music(Mix_LoadMUS(path.c_str()));
+  std::unique_ptr<Mix_Music, TMusicDeleter> music(LoadMusic(path));
   if (!music) return 0;
   Mix_HaltMusic();
   state.Music = std::move(music);
@@ -206,7 +214,7 @@ int PlayingAudioCount() {
 double AudioFileSeconds(const std::string& path, bool loop) {
   if (!State().Open) return -1;
   if (loop) {
-    std::unique_ptr<Mix_Music, TMusicDeleter> music(Mix_LoadMUS(path.c_str()));
+    std::unique_ptr<Mix_Music, TMusicDeleter> music(LoadMusic(path));
     if (!music) return -1;
     return Mix_MusicDuration(music.get());
   }

@@ -11,6 +11,8 @@
   page.py DUMP recording RVR
                           writes the recording a run with ?record=FILE
                           left in the page to RVR
+  page.py DUMP caches     the names of the caches the page's origin kept
+                          (data-caches, written by open-page.js --offline)
   page.py DUMP snapshot PNG
                           writes the snapshot image (the canvas's last
                           frame) to PNG
@@ -99,6 +101,8 @@ def main(args):
         print(element(dump, r'<pre id="log">(.*?)</pre>'))
     elif what == "stats":
         print(element(dump, r'<pre id="stats">(.*?)</pre>'))
+    elif what == "caches":
+        print(element(dump, r'<html[^>]*\sdata-caches="([^"]*)"'))
     elif what == "failed-copies":
         print(element(dump, r'<html[^>]*\sdata-failed-copies="([0-9]+)"') or 0)
     elif what == "title":

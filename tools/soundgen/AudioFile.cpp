@@ -1,7 +1,9 @@
-// AudioFile.cpp -- WAV by hand, MP3 through libmp3lame.
+// AudioFile.cpp -- WAV by hand, MP3 through libmp3lame, Ogg Vorbis through
+// libvorbisenc.
 #include "AudioFile.h"
 
 #include <lame/lame.h>
+#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -97,6 +99,75 @@ void WriteMp3(const std::string& path, const TTrack& track, int kbps) {
   const std::size_t tagSize = lame_get_lametag_frame(lame.get(), tag.data(), tag.size());
   if (tagSize > 0 && tagSize <= static_cast<std::size_t>(size)) std::copy_n(tag.data(), tagSize, mp3.data());
   WriteBytes(path, mp3.data(), static_cast<std::size_t>(size));
+}
+
+void WriteOggVorbis(const std::string& path, const TTrack& track, float quality) {
+  vorbis_info info;
+  vorbis_info_init(&info);
+  if (vorbis_encode_init_vbr(&info, track.Channels(), kRate, quality) != 0) {
+    vorbis_info_clear(&info);
+    throw std::runtime_error("vorbis_encode_init_vbr failed");
+  }
+  vorbis_comment comment;
+  vorbis_comment_init(&comment);
+  vorbis_dsp_state dsp;
+  vorbis_analysis_init(&dsp, &info);
+  vorbis_block block;
+  vorbis_block_init(&dsp, &block);
+  // A fixed stream serial number: every build writes the same bytes.
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, 0x52565431);
+
+  std::string file;
+  ogg_page page;
+  auto take = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
+    while (next(&stream, &page) != 0) {
+      file.append(reinterpret_cast<const char*>(page.header), static_cast<std::size_t>(page.header_len));
+      file.append(reinterpret_cast<const char*>(page.body), static_cast<std::size_t>(page.body_len));
+    }
+  };
+  ogg_packet identification, comments, codebooks;
+  vorbis_analysis_headerout(&dsp, &comment, &identification, &comments, &codebooks);
+  ogg_stream_packetin(&stream, &identification);
+  ogg_stream_packetin(&stream, &comments);
+  ogg_stream_packetin(&stream, &codebooks);
+  // The audio starts on a page of its own, as decoders expect.
+  take(ogg_stream_flush);
+
+  // The samples go in as the encoder's floats, clamped like the PCM formats.
+  constexpr std::size_t kChunk = 4096;
+  for (std::size_t at = 0;; at += kChunk) {
+    const std::size_t frames = std::min(kChunk, track.Frames() - std::min(at, track.Frames()));
+    if (frames > 0) {
+      float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(frames));
+      for (std::size_t i = 0; i < frames; ++i) {
+        buffer[0][i] = std::clamp(track.Left()[at + i], -1.0f, 1.0f);
+        if (track.Channels() == 2) buffer[1][i] = std::clamp(track.Right()[at + i], -1.0f, 1.0f);
+      }
+    }
+    // Zero frames mark the end: the last page carries the exact length.
+    vorbis_analysis_wrote(&dsp, static_cast<int>(frames));
+    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+      vorbis_analysis(&block, nullptr);
+      vorbis_bitrate_addblock(&block);
+      ogg_packet packet;
+      while (vorbis_bitrate_flushpacket(&dsp, &packet) == 1) {
+        ogg_stream_packetin(&stream, &packet);
+        take(ogg_stream_pageout);
+      }
+    }
+    if (frames == 0) break;
+  }
+  take(ogg_stream_flush);
+  const bool ended = ogg_page_eos(&page) != 0;
+
+  ogg_stream_clear(&stream);
+  vorbis_block_clear(&block);
+  vorbis_dsp_clear(&dsp);
+  vorbis_comment_clear(&comment);
+  vorbis_info_clear(&info);
+  if (!ended) throw std::runtime_error("the Ogg stream of " + path + " has no end page");
+  WriteBytes(path, file.data(), file.size());
 }
 
 }  // namespace soundgen

@@ -1,4 +1,5 @@
-// AudioFile.h -- writes a finished track as 16-bit PCM WAV or as MP3.
+// AudioFile.h -- writes a finished track as 16-bit PCM WAV, as MP3 or as Ogg
+// Vorbis.
 #pragma once
 
 #include <string>
@@ -13,5 +14,9 @@ void WriteWav(const std::string& path, const TTrack& track);
 // Constant bit rate with a LAME info frame, so that decoders that honour it
 // drop the encoder's padding and a looped track plays without a gap.
 void WriteMp3(const std::string& path, const TTrack& track, int kbps);
+// Variable bit rate at QUALITY (libvorbis's scale, -0.1 to 1). Ogg Vorbis
+// stores the exact number of samples: a looped track plays without a gap in
+// every decoder.
+void WriteOggVorbis(const std::string& path, const TTrack& track, float quality);
 
 }  // namespace soundgen

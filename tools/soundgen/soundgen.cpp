@@ -23,6 +23,12 @@ struct TOutput {
   std::function<TTrack()> Make;
 };
 
+// The first track was once 16-bit WAV, and players' settings.ini files name
+// it so: it keeps the name and holds Ogg Vorbis, which the game tells by the
+// content. Vorbis, unlike MP3, loops without a gap, and a tenth of the size.
+constexpr const char* kVorbisMusic = "music1.wav";
+constexpr float kVorbisQuality = 0.5f;
+
 double Decibels(double level) { return level > 0 ? 20 * std::log10(level) : -200; }
 
 void Report(const std::string& name, const TTrack& track) {
@@ -61,6 +67,8 @@ int main(int argc, char** argv) {
       const std::string path = (folder / output.Name).string();
       if (path.ends_with(".mp3")) {
         WriteMp3(path, track, track.Channels() == 2 ? 160 : 128);
+      } else if (output.Name == std::string(kVorbisMusic)) {
+        WriteOggVorbis(path, track, kVorbisQuality);
       } else {
         WriteWav(path, track);
       }
