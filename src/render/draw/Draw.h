@@ -9,8 +9,8 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
