@@ -2,6 +2,7 @@
 #include "render/draw/Draw.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -93,6 +94,48 @@ TBackend& Backend() {
 }  // namespace render
 
 namespace gfx {
+
+TMatrix TranslationMatrix(float x, float y, float z) { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}; }
+
+TMatrix ScalingMatrix(float x, float y, float z) { return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}; }
+
+std::optional<TMatrix> RotationMatrix(float degrees, float x, float y, float z) {
+  const float length = std::sqrt(x * x + y * y + z * z);
+  if (length == 0) return std::nullopt;
+  x /= length;
+  y /= length;
+  z /= length;
+  const float radians = degrees * static_cast<float>(M_PI / 180.0);
+  const float c = std::cos(radians), s = std::sin(radians), t = 1 - c;
+  return TMatrix{x * x * t + c, y * x * t + z * s, x * z * t - y * s, 0,   //
+                 x * y * t - z * s, y * y * t + c, y * z * t + x * s, 0,   //
+                 x * z * t + y * s, y * z * t - x * s, z * z * t + c, 0,   //
+                 0, 0, 0, 1};
+}
+
+TMatrix PerspectiveMatrix(double fovY, double aspect, double zNear, double zFar) {
+  const double f = 1.0 / std::tan(fovY * M_PI / 360.0);
+  const double depth = zNear - zFar;
+  TMatrix m{};
+  m[0] = static_cast<float>(f / aspect);
+  m[5] = static_cast<float>(f);
+  m[10] = static_cast<float>((zFar + zNear) / depth);
+  m[11] = -1;
+  m[14] = static_cast<float>(2 * zFar * zNear / depth);
+  return m;
+}
+
+TMatrix OrthoMatrix(double left, double right, double bottom, double top, double zNear, double zFar) {
+  TMatrix m{};
+  m[0] = static_cast<float>(2 / (right - left));
+  m[5] = static_cast<float>(2 / (top - bottom));
+  m[10] = static_cast<float>(-2 / (zFar - zNear));
+  m[12] = static_cast<float>(-(right + left) / (right - left));
+  m[13] = static_cast<float>(-(top + bottom) / (top - bottom));
+  m[14] = static_cast<float>(-(zFar + zNear) / (zFar - zNear));
+  m[15] = 1;
+  return m;
+}
 
 using render::Backend;
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,16 @@ inline TMatrix Multiply(const TMatrix& a, const TMatrix& b) {
     }
   return r;
 }
+
+// The matrices GL's glTranslate, glScale, glRotate, gluPerspective and
+// glOrtho multiply the stack's top with, for the backends that keep their
+// own stacks. A rotation about a zero axis is none (GL leaves the top as it
+// is then).
+[[nodiscard]] TMatrix TranslationMatrix(float x, float y, float z);
+[[nodiscard]] TMatrix ScalingMatrix(float x, float y, float z);
+[[nodiscard]] std::optional<TMatrix> RotationMatrix(float degrees, float x, float y, float z);
+[[nodiscard]] TMatrix PerspectiveMatrix(double fovY, double aspect, double zNear, double zFar);
+[[nodiscard]] TMatrix OrthoMatrix(double left, double right, double bottom, double top, double zNear, double zFar);
 
 // Primitives. Vertex, Color and TexCoord between Begin and End; Color and
 // TexCoord set the current value for the vertices that follow.

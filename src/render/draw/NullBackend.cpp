@@ -49,46 +49,20 @@ void TNullBackend::LoadIdentity() { Top() = kIdentity; }
 
 void TNullBackend::MultMatrix(const gfx::TMatrix& m) { Top() = gfx::Multiply(Top(), m); }
 
-void TNullBackend::Translate(float x, float y, float z) { MultMatrix({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}); }
+void TNullBackend::Translate(float x, float y, float z) { MultMatrix(gfx::TranslationMatrix(x, y, z)); }
 
-void TNullBackend::Scale(float x, float y, float z) { MultMatrix({x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}); }
+void TNullBackend::Scale(float x, float y, float z) { MultMatrix(gfx::ScalingMatrix(x, y, z)); }
 
 void TNullBackend::Rotate(float degrees, float x, float y, float z) {
-  const float length = std::sqrt(x * x + y * y + z * z);
-  if (length == 0) return;
-  x /= length;
-  y /= length;
-  z /= length;
-  const float radians = degrees * static_cast<float>(M_PI / 180.0);
-  const float c = std::cos(radians), s = std::sin(radians), t = 1 - c;
-  MultMatrix({x * x * t + c, y * x * t + z * s, x * z * t - y * s, 0,   //
-              x * y * t - z * s, y * y * t + c, y * z * t + x * s, 0,   //
-              x * z * t + y * s, y * z * t - x * s, z * z * t + c, 0,   //
-              0, 0, 0, 1});
+  if (const auto rotation = gfx::RotationMatrix(degrees, x, y, z)) MultMatrix(*rotation);
 }
 
 void TNullBackend::Perspective(double fovY, double aspect, double zNear, double zFar) {
-  const double f = 1.0 / std::tan(fovY * M_PI / 360.0);
-  const double depth = zNear - zFar;
-  gfx::TMatrix m{};
-  m[0] = static_cast<float>(f / aspect);
-  m[5] = static_cast<float>(f);
-  m[10] = static_cast<float>((zFar + zNear) / depth);
-  m[11] = -1;
-  m[14] = static_cast<float>(2 * zFar * zNear / depth);
-  MultMatrix(m);
+  MultMatrix(gfx::PerspectiveMatrix(fovY, aspect, zNear, zFar));
 }
 
 void TNullBackend::Ortho(double left, double right, double bottom, double top, double zNear, double zFar) {
-  gfx::TMatrix m{};
-  m[0] = static_cast<float>(2 / (right - left));
-  m[5] = static_cast<float>(2 / (top - bottom));
-  m[10] = static_cast<float>(-2 / (zFar - zNear));
-  m[12] = static_cast<float>(-(right + left) / (right - left));
-  m[13] = static_cast<float>(-(top + bottom) / (top - bottom));
-  m[14] = static_cast<float>(-(zFar + zNear) / (zFar - zNear));
-  m[15] = 1;
-  MultMatrix(m);
+  MultMatrix(gfx::OrthoMatrix(left, right, bottom, top, zNear, zFar));
 }
 
 gfx::TMatrix TNullBackend::GetMatrix(gfx::TMatrixStack stack) {
