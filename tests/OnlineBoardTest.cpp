@@ -196,8 +196,10 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
   ASSERT_TRUE(server.Running());
   std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
   const std::string url = "http://127.0.0.1:" + std::to_string(port);
-  // Up once it answers its page.
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  // Up once it answers its page: it asks the game for the stages' hashes
+  // first, which takes seconds under the sanitizers on a busy machine.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  while (std::chrono::steady_clock::now() < deadline) {
     const uint64_t id = http->Start(THttpRequest{"GET", url + "/", "", ""});
     std::optional<THttpResponse> page;
     while (!(page = http->Take(id))) std::this_thread::sleep_for(std::chrono::milliseconds(10));
