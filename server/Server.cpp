@@ -208,6 +208,17 @@ void TLeaderboardServer::Route() {
     Json(res, 200, body + "]}");
   });
 
+  // The game's page, served from another address, reads and sends with
+  // fetch: the browser asks first (the run's body is not a form) and shows
+  // the page only answers that allow any origin.
+  http.set_default_headers({{"Access-Control-Allow-Origin", "*"}});
+  http.Options(R"(/api/.*)", [](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Access-Control-Allow-Methods", "GET, POST");
+    res.set_header("Access-Control-Allow-Headers", "Content-Type");
+    res.set_header("Access-Control-Max-Age", "600");
+    res.status = 204;
+  });
+
   http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"><title>Riftvaulter Bestenliste</title>"

@@ -222,4 +222,21 @@ TEST(ServerTest, RateLimitAnswers429PerAddress) {
   EXPECT_FALSE(limited->get_header_value("Retry-After").empty());
 }
 
+// The game's page lives on another address than the server: the browser's
+// preflight is answered and every answer allows the page to read it.
+TEST(ServerTest, ThePageOnAnotherAddressMaySendAndRead) {
+  TTempDir dir;
+  TRunningServer server(dir.Path());
+  auto client = server.Client();
+  const auto preflight = client.Options("/api/runs?stage=0123456789abcdef");
+  ASSERT_TRUE(preflight);
+  EXPECT_EQ(preflight->status, 204);
+  EXPECT_NE(preflight->get_header_value("Access-Control-Allow-Methods").find("POST"), std::string::npos);
+  EXPECT_EQ(preflight->get_header_value("Access-Control-Allow-Headers"), "Content-Type");
+  for (const auto& answer : {client.Get("/api/boards/Level01"), client.Get("/api/runs/999"), Post(client, "x", "y")}) {
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->get_header_value("Access-Control-Allow-Origin"), "*") << answer->status;
+  }
+}
+
 }  // namespace
