@@ -2,10 +2,11 @@
 // writers of JSON and HTML.
 #include "Protocol.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "platform/Cp1252.h"
 
 namespace {
 
@@ -92,25 +93,6 @@ std::size_t Utf8Length(std::string_view text) {
   }
   return length;
 }
-
-void AppendCodePoint(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// Windows-1252's 0x80..0x9F; undefined bytes map to U+FFFD.
-constexpr std::array<uint16_t, 32> kCp1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -224,10 +206,7 @@ std::string ToCleanUtf8(std::string_view bytes, std::size_t maxBytes) {
   if (IsValidUtf8(bytes)) {
     text = bytes;
   } else {
-    for (char c : bytes) {
-      const auto b = static_cast<unsigned char>(c);
-      AppendCodePoint(text, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-    }
+    text = platform::Cp1252ToUtf8(std::string(bytes));
   }
   std::string out;
   std::string_view rest = text;
