@@ -149,7 +149,7 @@ struct TSession::Impl {
   void TakeProvenRun() {
     const TLevel& level = *Form->MainMenu->Level;
     TProvenRun run;
-    run.FileName = level.fFileName.substr(level.fFileName.find_last_of("/\\") + 1);
+    run.FileName = StageFileName(level.fFileName);
     const auto index = static_cast<std::size_t>(level.fFinish.EntryIndex);
     if (index < level.fFinish.HighScore.size()) run.Name = level.fFinish.HighScore[index].Name;
     run.Difficulty = level.Rules().Name;
@@ -172,8 +172,7 @@ struct TSession::Impl {
       Report("Die Aufnahme enth\xE4lt die Leveldatei " + Proven->FileName + " nicht");
       return kExitInput;
     }
-    std::string stage = Proven->FileName;
-    if (stage.ends_with(".level")) stage.resize(stage.size() - 6);
+    const std::string stage = StageName(Proven->FileName);
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, " classic=%d score=%d life=%d time=%.1f name=", Proven->Classic ? 1 : 0,
                   Proven->Total, Proven->Life, Proven->TimeMs / 1000);
@@ -228,10 +227,8 @@ struct TSession::Impl {
   }
 
   void SendRun(const TLevel& level) {
-    const std::string& path = level.fFileName;
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string stage = fileName.substr(0, fileName.rfind(".level"));
+    const std::string fileName = StageFileName(level.fFileName);
+    const std::string stage = StageName(fileName);
     // The stage as the recording starts with it, which the server replays.
     const platform::TRecording& recording = Recorder->Recording();
     const auto file = recording.StageFiles.find(fileName);
@@ -347,7 +344,7 @@ int TSession::Finish() {
     for (const pilot::TStageResult& result : fImpl->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
                   result.Won ? "gewonnen" : "verloren", result.Score, result.Life, result.Total, result.TimeMs / 1000);
-      const std::string stage = result.FileName.substr(0, result.FileName.rfind(".level"));
+      const std::string stage = StageName(result.FileName);
       std::fflush(stdout);  // each stage's two lines together
       std::fprintf(stderr, "hits %s: %s\n", stage.c_str(), result.Hits.c_str());
     }

@@ -46,7 +46,7 @@ class THash {
 
 void AddStage(THash& h, const TLevel& level) {
   // The stage's name only: a replay runs from another folder.
-  h.Add(level.fFileName.substr(level.fFileName.find_last_of("/\\") + 1));
+  h.Add(StageFileName(level.fFileName));
   h.Add(level.fTime);
   h.Add(level.fPos);
   h.Add(level.fRoll);

@@ -292,7 +292,7 @@ void TMainMenu::RenderOverlay() {
 void TMainMenu::RenderOnline(float x, float top, float width) {
   const float sS = static_cast<float>(fSmallFont->Size());
   const std::string& fileName = fLevelList[static_cast<std::size_t>(fSelected)].FileName;
-  const TOnlineBoardView& board = fOnline->Board(fileName.substr(0, fileName.rfind(".level")));
+  const TOnlineBoardView& board = fOnline->Board(StageName(fileName));
   fSmallFont->SetColor(1, 1, 1, 1);
   fSmallFont->Print(std::string(Tr("Online-Bestenliste")), ts::kAlignLeft, x, top - 1.5f * sS, width, sS);
   std::string line;

@@ -17,6 +17,16 @@
 #include "services/Random.h"
 #include "services/Sound.h"
 
+std::string StageFileName(std::string_view path) {
+  return std::string(path.substr(path.find_last_of("/\\") + 1));
+}
+
+std::string StageName(std::string_view path) {
+  std::string name = StageFileName(path);
+  if (name.ends_with(".level")) name.resize(name.size() - 6);
+  return name;
+}
+
 TLevel::TLevel(platform::TPlatform& platform, TTextContextHandle textContext, TRandom& random, TSound& sound)
     : TStageHub(random, sound), fTextContext(textContext), fPlatform(platform) {
   Random().Seed(fPlatform.RandomSeed());

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "objects/StageHub.h"
@@ -53,6 +54,12 @@ struct THighScoreItem {
   std::string Name;
   int32_t Score = 0;
 };
+
+// A stage file's plain name, whatever folder it is named with
+// ("Level01.level" of "data\\Level01.level"), and the stage's name without
+// the ending ("Level01").
+[[nodiscard]] std::string StageFileName(std::string_view path);
+[[nodiscard]] std::string StageName(std::string_view path);
 
 // The stage's shared state (path, player, object settings, score and life)
 // lives in TStageHub, where its objects see it.
