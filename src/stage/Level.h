@@ -56,7 +56,7 @@ struct THighScoreItem {
 };
 
 // A stage file's plain name, whatever folder it is named with
-// ("Level01.level" of "data\\Level01.level"), and the stage's name without
+// ("Level01.level" of "data\Level01.level"), and the stage's name without
 // the ending ("Level01").
 [[nodiscard]] std::string StageFileName(std::string_view path);
 [[nodiscard]] std::string StageName(std::string_view path);
