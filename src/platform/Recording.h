@@ -58,7 +58,7 @@ struct TRecording {
   std::vector<TRecordedFrame> Frames;
 };
 
-// The replay file's bytes. The format is described in the README.
+// The replay file's bytes. The format is described in docs/replays.md.
 [[nodiscard]] std::string SerializeRecording(const TRecording& recording);
 
 // Parses a replay file's bytes. Throws EReplayError for anything that is not
