@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/Cp1252.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -64,34 +65,7 @@ std::optional<double> Decimal(std::string_view text) {
 
 // Length of the valid UTF-8 sequence at the front of text, 0 when invalid.
 std::size_t Utf8Length(std::string_view text) {
-  const auto b0 = static_cast<unsigned char>(text[0]);
-  if (b0 < 0x80) return 1;
-  std::size_t length;
-  uint32_t code;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-    code = b0 & 0x1Fu;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    code = b0 & 0x0Fu;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    code = b0 & 0x07u;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if ((b & 0xC0u) != 0x80u) return 0;
-    code = (code << 6) | (b & 0x3Fu);
-  }
-  // Overlong forms, surrogates and values beyond Unicode.
-  if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-      (code >= 0xD800 && code <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
+  return platform::DecodeUtf8(text, platform::TUtf8Mode::Strict).Length;
 }
 
 }  // namespace

@@ -79,6 +79,10 @@ TEST(Controls, EveryBadValueFallsBackToItsOwnDefaultWithALine) {
       // Up stays with Faster, so Left goes back to RollLeft and Fire loses it.
       {"a default taken back meets another's key", "rollleft=Up\r\nfire=Left\r\n", defaults,
        {"rollleft=Up", "fire=Left"}},
+      // Leave gives Up back to Faster only after RollLeft took Escape: the
+      // second round takes Escape back from RollLeft.
+      {"a key taken back after another took it", "rollleft=Escape\r\nleave=Up\r\n", defaults,
+       {"leave=Up", "rollleft=Escape"}},
       {"a button another action keeps", "pad.leave=A\r\n", defaults, {"pad.leave=A"}},
       {"sensitivities outside 0.25 to 4 and switches other than 0 and 1",
        "mousesensitivity=0.2\r\nmouseinvert=ja\r\nautofire=2\r\n", defaults,

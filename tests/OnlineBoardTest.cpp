@@ -356,6 +356,60 @@ TEST(OnlineBoard, RefusalsAndMissingServersAreSaidOnceAndEndTheRun) {
   EXPECT_EQ(server.Seen().size(), asked);
 }
 
+// Numbers beyond what the game keeps make the answer malformed (they were
+// cast without a look), and a refusal reads in the player's language: the
+// server's own German text, or in English the game's text for its code, the
+// server's text for a code the game does not know.
+TEST(OnlineBoard, NumbersOutOfRangeAreUnreadableAndRefusalsGoByTheirCode) {
+  TLoopbackServer server([&](const TSeenRequest& request) -> std::pair<int, std::string> {
+    if (request.Target == "/api/runs?stage=1111111111111111") return {202, R"({"id":"big","status":"queued"})"};
+    if (request.Target == "/api/runs/big") return {200, R"({"id":"big","status":"verified","name":"X","score":1e300})"};
+    if (request.Target == "/api/runs?stage=2222222222222222")
+      return {404, R"({"error":"unknown_stage","message":"Diese Strecke kennt der Server nicht."})"};
+    if (request.Target == "/api/runs?stage=3333333333333333")
+      return {400, R"({"error":"brand_new","message":"Neu: ä"})"};
+    const auto entry = [](const std::string& numbers) {
+      return R"({"entries":[{"rank":1,"name":"A","score":5,"life":1,"time":2},{"name":"B",)" + numbers + "}]}";
+    };
+    if (request.Target == "/api/boards/Rank?limit=10") return {200, entry(R"("rank":1e300)")};
+    if (request.Target == "/api/boards/Score?limit=10") return {200, entry(R"("score":-1e300)")};
+    if (request.Target == "/api/boards/Life?limit=10") return {200, entry(R"("life":3000000000)")};
+    if (request.Target == "/api/boards/Time?limit=10") return {200, entry(R"("time":1e999)")};
+    if (request.Target == "/api/boards/Fine?limit=10") return {200, entry(R"("rank":2,"score":4503599627370496)")};
+    return {500, ""};
+  });
+  std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
+  const auto noteFor = [&](const std::string& hash) {
+    TOnlineBoard board(*http, server.Url());
+    board.Submit("x", "Level01", hash);
+    RunFrames(board, [&] { return !board.Busy(); });
+    return board.Note();
+  };
+  EXPECT_EQ(noteFor("1111111111111111"),
+            "Online-Bestenliste: Lauf nicht mehr abrufbar (unlesbare Antwort des Servers)");
+  EXPECT_EQ(noteFor("2222222222222222"), "Online-Bestenliste: abgelehnt (Diese Strecke kennt der Server nicht.)");
+  SetLanguage(TLanguage::English);
+  const std::string known = noteFor("2222222222222222"), unknown = noteFor("3333333333333333");
+  SetLanguage(TLanguage::German);
+  EXPECT_EQ(known, "Online leaderboard: refused (the server does not know this stage)");
+  EXPECT_EQ(unknown, "Online leaderboard: refused (Neu: \xE4)");
+
+  TOnlineBoard board(*http, server.Url());
+  for (const char* stage : {"Rank", "Score", "Life", "Time", "Fine"}) {
+    RunFrames(board, [&] { return board.Board(stage).State != TOnlineBoardView::TState::Loading; });
+  }
+  for (const char* stage : {"Rank", "Score", "Life", "Time"}) {
+    EXPECT_EQ(board.Board(stage).State, TOnlineBoardView::TState::Failed) << stage;
+    EXPECT_EQ(board.Board(stage).Error, "unlesbare Antwort des Servers") << stage;
+    EXPECT_TRUE(board.Board(stage).Entries.empty()) << stage;
+  }
+  const TOnlineBoardView& fine = board.Board("Fine");
+  ASSERT_EQ(fine.State, TOnlineBoardView::TState::Ready);
+  ASSERT_EQ(fine.Entries.size(), 2u);
+  EXPECT_EQ(fine.Entries[1].Rank, 2);
+  EXPECT_EQ(fine.Entries[1].Score, int64_t{1} << 52);
+}
+
 TEST(OnlineBoard, JsonReaderTakesTheServersAnswersAndRefusesBrokenText) {
   const std::optional<TJsonValue> run = ParseJson(
       R"( {"id":"r1","score":51776,"time":312.4,"neg":-1.5e2,"ok":true,"no":false,"none":null,)"

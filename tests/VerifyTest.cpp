@@ -1,10 +1,12 @@
 // VerifyTest.cpp -- a recording proven without window, GL or sound: the
 // built-in pilot's run reported as it played it, whatever the recording
 // claims about the stage's highscores; changed inputs or checksums, a cut
-// file and a recording without a named finish refused. Runs the program as
-// a process of its own, headless throughout: no display needed.
+// file, a stage naming a missing file and a recording without a named
+// finish refused. Runs the program as a process of its own, headless
+// throughout: no display needed.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -118,6 +120,17 @@ TEST(Verify, ProvesThePilotsRunAndRefusesChangedRecordings) {
   EXPECT_NE(unfinished.Output.find("keinen beendeten Lauf mit eingetragenem Namen"), std::string::npos)
       << unfinished.Output;
 
+  // A stage that names a boss file the game does not have cannot be
+  // played: the recording is refused (2) like any other bad one, not the
+  // program's own failure (1).
+  platform::TRecording bossless = original;
+  ChangeStage(dir, bossless, "Level01.level",
+              [](TIniFile& ini) { ini.WriteString("Boss", "FileName", "data\\Fehlt.boss"); });
+  const TRun noBoss = Verify(dir, bossless);
+  EXPECT_EQ(noBoss.Status, 2) << noBoss.Output;
+  EXPECT_NE(noBoss.Output.find("Fehlt.boss"), std::string::npos) << noBoss.Output;
+  EXPECT_EQ(noBoss.Output.find("verified:"), std::string::npos) << noBoss.Output;
+
   // A cut file is damaged, and said so.
   const std::string bytes = ReadBytes(file);
   WriteBytes(dir.File("cut.rvr"), bytes.substr(0, bytes.size() / 2));
@@ -125,6 +138,23 @@ TEST(Verify, ProvesThePilotsRunAndRefusesChangedRecordings) {
   EXPECT_EQ(cut.Status, 2) << cut.Output;
   EXPECT_NE(cut.Output.find("Replay-Datei"), std::string::npos) << cut.Output;
   EXPECT_EQ(cut.Output.find("verified:"), std::string::npos) << cut.Output;
+}
+
+}  // namespace
+
+namespace {
+
+// A build without its stage files has no hashes to give: said with the
+// folder it looked in and how the build makes them, and not a success (the
+// server would take an empty list for a game without stages).
+TEST(Verify, StageHashesWithoutStageFilesSayWhatIsMissing) {
+  TTempDir dir;
+  std::filesystem::copy_file(std::string(RV_BIN_DIR) + "/riftvaulter", dir.File("riftvaulter"));
+  std::filesystem::create_directory(dir.File("data"));
+  const TRun run = RunCommand("cd '" + dir.File("") + "' && ./riftvaulter --stage-hashes 2>&1");
+  EXPECT_EQ(run.Status, 2) << run.Output;
+  EXPECT_NE(run.Output.find(dir.File("data")), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("rv_stages"), std::string::npos) << run.Output;
 }
 
 }  // namespace

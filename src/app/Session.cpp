@@ -3,7 +3,6 @@
 // replay, and what the run reports at its end.
 #include "app/Session.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,15 +13,14 @@
 #include <utility>
 
 #include "app/Form.h"
+#include "app/OnlineUpload.h"
 #include "app/Options.h"
 #include "app/PlatformStack.h"
-#include "app/StageHash.h"
+#include "app/Report.h"
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
-#include "geometry/Extended.h"
-#include "geometry/PathFingerprint.h"
-#include "menu/LevelListItem.h"
+#include "app/VerifyReport.h"
 #include "menu/MainMenu.h"
 #include "menu/OnlineBoard.h"
 #include "pilot/Autopilot.h"
@@ -36,21 +34,14 @@
 #include "render/draw/Backend.h"
 #include "render/draw/Draw.h"
 #include "services/FatalError.h"
-#include "services/Http.h"
 #include "services/IniFile.h"
 #include "services/Language.h"
-#include "services/RC4Stream.h"
 #include "services/Settings.h"
 #include "stage/Level.h"
-#include "stage/StageSettings.h"
 
 namespace {
 
 constexpr float kChecksumIntervalMs = 1000;
-
-void Report(const std::string& text) {
-  std::fprintf(stderr, "%s\n", platform::Cp1252ToUtf8(text).c_str());
-}
 
 // In the page stderr reaches only the console: what ends a replay there is
 // shown above the canvas too.
@@ -71,34 +62,6 @@ TFrameKind FrameKind(const TLevel& level) {
   if (level.fFinish.State != TFinishState::Running) return TFrameKind::Finish;
   return level.Paused() ? TFrameKind::Pause : TFrameKind::Play;
 }
-
-// Runs `print` on the program folder, laid out for use. The exit code: 0, or
-// kExitInput when the folder or a file in it cannot be read (said on stderr).
-template <typename F>
-int PrintingFromProgramFolder(F print) {
-  try {
-    const TProgramFolder folder =
-        LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-    PrepareProgramFolder(folder);
-    print(folder);
-  } catch (const std::exception& failure) {
-    Report(failure.what());
-    std::fflush(stdout);
-    return kExitInput;
-  }
-  std::fflush(stdout);
-  return 0;
-}
-
-// A run that ended in a confirmed name entry, as a verification reports it.
-struct TProvenRun {
-  std::string FileName;  // the stage file's plain name
-  std::string Name;
-  std::string_view Difficulty;
-  bool Classic = false;
-  int32_t Total = 0, Life = 0;
-  float TimeMs = 0;
-};
 
 // The desktop's size for a run without a window, until a recording tells.
 constexpr platform::TScreenSize kHeadlessScreen{1920, 1080};
@@ -145,52 +108,13 @@ struct TSession::Impl {
     if (expected && *expected != Checksum()) Replay->Diverge();
   }
 
-  // The stage's run as it stands after its name entry was confirmed.
-  void TakeProvenRun() {
-    const TLevel& level = *Form->MainMenu->Level;
-    TProvenRun run;
-    run.FileName = StageFileName(level.fFileName);
-    const auto index = static_cast<std::size_t>(level.fFinish.EntryIndex);
-    if (index < level.fFinish.HighScore.size()) run.Name = level.fFinish.HighScore[index].Name;
-    run.Difficulty = level.Rules().Name;
-    run.Classic = level.fClassic;
-    run.Total = level.fFinish.Total;
-    run.Life = level.fLife;
-    run.TimeMs = level.fTime;
-    Proven = run;
-  }
-
-  // --verify's report of the last proven run; the exit code.
-  int ReportProvenRun() {
-    if (!Proven) {
-      Report("Die Aufnahme enth\xE4lt keinen beendeten Lauf mit eingetragenem Namen");
-      return kExitInput;
-    }
-    const auto& stages = Stack->Replayed().StageFiles;
-    const auto file = stages.find(Proven->FileName);
-    if (file == stages.end()) {
-      Report("Die Aufnahme enth\xE4lt die Leveldatei " + Proven->FileName + " nicht");
-      return kExitInput;
-    }
-    const std::string stage = StageName(Proven->FileName);
-    char numbers[160];
-    std::snprintf(numbers, sizeof numbers, " classic=%d score=%d life=%d time=%.1f name=", Proven->Classic ? 1 : 0,
-                  Proven->Total, Proven->Life, Proven->TimeMs / 1000);
-    const std::string line = "verified: stage=" + stage + " stagehash=" + StageHashText(StageRulesHash(file->second)) +
-                             " difficulty=" + std::string(Proven->Difficulty) + numbers + Proven->Name;
-    std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
-    return 0;
-  }
-
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
-      if (Online) {
-        Form->MainMenu->fOnline = Online.get();
-        Form->MainMenu->Level->OnNameConfirmed = [this] { RunToSend = true; };
-      }
+      if (Online) Online->Attach(*Form->MainMenu);
       if (Pilot) Pilot->Attach(*Form->MainMenu);
-      if (Options.Mode == TRunMode::Verify) Form->MainMenu->Level->OnNameConfirmed = [this] { TakeProvenRun(); };
+      if (Options.Mode == TRunMode::Verify)
+        Form->MainMenu->Level->OnNameConfirmed = [this] { Proven = ProvenRunOf(*Form->MainMenu->Level); };
     };
     hooks.FrameDone = [this] {
       const bool active = Form->MainMenu->Level->fActive;
@@ -205,7 +129,7 @@ struct TSession::Impl {
         }
       }
       Verify();
-      if (Online) FollowOnline();
+      if (Online) Online->FrameDone(*Form->MainMenu, *Recorder);
       return !(Replay && Replay->DivergedAt());
     };
     hooks.Ending = [this] {
@@ -215,48 +139,14 @@ struct TSession::Impl {
     return hooks;
   }
 
-  // The online leaderboard: its answers are taken each frame, and a run
-  // whose name entry was just confirmed is sent with the recording so far.
-  void FollowOnline() {
-    const double nowMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    Online->Update(nowMs);
-    if (!RunToSend) return;
-    RunToSend = false;
-    if (Form->MainMenu->fOnlineSettings.Enabled) SendRun(*Form->MainMenu->Level);
-  }
-
-  void SendRun(const TLevel& level) {
-    const std::string fileName = StageFileName(level.fFileName);
-    const std::string stage = StageName(fileName);
-    // The stage as the recording starts with it, which the server replays.
-    const platform::TRecording& recording = Recorder->Recording();
-    const auto file = recording.StageFiles.find(fileName);
-    std::string hash;
-    try {
-      if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
-      hash = StageHashText(StageRulesHash(file->second));
-    } catch (const std::exception& failure) {
-      Online->SetNote(kNoteNotSent, {std::string("Level nicht lesbar: ") + failure.what()});
-      return;
-    }
-    // The state the run ended in is checked too.
-    Recorder->AddChecksum(Checksum());
-    Online->Submit(platform::SerializeRecording(recording), stage, hash);
-  }
-
   const TOptions Options;
   std::optional<TTimedemo> Timedemo;
   TProgramFolder ProgramFolder;
   std::unique_ptr<platform::TPlatform> Window;
   platform::THeadlessPlatform* Headless = nullptr;  // Window, when there is none
   std::optional<TProvenRun> Proven;
-  // Before the layers and the form, which refer to them.
-  std::unique_ptr<THttpClient> Http;
-  std::unique_ptr<TOnlineBoard> Online;
-  // A run's name entry was confirmed in this frame: it is sent when the
-  // frame is done, with the state the frame ended in.
-  bool RunToSend = false;
+  // Before the layers and the form, which refer to it.
+  std::unique_ptr<TOnlineUpload> Online;
   std::unique_ptr<TPlatformStack> Stack;
   std::unique_ptr<TForm1> Form;
   pilot::TAutopilot* Pilot = nullptr;
@@ -299,8 +189,7 @@ bool TSession::Start() {
     const TOnlineSettings online = ReadOnlineSettings(settings);
     if (options.Mode == TRunMode::Play && online.Enabled) {
       options.RecordInMemory = true;
-      fImpl->Http = MakeSystemHttpClient();
-      fImpl->Online = std::make_unique<TOnlineBoard>(*fImpl->Http, online.Server);
+      fImpl->Online = std::make_unique<TOnlineUpload>(online.Server);
     }
     fImpl->Stack = std::make_unique<TPlatformStack>(*fImpl->Window, options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {
@@ -319,6 +208,10 @@ bool TSession::Start() {
   const platform::TRecording& recorded = fImpl->Stack->Replayed();
   if (fImpl->Headless && fImpl->Replay && recorded.ScreenWidth > 0 && recorded.ScreenHeight > 0)
     fImpl->Headless->SetScreenSize({recorded.ScreenWidth, recorded.ScreenHeight});
+  // From here on a verification's failures come from what the recording
+  // holds (a stage that names a file the game lacks, a value it cannot
+  // use): they refuse the recording as a damaged one does.
+  if (fImpl->Options.Mode == TRunMode::Verify) SetFatalExitCode(kExitInput);
   fImpl->Form = std::make_unique<TForm1>(fImpl->Stack->Top());
   fImpl->Form->fSilent = fImpl->Headless != nullptr;
   fImpl->Form->Begin(fImpl->Hooks());
@@ -362,7 +255,7 @@ int TSession::Finish() {
         Report("Wiedergabe vorzeitig beendet");
         fImpl->ExitCode = kExitDiverged;
       } else if (fImpl->ExitCode == 0) {
-        fImpl->ExitCode = fImpl->ReportProvenRun();
+        fImpl->ExitCode = ReportProvenRun(fImpl->Proven, fImpl->Stack->Replayed());
       }
     } else {
       if (!fImpl->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
@@ -404,59 +297,4 @@ int RunSession(const TOptions& options) {
     }
   }
   return session.Finish();
-}
-
-TLanguage CommandLineLanguage() {
-  const TProgramFolder folder = LocateProgramFolder(platform::ExecutableDirectory(), platform::DataHomeDirectory());
-  if (!folder.Path.empty()) {
-    if (const auto chosen = ReadLanguageSetting(ReadSettings(folder.Path + "settings.ini"))) return *chosen;
-  }
-  return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LANG"));
-}
-
-int PrintScores() {
-  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
-    for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
-      std::printf("%s\n", platform::Cp1252ToUtf8(level.FileName + ": \"" + level.Title + "\", " +
-                                                 std::string(Tr(level.Active ? "freigeschaltet" : "gesperrt")) + ", " +
-                                                 std::to_string(level.HighScores.size()) + " Highscores")
-                              .c_str());
-      int place = 0;
-      for (const THighscoreListItem& entry : level.HighScores) {
-        std::printf("%s\n", platform::Cp1252ToUtf8("  " + std::to_string(++place) + ". " + entry.Name + " " +
-                                                   std::to_string(entry.Score))
-                                .c_str());
-      }
-    }
-  });
-}
-
-int PrintStageHashes() {
-  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
-    for (const auto& [name, bytes] : ReadStartState(folder.Path).StageFiles) {
-      const std::string stage = name.substr(0, name.size() - 6);  // without .level
-      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageHashText(StageRulesHash(bytes)).c_str());
-    }
-  });
-}
-
-int PrintPathFingerprint() {
-  return PrintingFromProgramFolder([](const TProgramFolder& folder) {
-    std::vector<TPathProbe> paths;
-    for (const TLevelListItem& level : ReadLevelList(folder.Path)) {
-      TIniFile stage;
-      LoadIni(stage, folder.Path + "data\\" + level.FileName, kLevelKey);
-      const T3DPoints points = ReadControlPoints(stage, level.FileName);
-      TPathProbe path;
-      path.Circles = stage.ReadInteger("Level", "Circles", 1200);
-      for (std::size_t i = 0; i < points.x.size(); ++i)
-        path.Points.push_back({static_cast<float>(points.x[i]), static_cast<float>(points.y[i]), static_cast<float>(points.z[i])});
-      paths.push_back(std::move(path));
-    }
-    char hash[20];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(PathFingerprint<TExtended>(paths)));
-    const std::string line = std::string("Pfad-Pr\xFC" "fsumme: ") + hash + " (" + std::to_string(paths.size()) +
-                             " Level, " + (RV_HARDWARE_EXTENDED ? "x87" : "Software") + ")";
-    std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
-  });
 }

@@ -1,17 +1,15 @@
 // Session.h -- one run of the program as the command line asks for it: play
-// (and record), replay, timedemo or autopilot; and the highscore listing.
+// (and record), replay, timedemo, verification or autopilot.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "services/Language.h"
-
 struct TOptions;
 
 // Exit codes beyond 0 (success).
-inline constexpr int kExitPlatform = 1;   // no window or GL context
-inline constexpr int kExitInput = 2;      // bad command line or replay file
+inline constexpr int kExitPlatform = 1;   // no window or GL context; any fatal error outside --verify's play
+inline constexpr int kExitInput = 2;      // bad command line or replay file; --verify: the recording is refused
 inline constexpr int kExitDiverged = 3;   // the replay drifted from its recording
 inline constexpr int kExitPilotLost = 4;  // the autopilot did not win every stage
 
@@ -49,23 +47,3 @@ class TSession {
 // Opens the window, builds the platform layers the options ask for, runs the
 // game and reports. Returns the exit code.
 int RunSession(const TOptions& options);
-
-// --scores: prints each stage file of the program folder with its title,
-// whether it is unlocked and its highscores, one line each. Returns the exit
-// code: 0, or kExitInput when the folder or a stage file cannot be read.
-int PrintScores();
-
-// The language of the command line's own texts (--help, --scores, the usage
-// after a wrong option): settings.ini's main/language in the program folder,
-// else the one LC_ALL or LANG names.
-[[nodiscard]] TLanguage CommandLineLanguage();
-
-// --stage-hashes: prints each stage file of the program folder as its name
-// without ".level" and the hash of its rules (StageRulesHash), one line
-// each. 0, or kExitInput when the folder or a stage file cannot be read.
-int PrintStageHashes();
-
-// Prints one number for every spline result of the installed stages' paths
-// (and whether the x87 or the software type computed them): the same on
-// every system. 0, or kExitInput when a stage file cannot be read.
-int PrintPathFingerprint();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLinePrinters.h"
 #include "app/Options.h"
 #include "app/Session.h"
 #include "platform/Cp1252.h"

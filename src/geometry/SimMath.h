@@ -13,6 +13,18 @@
 // functions.
 #pragma once
 
+#include <cfloat>
+
+// The same bits need float and double arithmetic done in float and double:
+// an x87 build that keeps intermediates at extended precision (32-bit x86
+// without SSE2, FLT_EVAL_METHOD 2) rounds differently and its replays would
+// drift without a word. Such a build stops here; it needs -msse2
+// -mfpmath=sse. (The path's spline uses the x87 on purpose, through long
+// double, see Extended.h; that is not affected.)
+#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#error "The simulation needs float and double evaluated in their own precision (FLT_EVAL_METHOD 0): build with -msse2 -mfpmath=sse"
+#endif
+
 namespace simmath {
 
 inline constexpr double kPi = 3.14159265358979323846;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "platform/Cp1252.h"
@@ -10,41 +11,11 @@
 #include "services/IniFile.h"
 #include "services/Json.h"
 #include "services/Language.h"
-#include "stage/InputTexts.h"
+#include "services/Text.h"
 
 namespace {
 
 constexpr int kPollFailuresAllowed = 3;
-
-// The server speaks UTF-8; the game's texts are Windows-1252. Broken
-// sequences become '?'.
-std::string Utf8ToCp1252(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size() + (extra == 0 ? 1 : 0)) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    char32_t code = extra == 0 ? c : c & (0x3F >> extra);
-    bool broken = false;
-    for (int k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((next & 0xC0) != 0x80) broken = true;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (broken) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    out += platform::Cp1252FromCodePoint(code);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return out;
-}
 
 std::string UrlEncode(const std::string& text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -62,15 +33,61 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-// The server's own words for a refusal, else its status.
+// The server's refusals by their code, in English. A German player reads
+// the server's own text; an English one reads this, or the server's text
+// for a code the game does not know.
+constexpr struct {
+  std::string_view Code, English;
+} kServerErrors[] = {
+    {"rate_limited", "too many requests, please try again later"},
+    {"not_found", "no such address on the server"},
+    {"too_large", "the recording is too large"},
+    {"bad_request", "the request is malformed"},
+    {"unavailable", "the server cannot handle the request right now"},
+    {"missing_stage", "the stage is missing from the request"},
+    {"bad_stage", "the stage is not a 16-digit checksum"},
+    {"unknown_stage", "the server does not know this stage"},
+    {"bad_content_type", "the recording must be sent as application/octet-stream"},
+    {"empty", "the recording is empty"},
+    {"bad_id", "the run's number is invalid"},
+    {"unknown_run", "the server does not know this run"},
+    {"bad_limit", "the board's limit is out of range"},
+};
+
+// The server's words for a refusal ({"error":code,"message":text}), else
+// its status.
 std::string ErrorText(const THttpResponse& response) {
   if (response.Status == 0) return std::string(Tr(response.Error));
   if (const std::optional<TJsonValue> answer = ParseJson(response.Body)) {
-    const std::string message = answer->Text("message", answer->Text("error"));
-    if (!message.empty()) return Utf8ToCp1252(message);
+    const std::string code = answer->Text("error");
+    if (Language() == TLanguage::English) {
+      for (const auto& known : kServerErrors) {
+        if (known.Code == code) return std::string(known.English);
+      }
+    }
+    const std::string message = answer->Text("message", code);
+    if (!message.empty()) return platform::Utf8ToCp1252(message);
   }
   return FillText("Server antwortet mit Status %1", {std::to_string(response.Status)});
 }
+
+// A whole number of the server's answer in [low, high]: `fallback` when the
+// key is missing or not a number; none when it is out of range (or
+// infinite), which makes the answer malformed.
+std::optional<int64_t> WholeNumber(const TJsonValue& object, std::string_view key, int64_t fallback, int64_t low,
+                                   int64_t high) {
+  const TJsonValue* member = object.Find(key);
+  if (!member || member->Kind != TJsonValue::TKind::Number) return fallback;
+  const double value = member->Number;
+  // The bounds are far inside double's exact integers; NaN fails both tests.
+  if (!(value >= static_cast<double>(low) && value <= static_cast<double>(high))) return std::nullopt;
+  return static_cast<int64_t>(value);
+}
+
+// The widest score the game takes from the server (exact in a double), and
+// the bounds of ranks and lives (int32_t).
+constexpr int64_t kMaxScore = int64_t{1} << 52;
+constexpr int64_t kMaxSmall = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
@@ -162,13 +179,18 @@ bool TOnlineBoard::Answered(TRun& run, const THttpResponse& response) {
     return false;
   }
   if (status == "verified") {
-    const auto score = static_cast<int64_t>(answer->NumberOr("score", 0));
-    SetNote("Online-Bestenliste: angenommen: %1 mit %2 Punkten", {Utf8ToCp1252(answer->Text("name")), std::to_string(score)});
+    const std::optional<int64_t> score = WholeNumber(*answer, "score", 0, -kMaxScore, kMaxScore);
+    if (!score) {
+      SetNote("Online-Bestenliste: Lauf nicht mehr abrufbar (%1)", {Tr("unlesbare Antwort des Servers")});
+      return false;
+    }
+    SetNote("Online-Bestenliste: angenommen: %1 mit %2 Punkten",
+            {platform::Utf8ToCp1252(answer->Text("name")), std::to_string(*score)});
     fBoards.erase(run.Stage);  // the next look fetches the list with it
     return false;
   }
   if (status == "refused") {
-    const std::string reason = Utf8ToCp1252(answer->Text("reason"));
+    const std::string reason = platform::Utf8ToCp1252(answer->Text("reason"));
     if (reason.empty()) {
       SetNote("Online-Bestenliste: abgelehnt");
     } else {
@@ -217,20 +239,36 @@ void TOnlineBoard::Update(double nowMs) {
       slot.View.Entries.clear();
       continue;
     }
-    slot.View.State = TOnlineBoardView::TState::Ready;
-    slot.View.Entries.clear();
+    std::vector<TOnlineEntry> list;
+    bool malformed = false;
     for (const TJsonValue& item : entries->Array) {
       if (item.Kind != TJsonValue::TKind::Object) continue;
+      const auto rank = WholeNumber(item, "rank", static_cast<int64_t>(list.size() + 1), 1, kMaxSmall);
+      const auto score = WholeNumber(item, "score", 0, -kMaxScore, kMaxScore);
+      const auto life = WholeNumber(item, "life", 0, -kMaxSmall, kMaxSmall);
+      const double time = item.NumberOr("time", 0);
+      if (!rank || !score || !life || !std::isfinite(time)) {
+        malformed = true;
+        break;
+      }
       TOnlineEntry entry;
-      entry.Rank = static_cast<int32_t>(item.NumberOr("rank", static_cast<double>(slot.View.Entries.size() + 1)));
-      entry.Name = Utf8ToCp1252(item.Text("name"));
-      entry.Score = static_cast<int64_t>(item.NumberOr("score", 0));
-      entry.Life = static_cast<int32_t>(item.NumberOr("life", 0));
-      entry.Time = item.NumberOr("time", 0);
-      entry.Difficulty = Utf8ToCp1252(item.Text("difficulty"));
-      slot.View.Entries.push_back(std::move(entry));
-      if (slot.View.Entries.size() == 10) break;
+      entry.Rank = static_cast<int32_t>(*rank);
+      entry.Name = platform::Utf8ToCp1252(item.Text("name"));
+      entry.Score = *score;
+      entry.Life = static_cast<int32_t>(*life);
+      entry.Time = time;
+      entry.Difficulty = platform::Utf8ToCp1252(item.Text("difficulty"));
+      list.push_back(std::move(entry));
+      if (list.size() == 10) break;
     }
+    if (malformed) {
+      slot.View.State = TOnlineBoardView::TState::Failed;
+      slot.View.Error = std::string(Tr("unlesbare Antwort des Servers"));
+      slot.View.Entries.clear();
+      continue;
+    }
+    slot.View.State = TOnlineBoardView::TState::Ready;
+    slot.View.Entries = std::move(list);
   }
 }
 

@@ -1,6 +1,8 @@
 // Cp1252.cpp -- Windows-1252 to UTF-8 and back, one code point at a time.
 #include "platform/Cp1252.h"
 
+#include "platform/Utf8.h"
+
 namespace platform {
 
 namespace {
@@ -10,19 +12,6 @@ constexpr char32_t kCp1252High[32] = {
     0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -43,6 +32,21 @@ char Cp1252FromCodePoint(char32_t code) {
     if (kCp1252High[i] == code) return static_cast<char>(0x80 + i);
   }
   return '?';
+}
+
+std::string Utf8ToCp1252(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    const TUtf8Char next = DecodeUtf8(text, TUtf8Mode::Lenient);
+    if (next.Length == 0) {
+      out += '?';
+      text.remove_prefix(1);
+      continue;
+    }
+    out += Cp1252FromCodePoint(next.Code);
+    text.remove_prefix(next.Length);
+  }
+  return out;
 }
 
 }  // namespace platform

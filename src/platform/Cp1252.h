@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -11,5 +12,8 @@ namespace platform {
 std::string Cp1252ToUtf8(const std::string& text);
 // The Windows-1252 byte of a code point; '?' where the code page has none.
 char Cp1252FromCodePoint(char32_t code);
+// UTF-8 (read leniently) to Windows-1252: characters the code page lacks
+// and each byte of a broken sequence become '?'.
+std::string Utf8ToCp1252(std::string_view text);
 
 }  // namespace platform

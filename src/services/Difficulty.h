@@ -9,6 +9,8 @@
 #include <optional>
 #include <string_view>
 
+#include "services/Text.h"
+
 enum class TDifficulty : uint8_t { Easy = 0, Normal = 1, Hard = 2 };
 
 struct TDifficultyRules {
@@ -40,14 +42,7 @@ inline constexpr std::array<TDifficultyRules, 3> kDifficulties{{
 // an unknown one.
 [[nodiscard]] constexpr std::optional<TDifficulty> DifficultyNamed(std::string_view name) {
   for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
-    const std::string_view known = kDifficulties[i].Name;
-    if (known.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t k = 0; k < name.size(); ++k) {
-      const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
-      same = same && lower(known[k]) == lower(name[k]);
-    }
-    if (same) return static_cast<TDifficulty>(i);
+    if (SameIgnoringCase(kDifficulties[i].Name, name)) return static_cast<TDifficulty>(i);
   }
   return std::nullopt;
 }

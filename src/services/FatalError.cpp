@@ -1,6 +1,7 @@
 // FatalError.cpp -- the fatal-error path.
 #include "services/FatalError.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,11 +11,14 @@
 
 namespace {
 
+std::atomic<int> gFatalExitCode{EXIT_FAILURE};
+
 [[noreturn]] void EndProcess() {
   std::fflush(stdout);
   std::fflush(stderr);
   // A failure must never look like success to whoever started us.
-  std::_Exit(EXIT_FAILURE);
+  const int code = gFatalExitCode.load();
+  std::_Exit(code != 0 ? code : EXIT_FAILURE);
 }
 
 }  // namespace
@@ -28,6 +32,8 @@ void FatalMessage(const std::string& message) {
   platform::ShowMessage(platform::TDialogKind::Information, platform::kApplicationTitle, TrMessage(message));
   EndProcess();
 }
+
+void SetFatalExitCode(int code) { gFatalExitCode.store(code); }
 
 void CheckFileExists(const std::string& path, const std::string& context) {
   if (!FileExists(path)) FatalError(context + "Datein nicht gefunden: " + path);

@@ -10,13 +10,19 @@
 #include "services/Stream.h"
 #include "services/ValueLists.h"
 
-// Shows the error dialog (caption "Fehler") and ends the process with exit
-// code 1. Never returns.
+// Shows the error dialog (caption "Fehler") and ends the process with the
+// fatal exit code (1 unless SetFatalExitCode said otherwise). Never returns.
 [[noreturn]] void FatalError(const std::string& message);
 
 // Shows a plain message box (caption: the application title) and ends the
-// process with exit code 1. Used where the failure is reported that way.
+// process with the fatal exit code. Used where the failure is reported that
+// way.
 [[noreturn]] void FatalMessage(const std::string& message);
+
+// The exit code of FatalError and FatalMessage from now on: a verification
+// sets its refusal code, so that a recording the game cannot play is
+// refused like any other bad recording.
+void SetFatalExitCode(int code);
 
 // Ends the program with `message` unless a file exists at `path`; the message
 // is context + "Datein nicht gefunden: " + path.

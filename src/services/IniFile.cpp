@@ -12,20 +12,6 @@
 #include "services/SystemFile.h"
 #include "services/ValueLists.h"
 
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool SameIniName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 void TIniFile::SetText(std::string_view text) {
   fSections.clear();
   TSection* current = nullptr;
@@ -84,7 +70,7 @@ void TIniFile::SaveToFile(const std::string& path) const { WriteFileAtomically(p
 
 bool TIniFile::SectionExists(std::string_view section) const {
   return std::any_of(fSections.begin(), fSections.end(),
-                     [&](const TSection& s) { return SameIniName(s.Name, section); });
+                     [&](const TSection& s) { return SameIgnoringCase(s.Name, section); });
 }
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
@@ -93,9 +79,9 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 
 const TIniFile::TLine* TIniFile::Find(std::string_view section, std::string_view key) const {
   for (const TSection& s : fSections) {
-    if (!SameIniName(s.Name, section)) continue;
+    if (!SameIgnoringCase(s.Name, section)) continue;
     for (const TLine& line : s.Lines) {
-      if (!line.Plain && SameIniName(line.Key, key)) return &line;
+      if (!line.Plain && SameIgnoringCase(line.Key, key)) return &line;
     }
   }
   return nullptr;
@@ -103,7 +89,7 @@ const TIniFile::TLine* TIniFile::Find(std::string_view section, std::string_view
 
 TIniFile::TSection& TIniFile::SectionFor(std::string_view section) {
   for (TSection& s : fSections) {
-    if (SameIniName(s.Name, section)) return s;
+    if (SameIgnoringCase(s.Name, section)) return s;
   }
   fSections.push_back({std::string(section), {}});
   return fSections.back();
@@ -131,8 +117,8 @@ float TIniFile::ReadFloat(std::string_view section, std::string_view key, float 
 bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
   const TLine* line = Find(section, key);
   if (!line) return def;
-  if (SameIniName(line->Value, "true")) return true;
-  if (SameIniName(line->Value, "false")) return false;
+  if (SameIgnoringCase(line->Value, "true")) return true;
+  if (SameIgnoringCase(line->Value, "false")) return false;
   int32_t value = 0;
   if (TryStrToInt(line->Value, value)) return value != 0;
   return def;
@@ -141,7 +127,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   TSection& s = SectionFor(section);
   for (TLine& line : s.Lines) {
-    if (!line.Plain && SameIniName(line.Key, key)) {
+    if (!line.Plain && SameIgnoringCase(line.Key, key)) {
       line.Value = value;
       return;
     }
@@ -163,15 +149,15 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 
 void TIniFile::EraseSection(std::string_view section) {
   fSections.erase(std::remove_if(fSections.begin(), fSections.end(),
-                                 [&](const TSection& s) { return SameIniName(s.Name, section); }),
+                                 [&](const TSection& s) { return SameIgnoringCase(s.Name, section); }),
                   fSections.end());
 }
 
 void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   for (TSection& s : fSections) {
-    if (!SameIniName(s.Name, section)) continue;
+    if (!SameIgnoringCase(s.Name, section)) continue;
     s.Lines.erase(std::remove_if(s.Lines.begin(), s.Lines.end(),
-                                 [&](const TLine& line) { return !line.Plain && SameIniName(line.Key, key); }),
+                                 [&](const TLine& line) { return !line.Plain && SameIgnoringCase(line.Key, key); }),
                   s.Lines.end());
   }
 }

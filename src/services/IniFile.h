@@ -1,7 +1,7 @@
 // IniFile.h -- an in-memory INI store used for every INI file of the game.
 //
 // Sections and keys keep their file order; names match without regard to
-// case. Typed reads never fail: a missing key or a value that does not
+// the case of A to Z (SameIgnoringCase). Typed reads never fail: a missing key or a value that does not
 // convert gives the default.
 #pragma once
 
@@ -10,11 +10,7 @@
 #include <string_view>
 #include <vector>
 
-// `text` without the blanks and control bytes at either end, as INI lines
-// are read.
-[[nodiscard]] std::string_view TrimBlanks(std::string_view text);
-// Section and key names match without regard to the case of A to Z.
-[[nodiscard]] bool SameIniName(std::string_view a, std::string_view b);
+#include "services/Text.h"  // TrimBlanks and SameIgnoringCase, as INI lines and names are read
 
 class TIniFile {
  public:

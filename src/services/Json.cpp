@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 constexpr int kMaxDepth = 64;
@@ -83,24 +85,6 @@ class TJsonReader {
     }
   }
 
-  static void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
   bool Hex4(unsigned& code) {
     if (fAt + 4 > fText.size()) return false;
     code = 0;
@@ -144,7 +128,7 @@ class TJsonReader {
           } else if (code >= 0xDC00 && code < 0xE000) {
             return false;
           }
-          AppendUtf8(out, code);
+          platform::AppendUtf8(out, code);
           break;
         }
         default: return false;

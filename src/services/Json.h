@@ -17,7 +17,8 @@ struct TJsonValue {
 
   // The member `key` of an object; null for anything else or a missing key.
   [[nodiscard]] const TJsonValue* Find(std::string_view key) const;
-  // The member as text or number, `def` when missing or of another kind.
+  // The member's string (UTF-8 as sent), `def` when missing or of another
+  // kind: a number is not written out as text.
   [[nodiscard]] std::string Text(std::string_view key, std::string_view def = {}) const;
   [[nodiscard]] double NumberOr(std::string_view key, double def) const;
 };

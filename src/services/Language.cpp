@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 
+#include "services/Text.h"
+
 namespace {
 
 std::atomic<TLanguage> gLanguage{TLanguage::German};
@@ -201,23 +203,12 @@ constexpr std::array kMessagePieces = std::to_array<TTextPair>({
     {" Punkte)", " points)"},
     {"': Punkt ", "': point "},
     {" ist kein Dateiname neben dem Level", " is no file name beside the stage"},
+    {"Keine Leveldateien (*.level) in ", "No stage files (*.level) in "},
+    {": der Build legt sie aus assets/stages an (Ziel rv_stages, in scripts/build und "
+     "cmake --build build --target rv_game enthalten)",
+     ": the build makes them from assets/stages (target rv_stages, part of scripts/build and "
+     "cmake --build build --target rv_game)"},
 });
-
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool NamesGerman(const char* locale) {
   const std::string_view name = locale ? locale : "";
@@ -234,9 +225,9 @@ void SetLanguage(TLanguage language) { gLanguage.store(language, std::memory_ord
 std::string_view LanguageName(TLanguage language) { return language == TLanguage::English ? "English" : "Deutsch"; }
 
 std::optional<TLanguage> LanguageNamed(std::string_view name) {
-  name = Trimmed(name);
+  name = TrimBlanks(name);
   for (const TLanguage language : {TLanguage::German, TLanguage::English}) {
-    if (SameLetters(name, LanguageName(language))) return language;
+    if (SameIgnoringCase(name, LanguageName(language))) return language;
   }
   return std::nullopt;
 }

@@ -24,8 +24,9 @@ void SetLanguage(TLanguage language);
 
 // The value of settings.ini main/language: "Deutsch" or "English".
 [[nodiscard]] std::string_view LanguageName(TLanguage language);
-// The language of a setting's value (any case of A to Z, blanks round it
-// ignored); none for an unknown one.
+// The language of a setting's value (any case of A to Z; blanks and control
+// bytes round it ignored, as settings.ini's values are read); none for an
+// unknown one.
 [[nodiscard]] std::optional<TLanguage> LanguageNamed(std::string_view name);
 // The language for --help when settings.ini names none: German when LC_ALL
 // (or, when that is unset or empty, LANG) starts with "de", or when neither

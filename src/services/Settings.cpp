@@ -55,11 +55,11 @@ std::string SetIniKey(const std::string& text, const std::string& section, const
     if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
     const std::string_view content = TrimBlanks(std::string_view(text).substr(pos, end - pos));
     if (content.size() >= 2 && content.front() == '[' && content.back() == ']') {
-      inSection = SameIniName(TrimBlanks(content.substr(1, content.size() - 2)), section);
+      inSection = SameIgnoringCase(TrimBlanks(content.substr(1, content.size() - 2)), section);
       if (inSection && sectionBody == std::string::npos) sectionBody = next;
     } else if (inSection && !content.empty() && content.front() != ';') {
       const std::size_t eq = content.find('=');
-      if (eq != std::string_view::npos && SameIniName(TrimBlanks(content.substr(0, eq)), key))
+      if (eq != std::string_view::npos && SameIgnoringCase(TrimBlanks(content.substr(0, eq)), key))
         return text.substr(0, pos) + line + text.substr(end);
     }
     pos = next;

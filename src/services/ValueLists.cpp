@@ -8,16 +8,11 @@
 #include <limits>
 
 #include "services/CharConv.h"
+#include "services/Text.h"
 
 namespace {
 
 char gDecimalSeparator = ',';
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -50,7 +45,7 @@ char DecimalSeparator() { return gDecimalSeparator; }
 void SetDecimalSeparator(char separator) { gDecimalSeparator = separator; }
 
 bool TryStrToFloat(std::string_view text, float& value) {
-  text = TrimBlanks(text);
+  text = TrimBlanks(text, TBlanks::Spaces);
   std::string c;  // the number rewritten as from_chars reads it
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) c += text[i++];

@@ -79,10 +79,10 @@ std::optional<int> KeyNamed(std::string_view name) {
     if (IsLetterOrDigit(ch)) return ch;
   }
   for (const TKeyText& key : kKeyTexts) {
-    if (SameIniName(name, key.FileName)) return key.Vk;
+    if (SameIgnoringCase(name, key.FileName)) return key.Vk;
   }
   for (int i = 1; i <= kFunctionKeys; ++i) {
-    if (SameIniName(name, "F" + std::to_string(i))) return kVkF1 + i - 1;
+    if (SameIgnoringCase(name, "F" + std::to_string(i))) return kVkF1 + i - 1;
   }
   return std::nullopt;
 }
@@ -114,7 +114,7 @@ const std::vector<int>& BindableKeys() {
 std::optional<TPadButton> PadButtonNamed(std::string_view name) {
   name = TrimBlanks(name);
   for (const TPadButtonText& pad : kPadButtonTexts) {
-    if (SameIniName(name, pad.FileName)) return pad.Button;
+    if (SameIgnoringCase(name, pad.FileName)) return pad.Button;
   }
   return std::nullopt;
 }

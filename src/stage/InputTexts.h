@@ -5,11 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "platform/Gamepad.h"
+#include "services/Text.h"  // FillText, which these texts are written for
 
 // A key the player can bind: its virtual-key code, its name in
 // settings.ini and the name the game shows.
@@ -88,7 +88,3 @@ inline constexpr const char* kTextPauseHelp = "%1 oder %2: weiter, %3: Level ver
 // forward, %2 back).
 inline constexpr const char* kTextArenaArrows = "Pfeil hoch/runter: vor und zur\xFC" "ck";
 inline constexpr const char* kTextArenaKeys = "%1/%2: vor und zur\xFC" "ck";
-
-// `german` in the player's language with %1, %2, ... replaced by `values`
-// in order.
-[[nodiscard]] std::string FillText(std::string_view german, std::initializer_list<std::string_view> values);

@@ -1,5 +1,5 @@
-// InputTexts.cpp -- filling the controls' texts.
-#include "stage/InputTexts.h"
+// Text.cpp -- filling a translated text with its values.
+#include "services/Text.h"
 
 #include "services/Language.h"
 
