@@ -7,8 +7,11 @@ require() {
   for program in "$@"; do
     command -v "$program" >/dev/null 2>&1 && continue
     package=$(awk -v p="$program" '$1 == p {print $2}' "${BASH_SOURCE[0]%/*}/programs")
-    echo "${0##*/}: needs the program $program, which is not installed:" \
-      "${package:+scripts/setup $package installs it (Debian package $package)}${package:-it is missing from scripts/lib/programs}" >&2
+    if [ -n "$package" ]; then
+      echo "${0##*/}: needs the program $program, which is not installed: scripts/setup installs it (Debian package $package)" >&2
+    else
+      echo "${0##*/}: needs the program $program, which is not installed (and not in scripts/lib/programs)" >&2
+    fi
     exit 1
   done
 }
