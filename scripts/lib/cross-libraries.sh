@@ -30,6 +30,8 @@ mirror="http://deb.debian.org/debian bookworm main"
 
 # fetch_sources and source_of.
 . "$root/scripts/lib/debian-sources.sh"
+. "$root/scripts/lib/require.sh"
+require cmake
 
 cross_build_library() { # name source-folder cmake-options...
   local name=$1 source=$2

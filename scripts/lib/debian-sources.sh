@@ -8,6 +8,9 @@
 #   fail      a function that reports and exits
 #   step      a function that reports progress
 
+. "$root/scripts/lib/require.sh"
+require dpkg-source
+
 # Unpacks every pinned package into $work/src.
 fetch_sources() {
   mkdir -p "$work/apt/lists/partial" "$work/apt/sources.list.d" "$work/apt/cache" "$work/src"
