@@ -34,11 +34,6 @@ CREATE UNIQUE INDEX IF NOT EXISTS runs_result ON runs (stage, stagehash, difficu
 // the tables when several start at once.
 constexpr int64_t kSchemaLock = 0x52565346;
 
-class EUniqueViolation : public EStoreError {
- public:
-  using EStoreError::EStoreError;
-};
-
 std::string Str(const pqxx::field& field) { return field.is_null() ? std::string() : field.c_str(); }
 
 }  // namespace
@@ -56,8 +51,6 @@ auto TPgStore::Transact(Body&& body) {
     auto result = body(work);
     work.commit();
     return result;
-  } catch (const pqxx::unique_violation& error) {
-    throw EUniqueViolation(std::string("PostgreSQL: ") + error.what());
   } catch (const pqxx::failure& error) {
     throw EStoreError(std::string("PostgreSQL: ") + error.what());
   }
@@ -127,18 +120,24 @@ std::optional<TClaimedRun> TPgStore::ClaimNext(std::string_view worker, int leas
 }
 
 TRunStore::TMark TPgStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
-  try {
-    return Transact([&](pqxx::work& work) {
-      return work
-                     .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty, result.Classic,
-                                    result.Score, result.Life, result.Time, result.Name)
-                     .affected_rows() == 1
-                 ? TMark::Stored
-                 : TMark::NotQueued;
-    });
-  } catch (const EUniqueViolation&) {
+  return Transact([&](pqxx::work& work) {
+    // A unique violation undoes only what followed the savepoint: the
+    // refusal goes into the same transaction. (libpqxx 6's subtransaction
+    // does not recover from a failed prepared statement; plain SQL does.)
+    work.exec("SAVEPOINT mark_verified");
+    try {
+      const auto rows = work
+                            .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty,
+                                           result.Classic, result.Score, result.Life, result.Time, result.Name)
+                            .affected_rows();
+      work.exec("RELEASE SAVEPOINT mark_verified");
+      return rows == 1 ? TMark::Stored : TMark::NotQueued;
+    } catch (const pqxx::unique_violation&) {
+      work.exec("ROLLBACK TO SAVEPOINT mark_verified");
+    }
+    work.exec_prepared("refused", id, std::string(kDuplicateRunReason));
     return TMark::Duplicate;
-  }
+  });
 }
 
 bool TPgStore::MarkRefused(int64_t id, std::string_view reason) {

@@ -1,20 +1,18 @@
 // Server.h -- the leaderboard's HTTP server and its verification workers.
-// Requests only store and read; the workers claim queued runs from the
-// store, verify them in child processes and write the verdict back.
+// Requests only store and read; the workers (Workers.h) claim queued runs
+// from the store, verify them in child processes and write the verdict
+// back.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "AccessLog.h"
 #include "RateLimiter.h"
 #include "Store.h"
 #include "Verifier.h"
+#include "Workers.h"
 
 namespace httplib {
 class Server;
@@ -48,24 +46,15 @@ class TLeaderboardServer {
   int Port() const { return fPort; }
 
  private:
+  // The API's and the page's handlers (Routes.cpp).
   void Route();
-  void Work(int index);
-  void VerifyOne(const TClaimedRun& run, const std::string& worker);
 
   TServerOptions fOptions;
   TRunStore& fStore;
-  const TVerifier& fVerifier;
   std::map<std::string, std::string> fStages;  // name -> hash
   std::map<std::string, std::string> fStageByHash;
   std::unique_ptr<httplib::Server> fHttp;
   TRateLimiter fLimiter;
   int fPort = 0;
-  std::vector<std::thread> fWorkers;
-  std::atomic<bool> fStopping{false};
-  std::mutex fWakeMutex;
-  std::condition_variable fWake;
+  TVerificationWorkers fWorkers;  // after fStages, which it reads
 };
-
-// One JSON line on stderr (whole lines, also from several threads):
-// {"time":"...", fields...}; fields is JSON object content without braces.
-void LogLine(const std::string& fields);

@@ -167,30 +167,51 @@ std::optional<TClaimedRun> TSqliteStore::ClaimNext(std::string_view worker, int 
 
 TRunStore::TMark TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& result) {
   std::lock_guard lock(fMutex);
-  TStatement update(fDb,
-                    "UPDATE runs SET status = 'verified', stage = ?, stagehash = ?, difficulty = ?, classic = ?, "
-                    "score = ?, life = ?, time = ?, name = ?, finished = ?, lease_until = NULL "
-                    "WHERE id = ? AND status = 'queued'");
-  update.Bind(1, result.Stage).Bind(2, result.StageHash).Bind(3, result.Difficulty);
-  update.Bind(4, int64_t{result.Classic}).Bind(5, result.Score).Bind(6, result.Life).Bind(7, result.Time);
-  update.Bind(8, result.Name).Bind(9, NowSeconds()).Bind(10, id);
+  Execute("BEGIN IMMEDIATE");
   try {
-    update.Step();
-  } catch (const EStoreError&) {
-    if (sqlite3_extended_errcode(fDb) == SQLITE_CONSTRAINT_UNIQUE) return TMark::Duplicate;
+    TMark mark = TMark::Stored;
+    bool duplicate = false;
+    {
+      TStatement update(fDb,
+                        "UPDATE runs SET status = 'verified', stage = ?, stagehash = ?, difficulty = ?, classic = ?, "
+                        "score = ?, life = ?, time = ?, name = ?, finished = ?, lease_until = NULL "
+                        "WHERE id = ? AND status = 'queued'");
+      update.Bind(1, result.Stage).Bind(2, result.StageHash).Bind(3, result.Difficulty);
+      update.Bind(4, int64_t{result.Classic}).Bind(5, result.Score).Bind(6, result.Life).Bind(7, result.Time);
+      update.Bind(8, result.Name).Bind(9, NowSeconds()).Bind(10, id);
+      try {
+        update.Step();
+        if (sqlite3_changes(fDb) != 1) mark = TMark::NotQueued;
+      } catch (const EStoreError&) {
+        if (sqlite3_extended_errcode(fDb) != SQLITE_CONSTRAINT_UNIQUE) throw;
+        duplicate = true;
+      }
+    }
+    // The failed statement changed nothing; the transaction goes on.
+    if (duplicate) {
+      Refuse(id, kDuplicateRunReason);
+      mark = TMark::Duplicate;
+    }
+    Execute("COMMIT");
+    return mark;
+  } catch (...) {
+    sqlite3_exec(fDb, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
-  return sqlite3_changes(fDb) == 1 ? TMark::Stored : TMark::NotQueued;
 }
 
-bool TSqliteStore::MarkRefused(int64_t id, std::string_view reason) {
-  std::lock_guard lock(fMutex);
+bool TSqliteStore::Refuse(int64_t id, std::string_view reason) {
   TStatement update(fDb,
                     "UPDATE runs SET status = 'refused', reason = ?, finished = ?, lease_until = NULL "
                     "WHERE id = ? AND status = 'queued'");
   update.Bind(1, reason).Bind(2, NowSeconds()).Bind(3, id);
   update.Step();
   return sqlite3_changes(fDb) == 1;
+}
+
+bool TSqliteStore::MarkRefused(int64_t id, std::string_view reason) {
+  std::lock_guard lock(fMutex);
+  return Refuse(id, reason);
 }
 
 std::vector<TBoardEntry> TSqliteStore::Board(std::string_view stage, int limit) {

@@ -29,6 +29,8 @@ class TSqliteStore final : public TRunStore {
  private:
   class TStatement;
   void Execute(const char* sql);
+  // MarkRefused under a lock already held.
+  bool Refuse(int64_t id, std::string_view reason);
   sqlite3* fDb = nullptr;
   std::mutex fMutex;
 };

@@ -23,6 +23,10 @@ class EStoreError : public std::runtime_error {
 
 enum class TRunStatus { Queued, Verified, Refused };
 
+// Why a run whose result is on the board already is refused (for the
+// player).
+inline constexpr const char* kDuplicateRunReason = "Dieser Lauf steht schon in der Bestenliste.";
+
 // A run as the API reports it. Result is set once verified; Reason once
 // refused.
 struct TRunRecord {
@@ -73,7 +77,8 @@ class TRunStore {
   // worker finished it after this one's lease ran out): the first verdict
   // stands. Duplicate when a verified run with the very same result is
   // there already (the same run with bytes changed that the replay does
-  // not see): the run stays queued for the caller to refuse.
+  // not see): the run is refused with kDuplicateRunReason instead, in the
+  // same transaction.
   enum class TMark { Stored, NotQueued, Duplicate };
   virtual TMark MarkVerified(int64_t id, const TVerifiedRun& result) = 0;
   virtual bool MarkRefused(int64_t id, std::string_view reason) = 0;

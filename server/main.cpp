@@ -21,8 +21,8 @@ constexpr const char* kUsage =
     "  --port N             TCP-Port (0: ein freier, wird im Protokoll genannt)\n"
     "  --bind ADRESSE       Adresse, auf der der Server h\u00f6rt (Vorgabe 127.0.0.1)\n"
     "  --db URL             postgresql://... statt SQLite in --data\n"
-    "  --verifier PROGRAMM  das Spiel, das L\u00e4ufe pr\u00fcft (Vorgabe: riftvaulter neben dem Server)\n"
-    "  --game-dir ORDNER    Ordner, in dem das Spiel l\u00e4uft (Vorgabe: der des Spiels)\n"
+    "  --verifier PROGRAMM  das Spiel, das L\u00e4ufe pr\u00fcft (Vorgabe: riftvaulter neben dem Server);\n"
+    "                       seine Strecken (data/ neben ihm) sind die des Servers\n"
     "  --workers N          Pr\u00fcfungen gleichzeitig (Vorgabe 2)\n"
     "  --verify-seconds S   Zeitlimit einer Pr\u00fcfung, Uhr- und Rechenzeit (Vorgabe 120)\n"
     "  --verify-memory MB   Adressraum einer Pr\u00fcfung (Vorgabe 2048)\n"
@@ -48,7 +48,7 @@ int Number(const std::string& option, const std::string& text, int low, int high
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string data, db, verifier, gameDir;
+  std::string data, db, verifier;
   TServerOptions options;
   bool havePort = false;
   int verifySeconds = 120, memoryMb = 2048, lease = -1;
@@ -65,7 +65,10 @@ int main(int argc, char** argv) {
     else if (option == "--bind") options.Bind = value;
     else if (option == "--db") db = value;
     else if (option == "--verifier") verifier = value;
-    else if (option == "--game-dir") gameDir = value;
+    else if (option == "--game-dir") {
+      Fail("--game-dir gibt es nicht mehr: das Spiel liest seine Strecken immer aus data/ neben sich, in "
+           "welchem Ordner es auch l\u00e4uft. Welche Strecken gelten, w\u00e4hlt --verifier (das Spiel).");
+    }
     else if (option == "--workers") options.Workers = Number(option, value, 1, 64);
     else if (option == "--verify-seconds") verifySeconds = Number(option, value, 1, 3600);
     else if (option == "--verify-memory") memoryMb = Number(option, value, 64, 1 << 20);
@@ -84,7 +87,6 @@ int main(int argc, char** argv) {
   RemoveOrphanedRunFiles(options.TempDir);
   if (verifier.empty()) verifier = (fs::read_symlink("/proc/self/exe", error).parent_path() / "riftvaulter").string();
   verifier = fs::absolute(verifier).string();
-  if (gameDir.empty()) gameDir = fs::path(verifier).parent_path().string();
   options.LeaseSeconds = lease > 0 ? lease : verifySeconds + 60;
   options.RateBurst = std::max(10, options.RatePerMinute / 2);
 
@@ -103,7 +105,7 @@ int main(int argc, char** argv) {
     limits.WallSeconds = verifySeconds;
     limits.CpuSeconds = verifySeconds;
     limits.MemoryBytes = int64_t{memoryMb} << 20;
-    const TVerifier check(verifier, gameDir, limits);
+    const TVerifier check(verifier, limits);
     auto stages = check.StageHashes();
     TLeaderboardServer server(options, *store, check, std::move(stages));
     server.Start();

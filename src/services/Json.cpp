@@ -60,7 +60,10 @@ class TJsonReader {
       if (fAt >= fText.size() || fText[fAt] != '"' || !String(key)) return false;
       SkipBlanks();
       if (fAt >= fText.size() || fText[fAt++] != ':') return false;
-      if (!Value(value.Object[key], depth + 1)) return false;
+      // A repeated key refuses the document: which of two answers counts
+      // is no guess to make.
+      const auto [member, added] = value.Object.try_emplace(std::move(key));
+      if (!added || !Value(member->second, depth + 1)) return false;
       SkipBlanks();
       if (fAt >= fText.size()) return false;
       const char next = fText[fAt++];

@@ -23,6 +23,6 @@ struct TJsonValue {
   [[nodiscard]] double NumberOr(std::string_view key, double def) const;
 };
 
-// Parses one JSON document; nothing for text that is not JSON (or nests
-// deeper than 64 levels).
+// Parses one JSON document; nothing for text that is not JSON, nests
+// deeper than 64 levels or repeats a key within an object.
 [[nodiscard]] std::optional<TJsonValue> ParseJson(std::string_view text);

@@ -83,12 +83,15 @@ TEST_P(StoreTest, QueueVerdictsAndBoards) {
   EXPECT_TRUE(store->MarkRefused(b.Id, "Die Pr\u00fcfung ist abgest\u00fcrzt."));
   EXPECT_EQ(store->MarkVerified(b.Id, Result("Level01", "B", 1, 1)), TMark::NotQueued);
 
-  // Other bytes, the same result: no second entry, and the run stays
-  // queued for a refusal.
+  // Other bytes, the same result: no second entry; the same call refuses
+  // the run as listed already.
   const int64_t copy = store->AddPending("run a with an unseen byte changed", "0123456789abcdef", "10.0.0.1").Id;
   EXPECT_EQ(store->MarkVerified(copy, Result("Level01", "ANNA B", 500, 31.5)), TMark::Duplicate);
-  EXPECT_EQ(store->Run(copy)->Status, TRunStatus::Queued);
-  EXPECT_TRUE(store->MarkRefused(copy, "doppelt"));
+  const auto refusedCopy = store->Run(copy);
+  EXPECT_EQ(refusedCopy->Status, TRunStatus::Refused);
+  EXPECT_EQ(refusedCopy->Reason, kDuplicateRunReason);
+  EXPECT_FALSE(store->MarkRefused(copy, "late"));
+  EXPECT_FALSE(store->ClaimNext("w4", 60));
 
   const auto runA = store->Run(a.Id);
   ASSERT_TRUE(runA && runA->Result);
@@ -140,9 +143,12 @@ TEST_P(StoreTest, ExpiredLeaseHandsTheRunOutAgain) {
   ASSERT_TRUE(reclaimed);
   EXPECT_EQ(reclaimed->Id, id);
   EXPECT_EQ(reclaimed->Attempts, 2);
+  // A lease holds for its length, not only for the second it was taken in:
+  // a worker still verifying is not joined by another.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_FALSE(store->ClaimNext("w2", 60));
   EXPECT_EQ(other->MarkVerified(id, Result("Level01", "A", 1, 1)), TRunStore::TMark::Stored);
   // Finished runs stay finished, lease or not.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_FALSE(store->ClaimNext("w", 60));
 }
 

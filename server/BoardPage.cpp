@@ -1,0 +1,29 @@
+// BoardPage.cpp -- the boards as a plain HTML page.
+#include "BoardPage.h"
+
+#include <cstdio>
+
+std::string BoardPage(const std::vector<TStageBoard>& boards) {
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"><title>Riftvaulter Bestenliste</title>"
+      "<style>body{font-family:sans-serif;margin:2em}table{border-collapse:collapse;margin-bottom:2em}"
+      "td,th{padding:.2em .8em;text-align:right}td:nth-child(2){text-align:left}</style></head><body>\n"
+      "<h1>Riftvaulter Bestenliste</h1>\n";
+  for (const TStageBoard& board : boards) {
+    page += "<h2>" + HtmlEscape(board.Stage) + "</h2>\n";
+    if (board.Entries.empty()) {
+      page += "<p>Noch keine gepr\u00fcften L\u00e4ufe.</p>\n";
+      continue;
+    }
+    page += "<table><tr><th>Platz</th><th>Name</th><th>Punkte</th><th>Leben</th><th>Zeit</th><th>Stufe</th></tr>\n";
+    for (const TBoardEntry& e : board.Entries) {
+      char time[32];
+      std::snprintf(time, sizeof time, "%.1f s", e.Time);
+      page += "<tr><td>" + std::to_string(e.Rank) + "</td><td>" + HtmlEscape(e.Name) + "</td><td>" +
+              std::to_string(e.Score) + "</td><td>" + std::to_string(e.Life) + "</td><td>" + time + "</td><td>" +
+              HtmlEscape(e.Difficulty) + "</td></tr>\n";
+    }
+    page += "</table>\n";
+  }
+  return page + "</body></html>\n";
+}

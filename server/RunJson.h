@@ -1,0 +1,22 @@
+// RunJson.h -- the API's JSON for runs and boards.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Store.h"
+
+// What a submission is answered with: {"id":"7","status":"queued"}.
+[[nodiscard]] std::string SubmittedRunJson(int64_t id, TRunStatus status);
+
+// A run as GET /api/runs/ID shows it: id and status, then a verified run's
+// result (stage, name, score, life, time, difficulty, classic) or else the
+// name of the stage the client named (stageByHash: hash to name) when the
+// server has it, and a refused run's reason.
+[[nodiscard]] std::string RunJson(const TRunRecord& run, const std::map<std::string, std::string>& stageByHash);
+
+// {"stage":...,"entries":[{"rank","name","score","life","time","difficulty"},...]}
+[[nodiscard]] std::string BoardJson(std::string_view stage, const std::vector<TBoardEntry>& entries);
