@@ -29,16 +29,16 @@ const char* UsageText() {
            "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
            "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise DEGREES]\n"
            "                   [--keep-scores] [--headless] [--record FILE]\n"
-           "       each also with --window WIDTHxHEIGHT\n"
-           "       riftvaulter --verify FILE\n"
+           "       each also with --window WIDTHxHEIGHT, and playing ones with --record-stage FILE\n"
+           "       riftvaulter --verify FILE [--installed-stage]\n"
            "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
          "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
          "                   [--keep-scores] [--headless] [--record DATEI]\n"
-         "       jeweils auch mit --window BREITExH\xD6HE\n"
-         "       riftvaulter --verify DATEI\n"
+         "       jeweils auch mit --window BREITExH\xD6HE, spielend auch mit --record-stage DATEI\n"
+         "       riftvaulter --verify DATEI [--installed-stage]\n"
          "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
 }
 
@@ -49,6 +49,7 @@ std::string HelpText() {
            "Without options the game starts in its main menu.\n"
            "\n"
            "  --record FILE        record the game into FILE\n"
+           "  --record-stage FILE  write the last stage's run (its start to its name entry) into FILE\n"
            "  --replay FILE        play a recording back at its own pace\n"
            "  --timedemo FILE      play a recording back as fast as possible and print the frame times\n"
            "  --frame-times FILE   with --timedemo: one line per frame in FILE (frame, milliseconds, 1 for a loading frame, 1 for a frame of play)\n"
@@ -65,6 +66,7 @@ std::string HelpText() {
            "  --window WIDTHxHEIGHT  in a window of this size instead of full screen\n"
            "  --verify FILE        play a recording back without window or sound, check its checksums and print\n"
            "                       the last finished run whose name was entered (exit code 3 when it drifts)\n"
+           "  --installed-stage    with --verify: refuse a run whose stage differs from the installed one\n"
            "  --scores             print every stage's title, unlock state and highscores\n"
            "  --stage-hashes       print every stage's name and the hash of its rules\n"
            "  --path-fingerprint   print the checksum of every path value of the stages (the same on every system)\n"
@@ -80,6 +82,7 @@ std::string HelpText() {
          "Ohne Optionen startet das Spiel im Hauptmen\xFC.\n"
          "\n"
          "  --record DATEI       das Spiel in DATEI aufnehmen\n"
+         "  --record-stage DATEI den Lauf des letzten Levels (Start bis Namenseingabe) in DATEI schreiben\n"
          "  --replay DATEI       eine Aufnahme in ihrem Tempo wiedergeben\n"
          "  --timedemo DATEI     eine Aufnahme so schnell wie m\xF6glich wiedergeben und die Bildzeiten ausgeben\n"
          "  --frame-times DATEI  mit --timedemo: je Bild eine Zeile in DATEI (Bildnummer, Millisekunden, 1 f\xFCr Ladebild, 1 f\xFCr Spielbild)\n"
@@ -96,6 +99,7 @@ std::string HelpText() {
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --verify DATEI       eine Aufnahme ohne Fenster und Ton nachspielen, ihre Pr\xFC" "fsummen pr\xFC" "fen und den\n"
          "                       letzten beendeten Lauf mit eingetragenem Namen ausgeben (Exit-Code 3, wenn sie abweicht)\n"
+         "  --installed-stage    mit --verify: einen Lauf ablehnen, dessen Level vom installierten abweicht\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
          "  --stage-hashes       f\xFCr jedes Level Name und Pr\xFC" "fsumme seiner Regeln ausgeben\n"
          "  --path-fingerprint   die Pr\xFC" "fsumme aller Pfadwerte der Level ausgeben (gleich auf jedem System)\n"
@@ -131,6 +135,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--record") {
       options.RecordFile = value(i);
+    } else if (arg == "--record-stage") {
+      options.RecordStageFile = value(i);
+    } else if (arg == "--installed-stage") {
+      options.InstalledStage = true;
     } else if (arg == "--replay") {
       replay = true;
       options.ReplayFile = value(i);
@@ -213,10 +221,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if (scores && args.size() > 1) throw EOptionsError("--scores steht allein");
   if (fingerprint && args.size() > 1) throw EOptionsError("--path-fingerprint steht allein");
   if (stageHashes && args.size() > 1) throw EOptionsError("--stage-hashes steht allein");
-  if (verify && args.size() > 2) throw EOptionsError("--verify DATEI steht allein");
+  if (verify && args.size() > 2 + (options.InstalledStage ? 1 : 0))
+    throw EOptionsError("--verify DATEI steht allein (oder mit --installed-stage)");
+  if (options.InstalledStage && !verify) throw EOptionsError("--installed-stage gilt nur mit --verify");
   if (replay + timedemo + autopilot > 1)
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
-  if ((replay || timedemo) && !options.RecordFile.empty())
+  if ((replay || timedemo) && (!options.RecordFile.empty() || !options.RecordStageFile.empty()))
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)

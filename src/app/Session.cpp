@@ -17,6 +17,7 @@
 #include "app/Options.h"
 #include "app/PlatformStack.h"
 #include "app/StageHash.h"
+#include "app/StageRun.h"
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
@@ -90,15 +91,6 @@ int PrintingFromProgramFolder(F print) {
   return 0;
 }
 
-// A run that ended in a confirmed name entry, as a verification reports it.
-struct TProvenRun {
-  std::string FileName;  // the stage file's plain name
-  std::string Name;
-  std::string_view Difficulty;
-  bool Classic = false;
-  int32_t Total = 0, Life = 0;
-  float TimeMs = 0;
-};
 
 // The desktop's size for a run without a window, until a recording tells.
 constexpr platform::TScreenSize kHeadlessScreen{1920, 1080};
@@ -137,7 +129,11 @@ struct TSession::Impl {
     return window;
   }
 
-  uint32_t Checksum() const { return StateChecksum(*Form->MainMenu); }
+  // A stage's run is checked on the stage's state alone.
+  uint32_t Checksum() const {
+    if (Replay && !Stack->Replayed().StartStage.empty()) return StateChecksum(*Form->MainMenu->Level);
+    return StateChecksum(*Form->MainMenu);
+  }
 
   void Verify() {
     if (!Replay) return;
@@ -157,6 +153,10 @@ struct TSession::Impl {
     run.Total = level.fFinish.Total;
     run.Life = level.fLife;
     run.TimeMs = level.fTime;
+    run.Play = Stages->PlayHex();
+    run.StageHash = Stages->StageHash();
+    run.Challenge = Stages->Challenge();
+    run.Seed = Stages->Seed();
     Proven = run;
   }
 
@@ -164,47 +164,50 @@ struct TSession::Impl {
   int ReportProvenRun() {
     if (!Proven) {
       Report("Die Aufnahme enth\xE4lt keinen beendeten Lauf mit eingetragenem Namen");
-      return kExitInput;
+      return Refuse(kExitInput, "no named run");
     }
-    const auto& stages = Stack->Replayed().StageFiles;
-    const auto file = stages.find(Proven->FileName);
-    if (file == stages.end()) {
-      Report("Die Aufnahme enth\xE4lt die Leveldatei " + Proven->FileName + " nicht");
-      return kExitInput;
-    }
-    const std::string stage = StageName(Proven->FileName);
-    char numbers[160];
-    std::snprintf(numbers, sizeof numbers, " classic=%d score=%d life=%d time=%.1f name=", Proven->Classic ? 1 : 0,
-                  Proven->Total, Proven->Life, Proven->TimeMs / 1000);
-    const std::string line = "verified: stage=" + stage + " stagehash=" + StageHashText(StageRulesHash(file->second)) +
-                             " difficulty=" + std::string(Proven->Difficulty) + numbers + Proven->Name;
-    std::printf("%s\n", platform::Cp1252ToUtf8(line).c_str());
-    return 0;
+    return ReportVerifiedRun(*Proven, Stack->Replayed(), Options.InstalledStage ? ProgramFolder.Path : std::string());
+  }
+
+  // A verification's end without a verified run: the fixed last line.
+  int Refuse(int exitCode, const std::string& why) {
+    return Options.Mode == TRunMode::Verify ? RefuseRun(exitCode, why) : exitCode;
   }
 
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
-      if (Online) {
-        Form->MainMenu->fOnline = Online.get();
-        Form->MainMenu->Level->OnNameConfirmed = [this] { RunToSend = true; };
-      }
+      if (Online) Form->MainMenu->fOnline = Online.get();
+      Stages->Attach(*Form->MainMenu);
+      Form->MainMenu->Level->OnNameConfirmed = [this] {
+        Stages->NameConfirmed();
+        if (Online) RunToSend = true;
+        if (Options.Mode == TRunMode::Verify) TakeProvenRun();
+      };
       if (Pilot) Pilot->Attach(*Form->MainMenu);
-      if (Options.Mode == TRunMode::Verify) Form->MainMenu->Level->OnNameConfirmed = [this] { TakeProvenRun(); };
+      if (Replay) StartReplayedStage(*Form->MainMenu, Stack->Replayed(), *Stages);
     };
     hooks.FrameDone = [this] {
       const bool active = Form->MainMenu->Level->fActive;
-      if (WasActive && !active) StageLeft = true;
+      if (WasActive && !active) {
+        StageLeft = true;
+        Stages->StageLeft();
+      }
       WasActive = active;
       if (Timedemo) Timedemo->FrameDone(FrameKind(*Form->MainMenu->Level), Replay->FrameIndex());  // Start checked Replay
+      bool checksumDue = false;
       if (Recorder) {
         GameMs += Form->fElapsed;
         if (GameMs >= NextChecksum) {
           Recorder->AddChecksum(Checksum());
           NextChecksum = GameMs + kChecksumIntervalMs;
+          checksumDue = true;
         }
       }
+      Stages->FrameDone(*Form->MainMenu->Level, checksumDue);
       Verify();
+      if (Options.Mode == TRunMode::Verify && !ClockRefused) ClockRefused = Stages->FrameTimeRefusal(*Form->MainMenu->Level, Form->fElapsed, Replay->FrameIndex());
+      if (ClockRefused) return false;
       if (Online) FollowOnline();
       return !(Replay && Replay->DivergedAt());
     };
@@ -227,22 +230,18 @@ struct TSession::Impl {
   }
 
   void SendRun(const TLevel& level) {
-    const std::string fileName = StageFileName(level.fFileName);
-    const std::string stage = StageName(fileName);
-    // The stage as the recording starts with it, which the server replays.
-    const platform::TRecording& recording = Recorder->Recording();
-    const auto file = recording.StageFiles.find(fileName);
+    // The stage's own run, from its start to the name entry just confirmed:
+    // the server replays it on its installed stage.
+    const platform::TRecording* run = Stages->LastRun();
+    if (!run || !Stages->LastRunNamed()) return;
     std::string hash;
     try {
-      if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
-      hash = StageHashText(StageRulesHash(file->second));
+      hash = StageSha256(run->StageFiles.begin()->second);
     } catch (const std::exception& failure) {
       Online->SetNote(kNoteNotSent, {std::string("Level nicht lesbar: ") + failure.what()});
       return;
     }
-    // The state the run ended in is checked too.
-    Recorder->AddChecksum(Checksum());
-    Online->Submit(platform::SerializeRecording(recording), stage, hash);
+    Online->Submit(platform::SerializeRecording(*run), StageName(level.fFileName), hash);
   }
 
   const TOptions Options;
@@ -263,6 +262,9 @@ struct TSession::Impl {
   platform::TRecordingPlatform* Recorder = nullptr;
   platform::TReplayPlatform* Replay = nullptr;
   float GameMs = 0, NextChecksum = 0;
+  std::unique_ptr<TStageRuns> Stages;
+  // The replayed clock failed a check: the fixed refusal (verify).
+  std::optional<std::string> ClockRefused;
   int ExitCode = 0;
   bool Running = false;
   bool WasActive = false, StageLeft = false;
@@ -306,12 +308,14 @@ bool TSession::Start() {
   } catch (const std::exception& failure) {
     Report(failure.what());
     ReportInPage(failure.what());
-    fImpl->ExitCode = kExitInput;
+    fImpl->ExitCode = fImpl->Refuse(kExitInput, "damaged file");
     return false;
   }
   fImpl->Pilot = fImpl->Stack->Pilot();
   fImpl->Recorder = fImpl->Stack->Recorder();
   fImpl->Replay = fImpl->Stack->Replay();
+  fImpl->Stages = std::make_unique<TStageRuns>(fImpl->Recorder);
+  if (fImpl->Options.Mode == TRunMode::Verify) fImpl->ClockRefused = ClockRefusal(fImpl->Stack->Replayed());
   // A timedemo is a replay played as fast as it goes: it numbers its frames
   // by the recording's.
   if (fImpl->Timedemo && !fImpl->Replay) throw std::logic_error("timedemo without a replay");
@@ -340,6 +344,15 @@ int TSession::Finish() {
       fImpl->ExitCode = kExitInput;
     }
   }
+  if (fImpl->Stages && !fImpl->Options.RecordStageFile.empty()) {
+    try {
+      if (!fImpl->Stages->LastRun()) throw std::runtime_error("Kein Level gespielt: keine Aufnahme in " + fImpl->Options.RecordStageFile);
+      platform::SaveRecording(*fImpl->Stages->LastRun(), fImpl->Options.RecordStageFile);
+    } catch (const std::exception& failure) {
+      Report(failure.what());
+      fImpl->ExitCode = kExitInput;
+    }
+  }
   if (fImpl->Pilot) {
     for (const pilot::TStageResult& result : fImpl->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
@@ -352,15 +365,17 @@ int TSession::Finish() {
     if (!fImpl->Pilot->AllWon() && fImpl->ExitCode == 0) fImpl->ExitCode = kExitPilotLost;
   }
   if (fImpl->Replay) {
-    if (const auto frame = fImpl->Replay->DivergedAt()) {
+    if (fImpl->ClockRefused) {
+      fImpl->ExitCode = fImpl->Refuse(kExitDiverged, *fImpl->ClockRefused);
+    } else if (const auto frame = fImpl->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
       ReportInPage(TrMessage("Die Wiedergabe weicht von der Aufnahme ab, bei Bild " + std::to_string(*frame)));
-      fImpl->ExitCode = kExitDiverged;
+      fImpl->ExitCode = fImpl->Refuse(kExitDiverged, "diverged at frame " + std::to_string(*frame));
     } else if (fImpl->Options.Mode == TRunMode::Verify) {
       // A run that ends before its recording does took another path.
       if (!fImpl->Replay->Finished()) {
         Report("Wiedergabe vorzeitig beendet");
-        fImpl->ExitCode = kExitDiverged;
+        fImpl->ExitCode = fImpl->Refuse(kExitDiverged, "diverged at frame " + std::to_string(fImpl->Replay->FrameIndex()));
       } else if (fImpl->ExitCode == 0) {
         fImpl->ExitCode = fImpl->ReportProvenRun();
       }
@@ -383,10 +398,10 @@ int TSession::Finish() {
 }
 
 bool TSession::SaveRecording(const std::string& fileName) {
-  if (!fImpl->Running || !fImpl->Recorder) return false;
-  fImpl->Recorder->AddChecksum(fImpl->Checksum());
+  // The last stage's run: the one the board would take.
+  if (!fImpl->Running || !fImpl->Stages || !fImpl->Stages->LastRun()) return false;
   try {
-    platform::SaveRecording(fImpl->Recorder->Recording(), fileName);
+    platform::SaveRecording(*fImpl->Stages->LastRun(), fileName);
   } catch (const std::exception& failure) {
     Report(failure.what());
     ReportInPage(failure.what());
@@ -435,7 +450,7 @@ int PrintStageHashes() {
   return PrintingFromProgramFolder([](const TProgramFolder& folder) {
     for (const auto& [name, bytes] : ReadStartState(folder.Path).StageFiles) {
       const std::string stage = name.substr(0, name.size() - 6);  // without .level
-      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageHashText(StageRulesHash(bytes)).c_str());
+      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageSha256(bytes).c_str());
     }
   });
 }
