@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <string>
 #include <sstream>
 #include <vector>
 
@@ -130,6 +132,56 @@ TEST_F(Finish, EnterSkipsOpensAndConfirmsAndTheSaveUnlocksTheNextStage) {
   LoadIni(next, Next(), kLevelKey);
   EXPECT_TRUE(next.ReadBool("Level", "Active", false));
   EXPECT_EQ(next.ReadString("Level", "Title", ""), "N\xE4" "chste");
+}
+
+// R (or the pad's Y) during the count-up of a run that earns a place asks
+// for the name first and plays again once it is saved; a run without a
+// place plays again at once. The screen names the keys that work.
+TEST_F(Finish, RetryKeepsARunWithAPlaceByAskingTheNameFirst) {
+  Play.Load(TStagePlay::Empty());
+  Passed(4200, 3700, 25000, 32900);
+  while (Level().fFinish.Time < 3000) Play.Frame(10);
+  EXPECT_EQ(Level().FinishKeyLines(), (std::vector<std::string>{"Enter: weiter", "R: erst Namen eintragen, dann nochmal",
+                                                               "Esc: Men\xFC ohne Eintrag"}));
+  Play.Press('R');
+  EXPECT_TRUE(Level().fActive);
+  EXPECT_EQ(Level().fFinish.State, TFinishState::Passed);
+  ASSERT_TRUE(Level().fFinish.NameEntry);
+  ASSERT_EQ(Level().fFinish.EntryIndex, 0);
+  EXPECT_EQ(Level().fFinish.HighScore[0].Name, "");  // the R typed nothing
+  EXPECT_EQ(Level().FinishKeyLines(), (std::vector<std::string>{"Enter: Namen speichern, dann nochmal",
+                                                               "Esc: Men\xFC ohne Eintrag"}));
+  Type("ACE");
+  Play.Hold(platform::kVkReturn, true);
+  Play.Frame(16);
+  // The frame of the save still shows the run; the next one starts again.
+  EXPECT_EQ(Level().fFinish.State, TFinishState::Passed);
+  Play.Hold(platform::kVkReturn, false);
+  Play.Frame(16);
+  EXPECT_TRUE(Level().fActive);
+  EXPECT_EQ(Level().fFinish.State, TFinishState::Running);
+  EXPECT_EQ(Level().fTime, 0);
+  TIniFile saved;
+  LoadIni(saved, Play.StageFile, kLevelKey);
+  EXPECT_EQ(saved.ReadString("Highscore", "name0", ""), "ACE");
+  EXPECT_EQ(saved.ReadInteger("Highscore", "score0", -1), 32900);
+
+  // Ten better runs in the list: R plays again at once.
+  std::map<std::string, std::string> full = TStagePlay::Empty();
+  full["Highscore/count"] = "10";
+  for (int i = 0; i < 10; ++i) {
+    full["Highscore/name" + std::to_string(i)] = "PROFI";
+    full["Highscore/score" + std::to_string(i)] = "99999";
+  }
+  Play.Load(full);
+  Passed(4200, 3700, 25000, 32900);
+  while (Level().fFinish.Time < 7000) Play.Frame(10);
+  EXPECT_EQ(Level().FinishKeyLines(),
+            (std::vector<std::string>{"Enter: Highscores", "R: nochmal spielen", "Esc: Men\xFC"}));
+  Play.Press('R');
+  EXPECT_EQ(Level().fFinish.State, TFinishState::Running);
+  LoadIni(saved, Play.StageFile, kLevelKey);
+  EXPECT_EQ(saved.ReadString("Highscore", "name0", ""), "PROFI");
 }
 
 // A save on Leicht ranks against Leicht's list only and adds its section;

@@ -137,7 +137,10 @@ TEST(Language, EveryGermanTextHasAnEnglishCounterpart) {
   for (const char* text : {kTextBinding, kTextWaiting, kTextKeyTaken, kTextPadTaken, kTextEnterReserved,
                            kTextDefaultsRestored, kTextSensitivity, kTextOn, kTextOff, kTextFullScreen, kTextWindow,
                            kTextBadKey, kTextBadPadButton, kTextTakenInFile, kTextBadSensitivity, kTextBadSwitch,
-                           kTextPauseHelp, kTextArenaArrows, kTextArenaKeys})
+                           kTextPauseHelp, kTextArenaArrows, kTextArenaKeys, kTextPauseFire, kTextStageDifficulty,
+                           kTextFinishSkip, kTextFinishList, kTextFinishName, kTextFinishAgain, kTextFinishNameThenAgain,
+                           kTextFinishLeave, kTextFinishLeaveUnnamed, kTextFinishSave, kTextFinishSaveThenAgain,
+                           kTextFinishBack})
     texts.emplace(text, "InputTexts.h");
   const std::set<std::string_view> sameInEnglish = {"Tab", "Alt", "Pause", "Esc", "A", "B", "Y", "Back", "Start"};
   for (const TKeyText& key : kKeyTexts) {

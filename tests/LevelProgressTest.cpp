@@ -389,7 +389,7 @@ TEST_F(LevelProgress, PauseHoldsEverythingUntilResumedAndEscapeStillLeaves) {
     EXPECT_EQ(Still(Level()), still) << source;
     EXPECT_EQ(Play.Sound.PlayedCount(), sounds) << source;
     EXPECT_TRUE(platform::AudioPaused());
-    EXPECT_EQ(Level().PauseTexts(640, 480, 24).size(), 2u);
+    EXPECT_EQ(Level().PauseTexts(640, 480, 24).size(), 3u);
     EXPECT_EQ(Level().PauseTexts(640, 480, 24)[1].Text, "P oder Start: weiter, Esc: Level verlassen");
     Play.Hold(platform::kVkLeft, false);
     Play.Input.Pad.StickX = 0;

@@ -54,6 +54,7 @@ const THudText* Find(const std::vector<THudText>& texts, const std::string& text
 }
 
 TEST_F(LevelRenderTest, ScoreLifeAndBossTexts) {
+  Level.fTime = 9000;  // past the title
   Level.fScore = 7;
   Level.fLife = 5;
   auto texts = Level.HudTexts(800, 600, 30);
@@ -95,7 +96,7 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
   Level.fFinish.Total = 29700;
   Level.fFinish.Time = 2500;
   auto texts = Level.ResultTexts(800, 600, 30);
-  ASSERT_EQ(texts.size(), 5u);
+  ASSERT_EQ(texts.size(), 4u + 3);  // and the keys, a line each
   EXPECT_EQ(texts[0].Text, "STAGE PASSED");
   EXPECT_EQ(texts[1].Text, "___________");
   EXPECT_EQ(texts[2].Text, "Punkte");
@@ -112,9 +113,27 @@ TEST_F(LevelRenderTest, ResultTableCountsUpOnItsTimeline) {
 
   Level.fFinish.Time = 6000;
   texts = Level.ResultTexts(800, 600, 30);
-  EXPECT_EQ(texts[texts.size() - 2].Text, "0000029700");
-  EXPECT_EQ(texts.back().Text, "R oder Y: nochmal spielen");
+  // The total, then the keys that work: the count-up runs until 6500.
+  EXPECT_EQ(texts[texts.size() - 4].Text, "0000029700");
+  EXPECT_EQ(texts[texts.size() - 3].Text, "Enter: weiter");
+  EXPECT_EQ(texts[texts.size() - 2].Text, "R: nochmal spielen");
+  EXPECT_EQ(texts.back().Text, "Esc: Men\xFC");
   EXPECT_NE(Find(texts, std::string(25, '_')), nullptr);
+}
+
+TEST_F(LevelRenderTest, TheTitleShowsAsTheStageStartsAndThePauseNamesTheFireKey) {
+  Level.fTitle = "Erste";
+  Level.fTime = 2000;
+  EXPECT_EQ(Level.HudTexts(800, 600, 30).back().Text, "Erste");
+  Level.fTime = 2600;
+  EXPECT_EQ(Level.HudTexts(800, 600, 30).size(), 2u);
+  Level.fTime = 100;
+  Level.fClassic = true;
+  EXPECT_EQ(Level.HudTexts(800, 600, 30).size(), 2u);
+
+  Level.fControls[TAction::Fire].Key = 'F';
+  Level.fPaused = true;
+  EXPECT_EQ(Level.PauseTexts(800, 600, 30).back().Text, "Feuer: F, linke Maustaste oder A");
 }
 
 TEST_F(LevelRenderTest, HighscoreTableShowsTenWithTheCursorOnTheEntry) {
@@ -124,7 +143,7 @@ TEST_F(LevelRenderTest, HighscoreTableShowsTenWithTheCursorOnTheEntry) {
   Level.fFinish.EntryIndex = 3;
   Level.fFinish.CursorVisible = true;
   auto texts = Level.ResultTexts(800, 600, 30);
-  ASSERT_EQ(texts.size(), 1u + 2 * 10);
+  ASSERT_EQ(texts.size(), 1u + 2 * 10 + 2);  // and the keys
   EXPECT_EQ(texts[0].Text, "HIGHSCORE");
   EXPECT_EQ(texts[1 + 2 * 3].Text, "P3_");
   EXPECT_EQ(texts[1 + 2 * 2].Text, "P2");
@@ -185,6 +204,7 @@ TEST_F(LevelRenderTest, HudTextsAndBarsAppearAtTheirPlaces) {
 }
 
 TEST_F(LevelRenderTest, OpeningRingGrowsFromAPoint) {
+  Level.fTitle.clear();
   Level.fTime = 0;
   auto frame = Frame();
   const int atStart = Lit(frame, 0, 40, 760, 560);

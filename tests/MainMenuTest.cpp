@@ -206,11 +206,12 @@ TEST_F(MainMenuTest, SettingsChangeOnlyTheirOwnKey) {
   };
   const std::string other = "; eigene Notiz\r\n[Andere]\r\nx = y\r\n";
   const std::vector<TCase> cases = {
-      {true, "[Main]\r\nsound=1\r\nVSync = 1\r\n" + other, {0, 1},
-       "[Main]\r\nsound=1\r\nvsync=0\r\n" + other,
-       "[Main]\r\nmusic=sound\\music3.mp3\r\nsound=1\r\nvsync=1\r\n" + other},
-      {false, other, {}, other + "[main]\r\nvsync=0\r\n",
-       other + "[main]\r\nmusic=sound\\music3.mp3\r\nvsync=1\r\n"},
+      {true, "[Main]\r\nsound=1\r\nVSync = 1\r\nlanguage=Deutsch\r\n" + other, {0, 1},
+       "[Main]\r\nsound=1\r\nvsync=0\r\nlanguage=Deutsch\r\n" + other,
+       "[Main]\r\nmusic=sound\\music3.mp3\r\nsound=1\r\nvsync=1\r\nlanguage=Deutsch\r\n" + other},
+      // No language stored: the first start stores the system's.
+      {false, other, {}, other + "[main]\r\nvsync=0\r\nlanguage=Deutsch\r\n",
+       other + "[main]\r\nmusic=sound\\music3.mp3\r\nvsync=1\r\nlanguage=Deutsch\r\n"},
   };
   for (const TCase& c : cases) {
     WriteBytes(Runtime.Base() + "settings.ini", c.Before);

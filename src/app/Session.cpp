@@ -200,9 +200,9 @@ bool TSession::Start() {
   } else {
     SelectRenderer(settings);
   }
-  // The game speaks German unless the player chose English, whatever the
-  // system's language: messages from here on follow the choice.
-  SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
+  // The player's choice, or on a first start the system's language:
+  // messages from here on follow it.
+  SetLanguage(ReadLanguageSetting(settings).value_or(SystemLanguage()));
   try {
     PrepareProgramFolder(folder);
   } catch (const std::exception& failure) {

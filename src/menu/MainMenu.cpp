@@ -48,7 +48,10 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   fClassic = settings.ReadInteger("main", "klassisch", 0) != 0;
   fReduceFlash = settings.ReadInteger("main", "wenigerblitze", 0) != 0;
   fDifficulty = ReadDifficultySetting(settings);
-  SetLanguage(ReadLanguageSetting(settings).value_or(TLanguage::German));
+  // A first start speaks the system's language, and keeps it from then on.
+  const std::optional<TLanguage> language = ReadLanguageSetting(settings);
+  SetLanguage(language.value_or(SystemLanguage()));
+  if (!language) WriteSetting("language", std::string(LanguageName(Language())));
   fControls = ReadControls(settings);
   fOnlineSettings = ReadOnlineSettings(settings);
   fSound.SetVolumeScales(fMusicVolume, fEffectsVolume);
@@ -157,6 +160,8 @@ bool TMainMenu::KeyPressed(int vk) {
   if (vk == platform::kVkDown) padDown = platform::PadHoldsDown(pad);
   if (vk == platform::kVkReturn) padDown = pad.Down(platform::kPadA);
   if (vk == platform::kVkEscape) padDown = pad.Down(platform::kPadB);
+  if (vk == platform::kVkLeft) padDown = pad.Down(platform::kPadLeft);
+  if (vk == platform::kVkRight) padDown = pad.Down(platform::kPadRight);
   return fKeyLatch.Pressed(vk, platform::IsKeyDown(fPlatform, vk) || padDown);
 }
 
@@ -210,6 +215,14 @@ void TMainMenu::Progress(float elapsed) {
     }
   }
   AdvanceRowMoves(elapsed);
+  // On the stage page Left and Right choose the difficulty the stages start
+  // with, as the settings page's item does.
+  const bool left = KeyPressed(platform::kVkLeft), right = KeyPressed(platform::kVkRight);
+  if (fPath == kStagePage && (left || right)) {
+    const std::size_t count = kDifficulties.size();
+    const std::size_t now = static_cast<std::size_t>(fDifficulty);
+    SetDifficulty(static_cast<TDifficulty>(right ? std::min(now + 1, count - 1) : now == 0 ? 0 : now - 1));
+  }
 
   if (KeyPressed(platform::kVkEscape)) {
     if (fPath != "0") {
@@ -300,11 +313,7 @@ void TMainMenu::Enter() {
   }
   if (fItemId == kWindowItem && OnToggleWindow) OnToggleWindow();
   if (fPath == kControlsPage && item) EnterControlsItem(fSelected);
-  if (fItemId == kDifficultyItem) {
-    fDifficulty = NextDifficulty(fDifficulty);
-    WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
-    fRefresh = true;  // the highscore page shows this difficulty's lists
-  }
+  if (fItemId == kDifficultyItem) SetDifficulty(NextDifficulty(fDifficulty));
   if (fItemId == kLanguageItem) {
     SwitchLanguage();
     page = &CurrentPage();
@@ -334,6 +343,14 @@ void TMainMenu::Enter() {
   if (static_cast<std::size_t>(fSelected) < page->Items.size() &&
       page->Items[static_cast<std::size_t>(fSelected)].Caption == Tr(kBackCaption))
     GoBack();
+}
+
+void TMainMenu::SetDifficulty(TDifficulty difficulty) {
+  if (difficulty == fDifficulty) return;
+  fDifficulty = difficulty;
+  WriteSetting("difficulty", std::string(DifficultyRules(fDifficulty).Name));
+  fRefresh = true;  // the highscore page shows this difficulty's lists
+  PlayMenuSound("sound\\menu_change.wav");
 }
 
 void TMainMenu::GoBack() {

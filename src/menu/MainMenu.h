@@ -148,6 +148,8 @@ class TMainMenu {
   // One-shot key test against the menu's own latch.
   bool KeyPressed(int vk);
   void GoBack();
+  // Makes `difficulty` the one in force and stores it.
+  void SetDifficulty(TDifficulty difficulty);
 
   // The torus: colour of ring station i (blue at 0, red at 15, blue at 30)
   // and the point at cross-section angle a and ring angle b (radians).

@@ -10,6 +10,7 @@
 #include "render/VertexBufferObject.h"
 #include "services/FatalError.h"
 #include "services/Language.h"
+#include "stage/InputTexts.h"
 #include "stage/Level.h"
 #include "render/FrameSetup.h"
 
@@ -243,6 +244,10 @@ void TMainMenu::RenderOverlay() {
                                          : "Das Level ist gesperrt und muss erst noch freigeschaltet werden.")),
                       ts::kAlignLeft, 0, 0.4f * h, 0.4f * w, 0.2f * h);
   }
+  // The difficulty the stages start with, and the keys that change it.
+  if (stagePage)
+    fSmallFont->Print(FillText(kTextStageDifficulty, {Tr(DifficultyRules(fDifficulty).Name)}), ts::kAlignLeft, 0,
+                      0.4f * h + 3 * sS, 0.4f * w, 2 * sS);
   if (fItemId == kVSyncItem)
     fSmallFont->Print(std::string(Tr(VSyncOn() ? "zur Zeit aktiviert" : "zur Zeit deaktiviert")), ts::kAlignLeft, 0, 0.4f * h,
                       0.4f * w, 0.2f * h);

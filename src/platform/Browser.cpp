@@ -21,6 +21,17 @@ void ShowPageMessage(bool error, const std::string& caption, const std::string& 
       error, caption.c_str(), text.c_str());
 }
 
+std::string PageLanguage() {
+  char tag[64] = {};
+  EM_ASM(
+      {
+        var language = (typeof navigator !== 'undefined' && navigator.language) ? String(navigator.language) : '';
+        stringToUTF8(language, $0, $1);
+      },
+      tag, static_cast<int>(sizeof tag));
+  return tag;
+}
+
 bool PageWantsTimerFrames() {
   return EM_ASM_INT({ return Module.riftvaulterTimerFrames ? 1 : 0; }) != 0;
 }
@@ -41,6 +52,7 @@ void PersistSavedFiles() {}
 bool PageFrameEndsRun() { return false; }
 void ShowPageMessage(bool, const std::string&, const std::string&) {}
 bool PageWantsTimerFrames() { return false; }
+std::string PageLanguage() { return {}; }
 
 #endif
 

@@ -26,6 +26,9 @@ void PersistSavedFiles();
 // Shows a message in the page, above the canvas (UTF-8 texts).
 void ShowPageMessage(bool error, const std::string& caption, const std::string& text);
 
+// The browser's language tag ("de-DE", "en-US"; empty outside the page).
+[[nodiscard]] std::string PageLanguage();
+
 // Whether the page asked for frames paced by a timer instead of the
 // display (its test runs).
 [[nodiscard]] bool PageWantsTimerFrames();

@@ -1,8 +1,16 @@
 // Language.cpp -- the run's language and the program's own texts in English.
 #include "services/Language.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <array>
 #include <atomic>
+#include <cstdlib>
+#include <string>
+
+#include "platform/Browser.h"
 
 #include "services/Text.h"
 
@@ -72,7 +80,18 @@ constexpr std::array kScreenTexts = std::to_array<TTextPair>({
     {"Lebensbonus", "Life bonus"},
     {"Zeitbonus", "Time bonus"},
     {"Gesamtpunkte", "Total"},
-    {"R oder Y: nochmal spielen", "R or Y: play again"},
+    {"Feuer: %1, linke Maustaste oder %2", "Fire: %1, left mouse button or %2"},
+    {"%1: weiter", "%1: skip"},
+    {"%1: Highscores", "%1: highscores"},
+    {"%1: Namen eintragen", "%1: enter your name"},
+    {"%1: nochmal spielen", "%1: play again"},
+    {"%1: erst Namen eintragen, dann nochmal", "%1: enter your name first, then play again"},
+    {"%1: Men\xFC", "%1: menu"},
+    {"%1: Men\xFC ohne Eintrag", "%1: menu, without your entry"},
+    {"%1: Namen speichern", "%1: save the name"},
+    {"%1: Namen speichern, dann nochmal", "%1: save the name, then play again"},
+    {"%1: zur\xFC" "ck zum Men\xFC", "%1: back to the menu"},
+    {"Schwierigkeit: %1 (Pfeil links/rechts)", "Difficulty: %1 (left/right arrow)"},
     // The player's controls: key and button names, the controls page, the
     // stage's lines that name keys, and settings.ini's [controls] on stderr.
     {"Pfeil links", "Left arrow"},
@@ -235,6 +254,19 @@ std::optional<TLanguage> LanguageNamed(std::string_view name) {
 TLanguage LanguageFromLocale(const char* lcAll, const char* lang) {
   const char* locale = lcAll && *lcAll ? lcAll : lang;
   return NamesGerman(locale) ? TLanguage::German : TLanguage::English;
+}
+
+TLanguage SystemLanguage() {
+  if constexpr (platform::kInBrowser) {
+    const std::string tag = platform::PageLanguage();
+    return LanguageFromLocale(nullptr, tag.c_str());
+  }
+  const char* lcAll = std::getenv("LC_ALL");
+  const char* lang = std::getenv("LANG");
+#ifdef _WIN32
+  if (!(lcAll && *lcAll) && !(lang && *lang)) return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_GERMAN ? TLanguage::German : TLanguage::English;
+#endif
+  return LanguageFromLocale(lcAll, lang);
 }
 
 std::string_view Tr(std::string_view german) {

@@ -34,6 +34,12 @@ void SetLanguage(TLanguage language);
 // other language.
 [[nodiscard]] TLanguage LanguageFromLocale(const char* lcAll, const char* lang);
 
+// The system's language for a first start, with no language stored: in the
+// page the browser's (German for "de..."), elsewhere LC_ALL and LANG as
+// for --help. On Windows, without either variable, the user's language of
+// the system's texts.
+[[nodiscard]] TLanguage SystemLanguage();
+
 // `german` in the current language: the English text of the table when
 // English is chosen and the table has it, else `german` itself. The view
 // points into the table or into `german`; nothing is allocated.

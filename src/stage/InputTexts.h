@@ -84,6 +84,21 @@ inline constexpr const char* kTextBadSwitch = "Einstellung [controls] %1=%2 in s
 
 // The stage. %1 the pause key, %2 the pause button, %3 the key that leaves.
 inline constexpr const char* kTextPauseHelp = "%1 oder %2: weiter, %3: Level verlassen";
+// %1 the fire key, %2 the fire button.
+inline constexpr const char* kTextPauseFire = "Feuer: %1, linke Maustaste oder %2";
+// The stage page: %1 the difficulty in force.
+inline constexpr const char* kTextStageDifficulty = "Schwierigkeit: %1 (Pfeil links/rechts)";
+// The finish screen's keys, one line each; %1 the key (and button).
+inline constexpr const char* kTextFinishSkip = "%1: weiter";
+inline constexpr const char* kTextFinishList = "%1: Highscores";
+inline constexpr const char* kTextFinishName = "%1: Namen eintragen";
+inline constexpr const char* kTextFinishAgain = "%1: nochmal spielen";
+inline constexpr const char* kTextFinishNameThenAgain = "%1: erst Namen eintragen, dann nochmal";
+inline constexpr const char* kTextFinishLeave = "%1: Men\xFC";
+inline constexpr const char* kTextFinishLeaveUnnamed = "%1: Men\xFC ohne Eintrag";
+inline constexpr const char* kTextFinishSave = "%1: Namen speichern";
+inline constexpr const char* kTextFinishSaveThenAgain = "%1: Namen speichern, dann nochmal";
+inline constexpr const char* kTextFinishBack = "%1: zur\xFC" "ck zum Men\xFC";
 // The arena's moves with the arrow keys, and with any other two keys (%1
 // forward, %2 back).
 inline constexpr const char* kTextArenaArrows = "Pfeil hoch/runter: vor und zur\xFC" "ck";

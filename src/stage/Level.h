@@ -84,6 +84,9 @@ class TLevel : public TStageHub {
   // unnamed entry for `score` after every entry at least as good. Returns
   // its index.
   int32_t LoadHighscores(int32_t score);
+  // A run of `score` would get one of the ten places of the stage's list
+  // as it is in the file now (nothing in the stage changes).
+  [[nodiscard]] bool EarnsPlace(int32_t score) const;
   // Writes the first ten entries of the list back into the stage file and
   // unlocks the stage named in NextLevel, which must be a plain file name
   // beside this one (anything else is refused with a message on stderr;
@@ -112,13 +115,28 @@ class TLevel : public TStageHub {
   // Sets the modelview to the stage's camera, the first step of Render
   // (benchmarks draw single parts of the picture from it).
   void RenderCamera();
+  // The path parameter the camera stands at this frame: fPos in flight,
+  // fEndPos in the arena, unless the ship would leave the picture there
+  // (then the camera follows it; not with fClassic). Needs the frame's
+  // viewport and projection.
+  [[nodiscard]] double CameraPos() const;
+  // The player's ship and its shield at the current camera, the second step
+  // of Render.
+  void RenderShip();
   // The HUD's texts for a w x h viewport and font size s: score, life and,
   // beyond the tube, the boss, then the arena's hint while it shows; and the
   // result or highscore table.
   [[nodiscard]] std::vector<THudText> HudTexts(float w, float h, float s) const;
   void HudTexts(float w, float h, float s, std::vector<THudText>& texts) const;
   [[nodiscard]] std::vector<THudText> ResultTexts(float w, float h, float s) const;
-  // "Pause" and how to go on, centred; empty while the stage runs.
+  // The finish screen's keys that work now, one line each: Enter, R (not in
+  // the name entry) and the key that leaves.
+  [[nodiscard]] std::vector<std::string> FinishKeyLines() const;
+  // The stage's title shows for its first kTitleMs (not with fClassic).
+  static constexpr float kTitleMs = 2500;
+  [[nodiscard]] bool TitleShown() const;
+  // "Pause", how to go on and how to fire, centred; empty while the stage
+  // runs.
   [[nodiscard]] std::vector<THudText> PauseTexts(float w, float h, float s) const;
   // How opaque the note of the last power-up is now (fFeedback.Note, under
   // the HUD's row): 0 when it is not shown, always 0 with fClassic.
@@ -187,6 +205,12 @@ class TLevel : public TStageHub {
     bool PadArmed = false;
     // The list was saved (and the next stage unlocked) by the name entry.
     bool Saved = false;
+    // The run's total gets a place in the list (read as the finish screen
+    // opens): R and Y do not throw it away.
+    bool Qualifies = false;
+    // R or Y was pressed on a run with a place: the name entry came first,
+    // and the stage starts again once the name is saved.
+    bool RetryAfterName = false;
   } fFinish;
   // Called once the player confirmed the name entry with a name, right
   // after the list was saved; the finish table and the stage's score, life
@@ -249,11 +273,14 @@ class TLevel : public TStageHub {
   float fLifeBlinkTime = 0;
   int32_t fPointsPerCircle = 0;
   std::string fFileName;
+  std::string fTitle;  // the stage's title in the player's language
   TVector4f fTubeStartColor;
   TVector4f fTubeEndColor;
 
  private:
   void ResetObjects();
+  // The stage file's highscore list of the difficulty in force.
+  [[nodiscard]] std::vector<THighScoreItem> ReadHighscoreList() const;
   // rollDelta: degrees from keys and mouse; mouseRise: pixels the mouse
   // moved up since the last frame.
   void ProgressControls(float elapsed, float rollDelta, int mouseRise);
@@ -291,6 +318,30 @@ class TLevel : public TStageHub {
   bool FireHeld();
   // A pad button pressed since the last frame that saw it up.
   bool PadPressed(platform::TPadButton button);
+
+  // The camera's moves at path parameter p, in the order they are made:
+  // lift, roll about the view axis, drop, pitch, yaw, then to the path.
+  struct TCameraSteps {
+    float Lift = 0, Roll = 0, Drop = 0, Pitch = 0, Yaw = 0;
+    TVector3f Position;
+  };
+  [[nodiscard]] TCameraSteps CameraSteps(double p) const;
+  // The picture's part the ship must stay in, in pixels from the top left.
+  struct TSafeArea {
+    float Width, Height;
+    float Left, Right, Top, Bottom;
+  };
+  // How far (pixels) the ship's points reach out of `area` with the camera
+  // at p, to the sides, above and below; `view` is projection times
+  // modelview before the camera.
+  struct TShipOutside {
+    float Aside = 0, Above = 0, Below = 0;
+    [[nodiscard]] float Total() const { return Aside + Above + Below; }
+  };
+  [[nodiscard]] TShipOutside ShipOutside(double p, const std::array<float, 16>& view, const TSafeArea& area) const;
+  // How far behind the ship (rings) the arena's camera may go to keep it
+  // in view.
+  static constexpr double kCameraBackRings = 40;
 
   void BuildTube();
   void BuildRings();

@@ -11,8 +11,8 @@
 #include "services/RC4Stream.h"
 #include "stage/Level.h"
 
-int32_t TLevel::LoadHighscores(int32_t score) {
-  fFinish.HighScore.clear();
+std::vector<THighScoreItem> TLevel::ReadHighscoreList() const {
+  std::vector<THighScoreItem> list;
   TIniFile ini;
   LoadIni(ini, fFileName, kLevelKey);
   // A hand-edited count cannot make the game read without end; the menu
@@ -22,17 +22,32 @@ int32_t TLevel::LoadHighscores(int32_t score) {
   const int32_t count = ReadCount(ini, "Level " + fFileName, section.c_str(), "count", kMaxHighscores);
   for (int32_t i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
-    fFinish.HighScore.push_back(
-        {ini.ReadString(section, "name" + index, "Unbekannt"), ini.ReadInteger(section, "score" + index, 0)});
+    list.push_back({ini.ReadString(section, "name" + index, "Unbekannt"), ini.ReadInteger(section, "score" + index, 0)});
   }
-  // After every entry with the same or a better score.
-  std::size_t rank = fFinish.HighScore.size();
-  for (std::size_t i = fFinish.HighScore.size(); i-- > 0;) {
-    if (fFinish.HighScore[i].Score < score) rank = i;
+  return list;
+}
+
+namespace {
+
+// After every entry with the same or a better score.
+std::size_t RankIn(const std::vector<THighScoreItem>& list, int32_t score) {
+  std::size_t rank = list.size();
+  for (std::size_t i = list.size(); i-- > 0;) {
+    if (list[i].Score < score) rank = i;
   }
+  return rank;
+}
+
+}  // namespace
+
+int32_t TLevel::LoadHighscores(int32_t score) {
+  fFinish.HighScore = ReadHighscoreList();
+  const std::size_t rank = RankIn(fFinish.HighScore, score);
   fFinish.HighScore.insert(fFinish.HighScore.begin() + static_cast<std::ptrdiff_t>(rank), THighScoreItem{"", score});
   return static_cast<int32_t>(rank);
 }
+
+bool TLevel::EarnsPlace(int32_t score) const { return RankIn(ReadHighscoreList(), score) < 10; }
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "services/DataError.h"
 #include "services/FatalError.h"
 #include "services/IniFile.h"
+#include "services/Language.h"
 #include "services/Paths.h"
 #include "services/RC4Stream.h"
 #include "services/ValueLists.h"
@@ -52,6 +53,9 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   });
 
   const TStageSettings s = ReadStageSettings(ini, fileName, points);
+  // The title shown as the stage starts, as the menu lists it.
+  fTitle = ini.ReadString("Level", "Title", StageName(fileName));
+  if (Language() == TLanguage::English) fTitle = ini.ReadString("Level", "TitleEn", fTitle);
   fTubeSize = s.Tube.fTubeSize;
   fCircles = s.Tube.fCircles;
   fPowerUp.Scale = s.PowerUpScale;
@@ -159,6 +163,8 @@ void TLevel::LoadFromFile(const std::string& fileName) {
   fPadLatch.Clear();
   fFinish.PadArmed = false;
   fFinish.Saved = false;
+  fFinish.Qualifies = false;
+  fFinish.RetryAfterName = false;
   fPaused = false;
   fProgressReported.fill(false);
   fPlayer.ShieldBlinkTime = 0;

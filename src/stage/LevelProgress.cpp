@@ -377,6 +377,10 @@ bool TLevel::ProgressFinish(float dt) {
       if (key != defaults.Bindings[i].Key && platform::IsKeyDown(fPlatform, key)) fKeyLatch.Latch(key);
     }
   }
+  if (t == 0) fFinish.Qualifies = fFinish.Total > 0 && EarnsPlace(fFinish.Total);
+  // The name of a run with a place was saved after R or Y: now again (a
+  // frame later, so that the frame of the save still shows the run).
+  if (fFinish.Saved && fFinish.RetryAfterName) return true;
   t += dt;
 
   // The count-up ticks from the first number's start to the third's end and
@@ -433,7 +437,7 @@ bool TLevel::ProgressFinish(float dt) {
       if (named || fFinish.EntryIndex >= 10) {
         SaveHighscores();
         fFinish.Saved = true;
-        fActive = false;
+        if (!fFinish.RetryAfterName) fActive = false;
         if (named && OnNameConfirmed) OnNameConfirmed();
       }
     }
@@ -441,10 +445,19 @@ bool TLevel::ProgressFinish(float dt) {
   }
 
   // R or the pad's Y plays the stage again, saving nothing; in the name
-  // entry R is a letter and Y does nothing either.
+  // entry R is a letter and Y does nothing either. A run with a place in
+  // the list is not thrown away by it: the name entry opens at once, and the
+  // stage starts again when the name is saved.
   const bool padRetry = PadPressed(platform::kPadY);
   if (fFinish.NameEntry || !(padRetry || fKeyLatch.KeyPressed(fPlatform, 'R'))) return false;
   Sound().Play(fSounds.MenuEnter, false, 100);
+  if (fFinish.Qualifies) {
+    if (t < kFinishCountedMs) t = kFinishCountedMs;
+    fFinish.NameEntry = true;
+    fFinish.EntryIndex = LoadHighscores(fFinish.Total);
+    fFinish.RetryAfterName = true;
+    return false;
+  }
   return true;
 }
 

@@ -78,18 +78,7 @@ void LineLoop(int points, float (*x)(double), float (*y)(double), float (*z)(dou
 void TLevel::Render() {
   RenderCamera();
 
-  // The player's ship, with its shield dome.
-  gfx::PushMatrix();
-  ApplyTubeTransform(fSpline, ShipPos(), fRoll);
-  const TVector4f ship = ShipColorNow();
-  gfx::Color(ship.r, ship.g, ship.b, 1);
-  gfx::LineWidth(2);
-  fPlayer.Ship->Render();
-  if (ShieldShown()) {
-    gfx::Color(0, 0, 1, 1);
-    DrawShield();
-  }
-  gfx::PopMatrix();
+  RenderShip();
 
   gfx::Enable(gfx::TCap::Blend);
   gfx::BlendFunc(gfx::TBlend::Alpha);
@@ -119,6 +108,21 @@ void TLevel::Render() {
   RenderHud();
 }
 
+void TLevel::RenderShip() {
+  // The player's ship, with its shield dome.
+  gfx::PushMatrix();
+  ApplyTubeTransform(fSpline, ShipPos(), fRoll);
+  const TVector4f ship = ShipColorNow();
+  gfx::Color(ship.r, ship.g, ship.b, 1);
+  gfx::LineWidth(2);
+  fPlayer.Ship->Render();
+  if (ShieldShown()) {
+    gfx::Color(0, 0, 1, 1);
+    DrawShield();
+  }
+  gfx::PopMatrix();
+}
+
 void TLevel::DrawShield() const {
   gfx::Translate(0, -0.05f * fTubeSize, 0);
   gfx::Rotate(fPlayer.ShieldTime / 10, 0, 1, 0);
@@ -145,9 +149,8 @@ void TLevel::DrawShield() const {
   }
 }
 
-void TLevel::RenderCamera() {
+TLevel::TCameraSteps TLevel::CameraSteps(double p) const {
   const bool endFlight = fEndPos != 0;
-  const double p = endFlight ? fEndPos : fPos;
   const double v = std::max(p - 1, 0.0);
   const double f = simmath::Pow(v + 1, 50.0);
   double r = endFlight ? fRoll / 4.0 : fRoll;
@@ -155,12 +158,115 @@ void TLevel::RenderCamera() {
   const double k = endFlight ? v / (static_cast<double>(fEndLength) / fCircles) : 0.0;
   TSplineFrame frame;
   fSpline.GetFrame(1.0f / static_cast<float>(fCircles), static_cast<float>(p), frame);
-  gfx::Translate(0, static_cast<float>(fTubeSize * f - fTubeSize * fCamera.Height), 0);
-  gfx::Rotate(static_cast<float>(r), 0, 0, 1);
-  gfx::Translate(0, static_cast<float>(-fTubeSize * (f - 1) - fCamera.EndHeight * k * fTubeSize), 0);
-  gfx::Rotate(static_cast<float>(frame.Pitch * kDegrees + fCamera.EndAngle * k), 1, 0, 0);
-  gfx::Rotate(static_cast<float>(frame.Yaw * kDegrees), 0, 1, 0);
-  gfx::Translate(-frame.Position.x, -frame.Position.y, -frame.Position.z);
+  TCameraSteps steps;
+  steps.Lift = static_cast<float>(fTubeSize * f - fTubeSize * fCamera.Height);
+  steps.Roll = static_cast<float>(r);
+  steps.Drop = static_cast<float>(-fTubeSize * (f - 1) - fCamera.EndHeight * k * fTubeSize);
+  steps.Pitch = static_cast<float>(frame.Pitch * kDegrees + fCamera.EndAngle * k);
+  steps.Yaw = static_cast<float>(frame.Yaw * kDegrees);
+  steps.Position = frame.Position;
+  return steps;
+}
+
+void TLevel::RenderCamera() {
+  const double p = CameraPos();
+  const TCameraSteps c = CameraSteps(p);
+  gfx::Translate(0, c.Lift, 0);
+  gfx::Rotate(c.Roll, 0, 0, 1);
+  gfx::Translate(0, c.Drop, 0);
+  gfx::Rotate(c.Pitch, 1, 0, 0);
+  gfx::Rotate(c.Yaw, 0, 1, 0);
+  gfx::Translate(-c.Position.x, -c.Position.y, -c.Position.z);
+}
+
+namespace {
+
+gfx::TMatrix Rotation(float degrees, float x, float y, float z) {
+  return gfx::RotationMatrix(degrees, x, y, z).value_or(gfx::TranslationMatrix(0, 0, 0));
+}
+
+}  // namespace
+
+TLevel::TShipOutside TLevel::ShipOutside(double p, const std::array<float, 16>& view, const TSafeArea& area) const {
+  const TCameraSteps c = CameraSteps(p);
+  gfx::TMatrix m = gfx::Multiply(view, gfx::TranslationMatrix(0, c.Lift, 0));
+  m = gfx::Multiply(m, Rotation(c.Roll, 0, 0, 1));
+  m = gfx::Multiply(m, gfx::TranslationMatrix(0, c.Drop, 0));
+  m = gfx::Multiply(m, Rotation(c.Pitch, 1, 0, 0));
+  m = gfx::Multiply(m, Rotation(c.Yaw, 0, 1, 0));
+  m = gfx::Multiply(m, gfx::TranslationMatrix(-c.Position.x, -c.Position.y, -c.Position.z));
+  m = gfx::Multiply(m, fSpline.TubeTransform(ShipPos(), fRoll));
+  const float scale = fPlayer.Ship->fScale;
+  m = gfx::Multiply(m, gfx::ScalingMatrix(scale, scale, scale));
+  // The box round the ship's points in pixels; a point behind the camera
+  // is far below.
+  TShipOutside out;
+  float left = area.Right, right = area.Left, top = area.Bottom, bottom = area.Top;
+  for (const TVector3f& v : fPlayer.Ship->fVertices) {
+    const float cw = m[3] * v.x + m[7] * v.y + m[11] * v.z + m[15];
+    if (cw < 1e-4f) {
+      out.Below = 1e9f;
+      return out;
+    }
+    const float cx = (m[0] * v.x + m[4] * v.y + m[8] * v.z + m[12]) / cw;
+    const float cy = (m[1] * v.x + m[5] * v.y + m[9] * v.z + m[13]) / cw;
+    const float x = (cx + 1) / 2 * area.Width;
+    const float y = (1 - cy) / 2 * area.Height;  // from the top
+    left = std::min(left, x);
+    right = std::max(right, x);
+    top = std::min(top, y);
+    bottom = std::max(bottom, y);
+  }
+  out.Aside = std::max(area.Left - left, 0.0f) + std::max(right - area.Right, 0.0f);
+  out.Above = std::max(area.Top - top, 0.0f);
+  out.Below = std::max(bottom - area.Bottom, 0.0f);
+  return out;
+}
+
+double TLevel::CameraPos() const {
+  if (fEndPos == 0) return fPos;
+  if (fClassic || fPlayer.Ship->fVertices.empty()) return fEndPos;
+  // In the arena the camera flies on by itself while the ship moves back
+  // and forth: where the ship would leave the picture (or hide under the
+  // HUD's bars), the camera moves along the path just as far as it takes,
+  // back to lift the ship into the picture, forward to bring it down.
+  const gfx::TRect viewport = gfx::GetViewport();
+  if (viewport.Width <= 0 || viewport.Height <= 0) return fEndPos;
+  const float w = static_cast<float>(viewport.Width), h = static_cast<float>(viewport.Height);
+  const float s = fFont ? static_cast<float>(fFont->Size()) : h / 20;
+  const float margin = 0.15f * s;
+  const TSafeArea area{w, h, margin, w - margin, s + margin, h - 1.1f * s - margin};
+  const gfx::TMatrix view = gfx::Multiply(gfx::GetMatrix(gfx::TMatrixStack::Projection),
+                                          gfx::GetMatrix(gfx::TMatrixStack::ModelView));
+  const double from = fEndPos;
+  const TShipOutside there = ShipOutside(from, view, area);
+  if (there.Total() == 0) return from;
+  const double ring = 1.0 / fCircles;
+  const double to = there.Above > there.Below ? ShipPos() - ring : ShipPos() - kCameraBackRings * ring;
+  // The first of evenly spaced places toward `to` where the ship is in
+  // view, refined between it and the one before; where none is, the place
+  // where least of it is out.
+  constexpr int kSteps = 64;
+  double best = from, bestOutside = there.Total();
+  double before = from;
+  for (int i = 1; i <= kSteps; ++i) {
+    const double at = from + (to - from) * i / kSteps;
+    const float outside = ShipOutside(at, view, area).Total();
+    if (outside == 0) {
+      double out = before, in = at;
+      for (int j = 0; j < 16; ++j) {
+        const double mid = (out + in) / 2;
+        (ShipOutside(mid, view, area).Total() == 0 ? in : out) = mid;
+      }
+      return in;
+    }
+    if (outside < bestOutside) {
+      bestOutside = outside;
+      best = at;
+    }
+    before = at;
+  }
+  return best;
 }
 
 void TLevel::RenderStart() {
@@ -247,7 +353,8 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   // Written into the texts' own storage: a frame of flight allocates nothing.
   const bool hint = !fClassic && fArenaHint && fArenaTime >= 0 && fTime - fArenaTime < kArenaHintMs &&
                     fFinish.State == TFinishState::Running;
-  texts.resize((fPos > 1 ? 3 : 2) + (hint ? 1 : 0));
+  const bool title = TitleShown();
+  texts.resize((fPos > 1 ? 3 : 2) + (hint ? 1 : 0) + (title ? 1 : 0));
   auto set = [](THudText& text, std::string_view prefix, const std::string& number, std::string_view suffix, int32_t alignment,
                 float left, float top, float width, float height) {
     text.Text.assign(prefix).append(number).append(suffix);
@@ -265,16 +372,25 @@ void TLevel::HudTexts(float w, float h, float s, std::vector<THudText>& texts) c
   }
   // The arena's moves, which nothing else on screen tells: backing away
   // outruns a boss's walls.
-  if (hint) set(texts.back(), fArenaHintText.c_str(), "", "", kAlignCentre, 0, 1.2f * s, w, s);
+  if (hint) set(texts[texts.size() - (title ? 2 : 1)], fArenaHintText.c_str(), "", "", kAlignCentre, 0, 1.2f * s, w, s);
+  // The stage's name over the opening gate.
+  if (title) set(texts.back(), fTitle.c_str(), "", "", kAlignCentre, 0, 0.3f * h, w, s);
+}
+
+bool TLevel::TitleShown() const {
+  return !fClassic && !fTitle.empty() && fTime < kTitleMs && fFinish.State == TFinishState::Running;
 }
 
 std::vector<THudText> TLevel::PauseTexts(float w, float h, float s) const {
   if (!fPaused) return {};
   const TBinding& pause = fControls[TAction::Pause];
+  const TBinding& fire = fControls[TAction::Fire];
   return {{std::string(Tr("Pause")), kAlignCentre, 0, h / 2 - 1.5f * s, w, s},
           {FillText(kTextPauseHelp, {KeyShownName(pause.Key), PadButtonShownName(pause.Pad),
                                      KeyShownName(fControls[TAction::Leave].Key)}),
-           kAlignCentre, 0, h / 2, w, s}};
+           kAlignCentre, 0, h / 2, w, s},
+          {FillText(kTextPauseFire, {KeyShownName(fire.Key), PadButtonShownName(fire.Pad)}), kAlignCentre, 0,
+           h / 2 + 1.2f * s, w, s}};
 }
 
 std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
@@ -303,7 +419,13 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
                        0.45f * h, w / 2, s});
     }
     if (t > kCountTotal.Begin) row("Gesamtpunkte", 0.55f * h, fFinish.Total, kCountTotal.Progress(t));
-    if (t > kFinishTitleMs) texts.push_back({std::string(Tr("R oder Y: nochmal spielen")), kAlignCentre, 0, 0.65f * h, w, s});
+    if (t > kFinishTitleMs) {
+      float y = 0.65f * h;
+      for (std::string& line : FinishKeyLines()) {
+        texts.push_back({std::move(line), kAlignCentre, 0, y, w, s});
+        y += 0.05f * h;
+      }
+    }
     return texts;
   }
   texts.push_back({fDifficulty == TDifficulty::Normal ? std::string("HIGHSCORE")
@@ -318,7 +440,32 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
     texts.push_back({name, kAlignLeft, w / 4, y, w / 2, s});
     texts.push_back({Pad(item.Score, 10), kAlignRight, w / 4, y, w / 2, s});
   }
+  float y = 0.82f * h;
+  for (std::string& line : FinishKeyLines()) {
+    texts.push_back({std::move(line), kAlignCentre, 0, y, w, s});
+    y += 0.05f * h;
+  }
   return texts;
+}
+
+std::vector<std::string> TLevel::FinishKeyLines() const {
+  // With a controller at hand its buttons are named beside the keys.
+  auto keys = [&](const std::string& key, platform::TPadButton button) {
+    return fPad.Connected && button != 0 ? key + "/" + PadButtonShownName(button) : key;
+  };
+  const std::string enter = keys("Enter", platform::kPadA);
+  const std::string again = keys("R", platform::kPadY);
+  const TBinding& leaveBinding = fControls[TAction::Leave];
+  const std::string leave = keys(KeyShownName(leaveBinding.Key), leaveBinding.Pad);
+  const bool place = fFinish.Qualifies && !fFinish.Saved;
+  if (!fFinish.NameEntry) {
+    const char* enterText = fFinish.Time < kFinishCountedMs ? kTextFinishSkip : place ? kTextFinishName : kTextFinishList;
+    return {FillText(enterText, {enter}), FillText(place ? kTextFinishNameThenAgain : kTextFinishAgain, {again}),
+            FillText(place ? kTextFinishLeaveUnnamed : kTextFinishLeave, {leave})};
+  }
+  const bool inList = fFinish.EntryIndex >= 0 && fFinish.EntryIndex < 10;
+  const char* enterText = !inList ? kTextFinishBack : fFinish.RetryAfterName ? kTextFinishSaveThenAgain : kTextFinishSave;
+  return {FillText(enterText, {enter}), FillText(inList ? kTextFinishLeaveUnnamed : kTextFinishLeave, {leave})};
 }
 
 void TLevel::RenderHud() {

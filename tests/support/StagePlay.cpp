@@ -25,7 +25,7 @@ bool DummyAudio() {
   return true;
 }
 
-TStagePlay::TStagePlay() {
+TStagePlay::TStagePlay(int width, int height) : Window(width, height) {
   Input.Base = RV_BIN_DIR "/";
   Level = std::make_unique<TLevel>(Input, CreateTextContext(), Random, Sound);
   Random.Seed(20261207);

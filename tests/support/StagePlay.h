@@ -32,7 +32,8 @@ bool DummyAudio();
 
 class TStagePlay {
  public:
-  TStagePlay();
+  // The window's size in pixels.
+  explicit TStagePlay(int width = 320, int height = 240);
   ~TStagePlay();
 
   // Writes the test stage with `values` over its defaults and loads it.
@@ -53,7 +54,7 @@ class TStagePlay {
   // Shots fired by everyone since the stage was loaded.
   [[nodiscard]] uint64_t ShotsFired() const;
 
-  TGLWindow Window{320, 240};
+  TGLWindow Window;
   platform::ScriptedPlatform Input;
   TRandom Random;  // the stage's generator, seeded 20261207
   TSound Sound{DummyAudio()};  // on SDL's dummy driver unless the run chose one
