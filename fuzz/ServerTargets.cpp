@@ -23,7 +23,9 @@ std::string Fixed(double value) {
 std::string Print(const TVerifiedRun& run) {
   return "verified: stage=" + run.Stage + " stagehash=" + run.StageHash + " difficulty=" + run.Difficulty +
          " classic=" + (run.Classic ? "1" : "0") + " score=" + std::to_string(run.Score) +
-         " life=" + std::to_string(run.Life) + " time=" + Fixed(run.Time) + " name=" + run.Name;
+         " life=" + std::to_string(run.Life) + " time=" + Fixed(run.Time) + " name=" + run.Name + " play=" + run.Play + " seed=" + std::to_string(run.Seed) +
+         " challenge=" + (run.Challenge.empty() ? std::string("-") : run.Challenge) +
+         " clockms=" + std::to_string(run.ClockMs);
 }
 
 }  // namespace
@@ -35,8 +37,8 @@ void FuzzServerInput(std::string_view bytes) {
   switch (selector) {
     case 0:
       if (const auto run = ParseVerifierLine(text)) {
-        Check(IsStageName(run->Stage) && IsStageHash(run->StageHash) && run->Score >= 0 && run->Life >= 0 &&
-              run->Time >= 0);
+        Check(IsStageName(run->Stage) && IsStageHash(run->StageHash) && IsStageHash(run->Play) && run->Score >= 0 &&
+              run->Life >= 0 && run->Time >= 0 && run->ClockMs >= 0);
         Check(run->Name.find('\n') == std::string::npos);
         // The time is printed in its shortest form, so the text may differ
         // ("3.50" prints "3.5"); what it reads back to may not.

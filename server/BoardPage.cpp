@@ -11,19 +11,21 @@ std::string BoardPage(const std::vector<TStageBoard>& boards) {
       "<h1>Riftvaulter Bestenliste</h1>\n";
   for (const TStageBoard& board : boards) {
     page += "<h2>" + HtmlEscape(board.Stage) + "</h2>\n";
-    if (board.Entries.empty()) {
+    if (board.Lists.empty()) {
       page += "<p>Noch keine gepr\u00fcften L\u00e4ufe.</p>\n";
       continue;
     }
-    page += "<table><tr><th>Platz</th><th>Name</th><th>Punkte</th><th>Leben</th><th>Zeit</th><th>Stufe</th></tr>\n";
-    for (const TBoardEntry& e : board.Entries) {
-      char time[32];
-      std::snprintf(time, sizeof time, "%.1f s", e.Time);
-      page += "<tr><td>" + std::to_string(e.Rank) + "</td><td>" + HtmlEscape(e.Name) + "</td><td>" +
-              std::to_string(e.Score) + "</td><td>" + std::to_string(e.Life) + "</td><td>" + time + "</td><td>" +
-              HtmlEscape(e.Difficulty) + "</td></tr>\n";
+    for (const TDifficultyBoard& list : board.Lists) {
+      page += "<h3>" + HtmlEscape(list.Difficulty) + "</h3>\n";
+      page += "<table><tr><th>Platz</th><th>Name</th><th>Punkte</th><th>Leben</th><th>Zeit</th></tr>\n";
+      for (const TBoardEntry& e : list.Entries) {
+        char time[32];
+        std::snprintf(time, sizeof time, "%.1f s", e.Time);
+        page += "<tr><td>" + std::to_string(e.Rank) + "</td><td>" + HtmlEscape(e.Name) + "</td><td>" +
+                std::to_string(e.Score) + "</td><td>" + std::to_string(e.Life) + "</td><td>" + time + "</td></tr>\n";
+      }
+      page += "</table>\n";
     }
-    page += "</table>\n";
   }
   return page + "</body></html>\n";
 }

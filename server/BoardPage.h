@@ -6,10 +6,15 @@
 
 #include "Store.h"
 
-struct TStageBoard {
-  std::string Stage;
+struct TDifficultyBoard {
+  std::string Difficulty;
   std::vector<TBoardEntry> Entries;
 };
 
-// A whole page, one table per board in the order given.
+struct TStageBoard {
+  std::string Stage;
+  std::vector<TDifficultyBoard> Lists;  // only difficulties with entries
+};
+
+// A whole page: per stage in the order given, one table per difficulty.
 [[nodiscard]] std::string BoardPage(const std::vector<TStageBoard>& boards);

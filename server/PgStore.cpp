@@ -20,14 +20,20 @@ CREATE TABLE IF NOT EXISTS runs (
   stage TEXT, stagehash TEXT, difficulty TEXT, classic BOOLEAN,
   score BIGINT, life BIGINT, time DOUBLE PRECISION, name TEXT,
   reason TEXT,
+  play TEXT,
   finished TIMESTAMPTZ
 );
+ALTER TABLE runs ADD COLUMN IF NOT EXISTS play TEXT;
 CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
-CREATE INDEX IF NOT EXISTS runs_board ON runs (stage, status, score DESC, time, id);
--- One board entry per result: the same run again, with bytes changed
--- that its replay does not see, is no second entry.
-CREATE UNIQUE INDEX IF NOT EXISTS runs_result ON runs (stage, stagehash, difficulty, classic, score, life, time, name)
-  WHERE status = 'verified';
+DROP INDEX IF EXISTS runs_board;
+CREATE INDEX IF NOT EXISTS runs_board2 ON runs (stage, difficulty, status, score DESC, time, id);
+-- One play, one place: the same play again (under another name, with
+-- other looks, or with bytes changed that its replay does not see) is no
+-- second entry on its stage's board of its difficulty. Older runs have no
+-- play and never clash.
+DROP INDEX IF EXISTS runs_result;
+CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play)
+  WHERE status = 'verified' AND play IS NOT NULL;
 )sql";
 
 // Any number, the same for every server: it serialises the creation of
@@ -76,14 +82,14 @@ TPgStore::TPgStore(const std::string& url) {
               "ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED) RETURNING id, bytes, claimed_stagehash, attempts");
     c.prepare("verified",
               "UPDATE runs SET status = 'verified', stage = $2, stagehash = $3, difficulty = $4, classic = $5, "
-              "score = $6, life = $7, time = $8, name = $9, finished = now(), lease_until = NULL "
+              "score = $6, life = $7, time = $8, name = $9, play = $10, finished = now(), lease_until = NULL "
               "WHERE id = $1 AND status = 'queued'");
     c.prepare("refused",
               "UPDATE runs SET status = 'refused', reason = $2, finished = now(), lease_until = NULL "
               "WHERE id = $1 AND status = 'queued'");
     c.prepare("board",
-              "SELECT name, score, life, time, difficulty FROM runs WHERE stage = $1 AND status = 'verified' "
-              "ORDER BY score DESC, time, id LIMIT $2");
+              "SELECT name, score, life, time, difficulty FROM runs WHERE stage = $1 AND difficulty = $2 "
+              "AND status = 'verified' ORDER BY score DESC, time, id LIMIT $3");
     c.prepare("run",
               "SELECT status, claimed_stagehash, stage, stagehash, difficulty, classic, score, life, time, name, reason "
               "FROM runs WHERE id = $1");
@@ -128,7 +134,7 @@ TRunStore::TMark TPgStore::MarkVerified(int64_t id, const TVerifiedRun& result) 
     try {
       const auto rows = work
                             .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty,
-                                           result.Classic, result.Score, result.Life, result.Time, result.Name)
+                                           result.Classic, result.Score, result.Life, result.Time, result.Name, result.Play)
                             .affected_rows();
       work.exec("RELEASE SAVEPOINT mark_verified");
       return rows == 1 ? TMark::Stored : TMark::NotQueued;
@@ -145,10 +151,10 @@ bool TPgStore::MarkRefused(int64_t id, std::string_view reason) {
       [&](pqxx::work& work) { return work.exec_prepared("refused", id, std::string(reason)).affected_rows() == 1; });
 }
 
-std::vector<TBoardEntry> TPgStore::Board(std::string_view stage, int limit) {
+std::vector<TBoardEntry> TPgStore::Board(std::string_view stage, std::string_view difficulty, int limit) {
   return Transact([&](pqxx::work& work) {
     std::vector<TBoardEntry> entries;
-    for (const auto& row : work.exec_prepared("board", std::string(stage), limit)) {
+    for (const auto& row : work.exec_prepared("board", std::string(stage), std::string(difficulty), limit)) {
       TBoardEntry entry;
       entry.Rank = static_cast<int>(entries.size()) + 1;
       entry.Name = Str(row[0]);

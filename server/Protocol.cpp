@@ -90,6 +90,13 @@ std::optional<TVerifiedRun> ParseVerifierLine(std::string_view output) {
   if (output.substr(0, prefix.size()) != prefix) return std::nullopt;
   std::string_view rest = output.substr(prefix.size());
 
+  // The name may hold spaces; what follows it has none, and a valid name
+  // holds no '='.
+  const std::size_t playAt = rest.rfind(" play=");
+  if (playAt == std::string_view::npos) return std::nullopt;
+  std::string_view tail = rest.substr(playAt + 1);
+  rest = rest.substr(0, playAt);
+
   const auto stage = Field(rest, "stage", false);
   const auto hash = Field(rest, "stagehash", false);
   const auto difficulty = Field(rest, "difficulty", false);
@@ -98,25 +105,45 @@ std::optional<TVerifiedRun> ParseVerifierLine(std::string_view output) {
   const auto life = Field(rest, "life", false);
   const auto time = Field(rest, "time", false);
   const auto name = Field(rest, "name", true);
+  const auto play = Field(tail, "play", false);
+  const auto seed = Field(tail, "seed", false);
+  const auto challenge = Field(tail, "challenge", false);
+  const auto clock = Field(tail, "clockms", true);
   // The fields are read in order; a missing one leaves the rest unread.
   if (!stage || !hash || !difficulty || !classic || !score || !life || !time || !name) return std::nullopt;
-  if (!IsStageName(*stage) || !IsStageHash(*hash)) return std::nullopt;
-  if (*difficulty != "Leicht" && *difficulty != "Normal" && *difficulty != "Schwer") return std::nullopt;
+  if (!play || !seed || !challenge || !clock) return std::nullopt;
+  const std::string hashText = AsciiLower(*hash), playText = AsciiLower(*play);
+  if (!IsStageName(*stage) || !IsStageHash(hashText) || !IsStageHash(playText)) return std::nullopt;
+  if (!IsDifficulty(*difficulty)) return std::nullopt;
   if (*classic != "0" && *classic != "1") return std::nullopt;
   const auto scoreValue = Unsigned(*score);
   const auto lifeValue = Unsigned(*life);
   const auto timeValue = Decimal(*time);
-  if (!scoreValue || !lifeValue || !timeValue) return std::nullopt;
+  const auto seedValue = Unsigned(*seed);
+  const auto clockValue = Unsigned(*clock);
+  if (!scoreValue || !lifeValue || !timeValue || !seedValue || *seedValue > 0xFFFFFFFFLL || !clockValue) {
+    return std::nullopt;
+  }
+  if (challenge->empty() || challenge->size() > 512) return std::nullopt;
+  for (char c : *challenge) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || IsDigit(c) || c == '.' || c == '_' || c == '-')) {
+      return std::nullopt;
+    }
+  }
 
   TVerifiedRun run;
   run.Stage = *stage;
-  run.StageHash = *hash;
+  run.StageHash = hashText;
   run.Difficulty = *difficulty;
   run.Classic = *classic == "1";
   run.Score = *scoreValue;
   run.Life = *lifeValue;
   run.Time = *timeValue;
-  run.Name = *name;
+  run.Name = NormalizeName(*name);
+  run.Play = playText;
+  run.Seed = static_cast<uint32_t>(*seedValue);
+  if (*challenge != "-") run.Challenge = *challenge;
+  run.ClockMs = *clockValue;
   return run;
 }
 
@@ -130,7 +157,7 @@ std::optional<std::map<std::string, std::string>> ParseStageHashes(std::string_v
     const std::size_t space = line.find(' ');
     if (space == std::string_view::npos) return std::nullopt;
     const std::string_view name = line.substr(0, space);
-    const std::string_view hash = line.substr(space + 1);
+    const std::string hash = AsciiLower(line.substr(space + 1));
     if (!IsStageName(name) || !IsStageHash(hash)) return std::nullopt;
     if (!stages.emplace(name, hash).second) return std::nullopt;
   }
@@ -146,8 +173,28 @@ bool IsValidName(std::string_view name) {
   return true;
 }
 
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string NormalizeName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += c;
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+bool IsDifficulty(std::string_view text) { return text == "Leicht" || text == "Normal" || text == "Schwer"; }
+
 bool IsStageHash(std::string_view text) {
-  if (text.size() != 16) return false;
+  if (text.size() != 64) return false;
   for (char c : text) {
     if (!(IsDigit(c) || (c >= 'a' && c <= 'f'))) return false;
   }

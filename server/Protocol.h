@@ -15,31 +15,44 @@
 // of the recording.
 struct TVerifiedRun {
   std::string Stage;       // stage file name without extension, e.g. Level01
-  std::string StageHash;   // 16 lower-case hex digits
+  std::string StageHash;   // SHA-256, 64 lower-case hex digits
   std::string Difficulty;  // Leicht, Normal or Schwer
   bool Classic = false;
   int64_t Score = 0;
   int64_t Life = 0;
   double Time = 0;         // seconds of play
-  std::string Name;        // as typed; may be anything until IsValidName
+  std::string Name;        // normalised (NormalizeName); may be anything until IsValidName
+  std::string Play;        // the play's identity: SHA-256, 64 lower-case hex digits
+  uint32_t Seed = 0;       // the stage's seed
+  std::string Challenge;   // the challenge token, empty when played without one
+  int64_t ClockMs = 0;     // the recording's own clock, pauses and finish screen included
 };
 
 // The verifier's one success line, with or without its line end, e.g.
-// "verified: stage=Level01 stagehash=0123456789abcdef difficulty=Normal
-// classic=0 score=51776 life=73 time=312.4 name=ANNA B". Fields in exactly
-// this order, single spaces, name last and taking the rest of the line.
-// Numbers are plain decimals (no sign, no exponent); anything else, a
-// second line included, is no answer.
+// "verified: stage=Level01 stagehash=<64 hex> difficulty=Normal classic=0
+// score=51776 life=73 time=312.4 name=ANNA B play=<64 hex> seed=7
+// challenge=- clockms=70310". Fields in exactly this order, single spaces;
+// the name runs up to the last " play=". Hashes are read in either case and
+// kept lower-case, the name normalised. Numbers are plain decimals (no
+// sign, no exponent); anything else, a second line included, is no answer.
 [[nodiscard]] std::optional<TVerifiedRun> ParseVerifierLine(std::string_view output);
 
-// "--stage-hashes" output: one "Level01 0123456789abcdef" per line. Empty
+// "--stage-hashes" output: one "Level01 <64 hex>" per line (either case,
+// kept lower-case). Empty
 // optional when any line is malformed, a name repeats or there is no line.
 [[nodiscard]] std::optional<std::map<std::string, std::string>> ParseStageHashes(std::string_view output);
 
 // A name from the finish screen's entry: 1 to 32 of A-Z, 0-9 and space.
 [[nodiscard]] bool IsValidName(std::string_view name);
-// 16 lower-case hex digits.
+// 64 lower-case hex digits (a SHA-256).
 [[nodiscard]] bool IsStageHash(std::string_view text);
+// The text in lower case (ASCII letters only).
+[[nodiscard]] std::string AsciiLower(std::string_view text);
+// A name as compared and shown: spaces at either end dropped, inner runs of
+// spaces made one.
+[[nodiscard]] std::string NormalizeName(std::string_view name);
+// A difficulty's name: Leicht, Normal or Schwer.
+[[nodiscard]] bool IsDifficulty(std::string_view text);
 // A stage's file name as it appears in a path: letters, digits, '_' and '-',
 // 1 to 64 of them.
 [[nodiscard]] bool IsStageName(std::string_view text);

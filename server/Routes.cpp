@@ -2,9 +2,6 @@
 // makes on its own, each with a JSON error.
 #include <httplib.h>
 
-#include <algorithm>
-#include <cctype>
-
 #include "BoardPage.h"
 #include "RunJson.h"
 #include "Server.h"
@@ -28,11 +25,7 @@ bool IsRunContentType(const std::string& type) {
   return type.empty() || type.rfind("application/octet-stream", 0) == 0;
 }
 
-std::string ToLower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+constexpr const char* kDifficulties[] = {"Leicht", "Normal", "Schwer"};
 
 }  // namespace
 
@@ -104,9 +97,9 @@ void TLeaderboardServer::Route() {
       return;
     }
     // Hex digits in either case name the same hash.
-    const std::string hash = ToLower(req.get_param_value("stage"));
+    const std::string hash = AsciiLower(req.get_param_value("stage"));
     if (!IsStageHash(hash)) {
-      Error(res, 400, "bad_stage", "Die Strecke ist keine 16-stellige Pr\u00fcfsumme.");
+      Error(res, 400, "bad_stage", "Die Strecke ist keine SHA-256-Pr\u00fcfsumme (64 Hex-Ziffern).");
       return;
     }
     if (!fStageByHash.contains(hash)) {
@@ -145,10 +138,17 @@ void TLeaderboardServer::Route() {
     Json(res, 200, RunJson(*run, fStageByHash));
   });
 
+  // A board by the stage's hash (either case) or its name.
   http.Get(R"(/api/boards/([^/]*))", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string stage = req.matches[1].str();
+    std::string stage = req.matches[1].str();
+    if (const auto byHash = fStageByHash.find(AsciiLower(stage)); byHash != fStageByHash.end()) stage = byHash->second;
     if (!fStages.contains(stage)) {
       Error(res, 404, "unknown_stage", "Diese Strecke kennt der Server nicht.");
+      return;
+    }
+    const std::string difficulty = req.has_param("difficulty") ? req.get_param_value("difficulty") : "Normal";
+    if (!IsDifficulty(difficulty)) {
+      Error(res, 400, "bad_difficulty", "difficulty ist Leicht, Normal oder Schwer.");
       return;
     }
     const auto limit = ParseLimit(
@@ -158,7 +158,7 @@ void TLeaderboardServer::Route() {
       Error(res, 400, "bad_limit", "limit ist eine Zahl von 1 bis " + std::to_string(kBoardMaximum) + ".");
       return;
     }
-    Json(res, 200, BoardJson(stage, fStore.Board(stage, *limit)));
+    Json(res, 200, BoardJson(stage, difficulty, fStore.Board(stage, difficulty, *limit)));
   });
 
   // The game's page, served from another address, reads and sends with
@@ -174,7 +174,14 @@ void TLeaderboardServer::Route() {
 
   http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
     std::vector<TStageBoard> boards;
-    for (const auto& [stage, hash] : fStages) boards.push_back({stage, fStore.Board(stage, kBoardDefault)});
+    for (const auto& [stage, hash] : fStages) {
+      TStageBoard board{stage, {}};
+      for (const char* difficulty : kDifficulties) {
+        auto entries = fStore.Board(stage, difficulty, kBoardDefault);
+        if (!entries.empty()) board.Lists.push_back({difficulty, std::move(entries)});
+      }
+      boards.push_back(std::move(board));
+    }
     res.set_content(BoardPage(boards), "text/html; charset=utf-8");
   });
 }

@@ -33,8 +33,8 @@ std::string RunJson(const TRunRecord& run, const std::map<std::string, std::stri
   return body + "}";
 }
 
-std::string BoardJson(std::string_view stage, const std::vector<TBoardEntry>& entries) {
-  std::string body = "{\"stage\":" + JsonString(stage) + ",\"entries\":[";
+std::string BoardJson(std::string_view stage, std::string_view difficulty, const std::vector<TBoardEntry>& entries) {
+  std::string body = "{\"stage\":" + JsonString(stage) + ",\"difficulty\":" + JsonString(difficulty) + ",\"entries\":[";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const TBoardEntry& e = entries[i];
     body += std::string(i ? "," : "") + "{\"rank\":" + std::to_string(e.Rank) +

@@ -18,5 +18,6 @@
 // server has it, and a refused run's reason.
 [[nodiscard]] std::string RunJson(const TRunRecord& run, const std::map<std::string, std::string>& stageByHash);
 
-// {"stage":...,"entries":[{"rank","name","score","life","time","difficulty"},...]}
-[[nodiscard]] std::string BoardJson(std::string_view stage, const std::vector<TBoardEntry>& entries);
+// {"stage":...,"difficulty":...,"entries":[{"rank","name","score","life","time","difficulty"},...]}
+[[nodiscard]] std::string BoardJson(std::string_view stage, std::string_view difficulty,
+                                    const std::vector<TBoardEntry>& entries);

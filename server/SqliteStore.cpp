@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr const char* kSchema = R"sql(
+constexpr const char* kSchemaTable = R"sql(
 CREATE TABLE IF NOT EXISTS runs (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   sha256 TEXT NOT NULL UNIQUE,
@@ -22,14 +22,22 @@ CREATE TABLE IF NOT EXISTS runs (
   stage TEXT, stagehash TEXT, difficulty TEXT, classic INTEGER,
   score INTEGER, life INTEGER, time REAL, name TEXT,
   reason TEXT,
+  play TEXT,
   finished INTEGER
 );
+)sql";
+
+constexpr const char* kSchemaIndexes = R"sql(
 CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
-CREATE INDEX IF NOT EXISTS runs_board ON runs (stage, status, score DESC, time, id);
--- One board entry per result: the same run again, with bytes changed
--- that its replay does not see, is no second entry.
-CREATE UNIQUE INDEX IF NOT EXISTS runs_result ON runs (stage, stagehash, difficulty, classic, score, life, time, name)
-  WHERE status = 'verified';
+DROP INDEX IF EXISTS runs_board;
+CREATE INDEX IF NOT EXISTS runs_board2 ON runs (stage, difficulty, status, score DESC, time, id);
+-- One play, one place: the same play again (under another name, with
+-- other looks, or with bytes changed that its replay does not see) is no
+-- second entry on its stage's board of its difficulty. Older runs have no
+-- play and never clash.
+DROP INDEX IF EXISTS runs_result;
+CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play)
+  WHERE status = 'verified' AND play IS NOT NULL;
 )sql";
 
 int64_t NowSeconds() {
@@ -101,7 +109,10 @@ TSqliteStore::TSqliteStore(const std::string& path) {
     // With the log, NORMAL still survives a crash of the process; only a
     // power cut may lose the last commits.
     Execute("PRAGMA synchronous=NORMAL");
-    Execute(kSchema);
+    Execute(kSchemaTable);
+    // A database from before plays were told apart gains their column.
+    if (!HasColumn("runs", "play")) Execute("ALTER TABLE runs ADD COLUMN play TEXT");
+    Execute(kSchemaIndexes);
   } catch (...) {
     sqlite3_close(fDb);
     throw;
@@ -109,6 +120,14 @@ TSqliteStore::TSqliteStore(const std::string& path) {
 }
 
 TSqliteStore::~TSqliteStore() { sqlite3_close(fDb); }
+
+bool TSqliteStore::HasColumn(const char* table, const char* column) {
+  TStatement info(fDb, (std::string("PRAGMA table_info(") + table + ")").c_str());
+  while (info.Step()) {
+    if (Text(*info, 1) == column) return true;
+  }
+  return false;
+}
 
 void TSqliteStore::Execute(const char* sql) {
   char* error = nullptr;
@@ -174,11 +193,11 @@ TRunStore::TMark TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& resu
     {
       TStatement update(fDb,
                         "UPDATE runs SET status = 'verified', stage = ?, stagehash = ?, difficulty = ?, classic = ?, "
-                        "score = ?, life = ?, time = ?, name = ?, finished = ?, lease_until = NULL "
+                        "score = ?, life = ?, time = ?, name = ?, play = ?, finished = ?, lease_until = NULL "
                         "WHERE id = ? AND status = 'queued'");
       update.Bind(1, result.Stage).Bind(2, result.StageHash).Bind(3, result.Difficulty);
       update.Bind(4, int64_t{result.Classic}).Bind(5, result.Score).Bind(6, result.Life).Bind(7, result.Time);
-      update.Bind(8, result.Name).Bind(9, NowSeconds()).Bind(10, id);
+      update.Bind(8, result.Name).Bind(9, result.Play).Bind(10, NowSeconds()).Bind(11, id);
       try {
         update.Step();
         if (sqlite3_changes(fDb) != 1) mark = TMark::NotQueued;
@@ -214,12 +233,12 @@ bool TSqliteStore::MarkRefused(int64_t id, std::string_view reason) {
   return Refuse(id, reason);
 }
 
-std::vector<TBoardEntry> TSqliteStore::Board(std::string_view stage, int limit) {
+std::vector<TBoardEntry> TSqliteStore::Board(std::string_view stage, std::string_view difficulty, int limit) {
   std::lock_guard lock(fMutex);
   TStatement select(fDb,
-                    "SELECT name, score, life, time, difficulty FROM runs WHERE stage = ? AND status = 'verified' "
-                    "ORDER BY score DESC, time, id LIMIT ?");
-  select.Bind(1, stage).Bind(2, int64_t{limit});
+                    "SELECT name, score, life, time, difficulty FROM runs WHERE stage = ? AND difficulty = ? "
+                    "AND status = 'verified' ORDER BY score DESC, time, id LIMIT ?");
+  select.Bind(1, stage).Bind(2, difficulty).Bind(3, int64_t{limit});
   std::vector<TBoardEntry> entries;
   while (select.Step()) {
     TBoardEntry entry;

@@ -23,12 +23,13 @@ class TSqliteStore final : public TRunStore {
   std::optional<TClaimedRun> ClaimNext(std::string_view worker, int leaseSeconds) override;
   TMark MarkVerified(int64_t id, const TVerifiedRun& result) override;
   bool MarkRefused(int64_t id, std::string_view reason) override;
-  std::vector<TBoardEntry> Board(std::string_view stage, int limit) override;
+  std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) override;
   std::optional<TRunRecord> Run(int64_t id) override;
 
  private:
   class TStatement;
   void Execute(const char* sql);
+  bool HasColumn(const char* table, const char* column);
   // MarkRefused under a lock already held.
   bool Refuse(int64_t id, std::string_view reason);
   sqlite3* fDb = nullptr;

@@ -75,17 +75,17 @@ class TRunStore {
 
   // Ends a queued run. NotQueued when it was no longer queued (another
   // worker finished it after this one's lease ran out): the first verdict
-  // stands. Duplicate when a verified run with the very same result is
-  // there already (the same run with bytes changed that the replay does
-  // not see): the run is refused with kDuplicateRunReason instead, in the
-  // same transaction.
+  // stands. Duplicate when a verified run of the same play (result.Play,
+  // on the same stage hash and difficulty) is there already, whatever its
+  // name or looks: the run is refused with kDuplicateRunReason instead, in
+  // the same transaction, and the first entry keeps its name.
   enum class TMark { Stored, NotQueued, Duplicate };
   virtual TMark MarkVerified(int64_t id, const TVerifiedRun& result) = 0;
   virtual bool MarkRefused(int64_t id, std::string_view reason) = 0;
 
-  // The verified runs of a stage (by its name), best first: higher score,
-  // then shorter time, then earlier submission.
-  virtual std::vector<TBoardEntry> Board(std::string_view stage, int limit) = 0;
+  // The verified runs of a stage (by its name) at one difficulty, best
+  // first: higher score, then shorter time, then earlier submission.
+  virtual std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) = 0;
 
   virtual std::optional<TRunRecord> Run(int64_t id) = 0;
 };

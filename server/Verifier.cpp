@@ -57,7 +57,7 @@ std::map<std::string, std::string> TVerifier::StageHashes() const {
   auto stages = ParseStageHashes(child.Out);
   if (!stages) {
     throw std::runtime_error(fProgram + " --stage-hashes hat keine lesbare Streckenliste ausgegeben (erwartet je Zeile "
-                             "\"Level01 0123456789abcdef\"): " + ToCleanUtf8(LastLine(child.Out), 300));
+                             "\"Level01\" und 64 Hex-Ziffern SHA-256): " + ToCleanUtf8(LastLine(child.Out), 300));
   }
   return *stages;
 }
@@ -80,7 +80,7 @@ TVerdict TVerifier::Verify(const std::string& bytes, const std::string& claimedS
     written += static_cast<std::size_t>(n);
   }
   close(fd);
-  TChildResult child = RunLimited(fProgram, {"--verify", path}, fProgramDir, fLimits);
+  TChildResult child = RunLimited(fProgram, {"--verify", path, "--installed-stage"}, fProgramDir, fLimits);
   unlink(path.c_str());
   // The game names the file in its messages; the player knows it by no
   // such name, and the server's folders are nobody's business.

@@ -1,5 +1,6 @@
 // Verifier.h -- proving a run by playing its recording back in the game
-// itself: a child process per run ("riftvaulter --verify FILE") under the
+// itself: a child process per run ("riftvaulter --verify FILE
+// --installed-stage": the stage played is the one installed beside it) under the
 // limits of ChildProcess.h, its outcome judged by Verdict.h.
 #pragma once
 

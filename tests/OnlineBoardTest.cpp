@@ -186,7 +186,7 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
   TTempDir dir;
   const std::string file = dir.File("run.rvr");
   const TRun pilot = RunCommand(std::string("cd '") + RV_BIN_DIR + "' && ./riftvaulter --autopilot --headless --stage Level01 "
-                                "--fixed-step 10 --seed 5 --difficulty Normal --record '" + file + "'");
+                                "--fixed-step 10 --seed 5 --difficulty Normal --record-stage '" + file + "'");
   ASSERT_EQ(pilot.Status, 0) << pilot.Output;
   std::smatch total;
   ASSERT_TRUE(std::regex_search(pilot.Output, total, std::regex("Gesamt ([0-9]+)"))) << pilot.Output;
@@ -211,10 +211,10 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
   ASSERT_EQ(board.Board("Level01").State, TOnlineBoardView::TState::Ready) << board.Board("Level01").Error;
   EXPECT_TRUE(board.Board("Level01").Entries.empty());
 
-  // Sent as the session sends it: the stage's hash from the stage file the
-  // recording starts with.
+  // Sent as the session sends it: the stage's own run, under the SHA-256 of
+  // the stage file it starts with.
   platform::TRecording recording = platform::LoadRecording(file);
-  const std::string hash = StageHashText(StageRulesHash(recording.StageFiles.at("Level01.level")));
+  const std::string hash = StageSha256(recording.StageFiles.at("Level01.level"));
   board.Submit(platform::SerializeRecording(recording), "Level01", hash);
   RunFrames(board, [&] { return !board.Busy(); }, 60000);
   EXPECT_EQ(board.Note(), "Online-Bestenliste: angenommen: AUTOPILOT mit " + total[1].str() + " Punkten");

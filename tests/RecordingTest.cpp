@@ -58,6 +58,10 @@ TRecording Sample() {
 }
 
 void ExpectSame(const TRecording& a, const TRecording& b) {
+  EXPECT_EQ(a.Version, b.Version);
+  EXPECT_EQ(a.StartStage, b.StartStage);
+  EXPECT_EQ(a.Challenge, b.Challenge);
+  EXPECT_EQ(a.StageSeed, b.StageSeed);
   EXPECT_EQ(a.Frequency, b.Frequency);
   EXPECT_EQ(a.ScreenWidth, b.ScreenWidth);
   EXPECT_EQ(a.ScreenHeight, b.ScreenHeight);
@@ -96,6 +100,23 @@ TEST(Recording, RoundTripKeepsEveryFrame) {
   ExpectSame(original, ParseRecording(bytes));
   // Frames are stored as changes: forty frames of input stay small.
   EXPECT_LT(bytes.size(), 1400u);
+
+  // A stage's run carries its start; a version 4 file stays version 4, and
+  // cannot claim a stage start it has no room for.
+  TRecording stage = original;
+  stage.StageFiles.erase("Level02.level");
+  stage.StartStage = "Level01.level";
+  stage.Challenge = std::string("v1.ab\x00\xFF", 7);
+  stage.StageSeed = 0xCAFEF00Du;
+  ExpectSame(stage, ParseRecording(SerializeRecording(stage)));
+  TRecording old = original;
+  old.Version = 4;
+  const std::string oldBytes = SerializeRecording(old);
+  EXPECT_EQ(oldBytes[8], 4);
+  EXPECT_EQ(oldBytes.size() + 2 + 2 + 4, bytes.size());
+  ExpectSame(old, ParseRecording(oldBytes));
+  old.StageSeed = 1;
+  EXPECT_THROW((void)SerializeRecording(old), EReplayError);
 }
 
 TEST(Recording, EveryTruncationAndEveryBitFlipIsAClearError) {
@@ -124,7 +145,13 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
   TRecording noFrames = Sample();
   noFrames.Frames.clear();
   std::string newer = good;
-  newer[8] = 5;
+  newer[8] = 6;
+  TRecording twoStages = Sample();
+  twoStages.StartStage = "Level01.level";  // with Level02 beside it
+  TRecording longChallenge = Sample();
+  longChallenge.StageFiles.erase("Level02.level");
+  longChallenge.StartStage = "Level01.level";
+  longChallenge.Challenge.assign(platform::kMaxChallenge + 1, 'x');
   // Older versions ran on the C library's sines: they would drift.
   std::string older = good;
   older[8] = 3;
@@ -137,7 +164,9 @@ TEST(Recording, ForeignAndImpossibleContentIsRefused) {
       {"empty", "", "Kennung"},
       {"a text file", "[main]\r\nvsync=1\r\n", "Kennung"},
       {"another program's file", "RIFFxxxxWAVEfmt ", "Kennung"},
-      {"a newer version", Resealed(newer), "neueren Ausgabe des Spiels, lesbar ist Version 4"},
+      {"a newer version", Resealed(newer), "neueren Ausgabe des Spiels, lesbar ist Version 4 bis 5"},
+      {"a stage's run with two stage files", SerializeRecording(twoStages), "Startlevel"},
+      {"a challenge too long", SerializeRecording(longChallenge), "Herausforderung"},
       {"an older version", Resealed(older), "Version 3 aus einer \xE4lteren Ausgabe"},
       {"a stage file name with a folder", SerializeRecording(badName), "Dateiname"},
       {"a file that is no stage file", SerializeRecording(notAStage), "Dateiname"},

@@ -85,7 +85,7 @@ int PrintStageHashes() {
       throw std::runtime_error("Keine Leveldateien (*.level) in " + folder.Path + "data" + kStagesAreBuilt);
     for (const auto& [name, bytes] : start.StageFiles) {
       const std::string stage = name.substr(0, name.size() - 6);  // without .level
-      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageHashText(StageRulesHash(bytes)).c_str());
+      std::printf("%s %s\n", platform::Cp1252ToUtf8(stage).c_str(), StageSha256(bytes).c_str());
     }
   });
 }

@@ -16,8 +16,8 @@
 int PrintScores();
 
 // --stage-hashes: prints each stage file of the program folder as its name
-// without ".level" and the hash of its rules (StageRulesHash), one line
-// each. 0, or kExitInput when the folder or a stage file cannot be read or
+// without ".level" and the SHA-256 of its rules (StageSha256, the stage's
+// identity on the online board), one line each. 0, or kExitInput when the folder or a stage file cannot be read or
 // the folder's data/ holds no stage file at all (said on stderr, with how
 // the build makes them).
 int PrintStageHashes();

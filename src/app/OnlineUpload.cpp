@@ -5,10 +5,10 @@
 #include <stdexcept>
 
 #include "app/StageHash.h"
-#include "app/StateChecksum.h"
+#include "app/StageRun.h"
 #include "menu/MainMenu.h"
 #include "menu/OnlineBoard.h"
-#include "platform/RecordingPlatform.h"
+#include "platform/Recording.h"
 #include "services/Http.h"
 #include "stage/Level.h"
 
@@ -17,35 +17,30 @@ TOnlineUpload::TOnlineUpload(const std::string& server)
 
 TOnlineUpload::~TOnlineUpload() = default;
 
-void TOnlineUpload::Attach(TMainMenu& menu) {
-  menu.fOnline = fBoard.get();
-  menu.Level->OnNameConfirmed = [this] { fRunToSend = true; };
-}
+void TOnlineUpload::Attach(TMainMenu& menu) { menu.fOnline = fBoard.get(); }
 
-void TOnlineUpload::FrameDone(TMainMenu& menu, platform::TRecordingPlatform& recorder) {
+void TOnlineUpload::FrameDone(TMainMenu& menu, const TStageRuns& stages) {
   const double nowMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
   fBoard->Update(nowMs);
   if (!fRunToSend) return;
   fRunToSend = false;
-  if (menu.fOnlineSettings.Enabled) SendRun(menu, recorder);
+  if (menu.fOnlineSettings.Enabled) SendRun(stages);
 }
 
-void TOnlineUpload::SendRun(TMainMenu& menu, platform::TRecordingPlatform& recorder) {
-  const std::string fileName = StageFileName(menu.Level->fFileName);
-  const std::string stage = StageName(fileName);
-  // The stage as the recording starts with it, which the server replays.
-  const platform::TRecording& recording = recorder.Recording();
-  const auto file = recording.StageFiles.find(fileName);
+void TOnlineUpload::SendRun(const TStageRuns& stages) {
+  // The stage's own run, from its start to the name entry just confirmed:
+  // the server replays it on its installed stage.
+  const platform::TRecording* run = stages.LastRun();
+  if (!run || !stages.LastRunNamed()) return;
   std::string hash;
   try {
-    if (file == recording.StageFiles.end()) throw std::runtime_error(fileName + " fehlt in der Aufnahme");
-    hash = StageHashText(StageRulesHash(file->second));
+    const auto file = run->StageFiles.find(run->StartStage);
+    if (file == run->StageFiles.end()) throw std::runtime_error(run->StartStage + " fehlt in der Aufnahme");
+    hash = StageSha256(file->second);
   } catch (const std::exception& failure) {
     fBoard->SetNote(kNoteNotSent, {std::string("Level nicht lesbar: ") + failure.what()});
     return;
   }
-  // The state the run ended in is checked too.
-  recorder.AddChecksum(StateChecksum(menu));
-  fBoard->Submit(platform::SerializeRecording(recording), stage, hash);
+  fBoard->Submit(platform::SerializeRecording(*run), StageName(run->StartStage), hash);
 }

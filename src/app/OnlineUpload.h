@@ -1,6 +1,6 @@
 // OnlineUpload.h -- a played session's side of the online leaderboard: the
-// board's answers taken each frame, and a run whose name entry was
-// confirmed sent with the session's recording so far.
+// board's answers taken each frame, and a stage's run whose name entry was
+// confirmed sent as the stage's own recording (TStageRuns).
 #pragma once
 
 #include <memory>
@@ -9,9 +9,7 @@
 class THttpClient;
 class TOnlineBoard;
 class TMainMenu;
-namespace platform {
-class TRecordingPlatform;
-}
+class TStageRuns;
 
 class TOnlineUpload {
  public:
@@ -21,16 +19,18 @@ class TOnlineUpload {
   TOnlineUpload(const TOnlineUpload&) = delete;
   TOnlineUpload& operator=(const TOnlineUpload&) = delete;
 
-  // Hands the board to the menu and listens for its stage's confirmed name
-  // entries.
+  // Hands the board to the menu.
   void Attach(TMainMenu& menu);
-  // At the end of each frame: takes the answers that came and, when a name
-  // entry was confirmed in the frame (and the player has the board on),
-  // sends the run with the state the frame ended in.
-  void FrameDone(TMainMenu& menu, platform::TRecordingPlatform& recorder);
+  // The stage's name entry was confirmed in this frame.
+  void NameConfirmed() { fRunToSend = true; }
+  // At the end of each frame, after `stages` took it: takes the answers that
+  // came and, when a name entry was confirmed in the frame (and the player
+  // has the board on), sends the stage's run that ended with it, named runs
+  // only, under the SHA-256 of its stage.
+  void FrameDone(TMainMenu& menu, const TStageRuns& stages);
 
  private:
-  void SendRun(TMainMenu& menu, platform::TRecordingPlatform& recorder);
+  void SendRun(const TStageRuns& stages);
 
   std::unique_ptr<THttpClient> fHttp;
   std::unique_ptr<TOnlineBoard> fBoard;

@@ -29,16 +29,16 @@ const char* UsageText() {
            "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
            "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise DEGREES]\n"
            "                   [--keep-scores] [--headless] [--record FILE]\n"
-           "       each also with --window WIDTHxHEIGHT\n"
-           "       riftvaulter --verify FILE\n"
+           "       each also with --window WIDTHxHEIGHT, and playing ones with --record-stage FILE\n"
+           "       riftvaulter --verify FILE [--installed-stage]\n"
            "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
   return "Aufruf: riftvaulter [--record DATEI]\n"
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
          "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
          "                   [--keep-scores] [--headless] [--record DATEI]\n"
-         "       jeweils auch mit --window BREITExH\xD6HE\n"
-         "       riftvaulter --verify DATEI\n"
+         "       jeweils auch mit --window BREITExH\xD6HE, spielend auch mit --record-stage DATEI\n"
+         "       riftvaulter --verify DATEI [--installed-stage]\n"
          "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
 }
 
@@ -49,6 +49,7 @@ std::string HelpText() {
            "Without options the game starts in its main menu.\n"
            "\n"
            "  --record FILE        record the game into FILE\n"
+           "  --record-stage FILE  write the last stage's run (its start to its name entry) into FILE\n"
            "  --replay FILE        play a recording back at its own pace\n"
            "  --timedemo FILE      play a recording back as fast as possible and print the frame times\n"
            "  --frame-times FILE   with --timedemo: one line per frame in FILE (frame, milliseconds, 1 for a loading frame, 1 for a frame of play)\n"
@@ -67,10 +68,13 @@ std::string HelpText() {
            "                       the last finished run whose name was entered. Exit code 0: proven;\n"
            "                       2: refused (not a readable recording, no finished run with a name, or content\n"
            "                       the game cannot play, such as a stage naming a missing file);\n"
-           "                       3: the replay drifts from its checksums or ends early\n"
+           "                       3: the replay drifts from its checksums or ends early, its stage is another stage\n"
+           "                       (--installed-stage), its clock is refused (running backwards, a frame time out of\n"
+           "                       range) or its seed is not the challenge's\n"
            "                       (1: the game itself cannot run here, e.g. its folder cannot be set up)\n"
+           "  --installed-stage    with --verify: refuse a run whose stage differs from the installed one\n"
            "  --scores             print every stage's title, unlock state and highscores\n"
-           "  --stage-hashes       print every stage's name and the hash of its rules\n"
+           "  --stage-hashes       print every stage's name and the SHA-256 of its rules\n"
            "  --path-fingerprint   print the checksum of every path value of the stages (the same on every system)\n"
            "  -h, --help           this help\n"
            "  --version            the version\n"
@@ -84,6 +88,7 @@ std::string HelpText() {
          "Ohne Optionen startet das Spiel im Hauptmen\xFC.\n"
          "\n"
          "  --record DATEI       das Spiel in DATEI aufnehmen\n"
+         "  --record-stage DATEI den Lauf des letzten Levels (Start bis Namenseingabe) in DATEI schreiben\n"
          "  --replay DATEI       eine Aufnahme in ihrem Tempo wiedergeben\n"
          "  --timedemo DATEI     eine Aufnahme so schnell wie m\xF6glich wiedergeben und die Bildzeiten ausgeben\n"
          "  --frame-times DATEI  mit --timedemo: je Bild eine Zeile in DATEI (Bildnummer, Millisekunden, 1 f\xFCr Ladebild, 1 f\xFCr Spielbild)\n"
@@ -102,10 +107,13 @@ std::string HelpText() {
          "                       letzten beendeten Lauf mit eingetragenem Namen ausgeben. Exit-Code 0: bewiesen;\n"
          "                       2: abgelehnt (keine lesbare Aufnahme, kein beendeter Lauf mit Namen oder ein Inhalt,\n"
          "                       den das Spiel nicht spielen kann, etwa ein Level, das eine fehlende Datei nennt);\n"
-         "                       3: die Wiedergabe weicht von ihren Pr\xFC" "fsummen ab oder endet vorzeitig\n"
+         "                       3: die Wiedergabe weicht von ihren Pr\xFC" "fsummen ab oder endet vorzeitig, ihr Level ist\n"
+         "                       ein anderes (--installed-stage), ihre Uhr wird abgelehnt (l\xE4uft r\xFC" "ckw\xE4rts, eine\n"
+         "                       Bildzeit au\xDF" "erhalb der Grenzen) oder ihr Startwert ist nicht der der Herausforderung\n"
          "                       (1: das Spiel selbst kann hier nicht laufen, etwa weil sein Ordner nicht einzurichten ist)\n"
+         "  --installed-stage    mit --verify: einen Lauf ablehnen, dessen Level vom installierten abweicht\n"
          "  --scores             f\xFCr jedes Level Titel, Freischaltung und Highscores ausgeben\n"
-         "  --stage-hashes       f\xFCr jedes Level Name und Pr\xFC" "fsumme seiner Regeln ausgeben\n"
+         "  --stage-hashes       f\xFCr jedes Level Name und SHA-256-Pr\xFC" "fsumme seiner Regeln ausgeben\n"
          "  --path-fingerprint   die Pr\xFC" "fsumme aller Pfadwerte der Level ausgeben (gleich auf jedem System)\n"
          "  -h, --help           diese Hilfe\n"
          "  --version            die Version\n"
@@ -139,6 +147,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--record") {
       options.RecordFile = value(i);
+    } else if (arg == "--record-stage") {
+      options.RecordStageFile = value(i);
+    } else if (arg == "--installed-stage") {
+      options.InstalledStage = true;
     } else if (arg == "--replay") {
       replay = true;
       options.ReplayFile = value(i);
@@ -221,10 +233,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   if (scores && args.size() > 1) throw EOptionsError("--scores steht allein");
   if (fingerprint && args.size() > 1) throw EOptionsError("--path-fingerprint steht allein");
   if (stageHashes && args.size() > 1) throw EOptionsError("--stage-hashes steht allein");
-  if (verify && args.size() > 2) throw EOptionsError("--verify DATEI steht allein");
+  if (verify && args.size() > 2 + (options.InstalledStage ? 1 : 0))
+    throw EOptionsError("--verify DATEI steht allein (oder mit --installed-stage)");
+  if (options.InstalledStage && !verify) throw EOptionsError("--installed-stage gilt nur mit --verify");
   if (replay + timedemo + autopilot > 1)
     throw EOptionsError("--replay, --timedemo und --autopilot schlie\xDF" "en einander aus");
-  if ((replay || timedemo) && !options.RecordFile.empty())
+  if ((replay || timedemo) && (!options.RecordFile.empty() || !options.RecordStageFile.empty()))
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)

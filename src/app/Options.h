@@ -25,6 +25,12 @@ enum class TRunMode { Play, Replay, Timedemo, Autopilot, Verify, Scores, PathFin
 struct TOptions {
   TRunMode Mode = TRunMode::Play;
   std::string RecordFile;  // --record: empty when not recording
+  // --record-stage: the last stage's run (from its start to its name entry,
+  // or to leaving it) is written here at the end; empty when not asked for.
+  std::string RecordStageFile;
+  // --installed-stage (with --verify): the stage's rules must be those of
+  // the installed stage file of the same name.
+  bool InstalledStage = false;
   std::string ReplayFile;  // --replay / --timedemo / --verify
   std::string FrameTimesFile;  // --frame-times: a timedemo's frame times, one line each
   // --stage NAME (repeatable; "Level01" or "Level01.level"); "all" plays

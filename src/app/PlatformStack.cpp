@@ -38,8 +38,11 @@ TPlatformStack::TPlatformStack(platform::TPlatform& window, const TOptions& opti
   if (options.Mode == TRunMode::Replay || options.Mode == TRunMode::Timedemo || options.Mode == TRunMode::Verify)
     StackReplay(options, realBase);
   if (options.Mode == TRunMode::Autopilot) StackPilot(options, realBase);
-  if (!options.RecordFile.empty() || options.RecordInMemory) {
-    fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()));
+  if (!options.RecordFile.empty() || !options.RecordStageFile.empty() || options.RecordInMemory) {
+    // Only a file of the whole session keeps every frame since the start;
+    // stage runs alone keep one stage.
+    fRecorder = std::make_unique<platform::TRecordingPlatform>(*fTop, ReadStartState(fTop->BasePath()),
+                                                               !options.RecordFile.empty());
     fTop = fRecorder.get();
   }
 }
@@ -48,7 +51,11 @@ TPlatformStack::~TPlatformStack() = default;
 
 void TPlatformStack::StackReplay(const TOptions& options, const std::string& realBase) {
   fRecording = platform::LoadRecording(options.ReplayFile);
-  fScratch = std::make_unique<TScratchFolder>(realBase, fRecording.Settings, fRecording.StageFiles);
+  // A stage's run holds its own stage file alone: the installed ones stand
+  // beside it, so that the stage it unlocks is there to be unlocked.
+  std::map<std::string, std::string> stages = fRecording.StageFiles;
+  if (!fRecording.StartStage.empty()) stages.merge(ReadStartState(realBase).StageFiles);
+  fScratch = std::make_unique<TScratchFolder>(realBase, fRecording.Settings, stages);
   // Whether this machine can open its audio device is its own affair.
   const TIniFile real = ReadSettings(realBase + "settings.ini");
   const int sound = real.ReadInteger("main", "sound", 1);

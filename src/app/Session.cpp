@@ -17,6 +17,7 @@
 #include "app/Options.h"
 #include "app/PlatformStack.h"
 #include "app/Report.h"
+#include "app/StageRun.h"
 #include "app/StateChecksum.h"
 #include "app/Timedemo.h"
 #include "app/UserFolder.h"
@@ -100,7 +101,11 @@ struct TSession::Impl {
     return window;
   }
 
-  uint32_t Checksum() const { return StateChecksum(*Form->MainMenu); }
+  // A stage's run is checked on the stage's state alone.
+  uint32_t Checksum() const {
+    if (Replay && !Stack->Replayed().StartStage.empty()) return StateChecksum(*Form->MainMenu->Level);
+    return StateChecksum(*Form->MainMenu);
+  }
 
   void Verify() {
     if (!Replay) return;
@@ -108,28 +113,47 @@ struct TSession::Impl {
     if (expected && *expected != Checksum()) Replay->Diverge();
   }
 
+  // A verification's end without a verified run: the fixed last line.
+  int Refuse(int exitCode, const std::string& why) {
+    return Options.Mode == TRunMode::Verify ? RefuseRun(exitCode, why) : exitCode;
+  }
+
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
       if (Online) Online->Attach(*Form->MainMenu);
+      Stages->Attach(*Form->MainMenu);
+      Form->MainMenu->Level->OnNameConfirmed = [this] {
+        Stages->NameConfirmed();
+        if (Online) Online->NameConfirmed();
+        if (Options.Mode == TRunMode::Verify) Proven = ProvenRunOf(*Form->MainMenu->Level, *Stages);
+      };
       if (Pilot) Pilot->Attach(*Form->MainMenu);
-      if (Options.Mode == TRunMode::Verify)
-        Form->MainMenu->Level->OnNameConfirmed = [this] { Proven = ProvenRunOf(*Form->MainMenu->Level); };
+      if (Replay) StartReplayedStage(*Form->MainMenu, Stack->Replayed(), *Stages);
     };
     hooks.FrameDone = [this] {
       const bool active = Form->MainMenu->Level->fActive;
-      if (WasActive && !active) StageLeft = true;
+      if (WasActive && !active) {
+        StageLeft = true;
+        Stages->StageLeft();
+      }
       WasActive = active;
       if (Timedemo) Timedemo->FrameDone(FrameKind(*Form->MainMenu->Level), Replay->FrameIndex());  // Start checked Replay
+      bool checksumDue = false;
       if (Recorder) {
         GameMs += Form->fElapsed;
         if (GameMs >= NextChecksum) {
           Recorder->AddChecksum(Checksum());
           NextChecksum = GameMs + kChecksumIntervalMs;
+          checksumDue = true;
         }
       }
+      Stages->FrameDone(*Form->MainMenu->Level, checksumDue);
       Verify();
-      if (Online) Online->FrameDone(*Form->MainMenu, *Recorder);
+      if (Options.Mode == TRunMode::Verify && !ClockRefused)
+        ClockRefused = Stages->FrameTimeRefusal(*Form->MainMenu->Level, Form->fElapsed, Replay->FrameIndex());
+      if (ClockRefused) return false;
+      if (Online) Online->FrameDone(*Form->MainMenu, *Stages);
       return !(Replay && Replay->DivergedAt());
     };
     hooks.Ending = [this] {
@@ -153,6 +177,9 @@ struct TSession::Impl {
   platform::TRecordingPlatform* Recorder = nullptr;
   platform::TReplayPlatform* Replay = nullptr;
   float GameMs = 0, NextChecksum = 0;
+  std::unique_ptr<TStageRuns> Stages;
+  // The replayed clock failed a check: the fixed refusal (verify).
+  std::optional<std::string> ClockRefused;
   int ExitCode = 0;
   bool Running = false;
   bool WasActive = false, StageLeft = false;
@@ -184,8 +211,8 @@ bool TSession::Start() {
   try {
     if (fImpl->Timedemo && !fImpl->Options.FrameTimesFile.empty()) fImpl->Timedemo->OpenFrameTimes(fImpl->Options.FrameTimesFile);
     TOptions options = fImpl->Options;
-    // With the online leaderboard on, a played session is recorded from its
-    // start: the server replays the whole of it.
+    // With the online leaderboard on, a played session is recorded: each
+    // stage's run is kept apart (TStageRuns), which the server replays.
     const TOnlineSettings online = ReadOnlineSettings(settings);
     if (options.Mode == TRunMode::Play && online.Enabled) {
       options.RecordInMemory = true;
@@ -195,12 +222,14 @@ bool TSession::Start() {
   } catch (const std::exception& failure) {
     Report(failure.what());
     ReportInPage(failure.what());
-    fImpl->ExitCode = kExitInput;
+    fImpl->ExitCode = fImpl->Refuse(kExitInput, "damaged file");
     return false;
   }
   fImpl->Pilot = fImpl->Stack->Pilot();
   fImpl->Recorder = fImpl->Stack->Recorder();
   fImpl->Replay = fImpl->Stack->Replay();
+  fImpl->Stages = std::make_unique<TStageRuns>(fImpl->Recorder);
+  if (fImpl->Options.Mode == TRunMode::Verify) fImpl->ClockRefused = ClockRefusal(fImpl->Stack->Replayed());
   // A timedemo is a replay played as fast as it goes: it numbers its frames
   // by the recording's.
   if (fImpl->Timedemo && !fImpl->Replay) throw std::logic_error("timedemo without a replay");
@@ -233,6 +262,15 @@ int TSession::Finish() {
       fImpl->ExitCode = kExitInput;
     }
   }
+  if (fImpl->Stages && !fImpl->Options.RecordStageFile.empty()) {
+    try {
+      if (!fImpl->Stages->LastRun()) throw std::runtime_error("Kein Level gespielt: keine Aufnahme in " + fImpl->Options.RecordStageFile);
+      platform::SaveRecording(*fImpl->Stages->LastRun(), fImpl->Options.RecordStageFile);
+    } catch (const std::exception& failure) {
+      Report(failure.what());
+      fImpl->ExitCode = kExitInput;
+    }
+  }
   if (fImpl->Pilot) {
     for (const pilot::TStageResult& result : fImpl->Pilot->Results()) {
       std::printf("autopilot: %s %s, Punkte %d, Leben %d, Gesamt %d, Zeit %.1f s\n", result.FileName.c_str(),
@@ -245,17 +283,20 @@ int TSession::Finish() {
     if (!fImpl->Pilot->AllWon() && fImpl->ExitCode == 0) fImpl->ExitCode = kExitPilotLost;
   }
   if (fImpl->Replay) {
-    if (const auto frame = fImpl->Replay->DivergedAt()) {
+    if (fImpl->ClockRefused) {
+      fImpl->ExitCode = fImpl->Refuse(kExitDiverged, *fImpl->ClockRefused);
+    } else if (const auto frame = fImpl->Replay->DivergedAt()) {
       std::fprintf(stderr, "replay diverged at frame %zu\n", *frame);
       ReportInPage(TrMessage("Die Wiedergabe weicht von der Aufnahme ab, bei Bild " + std::to_string(*frame)));
-      fImpl->ExitCode = kExitDiverged;
+      fImpl->ExitCode = fImpl->Refuse(kExitDiverged, "diverged at frame " + std::to_string(*frame));
     } else if (fImpl->Options.Mode == TRunMode::Verify) {
       // A run that ends before its recording does took another path.
       if (!fImpl->Replay->Finished()) {
         Report("Wiedergabe vorzeitig beendet");
-        fImpl->ExitCode = kExitDiverged;
+        fImpl->ExitCode = fImpl->Refuse(kExitDiverged, "diverged at frame " + std::to_string(fImpl->Replay->FrameIndex()));
       } else if (fImpl->ExitCode == 0) {
-        fImpl->ExitCode = ReportProvenRun(fImpl->Proven, fImpl->Stack->Replayed());
+        fImpl->ExitCode = ReportProvenRun(fImpl->Proven, fImpl->Stack->Replayed(),
+                                          fImpl->Options.InstalledStage ? fImpl->ProgramFolder.Path : std::string());
       }
     } else {
       if (!fImpl->Replay->Finished()) Report("Wiedergabe vorzeitig beendet");
@@ -276,10 +317,10 @@ int TSession::Finish() {
 }
 
 bool TSession::SaveRecording(const std::string& fileName) {
-  if (!fImpl->Running || !fImpl->Recorder) return false;
-  fImpl->Recorder->AddChecksum(fImpl->Checksum());
+  // The last stage's run: the one the board would take.
+  if (!fImpl->Running || !fImpl->Stages || !fImpl->Stages->LastRun()) return false;
   try {
-    platform::SaveRecording(fImpl->Recorder->Recording(), fileName);
+    platform::SaveRecording(*fImpl->Stages->LastRun(), fileName);
   } catch (const std::exception& failure) {
     Report(failure.what());
     ReportInPage(failure.what());

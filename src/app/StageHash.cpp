@@ -8,6 +8,7 @@
 #include "services/Difficulty.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
+#include "services/Sha256.h"
 
 namespace {
 
@@ -39,19 +40,25 @@ class TBytesStream final : public TStream {
 
 }  // namespace
 
-uint64_t StageRulesHash(std::string_view fileBytes) {
+std::string StageRulesText(std::string_view fileBytes) {
   TBytesStream bytes(fileBytes);
   TIniFile ini;
   LoadIniFromStream(ini, bytes, kLevelKey);
   for (const TDifficultyRules& rules : kDifficulties) ini.EraseSection(rules.HighscoreSection);
   ini.DeleteKey("Level", "Active");
+  return ini.GetText();
+}
+
+uint64_t StageRulesHash(std::string_view fileBytes) {
   uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char ch : ini.GetText()) {
+  for (const char ch : StageRulesText(fileBytes)) {
     hash ^= static_cast<uint8_t>(ch);
     hash *= 0x100000001b3ULL;
   }
   return hash;
 }
+
+std::string StageSha256(std::string_view fileBytes) { return Sha256Hex(StageRulesText(fileBytes)); }
 
 std::string StageHashText(uint64_t hash) {
   char text[17];

@@ -234,6 +234,18 @@ void TMainMenu::Progress(float elapsed) {
   if (KeyPressed(platform::kVkReturn)) Enter();
 }
 
+void TMainMenu::StartStage(const std::string& fileName) {
+  Level->fDifficulty = fDifficulty;
+  Level->fControls = fControls;
+  if (OnStageStarting) OnStageStarting(fileName);
+  if (fStagesApart) {
+    fStageSeed = fPlatform.RandomSeed();
+    fRandom.Seed(fStageSeed);
+    Level->ForgetEarlierStage();
+  }
+  Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(StagePath(fileName)); });
+}
+
 void TMainMenu::AdvanceRowMoves(float elapsed) {
   // One row per 100 ms; the selection changes when the move completes.
   auto advance = [&](float& move, int32_t& row) {
@@ -264,10 +276,7 @@ void TMainMenu::Enter() {
     // The Escape press that ends the stage must not act in the menu too.
     fKeyLatch.Latch(platform::kVkEscape);
     fKeyLatch.Latch(fControls[TAction::Leave].Key);
-    const std::string fileName = StagePath(fLevelList[selected].FileName);
-    Level->fDifficulty = fDifficulty;
-    Level->fControls = fControls;
-    Guarded("MainMen\xFC, Progress: Fehler beim Laden des Levels", [&] { Level->LoadFromFile(fileName); });
+    StartStage(fLevelList[selected].FileName);
     fRefresh = true;
   }
 

@@ -117,6 +117,19 @@ class TMainMenu {
   // The window lost focus: a stage in flight pauses and waits for the player.
   void FocusLost();
 
+  // Starts the stage in data/`fileName` (a plain NAME.level) on the
+  // difficulty and controls in force: OnStageStarting is told first, then,
+  // with fStagesApart, the random generator takes a fresh seed from the
+  // platform and what an earlier stage left in the stage object is cleared,
+  // so that the stage plays the same whatever ran before it.
+  void StartStage(const std::string& fileName);
+  // Called with the plain file name just before a stage starts.
+  std::function<void(const std::string&)> OnStageStarting;
+  // Every stage start reseeds (off only to replay recordings from before).
+  bool fStagesApart = true;
+  // The seed the last stage started from (0 without fStagesApart).
+  uint32_t fStageSeed = 0;
+
   // Called when the player quits from the root page.
   std::function<void()> OnQuit;
   // Called by the settings page's window item: full screen <-> window.

@@ -121,7 +121,11 @@ uint32_t Crc32(std::string_view bytes) {
 std::string SerializeRecording(const TRecording& recording) {
   TWriter w;
   w.Bytes(kMagic);
-  w.Fixed(kReplayVersion, 2);
+  const bool stageFields = recording.Version >= 5;
+  if (recording.Version < kOldestReplayVersion || recording.Version > kReplayVersion ||
+      (!stageFields && (!recording.StartStage.empty() || !recording.Challenge.empty() || recording.StageSeed != 0)))
+    throw EReplayError("Aufnahme der Version " + std::to_string(recording.Version) + " kann so nicht geschrieben werden");
+  w.Fixed(recording.Version, 2);
   w.Fixed(recording.Frequency, 8);
   w.Fixed(static_cast<uint32_t>(recording.ScreenWidth), 4);
   w.Fixed(static_cast<uint32_t>(recording.ScreenHeight), 4);
@@ -134,6 +138,13 @@ std::string SerializeRecording(const TRecording& recording) {
     w.Bytes(name);
     w.Fixed(bytes.size(), 4);
     w.Bytes(bytes);
+  }
+  if (stageFields) {
+    w.Fixed(recording.StartStage.size(), 2);
+    w.Bytes(recording.StartStage);
+    w.Fixed(recording.Challenge.size(), 2);
+    w.Bytes(recording.Challenge);
+    w.Fixed(recording.StageSeed, 4);
   }
   w.Fixed(recording.Frames.size(), 4);
   std::bitset<256> keys;
@@ -192,14 +203,14 @@ TRecording ParseRecording(std::string_view bytes) {
     throw EReplayError("Keine Replay-Datei von Riftvaulter (Kennung fehlt)");
   TReader header(bytes.substr(kMagic.size()));
   const uint64_t version = header.Fixed(2, "die Version");
-  if (version < kReplayVersion)
+  const std::string readable = "Version " + std::to_string(kOldestReplayVersion) + " bis " + std::to_string(kReplayVersion);
+  if (version < kOldestReplayVersion)
     throw EReplayError("Replay-Datei der Version " + std::to_string(version) +
                        " aus einer \xE4lteren Ausgabe des Spiels: sie l\xE4uft in dieser nicht mehr gleich ab "
-                       "und kann nicht abgespielt werden (lesbar ist Version " +
-                       std::to_string(kReplayVersion) + ")");
+                       "und kann nicht abgespielt werden (lesbar ist " + readable + ")");
   if (version > kReplayVersion)
     throw EReplayError("Replay-Datei der Version " + std::to_string(version) +
-                       " aus einer neueren Ausgabe des Spiels, lesbar ist Version " + std::to_string(kReplayVersion));
+                       " aus einer neueren Ausgabe des Spiels, lesbar ist " + readable);
   if (bytes.size() < kMagic.size() + 2 + 4) throw EReplayError("Replay-Datei zu kurz: es fehlt die Pr\xFC" "fsumme");
   const std::string_view body = bytes.substr(0, bytes.size() - 4);
   TReader crcReader(bytes.substr(bytes.size() - 4));
@@ -208,6 +219,7 @@ TRecording ParseRecording(std::string_view bytes) {
 
   TReader r(body.substr(kMagic.size() + 2));
   TRecording recording;
+  recording.Version = static_cast<uint16_t>(version);
   recording.Frequency = r.Fixed(8, "die Taktfrequenz");
   if (recording.Frequency == 0) throw EReplayError("Replay-Datei besch\xE4" "digt: Taktfrequenz 0");
   recording.ScreenWidth = static_cast<int32_t>(r.Fixed(4, "die Bildschirmbreite"));
@@ -231,6 +243,17 @@ TRecording ParseRecording(std::string_view bytes) {
     std::string data(r.Bytes(r.Fixed(4, "eine Leveldatei"), "eine Leveldatei"));
     if (!recording.StageFiles.emplace(std::move(name), std::move(data)).second)
       throw EReplayError("Replay-Datei besch\xE4" "digt: Leveldatei doppelt");
+  }
+  if (recording.Version >= 5) {
+    recording.StartStage = std::string(r.Bytes(r.Fixed(2, "das Startlevel"), "das Startlevel"));
+    recording.Challenge = std::string(r.Bytes(r.Fixed(2, "die Herausforderung"), "die Herausforderung"));
+    recording.StageSeed = static_cast<uint32_t>(r.Fixed(4, "den Zufallskeim des Levels"));
+    if (recording.Challenge.size() > kMaxChallenge)
+      throw EReplayError("Replay-Datei besch\xE4" "digt: Herausforderung zu lang");
+    // A stage's run holds its own stage file and no other.
+    if (!recording.StartStage.empty() &&
+        (recording.StageFiles.size() != 1 || recording.StageFiles.begin()->first != recording.StartStage))
+      throw EReplayError("Replay-Datei besch\xE4" "digt: Startlevel passt nicht zu den Leveldateien");
   }
   const uint64_t frameCount = r.Fixed(4, "die Zahl der Bilder");
   // Every frame takes at least two bytes: no count can ask for more frames

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -29,7 +30,13 @@ class EReplayError : public std::runtime_error {
 // and powers come from its own functions, the same on Linux and Windows,
 // and differ from the C library's in the last bit. A recording of an older
 // version would drift, so it is refused with a message that says why.
-inline constexpr uint16_t kReplayVersion = 4;
+// Version 5 reseeds the random generator at every stage start and may hold
+// a single stage's run (StartStage, Challenge, StageSeed); version 4 files
+// are read and replayed as they always were.
+inline constexpr uint16_t kReplayVersion = 5;
+inline constexpr uint16_t kOldestReplayVersion = 4;
+// The most bytes of a server's challenge a recording carries.
+inline constexpr std::size_t kMaxChallenge = 512;
 
 // One frame: from one PumpEvents call to the next (frame 0 is everything
 // before the first). Keys, cursor and focus are as the pump left them.
@@ -48,6 +55,9 @@ struct TRecordedFrame {
 };
 
 struct TRecording {
+  // The file's version: a version 4 recording replays without the stage
+  // starts' reseeding. New recordings are kReplayVersion.
+  uint16_t Version = kReplayVersion;
   uint64_t Frequency = 1;  // clock ticks per second
   int32_t ScreenWidth = 0, ScreenHeight = 0;
   // VirtualKeyForChar of every byte value (-1: the layout cannot type it).
@@ -55,6 +65,15 @@ struct TRecording {
   // settings.ini and every stage file of data/ as they were at the start.
   std::string Settings;
   std::map<std::string, std::string> StageFiles;  // plain NAME.level -> bytes
+  // Version 5 on. A stage's run: the plain name of the stage file it starts
+  // in (StageFiles then holds that file alone, as it was at the stage's
+  // start); empty for a whole session from the program's start.
+  std::string StartStage;
+  // The server's challenge the stage was started with (opaque bytes, at
+  // most kMaxChallenge); empty without one.
+  std::string Challenge;
+  // The seed the stage's random generator started from.
+  uint32_t StageSeed = 0;
   std::vector<TRecordedFrame> Frames;
 };
 

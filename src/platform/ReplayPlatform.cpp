@@ -19,6 +19,16 @@ TReplayPlatform::TReplayPlatform(TPlatform& inner, const TRecording& recording, 
 
 uint64_t TReplayPlatform::PerformanceCounter() {
   const TRecordedFrame& frame = Frame();
+  if (InPrelude()) {
+    // The game's start-up before a stage's run: every reading is the one
+    // the stage's first step is measured from.
+    fLastCounter = frame.Counters.empty() ? 0 : frame.Counters.back();
+    if (!fFirstRecorded) {
+      fFirstRecorded = fLastCounter;
+      fFirstReal = Inner().PerformanceCounter();
+    }
+    return fLastCounter;
+  }
   if (fCounterIndex < frame.Counters.size()) {
     fLastCounter = frame.Counters[fCounterIndex++];
     if (!fFirstRecorded) {
@@ -58,7 +68,7 @@ void TReplayPlatform::SetCursorPos(int x, int y) {
 TEvents TReplayPlatform::PumpEvents() {
   // Clock readings or seeds the recorded frame had and this one did not ask
   // for: the game took another path.
-  if (fCounterIndex != Frame().Counters.size() || fSeedIndex != Frame().Seeds.size()) Diverge();
+  if (!InPrelude() && (fCounterIndex != Frame().Counters.size() || fSeedIndex != Frame().Seeds.size())) Diverge();
   TEvents events = Inner().PumpEvents();
   if (Finished()) {
     events.Quit = true;
@@ -107,6 +117,9 @@ void TReplayPlatform::SetSwapInterval(int interval) {
 }
 
 uint32_t TReplayPlatform::RandomSeed() {
+  // Before a stage's run the seeds the start-up asks for do not matter:
+  // the stage's start reseeds with the recorded one.
+  if (InPrelude()) return fRecording.StageSeed;
   const TRecordedFrame& frame = Frame();
   if (fSeedIndex < frame.Seeds.size()) return frame.Seeds[fSeedIndex++];
   Diverge();

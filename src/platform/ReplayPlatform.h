@@ -55,6 +55,9 @@ class TReplayPlatform final : public TPlatformDecorator {
 
  private:
   [[nodiscard]] const TRecordedFrame& Frame() const { return fRecording.Frames[fFrame]; }
+  // A stage's run before its first pump: the program starts up and the
+  // stage starts, answered from the run's first frame and its stage seed.
+  [[nodiscard]] bool InPrelude() const { return fFrame == 0 && !fRecording.StartStage.empty(); }
   void WaitForRecordedTime();
   // The current frame's cursor, as the game measures it in this window.
   void TakeCursor();

@@ -75,6 +75,11 @@ class TLevel : public TStageHub {
   // more than the reset for a file without control points. Malformed values
   // throw EConvertError, impossible ones EDataError; missing files are fatal.
   void LoadFromFile(const std::string& fileName);
+  // Clears what a stage played before leaves behind and LoadFromFile keeps
+  // or reads before it sets it (the last finish table, the place the swarm
+  // is spawned from), so that the next stage's state depends on its
+  // own start alone. Recordings from before per-stage runs replay without.
+  void ForgetEarlierStage();
   // Reloads the highscore list from the stage file and inserts a new
   // unnamed entry for `score` after every entry at least as good. Returns
   // its index.

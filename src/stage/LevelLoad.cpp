@@ -31,6 +31,15 @@ void TLevel::ResetObjects() {
   fBolts.clear();
 }
 
+void TLevel::ForgetEarlierStage() {
+  fFinish.HighScore.clear();
+  // The swarm is placed from fPos while the stage loads, before the load
+  // sets it: it starts where a fresh stage object starts.
+  fPos = fRoll = fSpeed = fTime = 0;
+  fScore = fLife = 0;
+  fHits = {};
+}
+
 void TLevel::LoadFromFile(const std::string& fileName) {
   ResetObjects();
   TIniFile ini;

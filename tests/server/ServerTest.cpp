@@ -15,8 +15,8 @@
 
 namespace {
 
-const std::string kLevel01 = "0123456789abcdef";
-const std::string kLevel02 = "fedcba9876543210";
+const std::string kLevel01 = "0123456701234567012345670123456701234567012345670123456701234567";
+const std::string kLevel02 = "fedcba98fedcba98fedcba98fedcba98fedcba98fedcba98fedcba98fedcba98";
 
 std::string Sha256Line(const std::string& line) { return Sha256Hex(line); }
 
@@ -25,9 +25,13 @@ std::string FakeRun(const std::string& line) {
   return "riftvaulter-fake-run\n" + line + "\nsum=" + Sha256Line(line) + "\n";
 }
 
-std::string Line(const std::string& stage, const std::string& hash, int score, const std::string& name) {
-  return "verified: stage=" + stage + " stagehash=" + hash + " difficulty=Normal classic=0 score=" +
-         std::to_string(score) + " life=7 time=61.5 name=" + name;
+// The play is told by stage, score and name unless given.
+std::string Line(const std::string& stage, const std::string& hash, int score, const std::string& name,
+                 const std::string& difficulty = "Normal", std::string play = "") {
+  if (play.empty()) play = Sha256Hex(stage + std::to_string(score) + name + difficulty);
+  return "verified: stage=" + stage + " stagehash=" + hash + " difficulty=" + difficulty + " classic=0 score=" +
+         std::to_string(score) + " life=7 time=61.5 name=" + name + " play=" + play +
+         " seed=42 challenge=- clockms=70310";
 }
 
 // A running server on a free port, over a store in dir.
@@ -84,7 +88,8 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
   std::vector<TCase> cases = {
       {"honest 1", kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")), "verified"},
       {"honest 2", kLevel01, FakeRun(Line("Level01", kLevel01, 7000, "BERT 2")), "verified"},
-      {"honest 3", kLevel02, FakeRun(Line("Level02", kLevel02, 100, "C")), "verified"},
+      {"honest 3", kLevel02, FakeRun(Line("Level02", kLevel02, 100, "  C ")), "verified"},
+      {"honest, hard", kLevel01, FakeRun(Line("Level01", kLevel01, 9000, "HARD", "Schwer")), "verified"},
       {"forged score", kLevel01,
        "riftvaulter-fake-run\n" + Line("Level01", kLevel01, 99999, "ANNA B") + "\nsum=" +
            Sha256Line(Line("Level01", kLevel01, 5000, "ANNA B")) + "\n",
@@ -148,9 +153,11 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
         EXPECT_NE(Field(body, "reason").find(run.Expect), std::string::npos) << run.Label << ": " << body;
       }
     }
-    // The same run with bytes changed that its replay never reads: no
-    // second entry.
-    const auto copy = Post(client, kLevel01, FakeRun(Line("Level01", kLevel01, 5000, "ANNA B")) + "unread bytes");
+    // The same play under another name (and bytes changed that its replay
+    // never reads): no second entry.
+    const auto copy = Post(client, kLevel01,
+                           FakeRun(Line("Level01", kLevel01, 5000, "BUTOPILOT", "Normal",
+                                        Sha256Hex("Level015000ANNA BNormal"))) + "unread bytes");
     ASSERT_TRUE(copy);
     std::string copyBody;
     do {
@@ -169,7 +176,9 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
     const std::vector<std::tuple<std::string, std::string, std::string, int>> bad = {
         {"POST", "/api/runs", "x", 400},
         {"POST", "/api/runs?stage=0123", "x", 400},
-        {"POST", "/api/runs?stage=00000000000000ff", "x", 404},
+        {"POST", "/api/runs?stage=" + std::string(62, '0') + "ff", "x", 404},
+        {"POST", "/api/runs?stage=0123456789abcdef", "x", 400},
+        {"GET", "/api/boards/Level01?difficulty=Mittel", "", 400},
         {"POST", "/api/runs?stage=" + kLevel01, "", 400},
         {"POST", "/api/runs?stage=" + kLevel01, std::string(2 * 1024 * 1024 + 1, 'x'), 413},
         {"GET", "/api/runs/999999", "", 404},
@@ -204,7 +213,7 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
       EXPECT_EQ(next->status, 200);
     }
     // A stage hash in capitals is the same hash.
-    const auto capitals = Post(client, "FEDCBA9876543210", recording);
+    const auto capitals = Post(client, "FEDCBA98" + kLevel02.substr(8), recording);
     ASSERT_TRUE(capitals);
     EXPECT_EQ(capitals->status, 202) << capitals->body;
     std::string capitalsBody;
@@ -223,13 +232,19 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
   ASSERT_TRUE(board);
   EXPECT_EQ(board->status, 200);
   EXPECT_EQ(board->body,
-            "{\"stage\":\"Level01\",\"entries\":["
+            "{\"stage\":\"Level01\",\"difficulty\":\"Normal\",\"entries\":["
             "{\"rank\":1,\"name\":\"BERT 2\",\"score\":7000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"},"
             "{\"rank\":2,\"name\":\"ANNA B\",\"score\":5000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"}]}");
+  // Each difficulty has its own board, asked for by the stage's hash too.
+  const auto hard = client.Get(("/api/boards/" + kLevel01 + "?difficulty=Schwer").c_str());
+  ASSERT_TRUE(hard);
+  EXPECT_EQ(Field(hard->body, "name"), "HARD") << hard->body;
+  EXPECT_EQ(hard->body.find("ANNA B"), std::string::npos) << hard->body;
   const auto page = client.Get("/");
   ASSERT_TRUE(page);
   EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
-  for (const char* text : {"<h2>Level01</h2>", "<h2>Level02</h2>", "BERT 2", "ANNA B", "<td>C</td>"}) {
+  for (const char* text : {"<h2>Level01</h2>", "<h2>Level02</h2>", "<h3>Normal</h3>", "<h3>Schwer</h3>", "BERT 2",
+                           "ANNA B", "<td>C</td>"}) {
     EXPECT_NE(page->body.find(text), std::string::npos) << text;
   }
 }
@@ -252,7 +267,7 @@ TEST(ServerTest, ThePageOnAnotherAddressMaySendAndRead) {
   TTempDir dir;
   TRunningServer server(dir.Path());
   auto client = server.Client();
-  const auto preflight = client.Options("/api/runs?stage=0123456789abcdef");
+  const auto preflight = client.Options(("/api/runs?stage=" + kLevel01).c_str());
   ASSERT_TRUE(preflight);
   EXPECT_EQ(preflight->status, 204);
   EXPECT_NE(preflight->get_header_value("Access-Control-Allow-Methods").find("POST"), std::string::npos);

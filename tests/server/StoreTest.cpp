@@ -9,6 +9,8 @@
 #include <map>
 #include <thread>
 
+#include <sqlite3.h>
+
 #include "Store.h"
 #include "server/TempDir.h"
 
@@ -30,8 +32,10 @@ class StoreTest : public ::testing::TestWithParam<std::string> {
   }
   std::unique_ptr<TRunStore> Open() { return OpenStore(fWhere); }
 
-  static TVerifiedRun Result(std::string stage, std::string name, int64_t score, double time) {
+  // The play is told by stage, name and score unless given.
+  static TVerifiedRun Result(std::string stage, std::string name, int64_t score, double time, std::string play = "") {
     TVerifiedRun run;
+    run.Play = play.empty() ? Sha256Hex(stage + name + std::to_string(score)) : play;
     run.Stage = std::move(stage);
     run.StageHash = "0123456789abcdef";
     run.Difficulty = "Schwer";
@@ -83,10 +87,11 @@ TEST_P(StoreTest, QueueVerdictsAndBoards) {
   EXPECT_TRUE(store->MarkRefused(b.Id, "Die Pr\u00fcfung ist abgest\u00fcrzt."));
   EXPECT_EQ(store->MarkVerified(b.Id, Result("Level01", "B", 1, 1)), TMark::NotQueued);
 
-  // Other bytes, the same result: no second entry; the same call refuses
-  // the run as listed already.
+  // Other bytes, the same play under another name: no second entry; the
+  // same call refuses the run as listed already.
   const int64_t copy = store->AddPending("run a with an unseen byte changed", "0123456789abcdef", "10.0.0.1").Id;
-  EXPECT_EQ(store->MarkVerified(copy, Result("Level01", "ANNA B", 500, 31.5)), TMark::Duplicate);
+  EXPECT_EQ(store->MarkVerified(copy, Result("Level01", "BUTOPILOT", 500, 31.5, Result("Level01", "ANNA B", 500, 0).Play)),
+            TMark::Duplicate);
   const auto refusedCopy = store->Run(copy);
   EXPECT_EQ(refusedCopy->Status, TRunStatus::Refused);
   EXPECT_EQ(refusedCopy->Reason, kDuplicateRunReason);
@@ -117,18 +122,22 @@ TEST_P(StoreTest, QueueVerdictsAndBoards) {
     const int64_t id = store->AddPending(name, "0123456789abcdef", "10.0.0.9").Id;
     ASSERT_EQ(store->MarkVerified(id, Result(stage, name, score, time)), TRunStore::TMark::Stored);
   }
-  const auto board = store->Board("Level02", 3);
+  // The same figures from another play is another place.
+  const int64_t twin = store->AddPending("another play, same figures", "0123456789abcdef", "10.0.0.1").Id;
+  EXPECT_EQ(store->MarkVerified(twin, Result("Level01", "ANNA B", 500, 31.5, Sha256Hex("twin"))), TMark::Stored);
+  const auto board = store->Board("Level02", "Schwer", 3);
   ASSERT_EQ(board.size(), 3u);
   EXPECT_EQ(board[0].Name, "FAST");
   EXPECT_EQ(board[1].Name, "LATER FAST");
   EXPECT_EQ(board[2].Name, "SLOW");
   EXPECT_EQ(board[2].Rank, 3);
-  EXPECT_EQ(store->Board("Level02", 10).size(), 4u);
-  EXPECT_TRUE(store->Board("Level09", 10).empty());
+  EXPECT_EQ(store->Board("Level02", "Schwer", 10).size(), 4u);
+  EXPECT_TRUE(store->Board("Level02", "Normal", 10).empty());
+  EXPECT_TRUE(store->Board("Level09", "Schwer", 10).empty());
 
   // All of it was committed: a new connection sees the same.
   auto reopened = Open();
-  EXPECT_EQ(reopened->Board("Level01", 10).size(), 1u);
+  EXPECT_EQ(reopened->Board("Level01", "Schwer", 10).size(), 2u);
   EXPECT_EQ(reopened->Run(b.Id)->Status, TRunStatus::Refused);
 }
 
@@ -177,7 +186,45 @@ TEST_P(StoreTest, ConcurrentWorkersClaimEachRunOnce) {
   for (auto& worker : workers) worker.join();
   ASSERT_EQ(claims.size(), static_cast<std::size_t>(kRuns));
   for (const auto& [id, count] : claims) EXPECT_EQ(count, 1) << "run " << id;
-  EXPECT_EQ(storeB->Board("Level01", 100).size(), static_cast<std::size_t>(kRuns));
+  EXPECT_EQ(storeB->Board("Level01", "Schwer", 100).size(), static_cast<std::size_t>(kRuns));
+}
+
+// A database from before plays were told apart opens: the column is added,
+// the old rows stay on the board, and the old rule (one entry per result)
+// no longer stands in the way of another play with the same figures.
+TEST(SqliteStoreTest, OpensADatabaseWithoutPlays) {
+  TTempDir dir;
+  const std::string path = dir.Path() + "/old.sqlite";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, R"sql(
+CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, sha256 TEXT NOT NULL UNIQUE, bytes BLOB NOT NULL,
+  claimed_stagehash TEXT NOT NULL, address TEXT NOT NULL, submitted INTEGER NOT NULL,
+  status TEXT NOT NULL DEFAULT 'queued', worker TEXT, lease_until INTEGER, attempts INTEGER NOT NULL DEFAULT 0,
+  stage TEXT, stagehash TEXT, difficulty TEXT, classic INTEGER, score INTEGER, life INTEGER, time REAL, name TEXT,
+  reason TEXT, finished INTEGER);
+CREATE UNIQUE INDEX runs_result ON runs (stage, stagehash, difficulty, classic, score, life, time, name)
+  WHERE status = 'verified';
+INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted, status, stage, stagehash, difficulty, classic,
+  score, life, time, name) VALUES ('old', x'00', 'h', 'a', 0, 'verified', 'Level01', 'h', 'Normal', 0, 5, 1, 2.5, 'OLD');
+)sql", nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+
+  auto store = OpenStore(path);
+  TVerifiedRun run;
+  run.Stage = "Level01";
+  run.StageHash = "h";
+  run.Difficulty = "Normal";
+  run.Score = 5;
+  run.Life = 1;
+  run.Time = 2.5;
+  run.Name = "OLD";
+  for (const std::string play : {"p1", "p1"}) {
+    run.Play = play;
+    const int64_t id = store->AddPending("new " + std::to_string(store->Board("Level01", "Normal", 10).size()), "h", "a").Id;
+    store->MarkVerified(id, run);
+  }
+  EXPECT_EQ(store->Board("Level01", "Normal", 10).size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values("sqlite", "postgresql"),

@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::string kLevel01 = "0123456789abcdef";
+const std::string kLevel01 = "0123456701234567012345670123456701234567012345670123456701234567";
 
 TEST(VerifierTest, AGameWithoutStagesIsNamedWithTheFolder) {
   TTempDir dir;
@@ -41,7 +41,8 @@ TEST(VerifierTest, ARunIsGivenUpAfterTheLastAttemptOnly) {
   // Each claim is a new attempt; the last one allowed still verifies.
   auto claimed = [&](const std::string& name, int attempts) {
     const std::string line = "verified: stage=Level01 stagehash=" + kLevel01 +
-                             " difficulty=Normal classic=0 score=10 life=1 time=2.5 name=" + name;
+                             " difficulty=Normal classic=0 score=10 life=1 time=2.5 name=" + name +
+                             " play=" + Sha256Hex(name) + " seed=1 challenge=- clockms=2600";
     TClaimedRun run;
     run.Bytes = "riftvaulter-fake-run\n" + line + "\nsum=" + Sha256Hex(line) + "\n";
     run.Id = store->AddPending(run.Bytes, kLevel01, "10.0.0.1").Id;
