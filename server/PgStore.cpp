@@ -24,16 +24,6 @@ CREATE TABLE IF NOT EXISTS runs (
   finished TIMESTAMPTZ
 );
 ALTER TABLE runs ADD COLUMN IF NOT EXISTS play TEXT;
-CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
-DROP INDEX IF EXISTS runs_board;
-CREATE INDEX IF NOT EXISTS runs_board2 ON runs (stage, difficulty, status, score DESC, time, id);
--- One play, one place: the same play again (under another name, with
--- other looks, or with bytes changed that its replay does not see) is no
--- second entry on its stage's board of its difficulty. Older runs have no
--- play and never clash.
-DROP INDEX IF EXISTS runs_result;
-CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play)
-  WHERE status = 'verified' AND play IS NOT NULL;
 )sql";
 
 // Any number, the same for every server: it serialises the creation of
@@ -69,6 +59,7 @@ TPgStore::TPgStore(const std::string& url) {
       pqxx::work work(fConnection->Connection);
       work.exec_params("SELECT pg_advisory_xact_lock($1)", kSchemaLock);
       work.exec(kSchema);
+      work.exec(kRunIndexes);
       work.commit();
     }
     auto& c = fConnection->Connection;

@@ -27,19 +27,6 @@ CREATE TABLE IF NOT EXISTS runs (
 );
 )sql";
 
-constexpr const char* kSchemaIndexes = R"sql(
-CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
-DROP INDEX IF EXISTS runs_board;
-CREATE INDEX IF NOT EXISTS runs_board2 ON runs (stage, difficulty, status, score DESC, time, id);
--- One play, one place: the same play again (under another name, with
--- other looks, or with bytes changed that its replay does not see) is no
--- second entry on its stage's board of its difficulty. Older runs have no
--- play and never clash.
-DROP INDEX IF EXISTS runs_result;
-CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play)
-  WHERE status = 'verified' AND play IS NOT NULL;
-)sql";
-
 int64_t NowSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
@@ -112,7 +99,7 @@ TSqliteStore::TSqliteStore(const std::string& path) {
     Execute(kSchemaTable);
     // A database from before plays were told apart gains their column.
     if (!HasColumn("runs", "play")) Execute("ALTER TABLE runs ADD COLUMN play TEXT");
-    Execute(kSchemaIndexes);
+    Execute(kRunIndexes);
   } catch (...) {
     sqlite3_close(fDb);
     throw;

@@ -25,6 +25,21 @@ enum class TRunStatus { Queued, Verified, Refused };
 
 // Why a run whose result is on the board already is refused (for the
 // player).
+// The runs table's indexes, the same SQL for SQLite and PostgreSQL; run
+// after the table (and its added columns) exist.
+inline constexpr const char* kRunIndexes = R"sql(
+CREATE INDEX IF NOT EXISTS runs_queue ON runs (status, id);
+DROP INDEX IF EXISTS runs_board;
+CREATE INDEX IF NOT EXISTS runs_board2 ON runs (stage, difficulty, status, score DESC, time, id);
+-- One play, one place: the same play again (under another name, with
+-- other looks, or with bytes changed that its replay does not see) is no
+-- second entry on its stage's board of its difficulty. Older runs have no
+-- play and never clash.
+DROP INDEX IF EXISTS runs_result;
+CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play)
+  WHERE status = 'verified' AND play IS NOT NULL;
+)sql";
+
 inline constexpr const char* kDuplicateRunReason = "Dieser Lauf steht schon in der Bestenliste.";
 
 // A run as the API reports it. Result is set once verified; Reason once
