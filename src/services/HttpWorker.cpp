@@ -16,6 +16,7 @@ struct THttpWorker::TShared {
   std::map<uint64_t, THttpResponse> Done;
   uint64_t NextId = 1;
   bool Stopping = false;
+  bool Busy = false;  // a transfer is in flight
 };
 
 namespace {
@@ -26,16 +27,25 @@ void Work(const std::shared_ptr<THttpWorker::TShared>& shared);
 
 THttpWorker::THttpWorker(TTransfer transfer) : fShared(std::make_shared<TShared>()) {
   fShared->Transfer = std::move(transfer);
-  std::thread([shared = fShared] { Work(shared); }).detach();
+  fThread = std::thread([shared = fShared] { Work(shared); });
 }
 
 THttpWorker::~THttpWorker() {
+  bool idle;
   {
     std::lock_guard<std::mutex> lock(fShared->Mutex);
     fShared->Stopping = true;
     fShared->Queue.clear();
+    idle = !fShared->Busy;
   }
   fShared->Wake.notify_all();
+  // An idle worker ends at once: wait for it, so that nothing it set up for
+  // its thread (the TLS library's per-thread state) outlives the client. One
+  // in the middle of a transfer is left to end on its own.
+  if (idle)
+    fThread.join();
+  else
+    fThread.detach();
 }
 
 uint64_t THttpWorker::Start(const THttpRequest& request) {
@@ -69,6 +79,7 @@ void Work(const std::shared_ptr<THttpWorker::TShared>& shared) {
       if (shared->Stopping) return;
       job = std::move(shared->Queue.front());
       shared->Queue.pop_front();
+      shared->Busy = true;
     }
     THttpResponse response;
     try {
@@ -78,6 +89,7 @@ void Work(const std::shared_ptr<THttpWorker::TShared>& shared) {
       response.Error = failure.what();
     }
     std::lock_guard<std::mutex> lock(shared->Mutex);
+    shared->Busy = false;
     shared->Done[job.first] = std::move(response);
   }
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "services/Http.h"
 
@@ -15,7 +16,7 @@ class THttpWorker final : public THttpClient {
   explicit THttpWorker(TTransfer transfer);
   // Returns at once: queued requests are dropped, and a request in flight
   // ends on its own, its answer unread (the game never waits for the
-  // network, not even to quit).
+  // network, not even to quit). An idle worker thread is joined.
   ~THttpWorker() override;
   THttpWorker(const THttpWorker&) = delete;
   THttpWorker& operator=(const THttpWorker&) = delete;
@@ -28,4 +29,5 @@ class THttpWorker final : public THttpClient {
 
  private:
   std::shared_ptr<TShared> fShared;
+  std::thread fThread;
 };
