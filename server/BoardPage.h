@@ -16,5 +16,7 @@ struct TStageBoard {
   std::vector<TDifficultyBoard> Lists;  // only difficulties with entries
 };
 
-// A whole page: per stage in the order given, one table per difficulty.
-[[nodiscard]] std::string BoardPage(const std::vector<TStageBoard>& boards);
+// A whole page: what the board proves (challengesRequired: only runs
+// played live on the server's challenges), then per stage in the order
+// given, one table per difficulty.
+[[nodiscard]] std::string BoardPage(const std::vector<TStageBoard>& boards, bool challengesRequired);

@@ -3,6 +3,8 @@
 
 #include <pqxx/pqxx>
 
+#include "Challenge.h"
+
 namespace {
 
 constexpr const char* kSchema = R"sql(
@@ -24,6 +26,7 @@ CREATE TABLE IF NOT EXISTS runs (
   finished TIMESTAMPTZ
 );
 ALTER TABLE runs ADD COLUMN IF NOT EXISTS play TEXT;
+ALTER TABLE runs ADD COLUMN IF NOT EXISTS submitted_ms BIGINT;
 )sql";
 
 // Any number, the same for every server: it serialises the creation of
@@ -60,21 +63,27 @@ TPgStore::TPgStore(const std::string& url) {
       work.exec_params("SELECT pg_advisory_xact_lock($1)", kSchemaLock);
       work.exec(kSchema);
       work.exec(kRunIndexes);
+      work.exec(kChallengeTables);
       work.commit();
     }
     auto& c = fConnection->Connection;
     c.prepare("add",
-              "INSERT INTO runs (sha256, bytes, claimed_stagehash, address) VALUES ($1, $2, $3, $4) "
+              "INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted_ms) VALUES ($1, $2, $3, $4, $5) "
               "ON CONFLICT (sha256) DO NOTHING RETURNING id");
     c.prepare("find", "SELECT id FROM runs WHERE sha256 = $1");
     c.prepare("claim",
               "UPDATE runs SET worker = $1, lease_until = now() + make_interval(secs => $2), attempts = attempts + 1 "
               "WHERE id = (SELECT id FROM runs WHERE status = 'queued' AND (lease_until IS NULL OR lease_until < now()) "
-              "ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED) RETURNING id, bytes, claimed_stagehash, attempts");
+              "ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED) RETURNING id, bytes, claimed_stagehash, attempts, "
+              "COALESCE(submitted_ms, (extract(epoch FROM submitted) * 1000)::BIGINT)");
     c.prepare("verified",
               "UPDATE runs SET status = 'verified', stage = $2, stagehash = $3, difficulty = $4, classic = $5, "
               "score = $6, life = $7, time = $8, name = $9, play = $10, finished = now(), lease_until = NULL "
               "WHERE id = $1 AND status = 'queued'");
+    c.prepare("use_nonce", "INSERT INTO used_nonces (nonce, run_id) VALUES ($1, $2) ON CONFLICT (nonce) DO NOTHING");
+    c.prepare("setting_default",
+              "INSERT INTO settings (name, value) VALUES ($1, $2) ON CONFLICT (name) DO NOTHING");
+    c.prepare("setting", "SELECT value FROM settings WHERE name = $1");
     c.prepare("refused",
               "UPDATE runs SET status = 'refused', reason = $2, finished = now(), lease_until = NULL "
               "WHERE id = $1 AND status = 'queued'");
@@ -95,7 +104,7 @@ TAddResult TPgStore::AddPending(std::string_view bytes, std::string_view stageHa
   const std::string sha = Sha256Hex(bytes);
   return Transact([&](pqxx::work& work) {
     const pqxx::binarystring blob(bytes.data(), bytes.size());
-    const pqxx::result added = work.exec_prepared("add", sha, blob, std::string(stageHash), std::string(address));
+    const pqxx::result added = work.exec_prepared("add", sha, blob, std::string(stageHash), std::string(address), UnixMillis());
     if (!added.empty()) return TAddResult{added[0][0].as<int64_t>(), true};
     const pqxx::result found = work.exec_prepared("find", sha);
     if (found.empty()) throw EStoreError("PostgreSQL: run vanished after insert");
@@ -112,6 +121,7 @@ std::optional<TClaimedRun> TPgStore::ClaimNext(std::string_view worker, int leas
     run.Bytes = pqxx::binarystring(rows[0][1]).str();
     run.ClaimedStageHash = Str(rows[0][2]);
     run.Attempts = rows[0][3].as<int>();
+    run.SubmittedMs = rows[0][4].as<int64_t>();
     return run;
   });
 }
@@ -127,6 +137,13 @@ TRunStore::TMark TPgStore::MarkVerified(int64_t id, const TVerifiedRun& result) 
                             .exec_prepared("verified", id, result.Stage, result.StageHash, result.Difficulty,
                                            result.Classic, result.Score, result.Life, result.Time, result.Name, result.Play)
                             .affected_rows();
+      if (rows == 1 && !result.Nonce.empty() && work.exec_prepared("use_nonce", result.Nonce, id).affected_rows() != 1) {
+        // Another run took the challenge first (on any server): this
+        // entry goes again and the refusal takes its place.
+        work.exec("ROLLBACK TO SAVEPOINT mark_verified");
+        work.exec_prepared("refused", id, std::string(refusal::kUsed.Reason));
+        return TMark::ChallengeUsed;
+      }
       work.exec("RELEASE SAVEPOINT mark_verified");
       return rows == 1 ? TMark::Stored : TMark::NotQueued;
     } catch (const pqxx::unique_violation&) {
@@ -156,6 +173,15 @@ std::vector<TBoardEntry> TPgStore::Board(std::string_view stage, std::string_vie
       entries.push_back(std::move(entry));
     }
     return entries;
+  });
+}
+
+std::string TPgStore::SharedSecret(std::string_view fresh) {
+  return Transact([&](pqxx::work& work) {
+    work.exec_prepared("setting_default", std::string("challenge_key"), std::string(fresh));
+    const pqxx::result rows = work.exec_prepared("setting", std::string("challenge_key"));
+    if (rows.empty()) throw EStoreError("PostgreSQL: the challenge key vanished after insert");
+    return Str(rows[0][0]);
   });
 }
 

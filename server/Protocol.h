@@ -26,6 +26,9 @@ struct TVerifiedRun {
   uint32_t Seed = 0;       // the stage's seed
   std::string Challenge;   // the challenge token, empty when played without one
   int64_t ClockMs = 0;     // the recording's own clock, pauses and finish screen included
+  // Not from the verifier: the challenge's nonce once the challenge passed
+  // its checks, marked used together with the board entry (empty: none).
+  std::string Nonce;
 };
 
 // The verifier's one success line, with or without its line end, e.g.

@@ -124,6 +124,36 @@ void TLeaderboardServer::Route() {
     Json(res, 202, SubmittedRunJson(added.Id, status));
   });
 
+  // A challenge for one attempt at a stage: a fresh seed and nonce,
+  // signed. Nothing is stored; the nonce is marked used with the run it
+  // brings onto the board. Issued on a private board too, where runs
+  // without one are taken as well. Limited like every request (a client
+  // keeps about three fresh, one every ten seconds).
+  http.Post("/api/challenges", [this](const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_param("stage")) {
+      Error(res, 400, "missing_stage", "Die Strecke fehlt (?stage=...).");
+      return;
+    }
+    const std::string hash = AsciiLower(req.get_param_value("stage"));
+    if (!IsStageHash(hash)) {
+      Error(res, 400, "bad_stage", "Die Strecke ist keine SHA-256-Pr\u00fcfsumme (64 Hex-Ziffern).");
+      return;
+    }
+    if (!fStageByHash.contains(hash)) {
+      Error(res, 400, "unknown_stage", "Diese Strecke kennt der Server nicht.");
+      return;
+    }
+    const std::string difficulty = req.has_param("difficulty") ? req.get_param_value("difficulty") : "";
+    if (!IsDifficulty(difficulty)) {
+      Error(res, 400, "bad_difficulty", "difficulty ist Leicht, Normal oder Schwer.");
+      return;
+    }
+    const TChallenges::TIssued issued = fChallenges.Issue(hash, difficulty, UnixMillis());
+    Json(res, 201, "{\"challenge\":" + JsonString(issued.Token) + ",\"seed\":" + std::to_string(issued.Seed) +
+                       ",\"expires\":" + std::to_string(issued.ExpiresSeconds) + ",\"challenges\":\"" +
+                       ChallengeMode(fChallenges.Required()) + "\"}");
+  });
+
   http.Get(R"(/api/runs/([^/]*))", [this](const httplib::Request& req, httplib::Response& res) {
     const auto id = ParseRunId(req.matches[1].str());
     if (!id) {
@@ -158,7 +188,7 @@ void TLeaderboardServer::Route() {
       Error(res, 400, "bad_limit", "limit ist eine Zahl von 1 bis " + std::to_string(kBoardMaximum) + ".");
       return;
     }
-    Json(res, 200, BoardJson(stage, difficulty, fStore.Board(stage, difficulty, *limit)));
+    Json(res, 200, BoardJson(stage, difficulty, fStore.Board(stage, difficulty, *limit), fChallenges.Required()));
   });
 
   // The game's page, served from another address, reads and sends with
@@ -182,6 +212,6 @@ void TLeaderboardServer::Route() {
       }
       boards.push_back(std::move(board));
     }
-    res.set_content(BoardPage(boards), "text/html; charset=utf-8");
+    res.set_content(BoardPage(boards, fChallenges.Required()), "text/html; charset=utf-8");
   });
 }

@@ -2,6 +2,8 @@
 // for its board entry.
 #include "RunJson.h"
 
+#include "Challenge.h"
+
 namespace {
 
 // {"id":"7","status":"queued" -- left open for more members.
@@ -29,12 +31,19 @@ std::string RunJson(const TRunRecord& run, const std::map<std::string, std::stri
   } else if (const auto stage = stageByHash.find(run.ClaimedStageHash); stage != stageByHash.end()) {
     body += ",\"stage\":" + JsonString(stage->second);
   }
-  if (run.Status == TRunStatus::Refused) body += ",\"reason\":" + JsonString(run.Reason);
+  if (run.Status == TRunStatus::Refused) {
+    body += ",\"reason\":" + JsonString(run.Reason);
+    if (const std::string code = RefusalCode(run.Reason); !code.empty()) body += ",\"code\":" + JsonString(code);
+  }
   return body + "}";
 }
 
-std::string BoardJson(std::string_view stage, std::string_view difficulty, const std::vector<TBoardEntry>& entries) {
-  std::string body = "{\"stage\":" + JsonString(stage) + ",\"difficulty\":" + JsonString(difficulty) + ",\"entries\":[";
+const char* ChallengeMode(bool required) { return required ? "required" : "off"; }
+
+std::string BoardJson(std::string_view stage, std::string_view difficulty, const std::vector<TBoardEntry>& entries,
+                      bool challengesRequired) {
+  std::string body = "{\"stage\":" + JsonString(stage) + ",\"difficulty\":" + JsonString(difficulty) +
+                     ",\"challenges\":\"" + ChallengeMode(challengesRequired) + "\",\"entries\":[";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const TBoardEntry& e = entries[i];
     body += std::string(i ? "," : "") + "{\"rank\":" + std::to_string(e.Rank) +

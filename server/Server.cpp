@@ -5,14 +5,24 @@
 
 #include <stdexcept>
 
+namespace {
+
+std::string ChallengeKey(const TServerOptions& options, TRunStore& store) {
+  if (!options.ChallengeKey.empty()) return options.ChallengeKey;
+  return store.SharedSecret(HexOf(SecureRandomBytes(32)));
+}
+
+}  // namespace
+
 TLeaderboardServer::TLeaderboardServer(TServerOptions options, TRunStore& store, const TVerifier& verifier,
                                        std::map<std::string, std::string> shippedStages)
     : fOptions(std::move(options)),
       fStore(store),
       fStages(std::move(shippedStages)),
+      fChallenges(ChallengeKey(fOptions, store), fOptions.ChallengesRequired, fOptions.ChallengeStartWindowMs),
       fHttp(std::make_unique<httplib::Server>()),
       fLimiter(fOptions.RatePerMinute, fOptions.RateBurst),
-      fWorkers({fOptions.Workers, fOptions.LeaseSeconds, fOptions.TempDir}, store, verifier, fStages) {
+      fWorkers({fOptions.Workers, fOptions.LeaseSeconds, fOptions.TempDir}, store, verifier, fStages, fChallenges) {
   for (const auto& [name, hash] : fStages) fStageByHash[hash] = name;
   Route();
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AccessLog.h"
+#include "Challenge.h"
 #include "RateLimiter.h"
 #include "Store.h"
 #include "Verifier.h"
@@ -27,6 +28,13 @@ struct TServerOptions {
   int RatePerMinute = 120;  // requests per address; 0: unlimited
   int RateBurst = 60;
   std::size_t MaxRunBytes = 2 * 1024 * 1024;
+  // Runs go on the board only with a challenge of this server's (false: a
+  // private board that takes them without).
+  bool ChallengesRequired = true;
+  int64_t ChallengeStartWindowMs = kDefaultStartWindowMs;
+  // The challenges' key; empty: the one the store keeps for every server
+  // of its database (made on the first start).
+  std::string ChallengeKey;
 };
 
 class TLeaderboardServer {
@@ -53,8 +61,9 @@ class TLeaderboardServer {
   TRunStore& fStore;
   std::map<std::string, std::string> fStages;  // name -> hash
   std::map<std::string, std::string> fStageByHash;
+  TChallenges fChallenges;
   std::unique_ptr<httplib::Server> fHttp;
   TRateLimiter fLimiter;
   int fPort = 0;
-  TVerificationWorkers fWorkers;  // after fStages, which it reads
+  TVerificationWorkers fWorkers;  // after fStages and fChallenges, which it reads
 };

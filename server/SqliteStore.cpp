@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "Challenge.h"
+
 namespace {
 
 constexpr const char* kSchemaTable = R"sql(
@@ -23,7 +25,8 @@ CREATE TABLE IF NOT EXISTS runs (
   score INTEGER, life INTEGER, time REAL, name TEXT,
   reason TEXT,
   play TEXT,
-  finished INTEGER
+  finished INTEGER,
+  submitted_ms INTEGER
 );
 )sql";
 
@@ -99,7 +102,9 @@ TSqliteStore::TSqliteStore(const std::string& path) {
     Execute(kSchemaTable);
     // A database from before plays were told apart gains their column.
     if (!HasColumn("runs", "play")) Execute("ALTER TABLE runs ADD COLUMN play TEXT");
+    if (!HasColumn("runs", "submitted_ms")) Execute("ALTER TABLE runs ADD COLUMN submitted_ms INTEGER");
     Execute(kRunIndexes);
+    Execute(kChallengeTables);
   } catch (...) {
     sqlite3_close(fDb);
     throw;
@@ -129,9 +134,10 @@ TAddResult TSqliteStore::AddPending(std::string_view bytes, std::string_view sta
   const std::string sha = Sha256Hex(bytes);
   std::lock_guard lock(fMutex);
   TStatement insert(fDb,
-                    "INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted) VALUES (?, ?, ?, ?, ?) "
-                    "ON CONFLICT (sha256) DO NOTHING");
-  insert.Bind(1, sha).BindBlob(2, bytes).Bind(3, stageHash).Bind(4, address).Bind(5, NowSeconds());
+                    "INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted, submitted_ms) "
+                    "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (sha256) DO NOTHING");
+  const int64_t nowMs = UnixMillis();
+  insert.Bind(1, sha).BindBlob(2, bytes).Bind(3, stageHash).Bind(4, address).Bind(5, nowMs / 1000).Bind(6, nowMs);
   insert.Step();
   const bool added = sqlite3_changes(fDb) == 1;
   TStatement select(fDb, "SELECT id FROM runs WHERE sha256 = ?");
@@ -148,7 +154,8 @@ std::optional<TClaimedRun> TSqliteStore::ClaimNext(std::string_view worker, int 
   try {
     const int64_t now = NowSeconds();
     TStatement pick(fDb,
-                    "SELECT id, bytes, claimed_stagehash, attempts FROM runs WHERE status = 'queued' "
+                    "SELECT id, bytes, claimed_stagehash, attempts, COALESCE(submitted_ms, submitted * 1000) FROM runs "
+                    "WHERE status = 'queued' "
                     "AND (lease_until IS NULL OR lease_until < ?) ORDER BY id LIMIT 1");
     pick.Bind(1, now);
     std::optional<TClaimedRun> run;
@@ -159,6 +166,7 @@ std::optional<TClaimedRun> TSqliteStore::ClaimNext(std::string_view worker, int 
       run->Bytes.assign(blob ? blob : "", static_cast<std::size_t>(sqlite3_column_bytes(*pick, 1)));
       run->ClaimedStageHash = Text(*pick, 2);
       run->Attempts = sqlite3_column_int(*pick, 3) + 1;
+      run->SubmittedMs = sqlite3_column_int64(*pick, 4);
       TStatement claim(fDb, "UPDATE runs SET worker = ?, lease_until = ?, attempts = attempts + 1 WHERE id = ?");
       claim.Bind(1, worker).Bind(2, now + leaseSeconds).Bind(3, run->Id);
       claim.Step();
@@ -177,6 +185,7 @@ TRunStore::TMark TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& resu
   try {
     TMark mark = TMark::Stored;
     bool duplicate = false;
+    Execute("SAVEPOINT mark_verified");
     {
       TStatement update(fDb,
                         "UPDATE runs SET status = 'verified', stage = ?, stagehash = ?, difficulty = ?, classic = ?, "
@@ -193,6 +202,18 @@ TRunStore::TMark TSqliteStore::MarkVerified(int64_t id, const TVerifiedRun& resu
         duplicate = true;
       }
     }
+    if (mark == TMark::Stored && !duplicate && !result.Nonce.empty()) {
+      TStatement use(fDb, "INSERT INTO used_nonces (nonce, run_id) VALUES (?, ?) ON CONFLICT (nonce) DO NOTHING");
+      use.Bind(1, result.Nonce).Bind(2, id);
+      use.Step();
+      if (sqlite3_changes(fDb) != 1) {
+        // The entry goes again; the refusal takes its place.
+        Execute("ROLLBACK TO mark_verified");
+        Refuse(id, refusal::kUsed.Reason);
+        mark = TMark::ChallengeUsed;
+      }
+    }
+    Execute("RELEASE mark_verified");
     // The failed statement changed nothing; the transaction goes on.
     if (duplicate) {
       Refuse(id, kDuplicateRunReason);
@@ -238,6 +259,16 @@ std::vector<TBoardEntry> TSqliteStore::Board(std::string_view stage, std::string
     entries.push_back(std::move(entry));
   }
   return entries;
+}
+
+std::string TSqliteStore::SharedSecret(std::string_view fresh) {
+  std::lock_guard lock(fMutex);
+  TStatement insert(fDb, "INSERT INTO settings (name, value) VALUES ('challenge_key', ?) ON CONFLICT (name) DO NOTHING");
+  insert.Bind(1, fresh);
+  insert.Step();
+  TStatement select(fDb, "SELECT value FROM settings WHERE name = 'challenge_key'");
+  if (!select.Step()) throw EStoreError("SQLite: the challenge key vanished after insert");
+  return Text(*select, 0);
 }
 
 std::optional<TRunRecord> TSqliteStore::Run(int64_t id) {

@@ -40,6 +40,13 @@ CREATE UNIQUE INDEX IF NOT EXISTS runs_play ON runs (stagehash, difficulty, play
   WHERE status = 'verified' AND play IS NOT NULL;
 )sql";
 
+// The tables both stores share: settings (the challenges' key) and the
+// nonces of challenges whose run is on the board, each at most once.
+inline constexpr const char* kChallengeTables = R"sql(
+CREATE TABLE IF NOT EXISTS settings (name TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS used_nonces (nonce TEXT PRIMARY KEY, run_id BIGINT NOT NULL);
+)sql";
+
 inline constexpr const char* kDuplicateRunReason = "Dieser Lauf steht schon in der Bestenliste.";
 
 // A run as the API reports it. Result is set once verified; Reason once
@@ -58,6 +65,7 @@ struct TClaimedRun {
   std::string Bytes;
   std::string ClaimedStageHash;
   int Attempts = 0;  // claims so far, this one included
+  int64_t SubmittedMs = 0;  // when it arrived, unix milliseconds on the receiving server's clock
 };
 
 struct TBoardEntry {
@@ -94,7 +102,10 @@ class TRunStore {
   // on the same stage hash and difficulty) is there already, whatever its
   // name or looks: the run is refused with kDuplicateRunReason instead, in
   // the same transaction, and the first entry keeps its name.
-  enum class TMark { Stored, NotQueued, Duplicate };
+  // ChallengeUsed when result.Nonce is set and a run on the board used it
+  // already: refused with refusal::kUsed instead, in the same transaction
+  // that would have marked it used (two servers cannot both take it).
+  enum class TMark { Stored, NotQueued, Duplicate, ChallengeUsed };
   virtual TMark MarkVerified(int64_t id, const TVerifiedRun& result) = 0;
   virtual bool MarkRefused(int64_t id, std::string_view reason) = 0;
 
@@ -103,6 +114,11 @@ class TRunStore {
   virtual std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) = 0;
 
   virtual std::optional<TRunRecord> Run(int64_t id) = 0;
+
+  // The key every server of this database signs challenges with: the one
+  // stored, else `fresh`, stored now (when several start at once, the first
+  // to store wins and all return its key).
+  virtual std::string SharedSecret(std::string_view fresh) = 0;
 };
 
 // Opens the store a --db value names: "postgresql://..." (or

@@ -10,8 +10,9 @@
 #include "AccessLog.h"
 
 TVerificationWorkers::TVerificationWorkers(TWorkerOptions options, TRunStore& store, const TVerifier& verifier,
-                                           const std::map<std::string, std::string>& stages)
-    : fOptions(std::move(options)), fStore(store), fVerifier(verifier), fStages(stages) {}
+                                           const std::map<std::string, std::string>& stages,
+                                           const TChallenges& challenges)
+    : fOptions(std::move(options)), fStore(store), fVerifier(verifier), fStages(stages), fChallenges(challenges) {}
 
 TVerificationWorkers::~TVerificationWorkers() {
   Stop();
@@ -61,6 +62,16 @@ void TVerificationWorkers::Finish(const TClaimedRun& run, const std::string& wor
     TVerdict verdict = run.Attempts > kMaxVerifyAttempts
                            ? TVerdict(std::string("Die Aufzeichnung lie\u00df sich nach mehreren Versuchen nicht pr\u00fcfen."))
                            : fVerifier.Verify(run.Bytes, run.ClaimedStageHash, fStages, fOptions.TempDir);
+    // What the replay proved goes on the board only with a challenge that
+    // fits it and the time it took to arrive.
+    if (auto* proven = std::get_if<TVerifiedRun>(&verdict)) {
+      TChallengeVerdict challenge = fChallenges.Judge(*proven, run.SubmittedMs);
+      if (challenge.Refusal) {
+        verdict = std::string(challenge.Refusal->Reason);
+      } else {
+        proven->Nonce = std::move(challenge.Nonce);
+      }
+    }
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::string fields = "\"event\":\"verification\",\"id\":\"" + std::to_string(run.Id) + "\",\"worker\":" +
                          JsonString(worker) + ",\"ms\":" + JsonNumber(std::round(ms));
@@ -71,6 +82,8 @@ void TVerificationWorkers::Finish(const TClaimedRun& run, const std::string& wor
       const auto mark = fStore.MarkVerified(run.Id, *result);
       if (mark == TRunStore::TMark::Duplicate) {
         refused(kDuplicateRunReason, true);
+      } else if (mark == TRunStore::TMark::ChallengeUsed) {
+        refused(refusal::kUsed.Reason, true);
       } else {
         fields += ",\"status\":\"verified\",\"stage\":" + JsonString(result->Stage) + ",\"score\":" +
                   std::to_string(result->Score) + ",\"stored\":" + (mark == TRunStore::TMark::Stored ? "true" : "false");

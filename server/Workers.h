@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Challenge.h"
 #include "Store.h"
 #include "Verifier.h"
 
@@ -26,9 +27,10 @@ struct TWorkerOptions {
 
 class TVerificationWorkers {
  public:
-  // stages: name to hash, the shipped stages a run must be on.
+  // stages: name to hash, the shipped stages a run must be on;
+  // challenges: what a verified run's challenge must pass.
   TVerificationWorkers(TWorkerOptions options, TRunStore& store, const TVerifier& verifier,
-                       const std::map<std::string, std::string>& stages);
+                       const std::map<std::string, std::string>& stages, const TChallenges& challenges);
   // Stops and waits for the threads.
   ~TVerificationWorkers();
   TVerificationWorkers(const TVerificationWorkers&) = delete;
@@ -52,6 +54,7 @@ class TVerificationWorkers {
   TRunStore& fStore;
   const TVerifier& fVerifier;
   const std::map<std::string, std::string>& fStages;
+  const TChallenges& fChallenges;
   std::vector<std::thread> fThreads;
   std::atomic<bool> fStopping{false};
   std::mutex fWakeMutex;

@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
 
+#include "RunJson.h"
 #include "Server.h"
 
 namespace {
@@ -28,7 +31,13 @@ constexpr const char* kUsage =
     "  --verify-memory MB   Adressraum einer Pr\u00fcfung (Vorgabe 2048)\n"
     "  --lease S            nach S Sekunden pr\u00fcft ein anderer einen liegen gebliebenen Lauf\n"
     "                       (Vorgabe: Zeitlimit + 60)\n"
-    "  --rate N             Anfragen pro Minute und Adresse, 0: unbegrenzt (Vorgabe 120)\n";
+    "  --rate N             Anfragen pro Minute und Adresse, 0: unbegrenzt (Vorgabe 120)\n"
+    "  --challenges on|off  on (Vorgabe): nur L\u00e4ufe mit einer Herausforderung dieses Servers kommen in die\n"
+    "                       Bestenliste; off: eine private Bestenliste nimmt auch L\u00e4ufe ohne\n"
+    "  --challenge-seconds S  so lange nach ihrer Ausgabe darf eine Herausforderung eine Strecke\n"
+    "                       beginnen (Vorgabe 45)\n"
+    "  --secret-file DATEI  Schl\u00fcssel der Herausforderungen (mindestens 16 Bytes; Vorgabe: einer, den\n"
+    "                       der erste Start in der Datenbank anlegt und alle Server der Datenbank teilen)\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "riftvaulter-server: " << message << "\n";
@@ -43,6 +52,20 @@ int Number(const std::string& option, const std::string& text, int low, int high
          text + "\".");
   }
   return value;
+}
+
+// The operator's key for the challenges: the file's bytes, line ends at
+// its end dropped.
+std::string ReadSecret(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string secret((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) Fail("Die Schl\u00fcsseldatei " + path + " l\u00e4sst sich nicht lesen.");
+  while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) secret.pop_back();
+  if (secret.size() < 16) {
+    Fail("Die Schl\u00fcsseldatei " + path + " ist zu kurz: ein Schl\u00fcssel hat mindestens 16 Bytes (" +
+         std::to_string(secret.size()) + " gelesen).");
+  }
+  return secret;
 }
 
 }  // namespace
@@ -74,6 +97,12 @@ int main(int argc, char** argv) {
     else if (option == "--verify-memory") memoryMb = Number(option, value, 64, 1 << 20);
     else if (option == "--lease") lease = Number(option, value, 1, 86400);
     else if (option == "--rate") options.RatePerMinute = Number(option, value, 0, 1000000);
+    else if (option == "--challenges") {
+      if (value != "on" && value != "off") Fail("--challenges erwartet on oder off, nicht \"" + value + "\".");
+      options.ChallengesRequired = value == "on";
+    }
+    else if (option == "--challenge-seconds") options.ChallengeStartWindowMs = Number(option, value, 1, 3600) * int64_t{1000};
+    else if (option == "--secret-file") options.ChallengeKey = ReadSecret(value);
     else Fail("Unbekannte Option: " + option + "\n" + kUsage);
   }
   if (data.empty() || !havePort) Fail(std::string("--data und --port sind n\u00f6tig.\n") + kUsage);
@@ -116,7 +145,8 @@ int main(int argc, char** argv) {
     });
     stopper.detach();
     LogLine("\"event\":\"listening\",\"bind\":" + JsonString(options.Bind) + ",\"port\":" +
-            std::to_string(server.Port()) + ",\"store\":" + JsonString(db.empty() ? "sqlite" : "postgresql"));
+            std::to_string(server.Port()) + ",\"store\":" + JsonString(db.empty() ? "sqlite" : "postgresql") +
+            ",\"challenges\":\"" + ChallengeMode(options.ChallengesRequired) + "\"");
     server.Serve();
     LogLine("\"event\":\"stopped\"");
   } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/StageRun.h"
 #include "platform/Platform.h"
 #include "services/CharConv.h"
 #include "services/Language.h"
@@ -28,7 +29,7 @@ const char* UsageText() {
            "       riftvaulter --replay FILE | --timedemo FILE [--frame-times FILE]\n"
            "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
            "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise DEGREES]\n"
-           "                   [--keep-scores] [--headless] [--record FILE]\n"
+           "                   [--keep-scores] [--headless] [--challenge TOKEN] [--record FILE]\n"
            "       each also with --window WIDTHxHEIGHT, and playing ones with --record-stage FILE\n"
            "       riftvaulter --verify FILE [--installed-stage]\n"
            "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
@@ -36,7 +37,7 @@ const char* UsageText() {
          "       riftvaulter --replay DATEI | --timedemo DATEI [--frame-times DATEI]\n"
          "       riftvaulter --autopilot [--stage NAME|all]... [--fixed-step MS] [--seed N]\n"
          "                   [--difficulty Leicht|Normal|Schwer] [--reaction MS] [--aim-noise GRAD]\n"
-         "                   [--keep-scores] [--headless] [--record DATEI]\n"
+         "                   [--keep-scores] [--headless] [--challenge TOKEN] [--record DATEI]\n"
          "       jeweils auch mit --window BREITExH\xD6HE, spielend auch mit --record-stage DATEI\n"
          "       riftvaulter --verify DATEI [--installed-stage]\n"
          "       riftvaulter --scores | --stage-hashes | --path-fingerprint | --help | --version\n";
@@ -63,6 +64,8 @@ std::string HelpText() {
            "                       drawn anew every 100 ms, repeatable with --seed (0 to 45)\n"
            "  --keep-scores        the autopilot enters its highscores into the real stage files\n"
            "  --headless           the autopilot plays without window and sound (nothing is drawn)\n"
+           "  --challenge TOKEN    a leaderboard server's challenge: the autopilot's stage flies its seed and\n"
+           "                       the stage's run carries it\n"
            "  --window WIDTHxHEIGHT  in a window of this size instead of full screen\n"
            "  --verify FILE        play a recording back without window or sound, check its checksums and print\n"
            "                       the last finished run whose name was entered. Exit code 0: proven;\n"
@@ -102,6 +105,8 @@ std::string HelpText() {
          "                       alle 100 ms neu gew\xFCrfelt, mit --seed wiederholbar (0 bis 45)\n"
          "  --keep-scores        der Autopilot tr\xE4gt seine Highscores in die echten Leveldateien ein\n"
          "  --headless           der Autopilot spielt ohne Fenster und Ton (nichts wird gezeichnet)\n"
+         "  --challenge TOKEN    Herausforderung eines Bestenlisten-Servers: das Level des Autopiloten fliegt\n"
+         "                       ihren Startwert, sein Lauf tr\xE4gt sie\n"
          "  --window BREITExH\xD6HE  in einem Fenster dieser Gr\xF6\xDF" "e statt im Vollbild\n"
          "  --verify DATEI       eine Aufnahme ohne Fenster und Ton nachspielen, ihre Pr\xFC" "fsummen pr\xFC" "fen und den\n"
          "                       letzten beendeten Lauf mit eingetragenem Namen ausgeben. Exit-Code 0: bewiesen;\n"
@@ -193,6 +198,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       if (!(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
         throw EOptionsError("Option --seed: eine ganze Zahl von 0 bis 4294967295");
       options.Seed = static_cast<uint32_t>(seed);
+    } else if (arg == "--challenge") {
+      pilotOnly = true;
+      options.Challenge = value(i);
+      if (!SeedOfChallenge(options.Challenge))
+        throw EOptionsError("Option --challenge: keine Herausforderung eines Servers (v1.STRECKE.SCHWIERIGKEIT.STARTWERT...)");
     } else if (arg == "--difficulty") {
       pilotOnly = true;
       const std::string& name = value(i);
@@ -242,7 +252,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     throw EOptionsError("Eine Wiedergabe kann nicht aufgenommen werden");
   if (!options.FrameTimesFile.empty() && !timedemo) throw EOptionsError("--frame-times gilt nur mit --timedemo");
   if (pilotOnly && !autopilot)
-    throw EOptionsError("--stage, --fixed-step, --seed, --difficulty, --reaction, --aim-noise, --keep-scores und --headless gelten nur mit --autopilot");
+    throw EOptionsError("--stage, --fixed-step, --seed, --challenge, --difficulty, --reaction, --aim-noise, --keep-scores und --headless gelten nur mit --autopilot");
   // The pilot plays on the player's own files then, with their settings.
   if (options.KeepScores && options.Difficulty)
     throw EOptionsError("--difficulty und --keep-scores schlie\xDF" "en einander aus");

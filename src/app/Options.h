@@ -40,6 +40,9 @@ struct TOptions {
   double FixedStepMs = 0;   // --fixed-step: 0 runs on the real clock
   bool KeepScores = false;  // --keep-scores: the pilot plays on the real files
   std::optional<uint32_t> Seed;  // --seed: the pilot's games start from it
+  // --challenge: a server's challenge token; the pilot's stages fly its
+  // seed and their runs carry it, as with the online board.
+  std::string Challenge;
   std::optional<TDifficulty> Difficulty;  // --difficulty: else settings.ini's
   double ReactionMs = 0;   // --reaction: the pilot sees the world this late
   double AimNoiseDeg = 0;  // --aim-noise: its aim's error (standard deviation)

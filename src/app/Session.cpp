@@ -229,6 +229,13 @@ bool TSession::Start() {
   fImpl->Recorder = fImpl->Stack->Recorder();
   fImpl->Replay = fImpl->Stack->Replay();
   fImpl->Stages = std::make_unique<TStageRuns>(fImpl->Recorder);
+  // The autopilot's stages fly a server's challenge given on the command
+  // line, as the online board's would.
+  if (!fImpl->Options.Challenge.empty()) {
+    fImpl->Stages->ChallengeFor = [token = fImpl->Options.Challenge](const std::string&) -> std::optional<std::string> {
+      return token;
+    };
+  }
   if (fImpl->Options.Mode == TRunMode::Verify) fImpl->ClockRefused = ClockRefusal(fImpl->Stack->Replayed());
   // A timedemo is a replay played as fast as it goes: it numbers its frames
   // by the recording's.

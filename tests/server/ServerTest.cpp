@@ -37,7 +37,9 @@ std::string Line(const std::string& stage, const std::string& hash, int score, c
 // A running server on a free port, over a store in dir.
 class TRunningServer {
  public:
-  TRunningServer(const std::string& dir, int ratePerMinute = 0) : fStore(OpenStore(dir + "/leaderboard.sqlite")) {
+  // challenges: false is a private board that takes runs without one.
+  TRunningServer(const std::string& dir, int ratePerMinute = 0, bool challenges = false)
+      : fStore(OpenStore(dir + "/leaderboard.sqlite")) {
     TChildLimits limits;
     limits.WallSeconds = 2;
     limits.CpuSeconds = 2;
@@ -49,6 +51,7 @@ class TRunningServer {
     options.Workers = 3;
     options.RatePerMinute = ratePerMinute;
     options.RateBurst = 5;
+    options.ChallengesRequired = challenges;
     fServer = std::make_unique<TLeaderboardServer>(options, *fStore, *fVerifier, fVerifier->StageHashes());
     fServer->Start();
     fThread = std::thread([this] { fServer->Serve(); });
@@ -166,6 +169,7 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
     } while (Field(copyBody, "status") == "queued" && std::chrono::steady_clock::now() < deadline);
     EXPECT_EQ(Field(copyBody, "status"), "refused") << copyBody;
     EXPECT_NE(Field(copyBody, "reason").find("schon in der Bestenliste"), std::string::npos) << copyBody;
+    EXPECT_EQ(Field(copyBody, "code"), "already_listed") << copyBody;
 
     const auto honest = client.Get(("/api/runs/" + ids["honest 1"]).c_str());
     EXPECT_EQ(honest->body, "{\"id\":\"" + ids["honest 1"] +
@@ -232,7 +236,7 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
   ASSERT_TRUE(board);
   EXPECT_EQ(board->status, 200);
   EXPECT_EQ(board->body,
-            "{\"stage\":\"Level01\",\"difficulty\":\"Normal\",\"entries\":["
+            "{\"stage\":\"Level01\",\"difficulty\":\"Normal\",\"challenges\":\"off\",\"entries\":["
             "{\"rank\":1,\"name\":\"BERT 2\",\"score\":7000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"},"
             "{\"rank\":2,\"name\":\"ANNA B\",\"score\":5000,\"life\":7,\"time\":61.5,\"difficulty\":\"Normal\"}]}");
   // Each difficulty has its own board, asked for by the stage's hash too.
@@ -246,6 +250,76 @@ TEST(ServerTest, VerifiesHonestRunsRefusesTheRestAndAnswersEveryBadRequest) {
   for (const char* text : {"<h2>Level01</h2>", "<h2>Level02</h2>", "<h3>Normal</h3>", "<h3>Schwer</h3>", "BERT 2",
                            "ANNA B", "<td>C</td>"}) {
     EXPECT_NE(page->body.find(text), std::string::npos) << text;
+  }
+}
+
+// The run's final answer, waited for.
+std::string Settled(httplib::Client& client, const httplib::Result& posted) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::string body;
+  do {
+    const auto res = client.Get(("/api/runs/" + Field(posted->body, "id")).c_str());
+    if (res) body = res->body;
+    if (Field(body, "status") != "queued") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return body;
+}
+
+// With challenges required: a challenge is issued, a run that flies it
+// right away reaches the board, the same challenge again and a run without
+// one are refused with their codes, and the server says which mode holds.
+TEST(ServerTest, ChallengesFromIssueToBoard) {
+  TTempDir dir;
+  TRunningServer server(dir.Path(), 0, true);
+  auto client = server.Client();
+  auto challenge = [&](const std::string& difficulty = "Normal") {
+    const auto res = client.Post(("/api/challenges?stage=" + kLevel01 + "&difficulty=" + difficulty).c_str(), "",
+                                 "application/octet-stream");
+    EXPECT_TRUE(res);
+    EXPECT_EQ(res->status, 201) << res->body;
+    EXPECT_EQ(Field(res->body, "challenges"), "required");
+    EXPECT_NEAR(std::stoll(Field(res->body, "expires")),
+                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                        .count() + 45, 2);
+    return res->body;
+  };
+  auto run = [&](const std::string& issued, const std::string& name, int clockMs) {
+    const std::string token = issued.empty() ? "-" : Field(issued, "challenge");
+    const std::string seed = issued.empty() ? "42" : Field(issued, "seed");
+    const std::string line = "verified: stage=Level01 stagehash=" + kLevel01 +
+                             " difficulty=Normal classic=0 score=100 life=7 time=1.5 name=" + name +
+                             " play=" + Sha256Hex(name) + " seed=" + seed + " challenge=" + token +
+                             " clockms=" + std::to_string(clockMs);
+    return Settled(client, Post(client, kLevel01, FakeRun(line)));
+  };
+  const std::string first = challenge();
+  EXPECT_EQ(Field(first, "challenge").substr(0, 3 + 64 + 8), "v1." + kLevel01 + ".Normal.");
+  EXPECT_EQ(Field(first, "challenge").substr(0, Field(first, "challenge").rfind('.')).find("." + Field(first, "seed") + "."),
+            3 + 64 + 7u);
+  const std::string honest = run(first, "LIVE", 0);
+  EXPECT_EQ(Field(honest, "status"), "verified") << honest;
+  const std::string again = run(first, "AGAIN", 0);
+  EXPECT_EQ(Field(again, "code"), "challenge_used") << again;
+  EXPECT_EQ(Field(again, "reason"), "Herausforderung schon benutzt.") << again;
+  EXPECT_EQ(Field(run("", "NONE", 0), "code"), "no_challenge");
+  EXPECT_EQ(Field(run(challenge(), "SLOW", 60000), "code"), "clock_slow");
+  EXPECT_EQ(Field(run(challenge("Schwer"), "HARD", 0), "code"), "challenge_other_difficulty");
+
+  const auto board = client.Get("/api/boards/Level01");
+  ASSERT_TRUE(board);
+  EXPECT_EQ(Field(board->body, "challenges"), "required");
+  EXPECT_EQ(Field(board->body, "name"), "LIVE");
+  EXPECT_EQ(board->body.find("AGAIN"), std::string::npos);
+  EXPECT_NE(client.Get("/")->body.find("data-challenges=\"required\""), std::string::npos);
+
+  for (const std::string& query : {std::string(), "?stage=" + kLevel01, "?stage=" + kLevel01 + "&difficulty=Mittel",
+                                   "?stage=" + std::string(64, 'a') + "&difficulty=Normal",
+                                   std::string("?stage=0123&difficulty=Normal")}) {
+    const auto bad = client.Post(("/api/challenges" + query).c_str(), "", "application/octet-stream");
+    ASSERT_TRUE(bad) << query;
+    EXPECT_EQ(bad->status, 400) << query;
+    EXPECT_NE(Field(bad->body, "message"), "<none>") << query;
   }
 }
 

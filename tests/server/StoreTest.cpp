@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include "Challenge.h"
 #include "Store.h"
 #include "server/TempDir.h"
 
@@ -192,6 +193,43 @@ TEST_P(StoreTest, ConcurrentWorkersClaimEachRunOnce) {
 // A database from before plays were told apart opens: the column is added,
 // the old rows stay on the board, and the old rule (one entry per result)
 // no longer stands in the way of another play with the same figures.
+// A challenge's nonce goes on the board with the first run that brings it:
+// a second run with it is refused in the verdict's transaction, also from
+// another connection (another server), and nothing of it reaches the
+// board. Every server of one database signs with one key.
+TEST_P(StoreTest, ANonceIsUsedOnceAndTheKeyIsShared) {
+  auto store = Open();
+  auto other = Open();
+  const int64_t before = UnixMillis();
+  const int64_t first = store->AddPending("first", "h", "a").Id;
+  const int64_t second = other->AddPending("second", "h", "a").Id;
+  const int64_t third = store->AddPending("third", "h", "a").Id;
+  const auto claimed = store->ClaimNext("w", 60);
+  ASSERT_TRUE(claimed);
+  EXPECT_GE(claimed->SubmittedMs, before);
+  EXPECT_LE(claimed->SubmittedMs, UnixMillis());
+
+  TVerifiedRun a = Result("Level01", "A", 10, 1), b = Result("Level01", "B", 20, 1), c = Result("Level01", "C", 30, 1);
+  a.Nonce = b.Nonce = "00112233445566778899aabbccddeeff";
+  c.Nonce = "ffeeddccbbaa99887766554433221100";
+  EXPECT_EQ(store->MarkVerified(first, a), TRunStore::TMark::Stored);
+  EXPECT_EQ(other->MarkVerified(second, b), TRunStore::TMark::ChallengeUsed);
+  EXPECT_EQ(store->MarkVerified(third, c), TRunStore::TMark::Stored);
+  const auto refused = store->Run(second);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->Status, TRunStatus::Refused);
+  EXPECT_EQ(refused->Reason, refusal::kUsed.Reason);
+  const auto board = store->Board("Level01", "Schwer", 10);
+  ASSERT_EQ(board.size(), 2u);
+  EXPECT_EQ(board[0].Name, "C");
+  EXPECT_EQ(board[1].Name, "A");
+
+  const std::string key = store->SharedSecret("first key");
+  EXPECT_EQ(key, "first key");
+  EXPECT_EQ(other->SharedSecret("second key"), "first key");
+  EXPECT_EQ(Open()->SharedSecret("third key"), "first key");
+}
+
 TEST(SqliteStoreTest, OpensADatabaseWithoutPlays) {
   TTempDir dir;
   const std::string path = dir.Path() + "/old.sqlite";
@@ -207,10 +245,15 @@ CREATE UNIQUE INDEX runs_result ON runs (stage, stagehash, difficulty, classic, 
   WHERE status = 'verified';
 INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted, status, stage, stagehash, difficulty, classic,
   score, life, time, name) VALUES ('old', x'00', 'h', 'a', 0, 'verified', 'Level01', 'h', 'Normal', 0, 5, 1, 2.5, 'OLD');
+INSERT INTO runs (sha256, bytes, claimed_stagehash, address, submitted) VALUES ('queued', x'01', 'h', 'a', 1234);
 )sql", nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
   sqlite3_close(db);
 
   auto store = OpenStore(path);
+  // A run queued before arrival times were kept in milliseconds.
+  const auto queued = store->ClaimNext("w", 60);
+  ASSERT_TRUE(queued);
+  EXPECT_EQ(queued->SubmittedMs, 1234000);
   TVerifiedRun run;
   run.Stage = "Level01";
   run.StageHash = "h";

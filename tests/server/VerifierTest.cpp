@@ -36,7 +36,8 @@ TEST(VerifierTest, ARunIsGivenUpAfterTheLastAttemptOnly) {
   limits.WallSeconds = 10;
   const TVerifier verifier(std::string(RV_SOURCE_DIR) + "/tests/server/fake-verifier", limits);
   const std::map<std::string, std::string> stages = {{"Level01", kLevel01}};
-  TVerificationWorkers workers({1, 60, dir.Path()}, *store, verifier, stages);
+  const TChallenges privateBoard("key", false);
+  TVerificationWorkers workers({1, 60, dir.Path()}, *store, verifier, stages, privateBoard);
 
   // Each claim is a new attempt; the last one allowed still verifies.
   auto claimed = [&](const std::string& name, int attempts) {
