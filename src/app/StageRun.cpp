@@ -170,4 +170,7 @@ void StartReplayedStage(TMainMenu& menu, const platform::TRecording& recording, 
   if (recording.StartStage.empty()) return;
   menu.StartStage(recording.StartStage);
   stages.StartedBeforeFrames();
+  // The run is reported with the challenge it carries, whatever it holds
+  // (the report refuses one whose seed is not the stage's).
+  stages.SetReplayedChallenge(recording.Challenge);
 }

@@ -72,6 +72,8 @@ class TStageRuns {
   // The stage was started before any frame (a stage's run replayed): its
   // first frame counts for the play.
   void StartedBeforeFrames() { fSkipFrame = false; }
+  // A replayed stage's run: the challenge its recording carries.
+  void SetReplayedChallenge(std::string challenge) { fChallenge = std::move(challenge); }
   // After each frame of the session, with the stage as the frame left it.
   // `checksumDue`: the session's second is full, the stage run gets the
   // stage's checksum too.
