@@ -627,6 +627,16 @@ TEST_F(OnlineSessionTest, AStageStartsWithTheReadyChallengeAndWithoutOneNothingI
   EXPECT_EQ(sent.StartStage, "A.level");
   EXPECT_EQ(menu.fOnline->Waiting(), 1u);  // kept until its verdict
 
+  // R on the finish screen starts the stage with the challenge kept ready
+  // for the stage in flight.
+  menu.Level->fFinish.State = TFinishState::Passed;
+  menu.Level->fFinish.Time = 1e6f;
+  press('R');
+  ASSERT_TRUE(menu.Level->fActive);
+  EXPECT_EQ(menu.Level->fFinish.State, TFinishState::Running);
+  EXPECT_EQ(stages.Challenge(), "v1." + hash + ".Normal.4244.00.1.ff");
+  EXPECT_EQ(menu.fStageSeed, 4244u);
+
   // The server goes; the challenge fetched for another try of A is used
   // up, and no other comes.
   up = false;
