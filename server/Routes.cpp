@@ -194,7 +194,8 @@ void TLeaderboardServer::Route() {
   // The game's page, served from another address, reads and sends with
   // fetch: the browser asks first (the run's body is not a form) and shows
   // the page only answers that allow any origin.
-  http.set_default_headers({{"Access-Control-Allow-Origin", "*"}});
+  // It may read Retry-After, which tells it when to send again.
+  http.set_default_headers({{"Access-Control-Allow-Origin", "*"}, {"Access-Control-Expose-Headers", "Retry-After"}});
   http.Options(R"(/api/.*)", [](const httplib::Request&, httplib::Response& res) {
     res.set_header("Access-Control-Allow-Methods", "GET, POST");
     res.set_header("Access-Control-Allow-Headers", "Content-Type");

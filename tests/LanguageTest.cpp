@@ -140,7 +140,7 @@ TEST(Language, EveryGermanTextHasAnEnglishCounterpart) {
                            kTextPauseHelp, kTextArenaArrows, kTextArenaKeys, kTextPauseFire, kTextStageDifficulty,
                            kTextFinishSkip, kTextFinishList, kTextFinishName, kTextFinishAgain, kTextFinishNameThenAgain,
                            kTextFinishLeave, kTextFinishLeaveUnnamed, kTextFinishSave, kTextFinishSaveThenAgain,
-                           kTextFinishBack})
+                           kTextFinishBack, kTextNotForBoard})
     texts.emplace(text, "InputTexts.h");
   const std::set<std::string_view> sameInEnglish = {"Tab", "Alt", "Pause", "Esc", "A", "B", "Y", "Back", "Start"};
   for (const TKeyText& key : kKeyTexts) {

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include <atomic>
@@ -25,7 +26,15 @@
 #include <thread>
 #include <vector>
 
+#include "app/OnlineUpload.h"
 #include "app/StageHash.h"
+#include "app/StageRun.h"
+#include "menu/MainMenu.h"
+#include "platform/RecordingPlatform.h"
+#include "platform/VirtualKeys.h"
+#include "services/Settings.h"
+#include "stage/Level.h"
+#include "support/MenuRuntime.h"
 #include "menu/OnlineBoard.h"
 #include "platform/Recording.h"
 #include "services/Http.h"
@@ -36,8 +45,13 @@
 
 namespace {
 
+double NowMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 struct TSeenRequest {
   std::string Method, Target, ContentType, Body;
+  double AtMs = 0;  // when it came, on NowMs's clock
 };
 
 // One thread accepting one connection after another; `answer` gives status
@@ -64,6 +78,7 @@ class TLoopbackServer {
     fThread.join();
   }
   std::string Url() const { return "http://127.0.0.1:" + std::to_string(fPort); }
+  std::atomic<int> RetryAfter{1};
   std::vector<TSeenRequest> Seen() {
     std::lock_guard<std::mutex> lock(fMutex);
     return fSeen;
@@ -87,6 +102,7 @@ class TLoopbackServer {
         }
       }
       TSeenRequest request;
+      request.AtMs = NowMs();
       request.Method = data.substr(0, data.find(' '));
       request.Target = data.substr(request.Method.size() + 1, data.find(' ', request.Method.size() + 1) - request.Method.size() - 1);
       if (const std::size_t at = data.find("Content-Type: "); at != std::string::npos)
@@ -97,7 +113,9 @@ class TLoopbackServer {
         std::lock_guard<std::mutex> lock(fMutex);
         fSeen.push_back(request);
       }
-      const std::string reply = "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\nContent-Length: " +
+      // A 429 or 503 says when to come back.
+      const std::string retry = status == 429 || status == 503 ? "Retry-After: " + std::to_string(RetryAfter.load()) + "\r\n" : "";
+      const std::string reply = "HTTP/1.1 " + std::to_string(status) + " X\r\n" + retry + "Content-Type: application/json\r\nContent-Length: " +
                                 std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
       send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
       close(connection);
@@ -112,10 +130,6 @@ class TLoopbackServer {
   std::vector<TSeenRequest> fSeen;
   std::thread fThread;
 };
-
-double NowMs() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Updates the board as the game's frames do (about 60 a second) until
 // `done` or `limitMs` passed; returns the longest Update call in ms.
@@ -207,9 +221,9 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   TOnlineBoard board(*http, url);
-  RunFrames(board, [&] { return board.Board("Level01").State != TOnlineBoardView::TState::Loading; }, 5000);
-  ASSERT_EQ(board.Board("Level01").State, TOnlineBoardView::TState::Ready) << board.Board("Level01").Error;
-  EXPECT_TRUE(board.Board("Level01").Entries.empty());
+  RunFrames(board, [&] { return board.Board("Level01", "Normal").State != TOnlineBoardView::TState::Loading; }, 5000);
+  ASSERT_EQ(board.Board("Level01", "Normal").State, TOnlineBoardView::TState::Ready) << board.Board("Level01", "Normal").Error;
+  EXPECT_TRUE(board.Board("Level01", "Normal").Entries.empty());
 
   // Sent as the session sends it: the stage's own run, under the SHA-256 of
   // the stage file it starts with.
@@ -219,9 +233,9 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
   RunFrames(board, [&] { return !board.Busy(); }, 60000);
   EXPECT_EQ(board.Note(), "Online-Bestenliste: angenommen: AUTOPILOT mit " + total[1].str() + " Punkten");
 
-  RunFrames(board, [&] { return board.Board("Level01").State == TOnlineBoardView::TState::Ready &&
-                                !board.Board("Level01").Entries.empty(); }, 5000);
-  const TOnlineBoardView& view = board.Board("Level01");
+  RunFrames(board, [&] { return board.Board("Level01", "Normal").State == TOnlineBoardView::TState::Ready &&
+                                !board.Board("Level01", "Normal").Entries.empty(); }, 5000);
+  const TOnlineBoardView& view = board.Board("Level01", "Normal");
   ASSERT_EQ(view.Entries.size(), 1u);
   EXPECT_EQ(view.Entries[0].Rank, 1);
   EXPECT_EQ(view.Entries[0].Name, "AUTOPILOT");
@@ -249,7 +263,7 @@ TEST(OnlineBoard, SendsTheRunFollowsItToItsVerdictAndFetchesTheBoard) {
       if (++polls < 3) return {200, R"({"id":"r7","status":"queued","stage":"Level01"})"};
       return {200, R"({"id":"r7","status":"verified","stage":"Level01","name":"ANNA B","score":51776,"life":73,"time":312.4})"};
     }
-    if (request.Target == "/api/boards/Level01?limit=10")
+    if (request.Target == "/api/boards/Level01?difficulty=Normal&limit=10")
       return {200, R"({"stage":"Level01","entries":[{"rank":1,"name":"ANNA B","score":51776,"life":73,"time":312.4,"difficulty":"Normal"},)"
                    R"({"rank":2,"name":"J\u00dcRGEN","score":40000,"life":5,"time":400,"difficulty":"Schwer"}]})"};
     return {404, R"({"error":"not_found","message":"unbekannt"})"};
@@ -277,9 +291,9 @@ TEST(OnlineBoard, SendsTheRunFollowsItToItsVerdictAndFetchesTheBoard) {
 
   // The board: loading first, then the list (a UTF-8 name in the game's
   // code page); asked once, not every frame.
-  EXPECT_EQ(board.Board("Level01").State, TOnlineBoardView::TState::Loading);
-  RunFrames(board, [&] { return board.Board("Level01").State != TOnlineBoardView::TState::Loading; });
-  const TOnlineBoardView& view = board.Board("Level01");
+  EXPECT_EQ(board.Board("Level01", "Normal").State, TOnlineBoardView::TState::Loading);
+  RunFrames(board, [&] { return board.Board("Level01", "Normal").State != TOnlineBoardView::TState::Loading; });
+  const TOnlineBoardView& view = board.Board("Level01", "Normal");
   ASSERT_EQ(view.State, TOnlineBoardView::TState::Ready);
   ASSERT_EQ(view.Entries.size(), 2u);
   EXPECT_EQ(view.Entries[0].Name, "ANNA B");
@@ -318,7 +332,7 @@ TEST(OnlineBoard, RefusalsAndMissingServersAreSaidOnceAndEndTheRun) {
   const TCase cases[] = {
       {server.Url(), "aaaaaaaaaaaaaaaa", "x", "Online-Bestenliste: abgelehnt (Wiedergabe weicht ab (Bild 812))", false},
       {server.Url(), "bbbbbbbbbbbbbbbb", "x", "Online-Bestenliste: abgelehnt (Level unbekannt)", false},
-      {gone, "cccccccccccccccc", "x", "Online-Bestenliste: Server nicht erreichbar, der Lauf wurde nicht gewertet", false},
+      {gone, "cccccccccccccccc", "x", "Online-Bestenliste: Server nicht erreichbar, der Lauf wird sp\xE4ter gesendet", false},
       {server.Url(), "dddddddddddddddd", std::string(kMaxUploadBytes + 1, 'r'),
        "Online-Bestenliste: Aufnahme zu gro\xDF (2048 KB, h\xF6" "chstens 2048 KB), der Lauf wurde nicht gesendet", true},
       {"ftp://example", "eeeeeeeeeeeeeeee", "x",
@@ -343,14 +357,14 @@ TEST(OnlineBoard, RefusalsAndMissingServersAreSaidOnceAndEndTheRun) {
   english.Submit("x", "Level01", "ffffffffffffffff");
   RunFrames(english, [&] { return !english.Busy(); });
   SetLanguage(TLanguage::German);
-  EXPECT_EQ(english.Note(), "Online leaderboard: Server cannot be reached, the run was not counted");
+  EXPECT_EQ(english.Note(), "Online leaderboard: Server cannot be reached, the run will be sent later");
 
   // A board the server cannot give is named, and not asked for again at
   // once.
   TOnlineBoard board(*http, server.Url());
-  RunFrames(board, [&] { return board.Board("Level02").State != TOnlineBoardView::TState::Loading; });
-  EXPECT_EQ(board.Board("Level02").State, TOnlineBoardView::TState::Failed);
-  EXPECT_EQ(board.Board("Level02").Error, "Server antwortet mit Status 500");
+  RunFrames(board, [&] { return board.Board("Level02", "Normal").State != TOnlineBoardView::TState::Loading; });
+  EXPECT_EQ(board.Board("Level02", "Normal").State, TOnlineBoardView::TState::Failed);
+  EXPECT_EQ(board.Board("Level02", "Normal").Error, "Server antwortet mit Status 500");
   const std::size_t asked = server.Seen().size();
   RunFrames(board, [] { return false; }, 500);
   EXPECT_EQ(server.Seen().size(), asked);
@@ -366,16 +380,19 @@ TEST(OnlineBoard, NumbersOutOfRangeAreUnreadableAndRefusalsGoByTheirCode) {
     if (request.Target == "/api/runs/big") return {200, R"({"id":"big","status":"verified","name":"X","score":1e300})"};
     if (request.Target == "/api/runs?stage=2222222222222222")
       return {404, R"({"error":"unknown_stage","message":"Diese Strecke kennt der Server nicht."})"};
+    if (request.Target == "/api/runs?stage=4444444444444444") return {202, R"({"id":"used","status":"queued"})"};
+    if (request.Target == "/api/runs/used")
+      return {200, R"({"id":"used","status":"refused","reason":"Herausforderung schon benutzt.","code":"challenge_used"})"};
     if (request.Target == "/api/runs?stage=3333333333333333")
       return {400, R"({"error":"brand_new","message":"Neu: ä"})"};
     const auto entry = [](const std::string& numbers) {
       return R"({"entries":[{"rank":1,"name":"A","score":5,"life":1,"time":2},{"name":"B",)" + numbers + "}]}";
     };
-    if (request.Target == "/api/boards/Rank?limit=10") return {200, entry(R"("rank":1e300)")};
-    if (request.Target == "/api/boards/Score?limit=10") return {200, entry(R"("score":-1e300)")};
-    if (request.Target == "/api/boards/Life?limit=10") return {200, entry(R"("life":3000000000)")};
-    if (request.Target == "/api/boards/Time?limit=10") return {200, entry(R"("time":1e999)")};
-    if (request.Target == "/api/boards/Fine?limit=10") return {200, entry(R"("rank":2,"score":4503599627370496)")};
+    if (request.Target == "/api/boards/Rank?difficulty=Normal&limit=10") return {200, entry(R"("rank":1e300)")};
+    if (request.Target == "/api/boards/Score?difficulty=Normal&limit=10") return {200, entry(R"("score":-1e300)")};
+    if (request.Target == "/api/boards/Life?difficulty=Normal&limit=10") return {200, entry(R"("life":3000000000)")};
+    if (request.Target == "/api/boards/Time?difficulty=Normal&limit=10") return {200, entry(R"("time":1e999)")};
+    if (request.Target == "/api/boards/Fine?difficulty=Normal&limit=10") return {200, entry(R"("rank":2,"score":4503599627370496)")};
     return {500, ""};
   });
   std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
@@ -390,24 +407,258 @@ TEST(OnlineBoard, NumbersOutOfRangeAreUnreadableAndRefusalsGoByTheirCode) {
   EXPECT_EQ(noteFor("2222222222222222"), "Online-Bestenliste: abgelehnt (Diese Strecke kennt der Server nicht.)");
   SetLanguage(TLanguage::English);
   const std::string known = noteFor("2222222222222222"), unknown = noteFor("3333333333333333");
+  const std::string refusedEnglish = noteFor("4444444444444444");
   SetLanguage(TLanguage::German);
+  EXPECT_EQ(refusedEnglish, "Online leaderboard: refused (the challenge was already used)");
+  EXPECT_EQ(noteFor("4444444444444444"), "Online-Bestenliste: abgelehnt (Herausforderung schon benutzt.)");
   EXPECT_EQ(known, "Online leaderboard: refused (the server does not know this stage)");
   EXPECT_EQ(unknown, "Online leaderboard: refused (Neu: \xE4)");
 
   TOnlineBoard board(*http, server.Url());
   for (const char* stage : {"Rank", "Score", "Life", "Time", "Fine"}) {
-    RunFrames(board, [&] { return board.Board(stage).State != TOnlineBoardView::TState::Loading; });
+    RunFrames(board, [&] { return board.Board(stage, "Normal").State != TOnlineBoardView::TState::Loading; });
   }
   for (const char* stage : {"Rank", "Score", "Life", "Time"}) {
-    EXPECT_EQ(board.Board(stage).State, TOnlineBoardView::TState::Failed) << stage;
-    EXPECT_EQ(board.Board(stage).Error, "unlesbare Antwort des Servers") << stage;
-    EXPECT_TRUE(board.Board(stage).Entries.empty()) << stage;
+    EXPECT_EQ(board.Board(stage, "Normal").State, TOnlineBoardView::TState::Failed) << stage;
+    EXPECT_EQ(board.Board(stage, "Normal").Error, "unlesbare Antwort des Servers") << stage;
+    EXPECT_TRUE(board.Board(stage, "Normal").Entries.empty()) << stage;
   }
-  const TOnlineBoardView& fine = board.Board("Fine");
+  const TOnlineBoardView& fine = board.Board("Fine", "Normal");
   ASSERT_EQ(fine.State, TOnlineBoardView::TState::Ready);
   ASSERT_EQ(fine.Entries.size(), 2u);
   EXPECT_EQ(fine.Entries[1].Rank, 2);
   EXPECT_EQ(fine.Entries[1].Score, int64_t{1} << 52);
+}
+
+// A run the game kept while the server was down outlives the game: the
+// next start sends it, waiting as long as the server's Retry-After says,
+// and its file goes only with the verdict. Challenges stay fresh, one
+// request at a time, and each starts one stage only.
+TEST(OnlineBoard, KeptRunsOutliveTheGameRetryAfterIsObeyedAndChallengesStartOneStage) {
+  TTempDir dir;
+  const std::string queue = dir.File("queue");
+  // A stage's run as the game keeps it.
+  platform::TRecording run;
+  run.StartStage = "Level01.level";
+  run.StageFiles[run.StartStage] = "[Level]\r\nTitle=Probe\r\n";
+  run.Challenge = "v1.x.Normal.77.00.1.ff";
+  run.StageSeed = 77;
+  run.ScreenWidth = 640;
+  run.ScreenHeight = 480;
+  run.Frames.resize(3);
+  const std::string recording = platform::SerializeRecording(run);
+  const std::string hash = StageSha256(run.StageFiles[run.StartStage]);
+
+  std::atomic<bool> up{false};
+  std::atomic<int> polls{0}, challenges{0};
+  TLoopbackServer server([&](const TSeenRequest& request) -> std::pair<int, std::string> {
+    if (request.Target == "/api/challenges?stage=" + hash + "&difficulty=Schwer") {
+      const int n = ++challenges;
+      return {201, R"({"challenge":"v1.)" + hash + ".Schwer." + std::to_string(1000 + n) + R"(.00.1.ff","seed":1,"expires":1})"};
+    }
+    if (!up) return {503, R"({"error":"unavailable","message":"gleich wieder da"})"};
+    if (request.Method == "POST" && request.Target == "/api/runs?stage=" + hash) return {202, R"({"id":"q1","status":"queued"})"};
+    // The first look at the verdict is put off.
+    if (request.Target == "/api/runs/q1")
+      return ++polls == 1 ? std::pair<int, std::string>{429, R"({"error":"rate_limited"})"}
+                          : std::pair<int, std::string>{200, R"({"id":"q1","status":"verified","name":"ANNA","score":7})"};
+    return {404, R"({"error":"not_found"})"};
+  });
+  const auto seen = [&](const std::string& method, const std::string& prefix) {
+    std::vector<TSeenRequest> found;
+    for (const TSeenRequest& request : server.Seen())
+      if (request.Method == method && Starts(request.Target, prefix)) found.push_back(request);
+    return found;
+  };
+  std::string file;
+  {
+    // The game: the server is down, the run waits on disk; then the game
+    // closes.
+    std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
+    TOnlineBoard board(*http, server.Url());
+    file = QueueRunFile(queue, recording, "Level01");
+    board.Submit(recording, "Level01", hash, file);
+    RunFrames(board, [&] { return seen("POST", "/api/runs").size() >= 2 && !board.Busy(); }, 8000);
+    const std::vector<TSeenRequest> posts = seen("POST", "/api/runs");
+    ASSERT_EQ(posts.size(), 2u);
+    // The server said one second, not the board's own five.
+    EXPECT_GE(posts[1].AtMs - posts[0].AtMs, 950);
+    EXPECT_LT(posts[1].AtMs - posts[0].AtMs, kRetryFirstMs - 500);
+    EXPECT_EQ(board.Note(), "Online-Bestenliste: gleich wieder da, der Lauf wird sp\xE4ter gesendet");
+    EXPECT_EQ(board.Waiting(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(file));
+  }
+  // A damaged file beside it is dropped, not sent.
+  const std::string damaged = queue + "/0000000000000001-Level02.rvr";
+  { std::ofstream(damaged, std::ios::binary) << recording.substr(0, recording.size() - 1) + "x"; }
+
+  // The next start, the server back: the kept run goes out and its file
+  // goes with the verdict, which came a second after the 429.
+  up = true;
+  std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
+  TOnlineBoard board(*http, server.Url());
+  ResumeQueuedRuns(board, queue);
+  EXPECT_FALSE(std::filesystem::exists(damaged));
+  EXPECT_EQ(board.Waiting(), 1u);
+  RunFrames(board, [&] { return board.Waiting() == 0; }, 10000);
+  EXPECT_EQ(board.Note(), "Online-Bestenliste: angenommen: ANNA mit 7 Punkten");
+  EXPECT_FALSE(std::filesystem::exists(file));
+  const std::vector<TSeenRequest> posts = seen("POST", "/api/runs");
+  ASSERT_EQ(posts.size(), 3u);
+  EXPECT_EQ(posts[2].Body, recording);
+  const std::vector<TSeenRequest> looks = seen("GET", "/api/runs/q1");
+  ASSERT_EQ(looks.size(), 2u);
+  EXPECT_GE(looks[1].AtMs - looks[0].AtMs, 950);
+
+  // Challenges: one ready for the stage wanted, taken once, refreshed as it
+  // ages, never older than allowed.
+  // `ms` of frames at the game's clock `shiftMs` ahead of the real one.
+  const auto frames = [&](double ms, double shiftMs, bool wanted) {
+    const double end = NowMs() + ms;
+    while (NowMs() < end) {
+      board.Update(NowMs() + shiftMs);
+      if (wanted) board.WantChallenge("Level01.level", hash, "Schwer");
+      std::this_thread::sleep_for(std::chrono::milliseconds(16));
+    }
+  };
+  EXPECT_FALSE(board.TakeChallenge("Level01.level", "Schwer", NowMs()));
+  frames(500, 0, true);
+  EXPECT_EQ(challenges.load(), 1);  // one at a time, not one a frame
+  EXPECT_FALSE(board.TakeChallenge("Level01.level", "Normal", NowMs()));
+  EXPECT_EQ(board.TakeChallenge("Level01.level", "Schwer", NowMs()), "v1." + hash + ".Schwer.1001.00.1.ff");
+  EXPECT_FALSE(board.TakeChallenge("Level01.level", "Schwer", NowMs()));
+  frames(500, 0, true);
+  EXPECT_EQ(challenges.load(), 2);
+  // Aging: fetched anew past kChallengeRefreshMs, never used past
+  // kChallengeMaxAgeMs, and not fetched for a stage no longer wanted.
+  frames(300, kChallengeRefreshMs + 100, true);
+  EXPECT_EQ(challenges.load(), 3);
+  frames(300, 2 * kChallengeRefreshMs + 500, false);
+  EXPECT_EQ(challenges.load(), 3);
+  EXPECT_TRUE(board.TakeChallenge("Level01.level", "Schwer", NowMs() + kChallengeRefreshMs + kChallengeMaxAgeMs - 3000));
+  frames(300, 0, true);
+  EXPECT_FALSE(board.TakeChallenge("Level01.level", "Schwer", NowMs() + kChallengeMaxAgeMs + 1000));
+
+  // At most kQueueLimit runs wait; the oldest file goes first.
+  TOnlineBoard full(*http, server.Url());
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < kQueueLimit + 2; ++i) {
+    files.push_back(QueueRunFile(dir.File("full"), recording, "Level01"));
+    full.Resume(recording, "Level01", hash, files.back());
+  }
+  EXPECT_EQ(full.Waiting(), kQueueLimit);
+  EXPECT_FALSE(std::filesystem::exists(files[0]));
+  EXPECT_FALSE(std::filesystem::exists(files[1]));
+  EXPECT_TRUE(std::filesystem::exists(files[2]));
+}
+
+// The game's side as a session wires it: the stage page's stage gets a
+// challenge, the stage starts with it, and the run sent carries it and
+// flies its seed; with the server down at the start the finish screen says
+// the run is not for the board, and nothing of it is sent.
+class OnlineSessionTest : public TMenuTest {};
+
+TEST_F(OnlineSessionTest, AStageStartsWithTheReadyChallengeAndWithoutOneNothingIsSent) {
+  Runtime.WritePlayableStage("A.level", "Erste", true);
+  const std::string hash = StageSha256(ReadBytes(Runtime.Data("A.level")));
+  std::atomic<bool> up{true};
+  std::atomic<int> challenges{0};
+  TLoopbackServer server([&](const TSeenRequest& request) -> std::pair<int, std::string> {
+    if (!up) return {503, R"({"error":"unavailable"})"};
+    if (request.Target == "/api/challenges?stage=" + hash + "&difficulty=Normal")
+      return {201, R"({"challenge":"v1.)" + hash + ".Normal." + std::to_string(4242 + ++challenges) + R"(.00.1.ff"})"};
+    if (request.Method == "POST") return {202, R"({"id":"r1","status":"queued"})"};
+    return {200, R"({"id":"r1","status":"queued"})"};
+  });
+  ASSERT_TRUE(WriteSettings(Runtime.Base() + "settings.ini", kOnlineSection, {{"enabled", "1"}, {"server", server.Url()}}));
+
+  platform::TRecordingPlatform recorder(Keys, {}, false);
+  Create();
+  Menu.reset();
+  Menu = std::make_unique<TMainMenu>(recorder, Sound, TextContext, Window.Width(), Window.Height());
+  TMainMenu& menu = *Menu;
+  TOnlineUpload upload(server.Url(), Runtime.Dir.File("queue"));
+  TStageRuns stages(&recorder);
+  upload.Attach(menu);
+  stages.Attach(menu);
+  stages.ChallengeFor = [&](const std::string& fileName) { return upload.ChallengeFor(menu, fileName); };
+  const auto frames = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      (void)recorder.PumpEvents();
+      menu.Progress(16);
+      stages.FrameDone(*menu.Level, false);
+      upload.FrameDone(menu, stages);
+      std::this_thread::sleep_for(std::chrono::milliseconds(16));
+    }
+  };
+  const auto press = [&](int vk) {
+    Keys.SetKey(vk, true);
+    frames(1);
+    Keys.SetKey(vk, false);
+    frames(12);
+  };
+  const auto nameIt = [&] {
+    stages.NameConfirmed();
+    upload.NameConfirmed();
+    frames(20);
+  };
+  const auto posts = [&] {
+    std::vector<TSeenRequest> found;
+    for (const TSeenRequest& request : server.Seen())
+      if (request.Method == "POST" && Starts(request.Target, "/api/runs")) found.push_back(request);
+    return found;
+  };
+
+  press(platform::kVkReturn);  // the stage page, A under the cursor
+  ASSERT_EQ(menu.fPath, kStagePage);
+  frames(15);
+  EXPECT_EQ(challenges.load(), 1);
+  press(platform::kVkReturn);
+  ASSERT_TRUE(menu.Level->fActive);
+  const std::string token = "v1." + hash + ".Normal.4243.00.1.ff";
+  EXPECT_EQ(stages.Challenge(), token);
+  EXPECT_EQ(menu.fStageSeed, 4243u);
+  EXPECT_FALSE(menu.Level->fNotForBoard);
+  nameIt();
+  ASSERT_EQ(posts().size(), 1u);
+  const platform::TRecording sent = platform::ParseRecording(posts()[0].Body);
+  EXPECT_EQ(sent.Challenge, token);
+  EXPECT_EQ(sent.StageSeed, 4243u);
+  EXPECT_EQ(sent.StartStage, "A.level");
+  EXPECT_EQ(menu.fOnline->Waiting(), 1u);  // kept until its verdict
+
+  // R on the finish screen starts the stage with the challenge kept ready
+  // for the stage in flight.
+  menu.Level->fFinish.State = TFinishState::Passed;
+  menu.Level->fFinish.Time = 1e6f;
+  press('R');
+  ASSERT_TRUE(menu.Level->fActive);
+  EXPECT_EQ(menu.Level->fFinish.State, TFinishState::Running);
+  EXPECT_EQ(stages.Challenge(), "v1." + hash + ".Normal.4244.00.1.ff");
+  EXPECT_EQ(menu.fStageSeed, 4244u);
+
+  // The server goes; the challenge fetched for another try of A is used
+  // up, and no other comes.
+  up = false;
+  frames(10);
+  (void)menu.fOnline->TakeChallenge("A.level", "Normal", NowMs());
+  menu.Level->fActive = false;
+  frames(10);
+  press(platform::kVkReturn);
+  press(platform::kVkReturn);
+  ASSERT_TRUE(menu.Level->fActive);
+  EXPECT_TRUE(stages.Challenge().empty());
+  EXPECT_TRUE(menu.Level->fNotForBoard);
+  menu.Level->fFinish.State = TFinishState::Passed;
+  menu.Level->fFinish.Time = 1e6f;
+  bool noted = false;
+  for (const THudText& text : menu.Level->ResultTexts(640, 480, 20))
+    noted = noted || text.Text == "Dieser Lauf ist nicht f\xFCr die Online-Bestenliste (keine Verbindung zum Server beim Start)";
+  EXPECT_TRUE(noted);
+  nameIt();
+  EXPECT_EQ(posts().size(), 1u);
+  EXPECT_EQ(menu.fOnline->Waiting(), 1u);
+  Menu.reset();
 }
 
 TEST(OnlineBoard, JsonReaderTakesTheServersAnswersAndRefusesBrokenText) {

@@ -121,8 +121,12 @@ struct TSession::Impl {
   TRunHooks Hooks() {
     TRunHooks hooks;
     hooks.Created = [this] {
-      if (Online) Online->Attach(*Form->MainMenu);
       Stages->Attach(*Form->MainMenu);
+      if (Online) {
+        Online->Attach(*Form->MainMenu);
+        // A stage starts with the server's challenge when one is ready.
+        Stages->ChallengeFor = [this](const std::string& fileName) { return Online->ChallengeFor(*Form->MainMenu, fileName); };
+      }
       Form->MainMenu->Level->OnNameConfirmed = [this] {
         Stages->NameConfirmed();
         if (Online) Online->NameConfirmed();
@@ -216,7 +220,8 @@ bool TSession::Start() {
     const TOnlineSettings online = ReadOnlineSettings(settings);
     if (options.Mode == TRunMode::Play && online.Enabled) {
       options.RecordInMemory = true;
-      fImpl->Online = std::make_unique<TOnlineUpload>(online.Server);
+      fImpl->Online = std::make_unique<TOnlineUpload>(
+          online.Server, folder.Path.empty() ? std::string() : folder.Path + kOnlineQueueFolder);
     }
     fImpl->Stack = std::make_unique<TPlatformStack>(*fImpl->Window, options, folder.Share ? folder.Path : std::string());
   } catch (const std::exception& failure) {

@@ -66,6 +66,16 @@ TMainMenu::TMainMenu(platform::TPlatform& platform, TSound& sound, ts::TtsContex
   Level->fClassic = fClassic;
   Level->fReduceFlash = fReduceFlash;
   Level->fControls = fControls;
+  // R starts the stage as the menu does, with its own seed (a recording
+  // from before stages were apart reloads it as it did then).
+  Level->OnPlayAgain = [this] {
+    const std::string path = Level->fFileName;
+    if (fStagesApart) {
+      StartStage(StageFileName(path));
+    } else {
+      Level->LoadFromFile(path);
+    }
+  };
 
   fInfoPowerUp.Scale = 2;
   fEnemyModel = std::make_unique<TShip>(fPlatform);

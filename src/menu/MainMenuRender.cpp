@@ -288,7 +288,12 @@ void TMainMenu::RenderOverlay() {
     if (highscorePage && fSelected < stages) RenderOnline(0.5f * w, 10 + 1.5f * sS, 0.35f * w);
     // Along the bottom row, below the items.
     fSmallFont->SetColor(1, 1, 1, 1);
-    if (!fOnline->Note().empty()) fSmallFont->Print(fOnline->Note(), ts::kAlignLeft, 10, h - 0.5f * (sB + sS), w - 20, sS);
+    std::string line = fOnline->Note();
+    // Without news: the runs that still wait to be sent, if any.
+    if (const std::size_t waiting = fOnline->Waiting(); line.empty() && waiting > 0)
+      line = waiting == 1 ? std::string(Tr("Online-Bestenliste: 1 Lauf wartet auf das Senden"))
+                          : FillText("Online-Bestenliste: %1 L\xE4" "ufe warten auf das Senden", {std::to_string(waiting)});
+    if (!line.empty()) fSmallFont->Print(line, ts::kAlignLeft, 10, h - 0.5f * (sB + sS), w - 20, sS);
   }
 
   render::EndOverlay();
@@ -297,7 +302,7 @@ void TMainMenu::RenderOverlay() {
 void TMainMenu::RenderOnline(float x, float top, float width) {
   const float sS = static_cast<float>(fSmallFont->Size());
   const std::string& fileName = fLevelList[static_cast<std::size_t>(fSelected)].FileName;
-  const TOnlineBoardView& board = fOnline->Board(StageName(fileName));
+  const TOnlineBoardView& board = fOnline->Board(StageName(fileName), std::string(DifficultyRules(fDifficulty).Name));
   fSmallFont->SetColor(1, 1, 1, 1);
   fSmallFont->Print(std::string(Tr("Online-Bestenliste")), ts::kAlignLeft, x, top - 1.5f * sS, width, sS);
   std::string line;

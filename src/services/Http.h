@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct THttpRequest {
   std::string Method = "GET";  // GET or POST
@@ -21,7 +22,25 @@ struct THttpResponse {
   int Status = 0;
   std::string Body;
   std::string Error;
+  // The answer's Retry-After in seconds (a 429 or 503 says when to ask
+  // again); -1 when it has none or gives a date.
+  int RetryAfterSeconds = -1;
 };
+
+// A Retry-After header's value as seconds: a whole number of seconds,
+// capped at a day; -1 for anything else (an HTTP date among them, which
+// the caller's own wait then replaces).
+[[nodiscard]] inline int ParseRetryAfter(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.remove_suffix(1);
+  if (value.empty() || value.size() > 9) return -1;
+  int seconds = 0;
+  for (const char ch : value) {
+    if (ch < '0' || ch > '9') return -1;
+    seconds = seconds * 10 + (ch - '0');
+  }
+  return seconds < 24 * 3600 ? seconds : 24 * 3600;
+}
 
 // Requests run elsewhere (a worker thread, the browser); Start and Take only
 // touch a queue and return at once. Answers are taken by the thread that

@@ -8,6 +8,7 @@
 #include <array>
 
 #include <cstring>
+#include <string_view>
 #include <map>
 #else
 #include "services/HttpWorker.h"
@@ -15,6 +16,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <string>
 #include <vector>
 #else
 #include <curl/curl.h>
@@ -30,6 +32,28 @@ namespace {
 [[maybe_unused]] constexpr const char* kBadAddress = "Serveradresse ung\xFC" "ltig";
 
 #if defined(__EMSCRIPTEN__)
+
+// The answer's Retry-After among its headers ("name: value" lines; the
+// server exposes it to pages of other origins).
+int RetryAfterOf(emscripten_fetch_t* fetch) {
+  const std::size_t length = emscripten_fetch_get_response_headers_length(fetch);
+  std::string headers(length + 1, '\0');
+  emscripten_fetch_get_response_headers(fetch, headers.data(), headers.size());
+  headers.resize(length);
+  std::size_t start = 0;
+  while (start < headers.size()) {
+    std::size_t end = headers.find('\n', start);
+    if (end == std::string::npos) end = headers.size();
+    const std::string_view line(headers.data() + start, end - start);
+    constexpr std::string_view kName = "retry-after:";
+    bool match = line.size() > kName.size();
+    for (std::size_t i = 0; match && i < kName.size(); ++i)
+      match = (line[i] >= 'A' && line[i] <= 'Z' ? line[i] + ('a' - 'A') : line[i]) == kName[i];
+    if (match) return ParseRetryAfter(line.substr(kName.size()));
+    start = end + 1;
+  }
+  return -1;
+}
 
 // The browser runs the request and calls back on the page's own thread,
 // between two frames.
@@ -84,6 +108,7 @@ class TFetchHttp final : public THttpClient {
       response.Status = fetch->status;
       response.Body.assign(fetch->data ? fetch->data : "", static_cast<std::size_t>(fetch->numBytes));
       if (response.Status == 0) response.Error = kNoAnswer;
+      response.RetryAfterSeconds = RetryAfterOf(fetch);
       fDone[it->first] = std::move(response);
       fHeaders.erase(it->first);
       fBodies.erase(it->first);
@@ -160,6 +185,11 @@ THttpResponse WinHttpTransfer(const THttpRequest& request) {
     response.Body.append(chunk.data(), read);
   }
   response.Status = static_cast<int>(status);
+  DWORD retryAfter = 0;
+  size = sizeof retryAfter;
+  if (WinHttpQueryHeaders(handle.Handle, WINHTTP_QUERY_RETRY_AFTER | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                          &retryAfter, &size, WINHTTP_NO_HEADER_INDEX))
+    response.RetryAfterSeconds = ParseRetryAfter(std::to_string(retryAfter));
   return response;
 }
 
@@ -200,6 +230,10 @@ THttpResponse CurlTransfer(const THttpRequest& request) {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     response.Status = static_cast<int>(status);
+    // Seconds only: curl turns a date into seconds too, and 0 is "none".
+    curl_off_t retryAfter = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
+      response.RetryAfterSeconds = ParseRetryAfter(std::to_string(retryAfter));
   } else {
     response.Body.clear();
     response.Error = result == CURLE_OPERATION_TIMEDOUT                                        ? kTimedOut

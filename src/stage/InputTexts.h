@@ -99,6 +99,10 @@ inline constexpr const char* kTextFinishLeaveUnnamed = "%1: Men\xFC ohne Eintrag
 inline constexpr const char* kTextFinishSave = "%1: Namen speichern";
 inline constexpr const char* kTextFinishSaveThenAgain = "%1: Namen speichern, dann nochmal";
 inline constexpr const char* kTextFinishBack = "%1: zur\xFC" "ck zum Men\xFC";
+// Under the finish screen's keys when the stage started without the
+// server's challenge while the online board was on.
+inline constexpr const char* kTextNotForBoard =
+    "Dieser Lauf ist nicht f\xFCr die Online-Bestenliste (keine Verbindung zum Server beim Start)";
 // The arena's moves with the arrow keys, and with any other two keys (%1
 // forward, %2 back).
 inline constexpr const char* kTextArenaArrows = "Pfeil hoch/runter: vor und zur\xFC" "ck";

@@ -216,6 +216,9 @@ class TLevel : public TStageHub {
   // after the list was saved; the finish table and the stage's score, life
   // and time are still those of the run.
   std::function<void()> OnNameConfirmed;
+  // Starts the stage again for R (the menu's start: a fresh seed, and the
+  // session's run and challenge); unset: the stage reloads itself.
+  std::function<void()> OnPlayAgain;
 
   // What the picture and the sounds add to tell the player what just
   // happened: a hit, a power-up taken, a hit on the boss, life running low.
@@ -266,6 +269,10 @@ class TLevel : public TStageHub {
   // A hint on screen for a stage that asks for it: the arena's moves as the
   // ship arrives (never with fClassic).
   bool fArenaHint = false;
+  // The stage started without the server's challenge while the online
+  // board was on: the finish screen says the run is not for the board.
+  // Drawing only, set by the session before the stage loads.
+  bool fNotForBoard = false;
   std::string fArenaHintText;  // naming the keys in force at load
   float fArenaTime = -1;  // stage time (ms) at which the ship reached the arena; -1 before
   float fShootTime = 0;

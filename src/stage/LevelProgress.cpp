@@ -168,7 +168,11 @@ void TLevel::Progress(float elapsed) {
   if (retry) {
     // A copy: loading assigns the name it is given.
     const std::string fileName = fFileName;
-    LoadFromFile(fileName);
+    if (OnPlayAgain) {
+      OnPlayAgain();
+    } else {
+      LoadFromFile(fileName);
+    }
   }
 }
 

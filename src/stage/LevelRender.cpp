@@ -425,6 +425,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
         texts.push_back({std::move(line), kAlignCentre, 0, y, w, s});
         y += 0.05f * h;
       }
+      if (fNotForBoard) texts.push_back({std::string(Tr(kTextNotForBoard)), kAlignCentre, 0, y + 0.05f * h, w, s});
     }
     return texts;
   }
@@ -445,6 +446,7 @@ std::vector<THudText> TLevel::ResultTexts(float w, float h, float s) const {
     texts.push_back({std::move(line), kAlignCentre, 0, y, w, s});
     y += 0.05f * h;
   }
+  if (fNotForBoard) texts.push_back({std::string(Tr(kTextNotForBoard)), kAlignCentre, 0, y, w, s});
   return texts;
 }
 
