@@ -163,9 +163,10 @@ int FreePort() {
 // riftvaulter-server of the build as a process of its own, stopped at the end.
 class TServerProcess {
  public:
-  TServerProcess(const std::string& dataDir, int port) {
+  TServerProcess(const std::string& dataDir, int port, std::vector<std::string> extra = {}) {
     const std::string binary = std::string(RV_BIN_DIR) + "/riftvaulter-server";
     std::vector<std::string> args = {binary, "--data", dataDir, "--port", std::to_string(port), "--bind", "127.0.0.1"};
+    args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -192,21 +193,17 @@ class TServerProcess {
 
 }  // namespace
 
-// The whole way: the pilot's recorded run, sent as the game sends it, is
-// replayed by the server with the game, accepted and then on the board; the
-// same run with one checksum changed is refused with the server's reason.
+// The whole way: a challenge fetched from the server as the stage page
+// fetches it, the pilot's run flown from its seed and recorded with it, sent
+// as the game sends it, replayed by the server with the game, accepted and
+// then on the board; the same run with one checksum changed is refused with
+// the server's reason. (The server checks no clock here: the pilot flies
+// faster than live. The live check has its own scenario in test-server.)
 TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
   if (!std::filesystem::exists(std::string(RV_BIN_DIR) + "/riftvaulter-server")) GTEST_SKIP() << "built without the server";
   TTempDir dir;
-  const std::string file = dir.File("run.rvr");
-  const TRun pilot = RunCommand(std::string("cd '") + RV_BIN_DIR + "' && ./riftvaulter --autopilot --headless --stage Level01 "
-                                "--fixed-step 10 --seed 5 --difficulty Normal --record-stage '" + file + "'");
-  ASSERT_EQ(pilot.Status, 0) << pilot.Output;
-  std::smatch total;
-  ASSERT_TRUE(std::regex_search(pilot.Output, total, std::regex("Gesamt ([0-9]+)"))) << pilot.Output;
-
   const int port = FreePort();
-  TServerProcess server(dir.File("server"), port);
+  TServerProcess server(dir.File("server"), port, {"--challenges", "off"});
   ASSERT_TRUE(server.Running());
   std::unique_ptr<THttpClient> http = MakeSystemHttpClient();
   const std::string url = "http://127.0.0.1:" + std::to_string(port);
@@ -221,14 +218,32 @@ TEST(OnlineBoard, TheServerReplaysTheSentRunAndListsIt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   TOnlineBoard board(*http, url);
+  const std::string hash = StageSha256(ReadBytes(std::string(RV_BIN_DIR) + "/data/Level01.level"));
+  std::optional<std::string> challenge;
+  RunFrames(board, [&] {
+    board.WantChallenge("Level01.level", hash, "Normal");
+    challenge = board.TakeChallenge("Level01.level", "Normal", NowMs());
+    return challenge.has_value();
+  }, 10000);
+  ASSERT_TRUE(challenge) << board.Note();
+
+  const std::string file = dir.File("run.rvr");
+  const TRun pilot = RunCommand(std::string("cd '") + RV_BIN_DIR + "' && ./riftvaulter --autopilot --headless --stage Level01 "
+                                "--fixed-step 10 --seed 5 --difficulty Normal --challenge '" + *challenge +
+                                "' --record-stage '" + file + "'");
+  ASSERT_EQ(pilot.Status, 0) << pilot.Output;
+  std::smatch total;
+  ASSERT_TRUE(std::regex_search(pilot.Output, total, std::regex("Gesamt ([0-9]+)"))) << pilot.Output;
   RunFrames(board, [&] { return board.Board("Level01", "Normal").State != TOnlineBoardView::TState::Loading; }, 5000);
   ASSERT_EQ(board.Board("Level01", "Normal").State, TOnlineBoardView::TState::Ready) << board.Board("Level01", "Normal").Error;
   EXPECT_TRUE(board.Board("Level01", "Normal").Entries.empty());
 
   // Sent as the session sends it: the stage's own run, under the SHA-256 of
-  // the stage file it starts with.
+  // the stage file it starts with, flown from the challenge's seed.
   platform::TRecording recording = platform::LoadRecording(file);
-  const std::string hash = StageSha256(recording.StageFiles.at("Level01.level"));
+  EXPECT_EQ(StageSha256(recording.StageFiles.at("Level01.level")), hash);
+  EXPECT_EQ(recording.Challenge, *challenge);
+  EXPECT_EQ(std::optional<uint32_t>(recording.StageSeed), SeedOfChallenge(*challenge));
   board.Submit(platform::SerializeRecording(recording), "Level01", hash);
   RunFrames(board, [&] { return !board.Busy(); }, 60000);
   EXPECT_EQ(board.Note(), "Online-Bestenliste: angenommen: AUTOPILOT mit " + total[1].str() + " Punkten");
