@@ -22,6 +22,7 @@ class TPgStore final : public TRunStore {
   bool MarkRefused(int64_t id, std::string_view reason) override;
   std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) override;
   std::optional<TRunRecord> Run(int64_t id) override;
+  int64_t QueuedCount() override;
 
  private:
   // Runs body in a transaction on the one connection; database failures

@@ -12,6 +12,7 @@ TLeaderboardServer::TLeaderboardServer(TServerOptions options, TRunStore& store,
       fStages(std::move(shippedStages)),
       fHttp(std::make_unique<httplib::Server>()),
       fLimiter(fOptions.RatePerMinute, fOptions.RateBurst),
+      fUploadLimiter(fOptions.UploadsPerMinute, fOptions.UploadBurst),
       fWorkers({fOptions.Workers, fOptions.LeaseSeconds, fOptions.TempDir}, store, verifier, fStages) {
   for (const auto& [name, hash] : fStages) fStageByHash[hash] = name;
   Route();

@@ -7,8 +7,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AccessLog.h"
+#include "ClientAddress.h"
 #include "RateLimiter.h"
 #include "Store.h"
 #include "Verifier.h"
@@ -27,6 +29,16 @@ struct TServerOptions {
   int RatePerMinute = 120;  // requests per address; 0: unlimited
   int RateBurst = 60;
   std::size_t MaxRunBytes = 2 * 1024 * 1024;
+
+  // Facing the internet (a proxy in front does the heavy lifting; these
+  // keep the server alive without one).
+  std::vector<std::string> TrustedProxies;  // canonical addresses whose X-Forwarded-For counts
+  std::vector<std::string> AllowedOrigins;  // cross-origin readers and senders; none: same origin only
+  int UploadsPerMinute = 6;  // POST /api/runs per address (IPv6: per /64), on top of RatePerMinute; 0: unlimited
+  int UploadBurst = 10;
+  int Threads = 64;          // requests served at once; more connections wait
+  int ReadSeconds = 5;       // the longest wait for the next bytes of a request
+  int BodySeconds = 30;      // a run's whole body must arrive within this
 };
 
 class TLeaderboardServer {
@@ -55,6 +67,8 @@ class TLeaderboardServer {
   std::map<std::string, std::string> fStageByHash;
   std::unique_ptr<httplib::Server> fHttp;
   TRateLimiter fLimiter;
+  TRateLimiter fUploadLimiter;
+  TRefusalLog fRefusals;
   int fPort = 0;
   TVerificationWorkers fWorkers;  // after fStages, which it reads
 };

@@ -25,6 +25,7 @@ class TSqliteStore final : public TRunStore {
   bool MarkRefused(int64_t id, std::string_view reason) override;
   std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) override;
   std::optional<TRunRecord> Run(int64_t id) override;
+  int64_t QueuedCount() override;
 
  private:
   class TStatement;

@@ -103,6 +103,10 @@ class TRunStore {
   virtual std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) = 0;
 
   virtual std::optional<TRunRecord> Run(int64_t id) = 0;
+
+  // How many runs wait for their verification (the health answer's queue
+  // depth); throws when the database cannot be reached.
+  virtual int64_t QueuedCount() = 0;
 };
 
 // Opens the store a --db value names: "postgresql://..." (or
