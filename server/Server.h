@@ -36,7 +36,7 @@ struct TServerOptions {
   std::vector<std::string> AllowedOrigins;  // cross-origin readers and senders; none: same origin only
   int UploadsPerMinute = 6;  // POST /api/runs per address (IPv6: per /64), on top of RatePerMinute; 0: unlimited
   int UploadBurst = 10;
-  int Threads = 64;          // requests served at once; more connections wait
+  int Threads = 256;         // connections served at once; more wait
   int ReadSeconds = 5;       // the longest wait for the next bytes of a request
   int BodySeconds = 30;      // a run's whole body must arrive within this
 };

@@ -36,7 +36,7 @@ constexpr const char* kUsage =
     "                       X-Forwarded-For als die des Spielers\n"
     "  --allow-origin URL   eine Seite anderer Herkunft, die lesen und senden darf (mehrfach;\n"
     "                       Vorgabe: nur die eigene Herkunft)\n"
-    "  --threads N          Anfragen gleichzeitig (Vorgabe 64)\n";
+    "  --threads N          Verbindungen gleichzeitig (Vorgabe 256)\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "riftvaulter-server: " << message << "\n";
