@@ -127,9 +127,11 @@ void TLeaderboardServer::Route() {
       Error(res, 415, "bad_content_type", "Die Aufzeichnung wird als application/octet-stream gesendet.");
       return;
     }
-    // Announced too large: refused before a byte of it is read.
+    // Announced far too large: refused before a byte of it is read (a
+    // little too large is read and dropped, so that the sender, still
+    // sending, sees the answer and not a reset connection).
     if (const auto length = req.get_header_value("Content-Length");
-        length.size() > 12 || (!length.empty() && std::stoull("0" + length) > fOptions.MaxRunBytes)) {
+        length.size() > 12 || (!length.empty() && std::stoull("0" + length) > 4 * fOptions.MaxRunBytes)) {
       res.set_header("Connection", "close");
       Error(res, 413, "too_large",
             "Die Aufzeichnung ist zu gro\u00df (h\u00f6chstens " + std::to_string(fOptions.MaxRunBytes / 1024 / 1024) +

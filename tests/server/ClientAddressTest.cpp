@@ -11,6 +11,7 @@ TEST(ClientAddressTest, OnlyATrustedProxysLastHopNamesTheClient) {
   // From the proxy: its last hop (what it saw), not what the sender wrote before.
   EXPECT_EQ(ClientAddress("127.0.0.1", "6.6.6.6, 203.0.113.7", proxies), "203.0.113.7");
   EXPECT_EQ(ClientAddress("127.0.0.1", "203.0.113.7", proxies), "203.0.113.7");
+  EXPECT_EQ(ClientAddress("127.0.0.1", "1.1.1.1, 6.6.6.6, 203.0.113.8", proxies), "203.0.113.8");
   EXPECT_EQ(ClientAddress("::ffff:127.0.0.1", " 6.6.6.6 ,\t2001:DB8:0:0::5 ", proxies), "2001:db8::5");
   EXPECT_EQ(ClientAddress("2001:db8:0::1", "198.51.100.2", proxies), "198.51.100.2");
   // From anyone else the header means nothing.
