@@ -210,3 +210,9 @@ std::optional<TRunRecord> TPgStore::Run(int64_t id) {
     return record;
   });
 }
+
+int64_t TPgStore::QueuedCount() {
+  return Transact([](pqxx::work& work) {
+    return work.exec1("SELECT count(*) FROM runs WHERE status = 'queued'")[0].as<int64_t>();
+  });
+}

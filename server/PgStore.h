@@ -23,6 +23,7 @@ class TPgStore final : public TRunStore {
   std::vector<TBoardEntry> Board(std::string_view stage, std::string_view difficulty, int limit) override;
   std::optional<TRunRecord> Run(int64_t id) override;
   std::string SharedSecret(std::string_view fresh) override;
+  int64_t QueuedCount() override;
 
  private:
   // Runs body in a transaction on the one connection; database failures

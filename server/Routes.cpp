@@ -2,7 +2,11 @@
 // makes on its own, each with a JSON error.
 #include <httplib.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "BoardPage.h"
+#include "Metrics.h"
 #include "RunJson.h"
 #include "Server.h"
 
@@ -27,18 +31,54 @@ bool IsRunContentType(const std::string& type) {
 
 constexpr const char* kDifficulties[] = {"Leicht", "Normal", "Schwer"};
 
+// A refused request this thread answers whose log line is left out (one
+// line an address and minute says how many there were).
+thread_local bool tQuietRefusal = false;
+
 }  // namespace
 
 void TLeaderboardServer::Route() {
   auto& http = *fHttp;
-  // Twenty clients at once should not wait for each other.
-  http.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  // Every open connection holds one of these threads while it is read: a
+  // short wait for the next bytes and few requests per connection keep
+  // slow and idle clients from holding them long (a proxy in front takes
+  // those clients off the server altogether).
+  http.new_task_queue = [threads = fOptions.Threads] { return new httplib::ThreadPool(threads); };
+  http.set_read_timeout(fOptions.ReadSeconds, 0);
+  http.set_write_timeout(10, 0);
+  http.set_keep_alive_timeout(2);
+  http.set_keep_alive_max_count(20);
   http.set_payload_max_length(fOptions.MaxRunBytes);
 
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     StartRequestClock();
-    if (fLimiter.Allow(req.remote_addr)) return httplib::Server::HandlerResponse::Unhandled;
-    res.set_header("Retry-After", "10");
+    tQuietRefusal = false;
+    // From here on the request names its client, for the limits, the store
+    // and the log (httplib's request object is not const; its handlers
+    // only see it so).
+    const_cast<httplib::Request&>(req).remote_addr =
+        ClientAddress(req.remote_addr, req.get_header_value("X-Forwarded-For"), fOptions.TrustedProxies);
+    const std::string origin = req.get_header_value("Origin");
+    if (std::find(fOptions.AllowedOrigins.begin(), fOptions.AllowedOrigins.end(), origin) !=
+        fOptions.AllowedOrigins.end()) {
+      res.set_header("Access-Control-Allow-Origin", origin);
+      // It may read Retry-After, which tells it when to send again.
+      res.set_header("Access-Control-Expose-Headers", "Retry-After");
+      res.set_header("Vary", "Origin");
+    }
+    const std::string key = LimitKey(req.remote_addr);
+    const bool upload = req.method == "POST" && req.path == "/api/runs";
+    if (fLimiter.Allow(key) && (!upload || fUploadLimiter.Allow(key))) {
+      return httplib::Server::HandlerResponse::Unhandled;
+    }
+    if (const auto unlogged = fRefusals.Note(key)) {
+      LogLine("\"event\":\"rate_limited\",\"address\":" + JsonString(ToCleanUtf8(key, 64)) + ",\"path\":" +
+              JsonString(ToCleanUtf8(req.path, 200)) + ",\"unlogged\":" + std::to_string(*unlogged));
+    }
+    tQuietRefusal = true;
+    res.set_header("Retry-After", upload ? "60" : "10");
+    // The body of a refused upload is not read.
+    if (upload) res.set_header("Connection", "close");
     Error(res, 429, "rate_limited", "Zu viele Anfragen. Bitte sp\u00e4ter noch einmal versuchen.");
     return httplib::Server::HandlerResponse::Handled;
   });
@@ -70,7 +110,11 @@ void TLeaderboardServer::Route() {
     Error(res, 503, "unavailable", "Der Server kann die Anfrage gerade nicht bearbeiten.");
   });
 
-  http.set_logger([](const httplib::Request& req, const httplib::Response& res) { LogRequest(req, res); });
+  http.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+    ServerMetrics().Request(res.status);
+    if (!(res.status == 429 && tQuietRefusal)) LogRequest(req, res);
+    tQuietRefusal = false;
+  });
 
   // The body is read here and not by httplib, which reads a body of a
   // form's type (curl's default) as a form, up to 8 KB.
@@ -85,11 +129,30 @@ void TLeaderboardServer::Route() {
       Error(res, 415, "bad_content_type", "Die Aufzeichnung wird als application/octet-stream gesendet.");
       return;
     }
+    // Announced far too large: refused before a byte of it is read (a
+    // little too large is read and dropped, so that the sender, still
+    // sending, sees the answer and not a reset connection).
+    if (const auto length = req.get_header_value("Content-Length");
+        length.size() > 12 || (!length.empty() && std::stoull("0" + length) > 4 * fOptions.MaxRunBytes)) {
+      res.set_header("Connection", "close");
+      Error(res, 413, "too_large",
+            "Die Aufzeichnung ist zu gro\u00df (h\u00f6chstens " + std::to_string(fOptions.MaxRunBytes / 1024 / 1024) +
+                " MB).");
+      return;
+    }
     std::string body;
-    if (!content([&body](const char* data, std::size_t n) {
+    // The whole body must come in time, however steadily it trickles.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(fOptions.BodySeconds);
+    bool late = false;
+    if (!content([&](const char* data, std::size_t n) {
           body.append(data, n);
-          return true;
+          late = std::chrono::steady_clock::now() > deadline;
+          return !late;
         })) {
+      if (late) {
+        res.set_header("Connection", "close");
+        Error(res, 408, "too_slow", "Die Aufzeichnung kam zu langsam an.");
+      }
       return;  // too large (httplib has set 413) or cut off
     }
     if (!req.has_param("stage")) {
@@ -191,11 +254,11 @@ void TLeaderboardServer::Route() {
     Json(res, 200, BoardJson(stage, difficulty, fStore.Board(stage, difficulty, *limit), fChallenges.Required()));
   });
 
-  // The game's page, served from another address, reads and sends with
-  // fetch: the browser asks first (the run's body is not a form) and shows
-  // the page only answers that allow any origin.
-  // It may read Retry-After, which tells it when to send again.
-  http.set_default_headers({{"Access-Control-Allow-Origin", "*"}, {"Access-Control-Expose-Headers", "Retry-After"}});
+  // The game's page reads and sends with fetch. Served from the server's
+  // own origin (a proxy in front) it needs nothing; from another one, the
+  // operator names that origin (--allow-origin): the browser asks first
+  // (the run's body is not a form), and the answers to that origin allow
+  // it (set before routing).
   http.Options(R"(/api/.*)", [](const httplib::Request&, httplib::Response& res) {
     res.set_header("Access-Control-Allow-Methods", "GET, POST");
     res.set_header("Access-Control-Allow-Headers", "Content-Type");
@@ -214,5 +277,29 @@ void TLeaderboardServer::Route() {
       boards.push_back(std::move(board));
     }
     res.set_content(BoardPage(boards, fChallenges.Required()), "text/html; charset=utf-8");
+  });
+
+  // For the operator: is the store there, how much waits.
+  http.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
+    try {
+      const int64_t queued = fStore.QueuedCount();
+      Json(res, 200, "{\"status\":\"ok\",\"store\":true,\"queued\":" + std::to_string(queued) + ",\"held\":0}");
+    } catch (const std::exception& error) {
+      LogLine("\"event\":\"error\",\"message\":" + JsonString(ToCleanUtf8(error.what(), 500)));
+      Json(res, 503, "{\"status\":\"unavailable\",\"store\":false,\"queued\":null,\"held\":null}");
+    }
+  });
+
+  http.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
+    std::vector<TMetrics::TGauge> gauges;
+    try {
+      gauges.push_back({"riftvaulter_queued_runs", "Runs waiting for their verification.",
+                        static_cast<double>(fStore.QueuedCount())});
+      gauges.push_back({"riftvaulter_store_up", "Whether the store answers.", 1});
+    } catch (const std::exception&) {
+      gauges.push_back({"riftvaulter_store_up", "Whether the store answers.", 0});
+    }
+    gauges.push_back({"riftvaulter_held_runs", "Runs held for the operator.", 0});
+    res.set_content(ServerMetrics().Text(gauges), "text/plain; version=0.0.4; charset=utf-8");
   });
 }

@@ -22,6 +22,7 @@ TLeaderboardServer::TLeaderboardServer(TServerOptions options, TRunStore& store,
       fChallenges(ChallengeKey(fOptions, store), fOptions.ChallengesRequired, fOptions.ChallengeStartWindowMs),
       fHttp(std::make_unique<httplib::Server>()),
       fLimiter(fOptions.RatePerMinute, fOptions.RateBurst),
+      fUploadLimiter(fOptions.UploadsPerMinute, fOptions.UploadBurst),
       fWorkers({fOptions.Workers, fOptions.LeaseSeconds, fOptions.TempDir}, store, verifier, fStages, fChallenges) {
   for (const auto& [name, hash] : fStages) fStageByHash[hash] = name;
   Route();

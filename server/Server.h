@@ -7,9 +7,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AccessLog.h"
 #include "Challenge.h"
+#include "ClientAddress.h"
 #include "RateLimiter.h"
 #include "Store.h"
 #include "Verifier.h"
@@ -35,6 +37,16 @@ struct TServerOptions {
   // The challenges' key; empty: the one the store keeps for every server
   // of its database (made on the first start).
   std::string ChallengeKey;
+
+  // Facing the internet (a proxy in front does the heavy lifting; these
+  // keep the server alive without one).
+  std::vector<std::string> TrustedProxies;  // canonical addresses whose X-Forwarded-For counts
+  std::vector<std::string> AllowedOrigins;  // cross-origin readers and senders; none: same origin only
+  int UploadsPerMinute = 6;  // POST /api/runs per address (IPv6: per /64), on top of RatePerMinute; 0: unlimited
+  int UploadBurst = 10;
+  int Threads = 256;         // connections served at once; more wait
+  int ReadSeconds = 5;       // the longest wait for the next bytes of a request
+  int BodySeconds = 30;      // a run's whole body must arrive within this
 };
 
 class TLeaderboardServer {
@@ -64,6 +76,8 @@ class TLeaderboardServer {
   TChallenges fChallenges;
   std::unique_ptr<httplib::Server> fHttp;
   TRateLimiter fLimiter;
+  TRateLimiter fUploadLimiter;
+  TRefusalLog fRefusals;
   int fPort = 0;
   TVerificationWorkers fWorkers;  // after fStages and fChallenges, which it reads
 };

@@ -297,3 +297,10 @@ std::optional<TRunRecord> TSqliteStore::Run(int64_t id) {
   record.Reason = Text(*select, 10);
   return record;
 }
+
+int64_t TSqliteStore::QueuedCount() {
+  std::lock_guard lock(fMutex);
+  TStatement select(fDb, "SELECT count(*) FROM runs WHERE status = 'queued'");
+  select.Step();
+  return sqlite3_column_int64(*select, 0);
+}

@@ -119,6 +119,9 @@ class TRunStore {
   // stored, else `fresh`, stored now (when several start at once, the first
   // to store wins and all return its key).
   virtual std::string SharedSecret(std::string_view fresh) = 0;
+  // How many runs wait for their verification (the health answer's queue
+  // depth); throws when the database cannot be reached.
+  virtual int64_t QueuedCount() = 0;
 };
 
 // Opens the store a --db value names: "postgresql://..." (or

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "AccessLog.h"
+#include "Metrics.h"
 
 TVerificationWorkers::TVerificationWorkers(TWorkerOptions options, TRunStore& store, const TVerifier& verifier,
                                            const std::map<std::string, std::string>& stages,
@@ -75,6 +76,7 @@ void TVerificationWorkers::Finish(const TClaimedRun& run, const std::string& wor
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::string fields = "\"event\":\"verification\",\"id\":\"" + std::to_string(run.Id) + "\",\"worker\":" +
                          JsonString(worker) + ",\"ms\":" + JsonNumber(std::round(ms));
+    std::string counted = "refused";
     auto refused = [&](const std::string& reason, bool stored) {
       fields += ",\"status\":\"refused\",\"reason\":" + JsonString(reason) + ",\"stored\":" + (stored ? "true" : "false");
     };
@@ -82,9 +84,11 @@ void TVerificationWorkers::Finish(const TClaimedRun& run, const std::string& wor
       const auto mark = fStore.MarkVerified(run.Id, *result);
       if (mark == TRunStore::TMark::Duplicate) {
         refused(kDuplicateRunReason, true);
+        counted = "duplicate";
       } else if (mark == TRunStore::TMark::ChallengeUsed) {
         refused(refusal::kUsed.Reason, true);
       } else {
+        counted = "verified";
         fields += ",\"status\":\"verified\",\"stage\":" + JsonString(result->Stage) + ",\"score\":" +
                   std::to_string(result->Score) + ",\"stored\":" + (mark == TRunStore::TMark::Stored ? "true" : "false");
       }
@@ -93,7 +97,9 @@ void TVerificationWorkers::Finish(const TClaimedRun& run, const std::string& wor
       refused(reason, fStore.MarkRefused(run.Id, reason));
     }
     LogLine(fields);
+    ServerMetrics().Verification(counted, ms / 1000);
   } catch (const std::exception& error) {
+    ServerMetrics().Verification("error", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     // The run stays claimed; its lease runs out and it is tried again.
     LogLine("\"event\":\"error\",\"id\":\"" + std::to_string(run.Id) + "\",\"worker\":" + JsonString(worker) +
             ",\"message\":" + JsonString(ToCleanUtf8(error.what(), 500)));

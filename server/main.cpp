@@ -37,7 +37,15 @@ constexpr const char* kUsage =
     "  --challenge-seconds S  so lange nach ihrer Ausgabe darf eine Herausforderung eine Strecke\n"
     "                       beginnen (Vorgabe 45)\n"
     "  --secret-file DATEI  Schl\u00fcssel der Herausforderungen (mindestens 16 Bytes; Vorgabe: einer, den\n"
-    "                       der erste Start in der Datenbank anlegt und alle Server der Datenbank teilen)\n";
+    "                       der erste Start in der Datenbank anlegt und alle Server der Datenbank teilen)\n"
+    // Facing the internet.
+    "  --upload-rate N      L\u00e4ufe (POST /api/runs) pro Minute und Adresse, 0: unbegrenzt (Vorgabe 6);\n"
+    "                       IPv6-Adressen z\u00e4hlen je /64-Netz\n"
+    "  --trusted-proxy ADR  ein Proxy davor (mehrfach): von ihm gilt die letzte Adresse in\n"
+    "                       X-Forwarded-For als die des Spielers\n"
+    "  --allow-origin URL   eine Seite anderer Herkunft, die lesen und senden darf (mehrfach;\n"
+    "                       Vorgabe: nur die eigene Herkunft)\n"
+    "  --threads N          Verbindungen gleichzeitig (Vorgabe 256)\n";
 
 [[noreturn]] void Fail(const std::string& message) {
   std::cerr << "riftvaulter-server: " << message << "\n";
@@ -103,6 +111,20 @@ int main(int argc, char** argv) {
     }
     else if (option == "--challenge-seconds") options.ChallengeStartWindowMs = Number(option, value, 1, 3600) * int64_t{1000};
     else if (option == "--secret-file") options.ChallengeKey = ReadSecret(value);
+    // Facing the internet.
+    else if (option == "--upload-rate") options.UploadsPerMinute = Number(option, value, 0, 1000000);
+    else if (option == "--trusted-proxy") {
+      const auto address = CanonicalAddress(value);
+      if (!address) Fail("--trusted-proxy erwartet eine IP-Adresse, nicht \"" + value + "\".");
+      options.TrustedProxies.push_back(*address);
+    }
+    else if (option == "--allow-origin") {
+      if (!(value.starts_with("https://") || value.starts_with("http://")) || value.ends_with("/") || value == "*") {
+        Fail("--allow-origin erwartet eine Herkunft wie https://spiel.example (ohne / am Ende), nicht \"" + value + "\".");
+      }
+      options.AllowedOrigins.push_back(value);
+    }
+    else if (option == "--threads") options.Threads = Number(option, value, 4, 4096);
     else Fail("Unbekannte Option: " + option + "\n" + kUsage);
   }
   if (data.empty() || !havePort) Fail(std::string("--data und --port sind n\u00f6tig.\n") + kUsage);

@@ -6,7 +6,12 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -37,8 +42,8 @@ std::string Line(const std::string& stage, const std::string& hash, int score, c
 // A running server on a free port, over a store in dir.
 class TRunningServer {
  public:
-  // challenges: false is a private board that takes runs without one.
-  TRunningServer(const std::string& dir, int ratePerMinute = 0, bool challenges = false)
+  TRunningServer(const std::string& dir, int ratePerMinute = 0,
+                 const std::function<void(TServerOptions&)>& adjust = {})
       : fStore(OpenStore(dir + "/leaderboard.sqlite")) {
     TChildLimits limits;
     limits.WallSeconds = 2;
@@ -51,7 +56,9 @@ class TRunningServer {
     options.Workers = 3;
     options.RatePerMinute = ratePerMinute;
     options.RateBurst = 5;
-    options.ChallengesRequired = challenges;
+    options.ChallengesRequired = false;
+    options.UploadsPerMinute = 0;
+    if (adjust) adjust(options);
     fServer = std::make_unique<TLeaderboardServer>(options, *fStore, *fVerifier, fVerifier->StageHashes());
     fServer->Start();
     fThread = std::thread([this] { fServer->Serve(); });
@@ -61,6 +68,7 @@ class TRunningServer {
     fThread.join();
   }
   httplib::Client Client() const { return httplib::Client("127.0.0.1", fServer->Port()); }
+  int Port() const { return fServer->Port(); }
 
  private:
   std::unique_ptr<TRunStore> fStore;
@@ -271,7 +279,7 @@ std::string Settled(httplib::Client& client, const httplib::Result& posted) {
 // one are refused with their codes, and the server says which mode holds.
 TEST(ServerTest, ChallengesFromIssueToBoard) {
   TTempDir dir;
-  TRunningServer server(dir.Path(), 0, true);
+  TRunningServer server(dir.Path(), 0, [](TServerOptions& options) { options.ChallengesRequired = true; });
   auto client = server.Client();
   auto challenge = [&](const std::string& difficulty = "Normal") {
     const auto res = client.Post(("/api/challenges?stage=" + kLevel01 + "&difficulty=" + difficulty).c_str(), "",
@@ -335,21 +343,150 @@ TEST(ServerTest, RateLimitAnswers429PerAddress) {
   EXPECT_FALSE(limited->get_header_value("Retry-After").empty());
 }
 
-// The game's page lives on another address than the server: the browser's
-// preflight is answered and every answer allows the page to read it.
-TEST(ServerTest, ThePageOnAnotherAddressMaySendAndRead) {
+// The game's page on another origin may send and read only when the
+// operator names that origin; no answer allows any origin.
+TEST(ServerTest, OnlyTheNamedOriginMaySendAndRead) {
   TTempDir dir;
-  TRunningServer server(dir.Path());
+  TRunningServer server(dir.Path(), 0, [](TServerOptions& options) { options.AllowedOrigins = {"https://page.example"}; });
   auto client = server.Client();
-  const auto preflight = client.Options(("/api/runs?stage=" + kLevel01).c_str());
+  const auto preflight = client.Options(("/api/runs?stage=" + kLevel01).c_str(), {{"Origin", "https://page.example"}});
   ASSERT_TRUE(preflight);
   EXPECT_EQ(preflight->status, 204);
   EXPECT_NE(preflight->get_header_value("Access-Control-Allow-Methods").find("POST"), std::string::npos);
   EXPECT_EQ(preflight->get_header_value("Access-Control-Allow-Headers"), "Content-Type");
-  for (const auto& answer : {client.Get("/api/boards/Level01"), client.Get("/api/runs/999"), Post(client, "x", "y")}) {
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->get_header_value("Access-Control-Allow-Origin"), "*") << answer->status;
+  for (const std::string origin : {"https://page.example", "https://other.example", ""}) {
+    const httplib::Headers headers = origin.empty() ? httplib::Headers{} : httplib::Headers{{"Origin", origin}};
+    for (const auto& answer : {client.Get("/api/boards/Level01", headers), client.Get("/api/runs/999", headers),
+                               client.Post("/api/runs?stage=x", headers, "y", "application/octet-stream")}) {
+      ASSERT_TRUE(answer);
+      EXPECT_EQ(answer->get_header_value("Access-Control-Allow-Origin"),
+                origin == "https://page.example" ? origin : "")
+          << origin << " " << answer->status;
+    }
   }
+}
+
+// Behind a proxy the forwarded client counts: uploads have their own,
+// smaller bucket per client, reads go on, and other clients are not
+// touched. A sender that is not the proxy cannot pick an address.
+TEST(ServerTest, UploadsAreLimitedPerForwardedClient) {
+  TTempDir dir;
+  TRunningServer server(dir.Path(), 0, [](TServerOptions& options) {
+    options.TrustedProxies = {"127.0.0.1"};
+    options.UploadsPerMinute = 1;
+    options.UploadBurst = 2;
+  });
+  auto client = server.Client();
+  auto post = [&](const std::string& forwardedFor, int n) {
+    return client.Post(("/api/runs?stage=" + kLevel01).c_str(), {{"X-Forwarded-For", forwardedFor}},
+                       FakeRun(Line("Level01", kLevel01, 1000 + n, "P" + std::to_string(n))), "application/octet-stream")
+        ->status;
+  };
+  EXPECT_EQ(post("6.6.6.6, 203.0.113.7", 1), 202);
+  EXPECT_EQ(post("7.7.7.7, 203.0.113.7", 2), 202);
+  const auto refused = client.Post(("/api/runs?stage=" + kLevel01).c_str(), {{"X-Forwarded-For", "203.0.113.7"}},
+                                   FakeRun(Line("Level01", kLevel01, 3, "P3")), "application/octet-stream");
+  EXPECT_EQ(refused->status, 429);
+  EXPECT_EQ(refused->get_header_value("Retry-After"), "60");
+  EXPECT_EQ(client.Get("/api/boards/Level01", {{"X-Forwarded-For", "203.0.113.7"}})->status, 200);
+  // One subscriber's /64 is one client.
+  EXPECT_EQ(post("2001:db8:1:2::1", 4), 202);
+  EXPECT_EQ(post("2001:db8:1:2::2", 5), 202);
+  EXPECT_EQ(post("2001:db8:1:2:ffff::3", 6), 429);
+  EXPECT_EQ(post("2001:db8:1:3::1", 7), 202);
+}
+
+TEST(ServerTest, HealthAndMetricsTellTheOperatorWhatIsGoingOn) {
+  TTempDir dir;
+  TRunningServer server(dir.Path());
+  auto client = server.Client();
+  const auto health = client.Get("/healthz");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  EXPECT_EQ(Field(health->body, "store"), "true");
+  EXPECT_EQ(Field(health->body, "held"), "0");
+  // The counters are the process's: earlier tests' verifications are in them.
+  const auto countIn = [](const std::string& text, const std::string& name) {
+    const auto at = text.find(name);
+    return at == std::string::npos ? 0L : std::stol(text.substr(at + name.size()));
+  };
+  const std::string verifiedName = "riftvaulter_verifications_total{verdict=\"verified\"} ";
+  const std::string refusedName = "riftvaulter_verifications_total{verdict=\"refused\"} ";
+  const std::string before = client.Get("/metrics")->body;
+  const auto sent = Post(client, kLevel01, FakeRun(Line("Level01", kLevel01, 4242, "METRIC")));
+  ASSERT_EQ(sent->status, 202);
+  std::string forgedRun = FakeRun(Line("Level01", kLevel01, 4243, "METRIC"));
+  forgedRun.replace(forgedRun.find("score=4243"), 10, "score=9243");  // the sum no longer matches
+  const auto forged = Post(client, kLevel01, forgedRun);
+  ASSERT_EQ(forged->status, 202);
+  std::string metrics;
+  for (int i = 0; i < 100; ++i) {
+    metrics = client.Get("/metrics")->body;
+    // Both verified (by the counters), the queue empty again.
+    if (countIn(metrics, verifiedName) == countIn(before, verifiedName) + 1 &&
+        countIn(metrics, refusedName) == countIn(before, refusedName) + 1 &&
+        Field(client.Get("/healthz")->body, "queued") == "0")
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  for (const char* line : {"riftvaulter_queued_runs 0\n", "riftvaulter_store_up 1\n", "riftvaulter_held_runs 0\n",
+                           "# TYPE riftvaulter_verification_seconds histogram\n",
+                           "riftvaulter_verification_seconds_bucket{le=\"+Inf\"} ",
+                           "riftvaulter_http_requests_total{status=\"202\"} ",
+                           "riftvaulter_verifications_total{verdict=\"verified\"} ",
+                           "riftvaulter_verifications_total{verdict=\"refused\"} "}) {
+    EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
+  }
+  // Buckets count up to their bound: the last one holds every verification.
+  const auto count = [&](const std::string& name) {
+    const auto at = metrics.find(name);
+    return at == std::string::npos ? -1 : std::stol(metrics.substr(at + name.size()));
+  };
+  EXPECT_GE(count("riftvaulter_verification_seconds_count "), 2);
+  EXPECT_EQ(count("riftvaulter_verification_seconds_bucket{le=\"+Inf\"} "),
+            count("riftvaulter_verification_seconds_count "));
+  EXPECT_EQ(count("riftvaulter_verification_seconds_bucket{le=\"300\"} "),
+            count("riftvaulter_verification_seconds_count "));
+}
+
+// Raw bytes to the server; what it answered within seconds ("" when it
+// closed without an answer or said nothing in time).
+std::string RawExchange(int port, const std::vector<std::string>& parts, double pauseSeconds, double waitSeconds) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return "";
+  }
+  for (const auto& part : parts) {
+    (void)!send(fd, part.data(), part.size(), MSG_NOSIGNAL);
+    std::this_thread::sleep_for(std::chrono::duration<double>(pauseSeconds));
+  }
+  timeval timeout{static_cast<time_t>(waitSeconds), 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  char buffer[4096];
+  const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+  close(fd);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : "";
+}
+
+// A huge body is refused on its announcement, a trickling one when its time
+// is up, each on a closed connection.
+TEST(ServerTest, SlowOrHugeBodiesAreCutOff) {
+  TTempDir dir;
+  TRunningServer server(dir.Path(), 0, [](TServerOptions& options) { options.BodySeconds = 1; });
+  const std::string head = "POST /api/runs?stage=" + kLevel01 +
+                           " HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: ";
+  const auto start = std::chrono::steady_clock::now();
+  const std::string huge = RawExchange(server.Port(), {head + "1073741824\r\n\r\nxx"}, 0, 3);
+  EXPECT_EQ(huge.rfind("HTTP/1.1 413", 0), 0u) << huge;
+  EXPECT_NE(huge.find("Connection: close"), std::string::npos) << huge;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  const std::string slow = RawExchange(server.Port(), {head + "100\r\n\r\nx", "x", "x"}, 0.7, 3);
+  EXPECT_EQ(slow.rfind("HTTP/1.1 408", 0), 0u) << slow;
 }
 
 }  // namespace
