@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "geometry/Spline3D.h"
@@ -20,6 +21,8 @@
 #include "objects/Bolt.h"
 #include "objects/Boss.h"
 #include "objects/Particle.h"
+#include "objects/ParticleManager.h"
+#include "objects/PowerUp.h"
 #include "objects/Ship.h"
 #include "render/Font.h"
 #include "render/FrameSetup.h"
@@ -27,6 +30,7 @@
 #include "render/TubeTransform.h"
 #include "stage/Level.h"
 #include "platform/Audio.h"
+#include "services/Difficulty.h"
 #include "services/IniFile.h"
 #include "services/RC4Stream.h"
 #include "services/ValueLists.h"
@@ -266,9 +270,10 @@ std::vector<TVector3f> TubeAndFloorColours(const TLevel& level) {
 }
 
 // The player's ship and shots stand out from everything else in the stage:
-// every enemy's and the boss's model and shots, the tube and the floor, by
-// at least 0.35 (RGB, 0..1 channels); every shot stands out from the tube
-// and floor it flies over, and the enemies from the tube they fly in.
+// every enemy's and the boss's model and shots by at least 0.35 (Euclidean
+// distance over RGB, 0..1 channels), the tube and floor by 0.35 and the
+// power-ups lying in the stage by 0.3; every enemy, the boss and every
+// enemy shot stand out from the tube and floor they fly over by 0.35.
 TEST(Content, ColoursKeepThePlayerAndEveryShotInSight) {
   TGLWindow window(320, 240);
   TSilentLevel level(window.Platform());
@@ -277,37 +282,39 @@ TEST(Content, ColoursKeepThePlayerAndEveryShotInSight) {
     SCOPED_TRACE(name);
     level.LoadFromFile(kData + name);
     const std::vector<TVector3f> tubeAndFloor = TubeAndFloorColours(level);
-    const std::vector<TVector3f> tube(tubeAndFloor.begin(), tubeAndFloor.begin() + level.fCircles + 1);
-    const std::vector<std::pair<std::string, std::vector<TVector3f>>> others = {
-        {"the tube and floor", tubeAndFloor},
-        {"small enemies", {rgb(level.fSmallEnemy.Color)}},
-        {"small enemies' shots", {rgb(level.fSmallEnemy.ParticleColor)}},
-        {"gunboats", {rgb(level.fMediumEnemy.Color)}},
-        {"gunboats' shots", {rgb(level.fMediumEnemy.ParticleColor)}},
-        {"the boss", {rgb(level.fBoss->fColor)}},
-        {"the boss's shots", {rgb(level.fBoss->fParticleColor)}}};
-    const std::pair<std::string, TVector3f> mine[] = {{"ship", rgb(level.fPlayer.ShipColor)},
-                                                      {"shots", rgb(level.fPlayer.ParticleColor)}};
+    std::vector<TVector3f> powerUps;
+    for (const auto& powerUp : level.fPowerUp.List) {
+      const auto c = PowerUpColour(powerUp->Kind);
+      powerUps.push_back({c[0], c[1], c[2]});
+    }
+    const std::vector<std::pair<std::string, TVector3f>> enemies = {
+        {"small enemies", rgb(level.fSmallEnemy.Color)},  {"gunboats", rgb(level.fMediumEnemy.Color)},
+        {"the boss", rgb(level.fBoss->fColor)}};
+    const std::vector<std::pair<std::string, TVector3f>> enemyShots = {
+        {"small enemies' shots", rgb(level.fSmallEnemy.ParticleColor)},
+        {"gunboats' shots", rgb(level.fMediumEnemy.ParticleColor)},
+        {"the boss's shots", rgb(level.fBoss->fParticleColor)}};
+    std::vector<std::tuple<std::string, std::vector<TVector3f>, float>> others = {
+        {"the tube and floor", tubeAndFloor, 0.35f}, {"the power-ups", powerUps, 0.3f}};
+    for (const auto& group : {enemies, enemyShots})
+      for (const auto& [what, colour] : group) others.emplace_back(what, std::vector<TVector3f>{colour}, 0.35f);
     float nearest = 1e9f;
     std::string pair;
     auto check = [&](const std::string& what, const TVector3f& colour, const std::string& other,
-                     const std::vector<TVector3f>& colours) {
+                     const std::vector<TVector3f>& colours, float least) {
       float d = 1e9f;
       for (const TVector3f& c : colours) d = std::min(d, Distance(colour, c));
-      EXPECT_GE(d, 0.35f) << what << " against " << other;
+      EXPECT_GE(d, least) << what << " against " << other;
       if (d < nearest) {
         nearest = d;
         pair = what + " / " + other;
       }
     };
-    for (const auto& [what, colour] : mine) {
-      for (const auto& [other, colours] : others) check("player's " + what, colour, other, colours);
+    for (const auto& [what, colour] : {std::pair{"ship", rgb(level.fPlayer.ShipColor)}, std::pair{"shots", rgb(level.fPlayer.ParticleColor)}}) {
+      for (const auto& [other, colours, least] : others) check(std::string("player's ") + what, colour, other, colours, least);
     }
-    check("small enemies' shots", rgb(level.fSmallEnemy.ParticleColor), "the tube and floor", tubeAndFloor);
-    check("gunboats' shots", rgb(level.fMediumEnemy.ParticleColor), "the tube and floor", tubeAndFloor);
-    check("the boss's shots", rgb(level.fBoss->fParticleColor), "the tube and floor", tubeAndFloor);
-    check("small enemies", rgb(level.fSmallEnemy.Color), "the tube", tube);
-    check("gunboats", rgb(level.fMediumEnemy.Color), "the tube", tube);
+    for (const auto& group : {enemies, enemyShots})
+      for (const auto& [what, colour] : group) check(what, colour, "the tube and floor", tubeAndFloor, 0.35f);
     std::printf("%s: nearest colours %.2f apart (%s)\n", name.c_str(), nearest, pair.c_str());
   }
 }
@@ -343,6 +350,42 @@ void Project(TLevel& level, const std::array<double, 16>& projection, const TPar
     box.Bottom = std::min(box.Bottom, clip[1] / clip[3]);
     box.Top = std::max(box.Top, clip[1] / clip[3]);
   }
+}
+
+// Enemy shots as a player sees them coming down the tube at 1280x720, drawn
+// as their managers draw them: a second of flight before they reach the ship
+// (the shot's speed on the hardest difficulty plus the ship's top speed),
+// seen from the stage's own camera at several places of the tube, every
+// shot is at least 6 pixels across.
+TEST(Content, EnemyShotsCanBeSeenComingDownTheTube) {
+  TGLWindow window(320, 240);
+  TSilentLevel level(window.Platform());
+  render::SetPerspective(1280, 720);
+  std::array<double, 16> projection{};
+  const gfx::TMatrix p = gfx::GetMatrix(gfx::TMatrixStack::Projection);
+  std::copy(p.begin(), p.end(), projection.begin());
+  const float pace = DifficultyRules(TDifficulty::Hard).EnemyShotSpeed;
+  for (const std::string& name : StageNames()) {
+    SCOPED_TRACE(name);
+    level.LoadFromFile(kData + name);
+    const float c = static_cast<float>(level.fCircles);
+    for (const auto& [what, model, speed] :
+         {std::tuple{"small enemies' shots", level.fSmallEnemy.Particle.get(), level.fSmallEnemy.ParticleSpeed},
+          std::tuple{"gunboats' shots", level.fMediumEnemy.Particle.get(), level.fMediumEnemy.ParticleSpeed}}) {
+      double smallest = 1e9;
+      for (int k = 1; k <= 8; ++k) {
+        level.fPos = static_cast<float>(k) / 10;
+        TScreenBox box;
+        Project(level, projection, *model, level.ShipPos() + (speed * pace + level.fPlayer.MaxSpeed) / c, level.fRoll, box);
+        ASSERT_GT(box.Nearest, 0);
+        const double across = std::max((box.Right - box.Left) * 1280 / 2, (box.Top - box.Bottom) * 720 / 2);
+        smallest = std::min(smallest, across * ShotDrawScale(*model, static_cast<float>(box.Nearest), kEnemyShotMinSize));
+      }
+      EXPECT_GE(smallest, 6.0) << what;
+      std::printf("%s: %s at least %.1f px across\n", name.c_str(), what, smallest);
+    }
+  }
+  gfx::LoadIdentity();
 }
 
 // The arena in view: the boss for its whole fight, for every place of the

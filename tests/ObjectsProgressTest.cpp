@@ -157,6 +157,37 @@ TEST_F(ObjectsProgress, SmallEnemiesFireByTimerOrAtRandomButNotOnceDead) {
   EXPECT_LT(enemy.fPos, 0.3f + 200.0f / 1200);
 }
 
+// Schwer sharpens the fire of small enemies and gunboats: in 2.5 s a timer
+// of 1 s fires twice on Leicht and Normal and three times on Schwer (every
+// 0.75 s), and the shots fly a quarter faster; a random shooter's mean time
+// shrinks alike.
+TEST_F(ObjectsProgress, DifficultiesScaleTheFireOfSmallEnemiesAndGunboats) {
+  for (const auto& [difficulty, shots, pace, randomMean] :
+       {std::tuple{TDifficulty::Easy, 2u, 1.0f, 4000}, {TDifficulty::Normal, 2u, 1.0f, 4000},
+        {TDifficulty::Hard, 3u, 1.25f, 3000}}) {
+    SCOPED_TRACE(DifficultyRules(difficulty).Name);
+    EXPECT_EQ(EnemyShootValue(DifficultyRules(difficulty), 4000), randomMean);
+    Level().fDifficulty = difficulty;
+    Play.Load(TStagePlay::Empty({{"SmallEnemy/Count", "1"}, {"SmallEnemy/ShootValue", "-1000"},
+                                 {"MediumEnemy/Position", "0,5;"}, {"MediumEnemy/ShootValue", "-1000"}}));
+    Play.FlyTo(0.5f - (Level().fCamera.Dist + 20) / 1200);
+    TSmallEnemyManager& small = *Level().fSmallEnemy.Manager;
+    TMediumEnemyManager& gunboats = *Level().fMediumEnemy.Manager;
+    TSmallEnemy& enemy = *small.fSmallEnemy[0];
+    enemy.fPos = 0.6f;
+    enemy.fShootTimer = 0;
+    const uint64_t smallBefore = small.fParticleManager.Added(), gunboatsBefore = gunboats.fParticleManager.Added();
+    for (int i = 0; i < 250; ++i) {
+      small.Progress(10);
+      gunboats.Progress(10);
+    }
+    EXPECT_EQ(small.fParticleManager.Added() - smallBefore, shots);
+    EXPECT_EQ(gunboats.fParticleManager.Added() - gunboatsBefore, 2 * shots);
+    EXPECT_FLOAT_EQ(small.fParticleManager.Items().at(0).fSpeed, enemy.fSpeed - 15 * pace / 1200);
+    EXPECT_FLOAT_EQ(gunboats.fParticleManager.Items().at(0).fSpeed, -15 * pace / 1200);
+  }
+}
+
 TEST_F(ObjectsProgress, MediumEnemiesWaitTurnKeepAheadFireSalvosAndNeedEveryHit) {
   Play.Load(TStagePlay::Empty({{"MediumEnemy/Position", "0,5;"},
                                {"MediumEnemy/Life", "3"},

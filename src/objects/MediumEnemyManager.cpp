@@ -23,7 +23,7 @@ void TMediumEnemyManager::SetPositions(const std::vector<float>& positions) {
     enemy->fRollSpeed = settings.RollSpeed;
     enemy->fSpeed = 0;
     enemy->fLife = settings.Life;
-    enemy->fShootValue = settings.ShootValue;
+    enemy->fShootValue = EnemyShootValue(fLevel.Rules(), settings.ShootValue);
     fMediumEnemys.push_back(std::move(enemy));
   }
 }
@@ -40,7 +40,7 @@ void TMediumEnemyManager::Progress(float elapsed) {
     const TShip& model = *enemy.fModel;
     GuardedItem("MediumEnemyManager, Progress: Fehler beim Schie\xDF" "en (", i, ")", [&] {
       if (!enemy.ShootNow(elapsed)) return;
-      const float speed = enemy.fSpeed - settings.ParticleSpeed / circles;
+      const float speed = enemy.fSpeed - settings.ParticleSpeed * level.Rules().EnemyShotSpeed / circles;
       fParticleManager.Add(settings.Particle.get())
           .Init(false, enemy.fPos, enemy.fRoll + model.fRollMin, speed, 0, 0, 0, 5000);
       fParticleManager.Add(settings.Particle.get())
@@ -88,7 +88,7 @@ void TMediumEnemyManager::Render() const {
   const auto& settings = fLevel.fMediumEnemy;
   for (const auto& enemy : fMediumEnemys) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
   gfx::Color(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
-  fParticleManager.Render();
+  fParticleManager.Render(kEnemyShotMinSize);
 }
 
 void TMediumEnemyManager::Clear() {

@@ -1,6 +1,8 @@
 // Particle.cpp -- loading and drawing wireframe models.
 #include "objects/Particle.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "objects/ModelFile.h"
@@ -30,6 +32,12 @@ void TParticle::LoadFromFile(const std::string& fileName) {
     fBuffer->Add(fVertices[static_cast<std::size_t>(line.second)]);
   }
   fBuffer->Finish();
+}
+
+float TParticle::Radius() const {
+  float radius = 0;
+  for (const TVector3f& v : fVertices) radius = std::max(radius, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z));
+  return radius * fScale;
 }
 
 void TParticle::Render() const {

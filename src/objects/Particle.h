@@ -34,6 +34,8 @@ class TParticle {
   void Render() const;
 
   [[nodiscard]] const std::string& FileName() const { return fFileName; }
+  // How far the farthest point lies from the model's origin, scaled.
+  [[nodiscard]] float Radius() const;
 
   float fScale = 1.0f;
   std::unique_ptr<TVertexBufferObject> fBuffer;

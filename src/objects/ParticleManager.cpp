@@ -2,6 +2,7 @@
 #include "objects/ParticleManager.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "objects/Enemy.h"
 #include "objects/Particle.h"
@@ -64,13 +65,24 @@ void TParticleManager::CheckPlayerHit(THitCause cause) {
   }
 }
 
-void TParticleManager::Render() const {
+float ShotDrawScale(const TParticle& model, float distance, float minSize) {
+  const float radius = model.Radius();
+  const float least = distance * minSize;
+  return radius > 0 && radius < least ? least / radius : 1.0f;
+}
+
+void TParticleManager::Render(float minSize) const {
   gfx::LineWidth(2.0f);
   for (const TParticleListItem& item : fItems) {
     if (!item.fModel) continue;
     gfx::PushMatrix();
     ApplyTubeTransform(fLevel.fSpline, item.fPos, item.fRoll);
     gfx::Rotate(item.fSpinAngle, 0, 1, 0);
+    if (minSize > 0) {
+      const gfx::TMatrix m = gfx::GetMatrix(gfx::TMatrixStack::ModelView);
+      const float scale = ShotDrawScale(*item.fModel, std::sqrt(m[12] * m[12] + m[13] * m[13] + m[14] * m[14]), minSize);
+      gfx::Scale(scale, scale, scale);
+    }
     item.fModel->Render();
     gfx::PopMatrix();
   }

@@ -8,6 +8,16 @@ class TStageHub;
 class TParticle;
 enum class THitCause : uint8_t;
 
+// Enemy shots are drawn at least this far round their centre per unit of
+// their distance from the eye, so that a shot far down the tube is a dot one
+// can see coming, not a speck (at 1280x720 about 6 pixels across a second's
+// flight ahead), while near the ship it keeps its model's size.
+inline constexpr float kEnemyShotMinSize = 1.0f / 150;
+
+// The factor that grows `model`, seen `distance` away, to `minSize` per
+// unit of distance in drawing (1 when it is already as large).
+[[nodiscard]] float ShotDrawScale(const TParticle& model, float distance, float minSize);
+
 // One shot: a model flying along the path and round the tube.
 class TParticleListItem {
  public:
@@ -49,7 +59,10 @@ class TParticleManager {
   // the player has no shield, costs one life point with a sound. `cause`
   // is what these shots are (a boss shot names its fire point itself).
   void CheckPlayerHit(THitCause cause);
-  void Render() const;
+  // Draws every shot, its model grown to at least `minSize` per unit of
+  // distance from the eye (ShotDrawScale; drawing only: a hit stays that of
+  // a point).
+  void Render(float minSize = 0) const;
   void SetSpeed(float speed);
   void Clear() { fItems.clear(); }
   // Shots appended since the list was made (a frame fired when it grew).

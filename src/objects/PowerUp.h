@@ -1,6 +1,7 @@
 // PowerUp.h -- a pick-up lying on the tube wall.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 enum : uint8_t { kPowerUpShield = 0, kPowerUpLife = 1, kPowerUpWeapon = 2 };
@@ -19,6 +20,13 @@ struct TPowerUp {
     if (Angle > 360) Angle -= 360;
   }
 };
+
+// The colour a kind is drawn in (r, g, b): shield blue, life red, weapon green.
+[[nodiscard]] inline std::array<float, 3> PowerUpColour(uint8_t kind) {
+  if (kind == kPowerUpLife) return {1, 0, 0};
+  if (kind == kPowerUpWeapon) return {0, 1, 0};
+  return {0, 0, 1};
+}
 
 // The kind a stage file's letter stands for: L life, W weapon, anything
 // else (S included) a shield.

@@ -25,7 +25,7 @@ void TSmallEnemyManager::Spawn(std::size_t index) {
   const auto& settings = fLevel.fSmallEnemy;
   const float circles = static_cast<float>(fLevel.fCircles);
   TSmallEnemy& enemy = *fSmallEnemy[index];
-  enemy.fShootValue = settings.ShootValue;
+  enemy.fShootValue = EnemyShootValue(fLevel.Rules(), settings.ShootValue);
   enemy.Reset();
   enemy.fPos = (static_cast<float>(fLevel.Random().Rnd(RoundToInt32(settings.MaxCreateDist - settings.MinCreateDist) * 1000)) / 1000 +
                 settings.MinCreateDist) /
@@ -82,8 +82,9 @@ void TSmallEnemyManager::Progress(float elapsed) {
       // A wreck that has burnt out is not there any more: it does not fire.
       if (enemy.fDead) return;
       if (!enemy.ShootNow(elapsed)) return;
+      const float shotSpeed = level.fSmallEnemy.ParticleSpeed * level.Rules().EnemyShotSpeed;
       fParticleManager.Add(level.fSmallEnemy.Particle.get())
-          .Init(false, enemy.fPos, enemy.fRoll, enemy.fSpeed - level.fSmallEnemy.ParticleSpeed / circles, 0, 0, 0, 5000);
+          .Init(false, enemy.fPos, enemy.fRoll, enemy.fSpeed - shotSpeed / circles, 0, 0, 0, 5000);
     });
   }
   Guarded("SmallEnemyManager, Progress: Fehler beim Abarbeiten von 'fParticleManager'", [&] {
@@ -97,7 +98,7 @@ void TSmallEnemyManager::Render() const {
   gfx::LineWidth(1.0f);
   for (const auto& enemy : fSmallEnemy) enemy->RenderOnTube(fLevel.fSpline, settings.Color);
   gfx::Color(settings.ParticleColor.r, settings.ParticleColor.g, settings.ParticleColor.b, settings.ParticleColor.a);
-  fParticleManager.Render();
+  fParticleManager.Render(kEnemyShotMinSize);
 }
 
 void TSmallEnemyManager::Clear() {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "services/Arith.h"
 #include "services/Text.h"
 
 enum class TDifficulty : uint8_t { Easy = 0, Normal = 1, Hard = 2 };
@@ -26,13 +27,25 @@ struct TDifficultyRules {
   float BossShotSpeed;
   // A life power-up gives this many percent of its value.
   int32_t LifePowerUpPercent;
+  // Small enemies and gunboats wait this multiple of their stage's time
+  // between two shots (a random shooter's mean time likewise).
+  float EnemyFireInterval;
+  // Their shots fly at this multiple of the stage's shot speed.
+  float EnemyShotSpeed;
 };
 
 inline constexpr std::array<TDifficultyRules, 3> kDifficulties{{
-    {"Leicht", "HighscoreLeicht", 600, 0.8f, 150},
-    {"Normal", "Highscore", 0, 1.0f, 100},
-    {"Schwer", "HighscoreSchwer", 0, 1.15f, 75},
+    {"Leicht", "HighscoreLeicht", 600, 0.8f, 150, 1.0f, 1.0f},
+    {"Normal", "Highscore", 0, 1.0f, 100, 1.0f, 1.0f},
+    {"Schwer", "HighscoreSchwer", 0, 1.15f, 75, 0.75f, 1.25f},
 }};
+
+// A stage's interval between an enemy's shots under these rules, as the
+// enemy keeps it (negative: a fixed period, positive: a random mean; see
+// TEnemy::ShootNow). A factor of 1 leaves it exactly as it is.
+[[nodiscard]] inline int32_t EnemyShootValue(const TDifficultyRules& rules, int32_t shootValue) {
+  return RoundToInt32(static_cast<double>(shootValue) * rules.EnemyFireInterval);
+}
 
 [[nodiscard]] constexpr const TDifficultyRules& DifficultyRules(TDifficulty difficulty) {
   return kDifficulties[static_cast<std::size_t>(difficulty)];

@@ -1,6 +1,7 @@
 // LevelRender.cpp -- drawing a running stage: camera, ship, start animation,
 // tube, objects and the HUD.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -559,9 +560,10 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
   gfx::Scale(powerUp.Scale, powerUp.Scale, powerUp.Scale);
   gfx::PushMatrix();
   gfx::LineWidth(5);
+  const std::array<float, 3> colour = PowerUpColour(powerUp.Kind);
+  gfx::Color(colour[0], colour[1], colour[2], 1);
   switch (powerUp.Kind) {
     case kPowerUpShield:
-      gfx::Color(0, 0, 1, 1);
       gfx::Begin(gfx::TPrimitive::LineLoop);
       for (int i = 0; i < 10; ++i) {
         const double t = i * 2 * M_PI / 10;
@@ -572,7 +574,6 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
     case kPowerUpLife: {
       static constexpr float kHeart[][2] = {{0, -0.7f},   {-0.6f, 0.2f}, {-0.6f, 0.4f}, {-0.4f, 0.6f}, {-0.2f, 0.6f},
                                             {0, 0.4f},    {0.2f, 0.6f},  {0.4f, 0.6f},  {0.6f, 0.4f},  {0.6f, 0.2f}};
-      gfx::Color(1, 0, 0, 1);
       gfx::Begin(gfx::TPrimitive::LineLoop);
       for (const auto& v : kHeart) gfx::Vertex(v[0], v[1], 0);
       gfx::End();
@@ -583,7 +584,6 @@ void TLevel::DrawPowerUp(const TPowerUp& powerUp) {
                                         {-0.3f, -0.5f}, {-0.1f, -0.3f}, {-0.1f, 0.5f}};
       static constexpr float kP[][2] = {{0.1f, -0.5f}, {0.1f, 0.5f}, {0.3f, 0.5f}, {0.5f, 0.3f},
                                         {0.5f, 0.1f},  {0.3f, -0.1f}, {0.1f, -0.1f}};
-      gfx::Color(0, 1, 0, 1);
       gfx::Translate(0.15f, 0, 0);
       gfx::Begin(gfx::TPrimitive::LineStrip);
       for (const auto& v : kU) gfx::Vertex(v[0], v[1], 0);
