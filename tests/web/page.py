@@ -11,6 +11,8 @@
   page.py DUMP recording RVR
                           writes the recording a run with ?record=FILE
                           left in the page to RVR
+  page.py DUMP stage-recording RVR
+                          the same for the stage's run (?record-stage=FILE)
   page.py DUMP caches     the names of the caches the page's origin kept
                           (data-caches, written by open-page.js --offline)
   page.py DUMP snapshot PNG
@@ -109,8 +111,8 @@ def main(args):
         print(element(dump, r"<title>(.*?)</title>"))
     elif what == "messages":
         print(re.sub(r"<[^>]+>", " ", element(dump, r'<div id="messages">(.*?)</div>\s*<button')).strip())
-    elif what == "recording":
-        source = element(dump, r'<pre id="recording">([^<]*)</pre>')
+    elif what in ("recording", "stage-recording"):
+        source = element(dump, r'<pre id="' + what + r'">([^<]*)</pre>')
         if not source:
             raise SystemExit("the page left no recording")
         open(args[2], "wb").write(base64.b64decode(source))
