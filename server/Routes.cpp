@@ -37,6 +37,27 @@ thread_local bool tQuietRefusal = false;
 
 }  // namespace
 
+// The shipped stage a request names by ?stage=<sha256> (hex digits in either
+// case), or nullopt with the error answered: missing, not a hash, or not a
+// stage of this server (`unknownStatus`).
+std::optional<std::string> TLeaderboardServer::StageParam(const httplib::Request& req, httplib::Response& res,
+                                                          int unknownStatus) const {
+  if (!req.has_param("stage")) {
+    Error(res, 400, "missing_stage", "Die Strecke fehlt (?stage=...).");
+    return std::nullopt;
+  }
+  std::string hash = AsciiLower(req.get_param_value("stage"));
+  if (!IsStageHash(hash)) {
+    Error(res, 400, "bad_stage", "Die Strecke ist keine SHA-256-Pr\u00fcfsumme (64 Hex-Ziffern).");
+    return std::nullopt;
+  }
+  if (!fStageByHash.contains(hash)) {
+    Error(res, unknownStatus, "unknown_stage", "Diese Strecke kennt der Server nicht.");
+    return std::nullopt;
+  }
+  return hash;
+}
+
 void TLeaderboardServer::Route() {
   auto& http = *fHttp;
   // Every open connection holds one of these threads while it is read: a
@@ -155,20 +176,9 @@ void TLeaderboardServer::Route() {
       }
       return;  // too large (httplib has set 413) or cut off
     }
-    if (!req.has_param("stage")) {
-      Error(res, 400, "missing_stage", "Die Strecke fehlt (?stage=...).");
-      return;
-    }
-    // Hex digits in either case name the same hash.
-    const std::string hash = AsciiLower(req.get_param_value("stage"));
-    if (!IsStageHash(hash)) {
-      Error(res, 400, "bad_stage", "Die Strecke ist keine SHA-256-Pr\u00fcfsumme (64 Hex-Ziffern).");
-      return;
-    }
-    if (!fStageByHash.contains(hash)) {
-      Error(res, 404, "unknown_stage", "Diese Strecke kennt der Server nicht.");
-      return;
-    }
+    const std::optional<std::string> stage = StageParam(req, res, 404);
+    if (!stage) return;
+    const std::string& hash = *stage;
     if (body.empty()) {
       Error(res, 400, "empty", "Die Aufzeichnung ist leer.");
       return;
@@ -193,19 +203,9 @@ void TLeaderboardServer::Route() {
   // without one are taken as well. Limited like every request (a client
   // keeps about three fresh, one every ten seconds).
   http.Post("/api/challenges", [this](const httplib::Request& req, httplib::Response& res) {
-    if (!req.has_param("stage")) {
-      Error(res, 400, "missing_stage", "Die Strecke fehlt (?stage=...).");
-      return;
-    }
-    const std::string hash = AsciiLower(req.get_param_value("stage"));
-    if (!IsStageHash(hash)) {
-      Error(res, 400, "bad_stage", "Die Strecke ist keine SHA-256-Pr\u00fcfsumme (64 Hex-Ziffern).");
-      return;
-    }
-    if (!fStageByHash.contains(hash)) {
-      Error(res, 400, "unknown_stage", "Diese Strecke kennt der Server nicht.");
-      return;
-    }
+    const std::optional<std::string> stage = StageParam(req, res, 400);
+    if (!stage) return;
+    const std::string& hash = *stage;
     const std::string difficulty = req.has_param("difficulty") ? req.get_param_value("difficulty") : "";
     if (!IsDifficulty(difficulty)) {
       Error(res, 400, "bad_difficulty", "difficulty ist Leicht, Normal oder Schwer.");

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@
 
 namespace httplib {
 class Server;
+struct Request;
+struct Response;
 }
 
 struct TServerOptions {
@@ -68,6 +71,8 @@ class TLeaderboardServer {
  private:
   // The API's and the page's handlers (Routes.cpp).
   void Route();
+  // The shipped stage ?stage= names, or nullopt with the error answered.
+  std::optional<std::string> StageParam(const httplib::Request& req, httplib::Response& res, int unknownStatus) const;
 
   TServerOptions fOptions;
   TRunStore& fStore;
